@@ -1,0 +1,1 @@
+// Stands in for the sources of a subsystem that has none yet.

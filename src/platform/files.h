@@ -1,0 +1,45 @@
+// Files and folders: existence, creation, listing with patterns and masks, dates.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Mode bit of a folder in a listing entry (and in vell_find_first's mask).
+constexpr int32_t k_vell_folder_bit = 0x4000;
+
+// One entry of a folder listing, and the listing's own state.
+struct vell_find_result {
+  char name[256];     // entry name, NUL-terminated
+  int32_t mode;       // mode bits of the entry; k_vell_folder_bit for folders
+  int64_t size;       // size in bytes (0 for folders)
+  void *dir;          // open listing handle, owned by the listing
+  std::string folder; // folder being listed, with a trailing '/'
+  std::string suffix; // kept names end with this (compared without case); "" keeps all
+  int32_t mask;       // an entry is kept when mode & mask is non-zero
+};
+
+// Lists folder. pattern "*<suffix>" keeps names ending in suffix; a pattern
+// without '*' keeps all. Returns 0 with the first kept entry in result, or 1
+// when there is none or the folder cannot be opened.
+int vell_find_first(const char *folder, const char *pattern, vell_find_result *result, int32_t mask);
+// The next kept entry: 0 when found, 1 when none is left.
+int vell_find_next(vell_find_result *result);
+void vell_find_close(vell_find_result *result);
+
+int vell_file_exists(const char *path);       // 1 for an existing file that is not a folder
+int vell_directory_exists(const char *path);  // 1 for an existing folder
+// Creates one folder; 0 on success or when it exists, 1 otherwise.
+int vell_make_directory(const char *path);
+// Creates a folder and its missing parents; 0 on success.
+int vell_make_directories(const char *path);
+
+// Today's local date as year*10000 + month*100 + day, or 0 (logged) on failure.
+int32_t vell_get_date(int32_t *year, int32_t *month, int32_t *day);
+
+struct vell_datetime {
+  int32_t year, month, day, hour, minute, second;
+};
+// The current time in local time (local = 1) or UTC.
+void vell_get_datetime(vell_datetime *out, int local);
+// Writes "%Y-%m-%d %H:%M:%S" of t in local time into text (at least 20 bytes).
+void vell_print_date(int64_t t, char *text);

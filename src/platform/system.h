@@ -1,0 +1,32 @@
+// Platform start and stop, time, delays, threads and the application-active flag.
+#pragma once
+
+#include <cstdint>
+
+// Initialises SDL (ends through vell_fatal_error when it cannot) and logs
+// the versions and drivers.
+void vell_system_init();
+void vell_system_exit();
+
+// Milliseconds since start. Tests may replace the clock with their own.
+uint32_t vell_get_time();
+using vell_time_func = uint32_t (*)();
+void vell_set_time_func(vell_time_func f);  // null restores the real clock
+void vell_reset_timer();
+
+void vell_delay(uint32_t ms);
+
+// 1 while the window has keyboard focus (always 1 without a window).
+int vell_is_app_active();
+void vell_set_app_active(int active);
+// Time in ms at which the window last became active.
+uint32_t vell_app_activation_time();
+
+using vell_thread_func = void (*)();
+// Starts a thread running f; returns its handle, or null on failure.
+void *vell_create_thread(vell_thread_func f);
+// Detaches the thread; it runs to its end on its own.
+void vell_destroy_thread(void *handle);
+
+// The platform library's last error text ("" when none).
+const char *vell_platform_error();

@@ -1,0 +1,38 @@
+// The console configuration record and its lines in config.txt.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+constexpr int k_button_key_slots = 13;
+
+struct orrery_config_t {
+  int32_t cart_loaded_at_start;  // 1 when exec mode loaded the named cartridge
+  int32_t run_after_boot;        // set by -run, -x, -exec
+  int32_t cartfind_at_boot;      // set by -cartfind; cleared by reboot
+  int32_t joystick_index;        // player that the first controller drives (0..7)
+  // Custom keyboard scancodes, 0 = default keys: player 0 buttons 0-5,
+  // player 1 buttons 0-5, player 0 button 6. Three spare words follow, so
+  // that the key configuration screen can save and restore 16 words.
+  int32_t button_keys[16];
+  int32_t live_notes;              // kept for the sound editor; no effect
+  int32_t screenshot_scale;        // pixel scale of screenshots
+  int32_t gif_scale;               // pixel scale of GIF recordings
+  int32_t cursor_snap;             // kept for the editors; no effect
+  int32_t gif_len;                 // maximum GIF length in seconds
+  int32_t gui_theme;               // kept for the editors; no effect
+  int32_t gpio_base;               // accepted and stored; no further effect
+  int32_t shift_glyphs;            // kept for the code editor; no effect
+  char root_path[1024];            // folder of the user's cartridges, ends in a separator
+  char cdata_path[1024];           // folder of cartridge data, ends in a separator
+  int32_t show_backup_messages;    // read and written; no effect
+  int32_t host_framerate_control;  // 1 lets the CPU budget lower a cartridge's frame rate
+};
+
+extern orrery_config_t orrery_config;
+
+void set_default_app_config();
+// The console's reader, given one config.txt line that no engine key matched.
+void orrery_load_config(const char *line);
+// The console's writer, given the open config.txt after the engine's part.
+void orrery_save_config(FILE *file);

@@ -1,0 +1,120 @@
+#include "shell/console.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "api/bitmap.h"
+#include "audio/audio.h"
+#include "platform/files.h"
+#include "platform/video.h"
+#include "shell/app_config.h"
+#include "shell/args.h"
+#include "shell/config.h"
+#include "shell/engine.h"
+#include "shell/log.h"
+#include "shell/paths.h"
+#include "shell/resources.h"
+
+orrery_state_t orrery_state;
+
+const char *const k_home_folders[8] = {"carts/",  "backup/", "cdata/",      "cstore/",
+                                       "plates/", "bbs/",    "bbs/carts/", "bbs/labels/"};
+
+namespace {
+
+// A folder setting: kept when it can be listed, else the home folder's
+// default sub-folder.
+void settle_folder(char *value, size_t size, const char *fallback) {
+  bool usable = false;
+  if (value[0]) {
+    vell_find_result r;
+    usable = vell_find_first(value, "", &r, -1) == 0;
+    vell_find_close(&r);
+  }
+  if (!usable) snprintf(value, size, "%s", vell_prefix_with_appdata_path(fallback).c_str());
+}
+
+// Finds the cartridge named on the command line: the name inside the root
+// folder, then the same with ".q7" added.
+std::string resolve_cart_name(const std::string &name) {
+  if (name.empty()) return "";
+  const std::string root = orrery_config.root_path;
+  const std::string candidates[] = {root + name, name, root + name + ".q7", name + ".q7"};
+  for (const std::string &c : candidates)
+    if (vell_file_exists(c.c_str())) return c;
+  return "";
+}
+
+void create_console_bitmaps() {
+  orrery_state.draw_screen = vell_create_bitmap(128, 128, 8);
+  orrery_state.presented = vell_create_bitmap(128, 128, 8);
+  orrery_state.spare = vell_create_bitmap(128, 128, 8);
+  orrery_state.scratch1 = vell_create_bitmap(1, 1, 8);
+  orrery_state.scratch8 = vell_create_bitmap(8, 8, 8);
+}
+
+}  // namespace
+
+void vell_main_init(int argc, const char *const *argv) {
+  memset(&orrery_state, 0, sizeof orrery_state);
+  set_default_app_config();
+  orrery_args = orrery_args_t();
+  vell_set_app_title("orrery");
+  vell_set_load_config_func(orrery_load_config);
+  vell_set_save_config_func(orrery_save_config);
+
+  vell_init(argc, argv);
+  process_arguments(argc, argv);
+
+  for (const char *folder : k_home_folders) vell_make_directory(vell_prefix_with_appdata_path(folder).c_str());
+
+  if (vell_config.screen_size_w < 32 || vell_config.screen_size_h < 32) {
+    vell_config.screen_size_w = 580;
+    vell_config.screen_size_h = 540;
+  }
+  vell_set_window_size(vell_config.window_size_w, vell_config.window_size_h);
+
+  settle_folder(orrery_config.root_path, sizeof orrery_config.root_path, "carts/");
+  settle_folder(orrery_config.cdata_path, sizeof orrery_config.cdata_path, "cdata/");
+
+  const std::string pod_path = vell_prefix_with_program_path("data.pod");
+  if (orrery_load_resources(pod_path) != POD_OK) {
+    printf("couldn't load %s\n", pod_path.c_str());
+    vell_end_process(0);
+  }
+
+  vell_set_window_title("ORRERY");
+  std::string title = orrery_resource_text(k_res_title);
+  if (!title.empty()) vell_set_window_title(title.c_str());
+
+  vell_set_screen(128, 128, 8, 0x100);
+  if (vell_bitmap *icon = orrery_resource_bitmap(k_res_icon)) vell_set_window_icon(icon);
+  if (const uint8_t *palette = orrery_resource_palette()) vell_set_palette(palette);
+
+  create_console_bitmaps();
+
+  orrery_sound_init(16);
+  vell_config.mixer_flag = 1;
+
+  if (orrery_args.exec_mode) {
+    std::string path = resolve_cart_name(orrery_args.auto_load_fn);
+    if (path.empty()) {
+      printf("could not load %s\n", orrery_args.auto_load_fn.c_str());
+      vell_end_process(1);
+    }
+    orrery_config.cart_loaded_at_start = 1;
+    // Nothing can run the cartridge yet: the program ends as a finished run would.
+    vell_state.quit = 1;
+  }
+}
+
+void vell_main_exit() {
+  vell_destroy_bitmap(orrery_state.draw_screen);
+  vell_destroy_bitmap(orrery_state.presented);
+  vell_destroy_bitmap(orrery_state.spare);
+  vell_destroy_bitmap(orrery_state.scratch1);
+  vell_destroy_bitmap(orrery_state.scratch8);
+  memset(&orrery_state, 0, sizeof orrery_state);
+  orrery_release_resources();
+  vell_exit();
+}

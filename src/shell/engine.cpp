@@ -1,0 +1,157 @@
+#include "shell/engine.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "api/bitmap.h"
+#include "api/engine_font.h"
+#include "audio/audio.h"
+#include "platform/audio_device.h"
+#include "platform/input.h"
+#include "platform/joystick.h"
+#include "platform/system.h"
+#include "platform/video.h"
+#include "shell/args.h"
+#include "shell/config.h"
+#include "shell/console.h"
+#include "shell/log.h"
+#include "shell/main_loop.h"
+#include "shell/paths.h"
+#include "shell/rng.h"
+
+vell_state_t vell_state;
+
+namespace {
+
+char g_pending_title[64] = "vell";
+
+void on_signal(int) { vell_state.quit = 1; }
+
+// The platform's name written to the log.
+const char *platform_name() {
+#if defined(__linux__)
+  return "linux";
+#else
+  return "posix";
+#endif
+}
+
+}  // namespace
+
+void vell_set_app_title(const char *title) { snprintf(g_pending_title, sizeof g_pending_title, "%s", title); }
+
+[[noreturn]] void vell_end_process(int code) {
+  fflush(stdout);
+  fflush(stderr);
+  exit(code);
+}
+
+int vell_init(int argc, const char *const *argv) {
+  if (vell_state.initialised) return 0;
+  std::string program = vell_state.program_path;
+  std::vector<std::string> args = vell_state.args;
+  vell_state.initialised = 0;
+  vell_state.console_program = 0;
+  vell_state.quit = 0;
+  vell_state.skip_frame = 0;
+  vell_state.program_path = program;
+  vell_state.args = args;
+  snprintf(vell_state.app_title, sizeof vell_state.app_title, "%s", g_pending_title);
+
+  vell_config_default();
+  if (argc > 0) vell_process_arguments(argc, argv);
+
+  vell_open_log(vell_prefix_with_appdata_path("log.txt").c_str());
+  vell_debug(">vell_init\n");
+  vell_debugf("platform: %s\n", platform_name());
+
+  vell_config_load();
+  vell_config_snapshot = vell_config;
+  if (argc > 0) vell_process_arguments(argc, argv);
+
+  if (!vell_state.console_program) {
+    vell_debug("vell_system_init\n");
+    vell_system_init();
+    vell_debug("vell_reset_timer\n");
+    vell_reset_timer();
+    vell_debug("vell_gui_init\n");
+    vell_debug("vell_keys_init\n");
+    vell_keys_init();
+    vell_debug("vell_text_init\n");
+    vell_text_init();
+    vell_debug("vell_video_init\n");
+    vell_video_init();
+    vell_debug("vell_mouse_init\n");
+    vell_mouse_init();
+    vell_debug("vell_joystick_init\n");
+    vell_joystick_init();
+  }
+
+  vell_srand(0);
+  vell_config.sessions++;
+  vell_debug("<ok\n");
+  vell_state.initialised = 1;
+  return 0;
+}
+
+void vell_exit() {
+  if (!vell_state.initialised) return;
+  vell_state.initialised = 0;
+
+  vell_debug(">vell_exit\n");
+  vell_debug("cmusic_stop\n");
+  orrery_music_stop();
+  vell_debug("vell_main_exit\n");
+  vell_main_exit();
+  vell_debug("vell_config_save\n");
+  vell_config_save();
+  vell_debug("vell_sound_exit\n");
+  orrery_sound_exit();
+  vell_sound_exit_plat();
+  vell_debug("vell_video_exit\n");
+  vell_video_exit();
+  vell_debug("vell_joystick_exit\n");
+  vell_joystick_exit();
+  vell_debug("vell_system_exit\n");
+  if (!vell_state.console_program) {
+    vell_text_exit();
+    vell_keys_exit();
+    vell_system_exit();
+  }
+  vell_debugf("vell_items_created: %d\n", vell_bitmaps_alive());
+  vell_debug("<ok\n");
+  vell_close_log();
+}
+
+void vell_restart() {
+  if (vell_state.initialised) vell_exit();
+  std::vector<std::string> args = vell_state.args;
+  std::vector<const char *> argv;
+  for (const std::string &a : args) argv.push_back(a.c_str());
+  vell_main_init(static_cast<int>(argv.size()), argv.data());
+}
+
+[[noreturn]] void vell_fatal_error(const char *message) {
+  printf("\n\n** FATAL ERROR: %s\n\n", message);
+  vell_debugf("\n\n** FATAL ERROR: %s\n\n", message);
+  const char *detail = vell_platform_error();
+  if (detail && *detail) {
+    printf("SDL Error: %s\n", detail);
+    vell_debugf("SDL Error: %s\n", detail);
+  }
+  vell_exit();
+  vell_end_process(0);
+}
+
+int vell_main(int argc, const char *const *argv) {
+  vell_state.program_path = argc > 0 ? argv[0] : "orrery";
+  vell_state.args.assign(argv, argv + argc);
+  signal(SIGINT, on_signal);
+  signal(SIGTERM, on_signal);
+
+  vell_main_init(argc, argv);
+  while (!vell_state.quit) vell_main_iteration();
+  if (vell_state.initialised) vell_exit();
+  return 0;
+}

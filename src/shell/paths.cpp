@@ -1,0 +1,96 @@
+#include "shell/paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "platform/files.h"
+#include "shell/config.h"
+#include "shell/engine.h"
+
+namespace {
+
+std::string g_program_folder;  // set by a test, or found once from /proc
+
+const char *env_or_null(const char *name) {
+  const char *v = getenv(name);
+  return (v && *v) ? v : nullptr;
+}
+
+// The desktop folder from the user's XDG settings file, with $HOME expanded.
+std::string xdg_desktop_folder() {
+  if (const char *v = env_or_null("XDG_DESKTOP_DIR")) return v;
+  std::string config;
+  if (const char *v = env_or_null("XDG_CONFIG_HOME")) config = v;
+  else if (const char *h = env_or_null("HOME")) config = std::string(h) + "/.config";
+  else return "";
+  std::ifstream in(config + "/user-dirs.dirs");
+  std::string line;
+  const std::string key = "XDG_DESKTOP_DIR=";
+  while (std::getline(in, line)) {
+    if (line.compare(0, key.size(), key) != 0) continue;
+    std::string v = line.substr(key.size());
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+    if (v.compare(0, 5, "$HOME") == 0) {
+      const char *h = env_or_null("HOME");
+      if (!h) return "";
+      v = std::string(h) + v.substr(5);
+    }
+    return v;
+  }
+  return "";
+}
+
+std::string with_slash(std::string s) {
+  if (s.empty() || s.back() != '/') s += '/';
+  return s;
+}
+
+}  // namespace
+
+std::string vell_configured_folder(const char *value) {
+  if (!value || value[0] == 0 || value[0] == ' ') return "";
+  std::string s = value;
+  for (char &c : s)
+    if (c == '\\') c = '/';
+  return with_slash(s);
+}
+
+void vell_set_program_folder(const std::string &folder) { g_program_folder = with_slash(folder); }
+
+std::string vell_program_folder() {
+  if (!g_program_folder.empty()) return g_program_folder;
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  std::string path = n > 0 ? std::string(buf, n) : std::string("./orrery");
+  size_t slash = path.find_last_of('/');
+  g_program_folder = slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+  return g_program_folder;
+}
+
+std::string vell_prefix_with_program_path(const std::string &name) { return vell_program_folder() + name; }
+
+std::string vell_prefix_with_appdata_path(const std::string &name) {
+  std::string home = vell_configured_folder(vell_config.home_path);
+  if (!home.empty()) return home + name;
+  std::string base;
+  if (const char *v = env_or_null("XDG_DATA_HOME")) base = v;
+  else if (const char *h = env_or_null("HOME")) base = std::string(h) + "/.local/share";
+  if (!base.empty()) {
+    std::string folder = with_slash(base) + vell_state.app_title;
+    vell_make_directories(folder.c_str());
+    return folder + "/" + name;
+  }
+  return vell_prefix_with_program_path(name);
+}
+
+std::string vell_prefix_with_desktop_path(const std::string &name) {
+  std::string desk = vell_configured_folder(vell_config.desktop_path);
+  if (!desk.empty()) return desk + name;
+  std::string xdg = xdg_desktop_folder();
+  if (!xdg.empty()) return with_slash(xdg) + name;
+  if (const char *h = env_or_null("HOME")) return std::string(h) + "/Desktop/" + name;
+  return vell_prefix_with_program_path(name);
+}

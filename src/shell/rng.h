@@ -1,0 +1,18 @@
+// The engine random generator used by the boot and reset effects.
+#pragma once
+
+#include <cstdint>
+
+struct vell_rng_t {
+  uint32_t a, b;  // the generator's two words
+};
+
+extern vell_rng_t vell_rng;
+
+// s = 0 seeds a := 0xdeadbeef, b := 0x60009755; otherwise a := s,
+// b := s ^ 0xbead29ba.
+void vell_srand(uint32_t s);
+// One step: b := rotl(b, 16) + a, a := a + b; yields b.
+uint32_t vell_rand();
+// vell_rand() mod n (0 for n = 0).
+uint32_t vell_random(uint32_t n);
