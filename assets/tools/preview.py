@@ -9,7 +9,7 @@ writes into OUTDIR (default preview/ under the current folder):
   pic-N.png         every picture of the manifest, by its entry number
   mock-*.png        console screens put together from the pieces: boot,
                     console text, pause menu, message bars, key
-                    configuration, cartridge browser, cartridge picture
+                    configuration, cartridge browser, picture cartridge
 The mock-ups follow the console's layout closely but are only pictures.
 """
 
@@ -318,6 +318,22 @@ def mock_browser(font, pics, empty):
     return s
 
 
+def mock_cartridge(font, pics, label):
+    """A picture cartridge: the template with a label and its title lines
+    (the console writes the titles in the engine font; the console font
+    stands in for it here)."""
+    t = pics[8]
+    s = Screen(len(t[0]), len(t), None)
+    s.blit(t, 0, 0, transparent=False)
+    for y in range(128):
+        for x in range(128):
+            s.set(16 + x, 24 + y, label.px[y][x])
+    s.text(font, "moon run", 18, 167, 7)
+    s.text(font, "by the orrery makers", 18, 175, 7)
+    s.text(font, "orrery cartridge", 18, 187, 6)
+    return s
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "preview"
     scale = int(sys.argv[2]) if len(sys.argv) > 2 else 4
@@ -347,6 +363,7 @@ def main():
         mock_keyconfig(font, pics, slot).save(os.path.join(out, "mock-keyconfig-%d.png" % slot), pal, scale)
     mock_browser(font, pics, True).save(os.path.join(out, "mock-browser-empty.png"), pal, scale)
     mock_browser(font, pics, False).save(os.path.join(out, "mock-browser.png"), pal, scale)
+    mock_cartridge(font, pics, boot).save(os.path.join(out, "mock-cartridge.png"), pal, max(1, scale // 2))
 
 
 if __name__ == "__main__":
