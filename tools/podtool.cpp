@@ -207,7 +207,10 @@ bool build_font(const std::string &path, node &list) {
   int current = -1;
   for (size_t n = 0; n < lines.size(); n++) {
     const std::string &l = lines[n];
-    if (l.empty() || l[0] == '#') continue;
+    // Glyph rows may start with ink ('#'), so only a '#' line holding other
+    // characters than '#' and '.' is a comment.
+    bool row = !l.empty() && l.find_first_not_of("#.") == std::string::npos;
+    if (l.empty() || (l[0] == '#' && !row)) continue;
     if (l[0] == '@') {
       current = static_cast<int>(strtol(l.c_str() + 1, nullptr, 16));
       if (current < 0 || current > 255 || glyphs.count(current))
