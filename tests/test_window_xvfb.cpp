@@ -99,64 +99,54 @@ class WindowOnDisplay : public ::testing::Test {
   void SetUp() override {
     if (!have("xvfb-run") || !have("import")) GTEST_SKIP() << "needs xvfb-run and ImageMagick's import";
   }
+
+  // Runs program with the window arguments plus extra, takes the screenshot
+  // and finds the 580x540 window in it.
+  void show(const std::string &program, const std::string &extra, const std::string &ready_cmd) {
+    ASSERT_TRUE(run_on_display(program, home.path, extra, ready_cmd)) << read_file(home.path + "out.txt");
+    ASSERT_TRUE(load_png(home.path + "shot.png", &img));
+    int x1, y1;
+    window_box(img, &wx, &wy, &x1, &y1);
+    EXPECT_EQ(x1 - wx + 1, 580);
+    EXPECT_EQ(y1 - wy + 1, 540);
+  }
+
+  temp_home home;
+  rgb_image img;  // the screenshot
+  int wx = 0;     // the window's top-left corner in it
+  int wy = 0;
 };
 
 TEST_F(WindowOnDisplay, PictureIsTheBackPageFourTimesEnlargedAt34And14) {
-  temp_home home;
-  ASSERT_TRUE(run_on_display(pattern_tool(), home.path, "", k_ready)) << read_file(home.path + "out.txt");
-  rgb_image img;
-  ASSERT_TRUE(load_png(home.path + "shot.png", &img));
-  int x0, y0, x1, y1;
-  window_box(img, &x0, &y0, &x1, &y1);
-  EXPECT_EQ(x1 - x0 + 1, 580);
-  EXPECT_EQ(y1 - y0 + 1, 540);
-  expect_pattern(img, x0, y0);
+  ASSERT_NO_FATAL_FAILURE(show(pattern_tool(), "", k_ready));
+  expect_pattern(img, wx, wy);
   const std::string log = read_file(home.path + "log.txt");
   EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n set pixel_perfect 1\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("dropping down to software_blit"), std::string::npos);
 }
 
 TEST_F(WindowOnDisplay, SoftwarePathShowsTheSamePicture) {
-  temp_home home;
-  ASSERT_TRUE(run_on_display(pattern_tool(), home.path, "-software_blit 1", k_ready));
-  rgb_image img;
-  ASSERT_TRUE(load_png(home.path + "shot.png", &img));
-  int x0, y0, x1, y1;
-  window_box(img, &x0, &y0, &x1, &y1);
-  EXPECT_EQ(x1 - x0 + 1, 580);
-  EXPECT_EQ(y1 - y0 + 1, 540);
-  expect_pattern(img, x0, y0);
+  ASSERT_NO_FATAL_FAILURE(show(pattern_tool(), "-software_blit 1", k_ready));
+  expect_pattern(img, wx, wy);
 }
 
 TEST_F(WindowOnDisplay, FrameRateOverlayIsDrawnInTheWindowCorner) {
-  temp_home home;
-  ASSERT_TRUE(run_on_display(pattern_tool(), home.path, "-show_fps 1", k_ready));
-  rgb_image img;
-  ASSERT_TRUE(load_png(home.path + "shot.png", &img));
-  int x0, y0, x1, y1;
-  window_box(img, &x0, &y0, &x1, &y1);
+  ASSERT_NO_FATAL_FAILURE(show(pattern_tool(), "-show_fps 1", k_ready));
   int grey = 0, other = 0;
   for (int y = 0; y < 8; y++)
     for (int x = 0; x < 128; x++) {
-      const uint32_t c = img.at(x0 + x, y0 + y);
+      const uint32_t c = img.at(wx + x, wy + y);
       if (c == 0xc0c0c0) grey++;
       else if (c != 0) other++;
     }
   EXPECT_GT(grey, 20) << "light grey figures";
   EXPECT_EQ(other, 0) << "on black";
-  expect_pattern(img, x0, y0);
+  expect_pattern(img, wx, wy);
 }
 
 TEST_F(WindowOnDisplay, ConsoleOpensItsWindowAndCreatesTheControllerFile) {
-  temp_home home;
-  const std::string orrery = ORRERY_BINARY;
-  ASSERT_TRUE(run_on_display(orrery, home.path, "", "grep -q 'video driver' \"$1/log.txt\""));
-  rgb_image img;
-  ASSERT_TRUE(load_png(home.path + "shot.png", &img));
-  int x0, y0, x1, y1;
-  window_box(img, &x0, &y0, &x1, &y1);
-  EXPECT_EQ(x1 - x0 + 1, 580);
-  EXPECT_EQ(y1 - y0 + 1, 540);
+  // The sound system starts after the window has been made and shown.
+  ASSERT_NO_FATAL_FAILURE(show(ORRERY_BINARY, "", "grep -q vell_sound_init \"$1/log.txt\""));
   const std::string log = read_file(home.path + "log.txt");
   EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n"), std::string::npos) << log;
   EXPECT_NE(log.find(" set pixel_perfect 1\n"), std::string::npos);

@@ -15,8 +15,8 @@ struct system_state {
   int sdl_up = 0;                  // SDL_Init succeeded
   vell_time_func clock = nullptr;  // injected clock, or null for SDL's ticks
   uint32_t start_ticks = 0;        // SDL ticks at vell_reset_timer
-  int app_active = 1;
-  uint32_t activation_time = 0;
+  int app_active = 1;              // 1 while the window has keyboard focus (always without one)
+  uint32_t activation_time = 0;    // time the window last became active, ms
 };
 
 system_state g_sys;
