@@ -3,20 +3,18 @@
 
 #include <string>
 
-struct temp_home {
-  std::string path;  // the folder, with a trailing '/'
+#include "support/process.h"
 
-  // Creates the folder, resets the engine configuration to its defaults with
-  // home_path pointing at the folder, and opens log.txt there.
+struct temp_home {
+  temp_folder folder;  // removed with its contents at the end
+  std::string path;    // the folder, with a trailing '/'
+
+  // Resets the engine configuration to its defaults with home_path pointing
+  // at a fresh folder, and opens log.txt there.
   temp_home();
-  // Closes the log and removes the folder with its contents.
+  // Closes the log.
   ~temp_home();
 
   // The log so far.
   std::string log() const;
 };
-
-// The whole content of a file ("" when it cannot be read).
-std::string read_file(const std::string &path);
-// Writes text to a file; returns true on success.
-bool write_file(const std::string &path, const std::string &text);

@@ -1,0 +1,88 @@
+#include "support/process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char **environ;
+
+process_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
+                           int kill_after_ms) {
+  int fds[2];
+  if (pipe(fds) != 0) return {-1, ""};
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    for (const std::string &e : env) putenv(const_cast<char *>(e.c_str()));
+    std::vector<char *> args;
+    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  fcntl(fds[0], F_SETFL, O_NONBLOCK);
+  std::string out;
+  auto start = std::chrono::steady_clock::now();
+  bool killed = false;
+  int status = 0;
+  for (;;) {
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+    pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) break;
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    if (kill_after_ms > 0 && !killed && ms >= kill_after_ms) {
+      kill(pid, SIGTERM);
+      killed = true;
+    }
+    usleep(2000);
+  }
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return {code, out};
+}
+
+temp_folder::temp_folder() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "orrery-test-XXXXXX").string();
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back(0);
+  path = mkdtemp(buf.data()) ? std::string(buf.data()) : std::string();
+}
+
+temp_folder::~temp_folder() {
+  std::error_code ec;
+  if (!path.empty()) std::filesystem::remove_all(path, ec);
+}
+
+std::string read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const std::string &path, const std::string &text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+bool path_exists(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
