@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "platform/input.h"
+#include "platform/key_names.h"
 #include "platform/system.h"
 #include "shell/config.h"
 #include "shell/engine.h"
@@ -198,4 +201,38 @@ TEST(SystemMessages, WindowCloseSetsQuitAndWheelAccumulates) {
   vell_take_mouse_wheel(&x, &y);
   EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 0);
+}
+
+TEST(SystemMessages, QuitRequestAndAltF4EndTheProcessAfterTheExitSequence) {
+  input_rig rig;
+  vell_state.initialised = 1;  // so that the exit sequence runs and writes config.txt
+  const std::string config = rig.home.path + "config.txt";
+  EXPECT_EXIT(
+      {
+        push_quit();
+        rig.poll_at(1000);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_NE(read_file(config).find("// Configuration for"), std::string::npos);
+  unlink(config.c_str());
+  g_keys[226] = 1;  // Left Alt
+  EXPECT_EXIT(
+      {
+        rig.poll_at(1000);
+        push_key_down(61);  // F4
+        rig.poll_at(1010);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_NE(read_file(config).find("// Configuration for"), std::string::npos);
+  vell_state.initialised = 0;
+}
+
+TEST(KeyNames, UpperCasePlatformNamesByScancode) {
+  input_rig rig;
+  EXPECT_STREQ(vell_get_key_name(4), "A");
+  EXPECT_STREQ(vell_get_key_name(224), "LEFT CTRL");
+  EXPECT_STREQ(vell_get_key_name(40), "RETURN");
+  EXPECT_STREQ(vell_get_key_name(0), "");
+  EXPECT_STREQ(vell_get_key_name(311), "");
+  EXPECT_STREQ(vell_get_key_name(-1), "");
 }

@@ -4,6 +4,7 @@
 
 #include "api/bitmap.h"
 #include "api/engine_font.h"
+#include "platform/clipboard.h"
 #include "platform/input.h"
 #include "platform/system.h"
 #include "platform/video.h"
@@ -68,6 +69,10 @@ TEST(Screen, SetUpLogsAndLaysThePageOutInTheWindow) {
   vell_blit_to_video_plat(vell_back_page());
   EXPECT_EQ(vell_get_dest_rect().w, 576);
   EXPECT_EQ(vell_get_dest_rect().y, 126);
+
+  // With a display the platform's clipboard is used.
+  vell_set_clipboard_text("through the platform");
+  EXPECT_EQ(vell_get_clipboard_text(), "through the platform");
 
   // Full screen and back make the window anew.
   vell_toggle_fullscreen();

@@ -40,6 +40,13 @@ void push_text_input(const char *text) {
   push(e);
 }
 
+void push_quit() {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_QUIT;
+  push(e);
+}
+
 void push_window_close() {
   SDL_Event e;
   SDL_zero(e);

@@ -10,6 +10,8 @@
 void push_key_down(int32_t scancode, bool repeat = false);
 // Queues a text-input event.
 void push_text_input(const char *text);
+// Queues the platform's quit request.
+void push_quit();
 // Queues a window-close request for the platform window.
 void push_window_close();
 // Queues a mouse-wheel event.
