@@ -19,9 +19,10 @@ bool suffix_matches(const char *name, const std::string &suffix) {
 }
 
 int32_t mode_of(const struct stat &st) {
-  // The folder bit of the listing is the POSIX directory bit; regular files
-  // carry 0x8000, so the complement of the folder bit keeps them.
-  return static_cast<int32_t>(st.st_mode & 0xffff);
+  // Only the file type: folders are 0x4000 and regular files 0x8000, so the
+  // complement of the folder bit keeps everything but folders. Permission
+  // bits are left out, as they would let folders through that mask.
+  return static_cast<int32_t>(st.st_mode & S_IFMT);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <string>
+
+#include "platform/key_names.h"
 #include "shell/config.h"
 #include "shell/engine.h"
 #include "shell/log.h"
@@ -12,8 +15,8 @@ struct system_state {
   int sdl_up = 0;                  // SDL_Init succeeded
   vell_time_func clock = nullptr;  // injected clock, or null for SDL's ticks
   uint32_t start_ticks = 0;        // SDL ticks at vell_reset_timer
-  int app_active = 1;
-  uint32_t activation_time = 0;
+  int app_active = 1;              // 1 while the window has keyboard focus (always without one)
+  uint32_t activation_time = 0;    // time the window last became active, ms
 };
 
 system_state g_sys;
@@ -27,17 +30,30 @@ int thread_trampoline(void *data) {
 
 void vell_system_init() {
   // Video and audio are brought up later, and only when a window or an audio
-  // device is really wanted, so that headless runs need no display.
+  // device is really wanted, so that headless runs need no display and no
+  // sound card. Controllers need neither.
   if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
     vell_fatal_error("Unable to initialize SDL");
     return;
   }
   g_sys.sdl_up = 1;
+  if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER | SDL_INIT_HAPTIC) != 0)
+    vell_debugf("** game controllers unavailable: %s\n", SDL_GetError());
   SDL_version compiled, linked;
   SDL_VERSION(&compiled);
   SDL_GetVersion(&linked);
   vell_debugf("Compiled against SDL version: %d.%d.%d\n", compiled.major, compiled.minor, compiled.patch);
   vell_debugf("Linked against SDL version:   %d.%d.%d\n", linked.major, linked.minor, linked.patch);
+  std::string drivers;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); i++) drivers += std::string(" ") + SDL_GetVideoDriver(i);
+  vell_debugf("video drivers:%s\n", drivers.c_str());
+  drivers.clear();
+  for (int i = 0; i < SDL_GetNumRenderDrivers(); i++) {
+    SDL_RendererInfo info;
+    if (SDL_GetRenderDriverInfo(i, &info) == 0) drivers += std::string(" ") + info.name;
+  }
+  vell_debugf("render drivers:%s\n", drivers.c_str());
+  vell_build_key_names();
 }
 
 void vell_system_exit() {
@@ -61,7 +77,9 @@ void vell_delay(uint32_t ms) {
 int vell_is_app_active() { return g_sys.app_active; }
 
 void vell_set_app_active(int active) {
-  if (active && !g_sys.app_active) g_sys.activation_time = vell_get_time();
+  // Every activation counts, so that the Tab of an Alt+Tab back into the
+  // window is recognised.
+  if (active) g_sys.activation_time = vell_get_time();
   g_sys.app_active = active;
 }
 

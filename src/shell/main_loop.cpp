@@ -14,4 +14,5 @@ void vell_main_iteration() {
   vell_main_draw();
   vell_blit_to_video_plat(vell_back_page());
   vell_handle_system_messages();
+  vell_store_mouse_position();
 }

@@ -1,0 +1,51 @@
+#include "platform/clipboard.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Text kept for the process itself when no video subsystem runs (headless).
+std::string g_local_clipboard;
+
+bool desktop_clipboard() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+
+}  // namespace
+
+void vell_set_clipboard_text(const char *text) {
+  if (!text) text = "";
+  if (desktop_clipboard()) SDL_SetClipboardText(text);
+  else g_local_clipboard = text;
+}
+
+std::string vell_get_clipboard_text() {
+  if (!desktop_clipboard()) return g_local_clipboard;
+  char *t = SDL_GetClipboardText();
+  std::string out = t ? t : "";
+  SDL_free(t);
+  return out;
+}
+
+int vell_has_clipboard_text() { return vell_get_clipboard_text().empty() ? 0 : 1; }
+
+int vell_save_clipboard_to_file(const char *path) {
+  const std::string text = vell_get_clipboard_text();
+  if (text.empty() || !path) return 1;
+  FILE *f = fopen(path, "wb");
+  if (!f) return 1;
+  const bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+  return (fclose(f) == 0 && ok) ? 0 : 1;
+}
+
+int vell_load_clipboard_from_file(const char *path) {
+  FILE *f = path ? fopen(path, "rb") : nullptr;
+  if (!f) return 1;
+  std::vector<char> buf(k_vell_clipboard_file_max + 1);
+  const size_t n = fread(buf.data(), 1, k_vell_clipboard_file_max, f);
+  fclose(f);
+  buf[n] = 0;
+  vell_set_clipboard_text(buf.data());
+  return 0;
+}

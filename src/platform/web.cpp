@@ -1,0 +1,144 @@
+#include "platform/web.h"
+
+#include <curl/curl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "shell/config.h"
+#include "shell/engine.h"
+#include "shell/log.h"
+
+extern char **environ;
+
+namespace {
+
+constexpr long k_max_redirects = 10;
+
+// Bumped by vell_wget_cancel; a fetch stops when it differs from the value
+// it started with.
+std::atomic<uint32_t> g_cancel_generation{0};
+
+std::once_flag g_curl_once;
+int g_curl_ready = 0;  // curl_global_init succeeded
+
+std::mutex g_launch_mutex;
+std::string g_launch_program = "xdg-open";  // guarded by g_launch_mutex
+
+struct fetch {
+  FILE *file;            // output file
+  uint32_t generation;   // g_cancel_generation at the start
+  int write_failed;      // the file refused a write
+};
+
+size_t on_body(char *data, size_t size, size_t count, void *user) {
+  fetch *f = static_cast<fetch *>(user);
+  const size_t total = size * count;
+  if (fwrite(data, 1, total, f->file) != total) {
+    f->write_failed = 1;
+    return 0;  // makes the transfer fail
+  }
+  return total;
+}
+
+int on_progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const fetch *f = static_cast<const fetch *>(user);
+  return g_cancel_generation.load() != f->generation ? 1 : 0;
+}
+
+}  // namespace
+
+int vell_wget(const char *address, const char *path) {
+  fetch f = {nullptr, g_cancel_generation.load(), 0};
+  const char *agent = vell_state.app_title[0] ? vell_state.app_title : "orrery";
+  std::call_once(g_curl_once, [] { g_curl_ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+  CURL *curl = g_curl_ready ? curl_easy_init() : nullptr;
+  if (!curl) {
+    vell_debugf("vell_wget failed: could not InternetOpen(\"%s\", 0, 0, 0, 0);\n", agent);
+    return k_wget_no_session;
+  }
+  f.file = path ? fopen(path, "wb") : nullptr;
+  if (!f.file) {
+    vell_debugf("vell_wget failed: could not open outfile: %s\n", path ? path : "");
+    curl_easy_cleanup(curl);
+    return k_wget_no_file;
+  }
+  long timeout = vell_config.timeout > 0 ? vell_config.timeout : 30;
+  char error[CURL_ERROR_SIZE] = "";
+  curl_easy_setopt(curl, CURLOPT_URL, address ? address : "");
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, agent);
+  // Only web addresses: a cartridge must not reach local files or other
+  // protocols through a download, not even by a redirect.
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, k_max_redirects);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeout);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &f);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &f);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  const CURLcode rc = curl_easy_perform(curl);
+  curl_easy_cleanup(curl);
+  const bool closed = fclose(f.file) == 0;
+
+  if (rc == CURLE_ABORTED_BY_CALLBACK) {
+    vell_debug("vell_wget cancelled\n");
+    return k_wget_cancelled;
+  }
+  if (rc != CURLE_OK || f.write_failed || !closed) {
+    if (f.write_failed || !closed) {
+      vell_debugf("vell_wget failed: could not open outfile: %s\n", path);
+      return k_wget_no_file;
+    }
+    vell_debug("vell_wget failed: UrlHandle == 0\n");
+    vell_debugf(" %s\n", error[0] ? error : curl_easy_strerror(rc));
+    return k_wget_no_url;
+  }
+  return k_wget_ok;
+}
+
+void vell_wget_cancel() { g_cancel_generation.fetch_add(1); }
+
+void vell_set_launch_program(const char *program) {
+  std::lock_guard<std::mutex> lock(g_launch_mutex);
+  g_launch_program = program && *program ? program : "xdg-open";
+}
+
+int vell_launch_html(const char *target) {
+  if (!target || !*target) return 1;
+  std::string program;
+  {
+    std::lock_guard<std::mutex> lock(g_launch_mutex);
+    program = g_launch_program;
+  }
+  // A target starting with '-' would be read as an option of the opener.
+  std::string arg = target[0] == '-' ? std::string("./") + target : std::string(target);
+  char *argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>(arg.c_str()), nullptr};
+  pid_t pid = 0;
+  const int err = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+  if (err != 0) {
+    vell_debugf("vell_launch_html: could not start %s: %s\n", program.c_str(), strerror(err));
+    return 1;
+  }
+  vell_debugf("vell_launch_html: %s\n", arg.c_str());
+  // The opener runs on its own; a waiting thread collects its exit status so
+  // that it does not linger as a zombie.
+  std::thread([pid] {
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return 0;
+}

@@ -1,0 +1,122 @@
+#include "support/http_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+int bound_socket(int *port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  socklen_t len = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+  *port = ntohs(a.sin_port);
+  return fd;
+}
+
+void send_all(int fd, const std::string &s) {
+  size_t done = 0;
+  while (done < s.size()) {
+    ssize_t n = send(fd, s.data() + done, s.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+std::string response(int status, const char *reason, const std::string &body, const std::string &extra = "") {
+  return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\nConnection: close\r\n" + extra + "\r\n" + body;
+}
+
+}  // namespace
+
+http_server::http_server() {
+  listen_fd_ = bound_socket(&port_);
+  if (listen_fd_ >= 0) listen(listen_fd_, 16);
+  thread_ = std::thread([this] { serve(); });
+}
+
+http_server::~http_server() {
+  stopping_ = true;
+  thread_.join();
+  // Connection threads end within one poll interval once stopping is set.
+  while (busy_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (listen_fd_ >= 0) close(listen_fd_);
+}
+
+std::string http_server::url(const std::string &path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void http_server::serve() {
+  while (!stopping_) {
+    pollfd p = {listen_fd_, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    int fd = accept(listen_fd_, nullptr, nullptr);
+    if (fd < 0) continue;
+    busy_++;
+    std::thread([this, fd] {
+      answer(fd);
+      close(fd);
+      busy_--;
+    }).detach();
+  }
+}
+
+void http_server::answer(int fd) {
+  std::string request;
+  char buf[1024];
+  // Reads the request head; gives up after about 5 seconds.
+  for (int i = 0; i < 100 && request.find("\r\n\r\n") == std::string::npos && !stopping_; i++) {
+    pollfd p = {fd, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) return;
+    request.append(buf, static_cast<size_t>(n));
+  }
+  requests_++;
+  const size_t sp = request.find(' ');
+  const size_t sp2 = request.find(' ', sp + 1);
+  const std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, sp2 - sp - 1);
+  if (path == "/ok") {
+    send_all(fd, response(200, "OK", "hello from the test server"));
+  } else if (path == "/missing") {
+    send_all(fd, response(404, "Not Found", "no such page"));
+  } else if (path == "/moved") {
+    send_all(fd, response(302, "Found", "", "Location: /ok\r\n"));
+  } else if (path == "/loop") {
+    send_all(fd, response(302, "Found", "", "Location: /loop\r\n"));
+  } else if (path == "/big") {
+    std::string body(100000, 'a');
+    for (size_t i = 0; i < body.size(); i++) body[i] = static_cast<char>('a' + i % 26);
+    send_all(fd, response(200, "OK", body));
+  } else if (path == "/silent") {
+    // Holds the connection open without answering, at most 20 seconds.
+    for (int i = 0; i < 400 && !stopping_; i++) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  } else {
+    send_all(fd, response(500, "Server Error", "unknown path"));
+  }
+}
+
+int closed_port() {
+  int port = 0;
+  int fd = bound_socket(&port);
+  if (fd >= 0) close(fd);
+  return port;
+}

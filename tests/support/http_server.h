@@ -1,0 +1,38 @@
+// A small HTTP server on 127.0.0.1 for tests of web fetching.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+// Serves, on an ephemeral port of 127.0.0.1, until destroyed:
+//   /ok        200 with the body "hello from the test server"
+//   /missing   404 with the body "no such page"
+//   /moved     302 to /ok
+//   /loop      302 to itself
+//   /big       200 with 100000 bytes ('a' + i % 26)
+//   /silent    accepts the request and never answers (until the server stops)
+// Every connection is handled on its own thread and closed after one answer.
+class http_server {
+ public:
+  http_server();
+  ~http_server();
+  int port() const { return port_; }
+  // "http://127.0.0.1:<port><path>"
+  std::string url(const std::string &path) const;
+  // Requests answered or held so far.
+  int requests() const { return requests_.load(); }
+
+ private:
+  void serve();
+  void answer(int fd);
+  int listen_fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> requests_{0};
+  std::atomic<int> busy_{0};
+  std::thread thread_;
+};
+
+// A port of 127.0.0.1 on which nothing listens.
+int closed_port();

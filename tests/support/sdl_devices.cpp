@@ -1,0 +1,91 @@
+#include "support/sdl_devices.h"
+
+#include <SDL.h>
+
+namespace {
+
+SDL_Joystick *g_virtual = nullptr;  // the last attached virtual controller, opened here to set it
+
+void push(SDL_Event &e) {
+  e.common.timestamp = SDL_GetTicks();
+  SDL_PushEvent(&e);
+}
+
+}  // namespace
+
+void push_key_down(int32_t scancode, bool repeat) {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_KEYDOWN;
+  e.key.state = SDL_PRESSED;
+  e.key.repeat = repeat ? 1 : 0;
+  e.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
+  SDL_Keycode sym = SDL_SCANCODE_TO_KEYCODE(scancode);
+  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) sym = 'a' + (scancode - SDL_SCANCODE_A);
+  else if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9) sym = '1' + (scancode - SDL_SCANCODE_1);
+  else if (scancode == SDL_SCANCODE_0) sym = '0';
+  else if (scancode == SDL_SCANCODE_RETURN) sym = SDLK_RETURN;
+  else if (scancode == SDL_SCANCODE_ESCAPE) sym = SDLK_ESCAPE;
+  else if (scancode == SDL_SCANCODE_BACKSPACE) sym = SDLK_BACKSPACE;
+  else if (scancode == SDL_SCANCODE_TAB) sym = SDLK_TAB;
+  e.key.keysym.sym = sym;
+  push(e);
+}
+
+void push_text_input(const char *text) {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_TEXTINPUT;
+  SDL_strlcpy(e.text.text, text, sizeof e.text.text);
+  push(e);
+}
+
+void push_quit() {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_QUIT;
+  push(e);
+}
+
+void push_window_close() {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_WINDOWEVENT;
+  e.window.event = SDL_WINDOWEVENT_CLOSE;
+  e.window.windowID = 7;
+  push(e);
+}
+
+void push_mouse_wheel(int32_t x, int32_t y) {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.x = x;
+  e.wheel.y = y;
+  e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+  push(e);
+}
+
+int attach_virtual_controller() {
+  SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
+  const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+  if (index < 0) return -1;
+  g_virtual = SDL_JoystickOpen(index);
+  return index;
+}
+
+void detach_virtual_controller(int device_index) {
+  if (g_virtual) SDL_JoystickClose(g_virtual);
+  g_virtual = nullptr;
+  SDL_JoystickDetachVirtual(device_index);
+}
+
+void set_virtual_axis(int axis, int16_t value) {
+  SDL_JoystickSetVirtualAxis(g_virtual, axis, value);
+  SDL_JoystickUpdate();
+}
+
+void set_virtual_button(int button, bool down) {
+  SDL_JoystickSetVirtualButton(g_virtual, button, down ? 1 : 0);
+  SDL_JoystickUpdate();
+}

@@ -1,0 +1,155 @@
+// Real windows on a virtual X display: the picture as a user would see it,
+// checked from a screenshot of the whole screen.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/temp_home.h"
+
+namespace {
+
+struct rgb_image {
+  int w = 0, h = 0;
+  std::vector<uint8_t> px;  // 3 bytes a pixel
+  uint32_t at(int x, int y) const {
+    const uint8_t *p = &px[(static_cast<size_t>(y) * w + x) * 3];
+    return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+  }
+};
+
+bool load_png(const std::string &path, rgb_image *img) {
+  png_image pi = {};
+  pi.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&pi, path.c_str())) return false;
+  pi.format = PNG_FORMAT_RGB;
+  img->w = static_cast<int>(pi.width);
+  img->h = static_cast<int>(pi.height);
+  img->px.resize(PNG_IMAGE_SIZE(pi));
+  return png_image_finish_read(&pi, nullptr, img->px.data(), 0, nullptr) != 0;
+}
+
+bool have(const char *tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+
+// Runs program with the window arguments (plus extra) on a fresh 800x600
+// virtual display with a white root window, waits until ready_cmd succeeds,
+// takes a screenshot into dir/shot.png and ends the program with SIGTERM.
+bool run_on_display(const std::string &program, const std::string &dir, const std::string &extra,
+                    const std::string &ready_cmd) {
+  const std::string inner =
+      "unset SDL_VIDEODRIVER; \"$0\" -home \"$1\" -windowed 1 -width 580 -height 540 " + extra +
+      " >\"$1/out.txt\" 2>&1 & pid=$!; i=0; until " + ready_cmd +
+      " || [ $i -ge 300 ]; do sleep 0.1; i=$((i+1)); done; sleep 0.5; import -window root \"$1/shot.png\"; "
+      "kill -TERM $pid; wait $pid";
+  std::string quoted;
+  for (char c : inner) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  const std::string full = "timeout 90 xvfb-run -a -s '-screen 0 800x600x24 -wr' sh -c '" + quoted + "' '" +
+                           program + "' '" + dir + "'";
+  return std::system(full.c_str()) == 0;
+}
+
+// The bounding box of pixels that are not the white root window.
+void window_box(const rgb_image &img, int *x0, int *y0, int *x1, int *y1) {
+  *x0 = img.w;
+  *y0 = img.h;
+  *x1 = *y1 = -1;
+  for (int y = 0; y < img.h; y++)
+    for (int x = 0; x < img.w; x++)
+      if (img.at(x, y) != 0xffffff) {
+        if (x < *x0) *x0 = x;
+        if (y < *y0) *y0 = y;
+        if (x > *x1) *x1 = x;
+        if (y > *y1) *y1 = y;
+      }
+}
+
+constexpr uint32_t k_pattern[4] = {0xff0000, 0x00ff00, 0x0000ff, 0xffff00};
+
+// Checks the test picture of the pattern tool: 4x enlarged at (34, 14) in
+// the window, black around it.
+void expect_pattern(const rgb_image &img, int wx, int wy) {
+  int wrong = 0;
+  for (int y = 0; y < 128; y++)
+    for (int x = 0; x < 128; x++)
+      for (int d = 0; d < 16; d++) {
+        const uint32_t got = img.at(wx + 34 + x * 4 + d % 4, wy + 14 + y * 4 + d / 4);
+        if (got != k_pattern[(x + 2 * y) % 4] && wrong++ < 5)
+          ADD_FAILURE() << "page pixel " << x << "," << y << " sub " << d << ": " << std::hex << got;
+      }
+  EXPECT_EQ(wrong, 0);
+  for (int i = 0; i < 540; i += 7) {
+    EXPECT_EQ(img.at(wx + 33, wy + i), 0u) << "left margin, row " << i;
+    EXPECT_EQ(img.at(wx + 546, wy + i), 0u) << "right margin, row " << i;
+  }
+  for (int i = 0; i < 580; i += 7) {
+    EXPECT_EQ(img.at(wx + i, wy + 13), 0u) << "top margin, column " << i;
+    EXPECT_EQ(img.at(wx + i, wy + 526), 0u) << "bottom margin, column " << i;
+  }
+}
+
+std::string pattern_tool() { return std::string(ORRERY_BUILD_DIR) + "/pattern_window"; }
+const char *k_ready = "grep -q ready \"$1/out.txt\"";
+
+}  // namespace
+
+class WindowOnDisplay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!have("xvfb-run") || !have("import")) GTEST_SKIP() << "needs xvfb-run and ImageMagick's import";
+  }
+
+  // Runs program with the window arguments plus extra, takes the screenshot
+  // and finds the 580x540 window in it.
+  void show(const std::string &program, const std::string &extra, const std::string &ready_cmd) {
+    ASSERT_TRUE(run_on_display(program, home.path, extra, ready_cmd)) << read_file(home.path + "out.txt");
+    ASSERT_TRUE(load_png(home.path + "shot.png", &img));
+    int x1, y1;
+    window_box(img, &wx, &wy, &x1, &y1);
+    EXPECT_EQ(x1 - wx + 1, 580);
+    EXPECT_EQ(y1 - wy + 1, 540);
+  }
+
+  temp_home home;
+  rgb_image img;  // the screenshot
+  int wx = 0;     // the window's top-left corner in it
+  int wy = 0;
+};
+
+TEST_F(WindowOnDisplay, PictureIsTheBackPageFourTimesEnlargedAt34And14) {
+  ASSERT_NO_FATAL_FAILURE(show(pattern_tool(), "", k_ready));
+  expect_pattern(img, wx, wy);
+  const std::string log = read_file(home.path + "log.txt");
+  EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n set pixel_perfect 1\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("dropping down to software_blit"), std::string::npos);
+}
+
+TEST_F(WindowOnDisplay, SoftwarePathShowsTheSamePicture) {
+  ASSERT_NO_FATAL_FAILURE(show(pattern_tool(), "-software_blit 1", k_ready));
+  expect_pattern(img, wx, wy);
+}
+
+TEST_F(WindowOnDisplay, FrameRateOverlayIsDrawnInTheWindowCorner) {
+  ASSERT_NO_FATAL_FAILURE(show(pattern_tool(), "-show_fps 1", k_ready));
+  int grey = 0, other = 0;
+  for (int y = 0; y < 8; y++)
+    for (int x = 0; x < 128; x++) {
+      const uint32_t c = img.at(wx + x, wy + y);
+      if (c == 0xc0c0c0) grey++;
+      else if (c != 0) other++;
+    }
+  EXPECT_GT(grey, 20) << "light grey figures";
+  EXPECT_EQ(other, 0) << "on black";
+  expect_pattern(img, wx, wy);
+}
+
+TEST_F(WindowOnDisplay, ConsoleOpensItsWindowAndCreatesTheControllerFile) {
+  // The sound system starts after the window has been made and shown.
+  ASSERT_NO_FATAL_FAILURE(show(ORRERY_BINARY, "", "grep -q vell_sound_init \"$1/log.txt\""));
+  const std::string log = read_file(home.path + "log.txt");
+  EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" set pixel_perfect 1\n"), std::string::npos);
+  EXPECT_NE(log.find("vell_config_save"), std::string::npos) << "SIGTERM ends through the exit sequence";
+  EXPECT_EQ(read_file(home.path + "sdl_controllers.txt"), "// add SDL2 game controller mappings to this file\n");
+}
