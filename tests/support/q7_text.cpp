@@ -1,0 +1,40 @@
+#include "support/q7_text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "machine/cart_text.h"
+
+orrery_cart *load_q7_text(const std::string &text) {
+  // fmemopen refuses an empty buffer; a file with nothing in it reads the same.
+  std::string data = text.empty() ? std::string(1, '\0') : text;
+  FILE *f = text.empty() ? tmpfile() : fmemopen(data.data(), data.size(), "rb");
+  if (!f) return nullptr;
+  orrery_cart *cart = vell_load_orrery_cart_from_file(f);
+  fclose(f);
+  return cart;
+}
+
+std::string save_q7_text(const orrery_cart *cart) {
+  char *buf = nullptr;
+  size_t size = 0;
+  FILE *f = open_memstream(&buf, &size);
+  if (!f) return "";
+  vell_save_orrery_cart_to_file(cart, f);
+  fclose(f);
+  std::string out(buf, size);
+  free(buf);
+  return out;
+}
+
+std::string make_temp_folder() {
+  char tmpl[] = "/tmp/orrery-test-XXXXXX";
+  const char *dir = mkdtemp(tmpl);
+  return dir ? std::string(dir) + "/" : std::string();
+}
+
+void remove_folder(const std::string &path) {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
+}
