@@ -17,12 +17,13 @@ int decompress_cart_code(const uint8_t *block, int32_t size, char *code) {
   return 1;
 }
 
-// Stores the code in its image form at out (15360 bytes, zero-filled
-// beyond it). For now this is always the plain text; 1 when it does not fit.
+// Stores the code in its image form at out (the rest of the image,
+// zero-filled). For now this is always the plain text; 1 when it does not
+// fit in 15360 bytes.
 int store_cart_code(const char *code, uint8_t *out) {
   const size_t n = strlen(code);
   if (n > static_cast<size_t>(k_cart_image_code_max)) return 1;
-  memset(out, 0, k_cart_image_code_max);
+  memset(out, 0, k_cart_image_bytes - k_cart_image_code);
   memcpy(out, code, n);
   return 0;
 }

@@ -8,7 +8,7 @@ struct orrery_cart;
 
 constexpr int32_t k_cart_image_bytes = 32768;  // whole image
 constexpr int32_t k_cart_image_code = 0x4300;  // offset of the code
-constexpr int32_t k_cart_image_code_max = k_cart_image_bytes - k_cart_image_code;  // 15360 code bytes
+constexpr int32_t k_cart_image_code_max = 15360;  // code bytes; the 256 after them stay zero
 
 // The first four bytes of a compressed code block.
 constexpr uint8_t k_compressed_code_marker[4] = {':', 'c', ':', 0};
@@ -20,7 +20,7 @@ enum {
 };
 
 // Fills image (32768 bytes) from the cartridge: memory read through the
-// cartridge's memory view, then the code, zero-filled after it. Returns
+// cartridge's memory view, then the code, zero-filled to the end. Returns
 // CART_IMAGE_OK or CART_IMAGE_CODE_TOO_LARGE (image contents undefined then).
 int save_orrery_cart_32k(const orrery_cart *cart, uint8_t *image);
 // Writes image bytes 0-0x42ff into the cartridge by the memory write rule
