@@ -12,15 +12,7 @@
 #include "machine/memory.h"
 #include "shell/pod.h"
 #include "shell/resources.h"
-
-namespace {
-
-struct cart_deleter {
-  void operator()(orrery_cart *c) const { vell_destroy_orrery_cart(c); }
-};
-using cart_ptr = std::unique_ptr<orrery_cart, cart_deleter>;
-
-}  // namespace
+#include "support/cart_support.h"
 
 TEST(CartImage, MemoryAndCodeRoundTripThroughTheImage) {
   cart_ptr c(vell_create_orrery_cart());

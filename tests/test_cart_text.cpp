@@ -6,8 +6,8 @@
 #include <cstring>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,18 +15,12 @@
 #include "machine/cart.h"
 #include "machine/cart_text.h"
 #include "machine/memory.h"
-#include "support/q7_text.h"
+#include "support/cart_support.h"
 
 namespace {
 
-const std::string k_head = "orrery cartridge // test\nversion 12\n";
-
 std::string header(int version) { return "orrery cartridge // test\nversion " + std::to_string(version) + "\n"; }
-
-struct cart_deleter {
-  void operator()(orrery_cart *c) const { vell_destroy_orrery_cart(c); }
-};
-using cart_ptr = std::unique_ptr<orrery_cart, cart_deleter>;
+const std::string k_head = header(12);
 
 cart_ptr load(const std::string &text) { return cart_ptr(load_q7_text(text)); }
 
@@ -220,21 +214,11 @@ TEST(CartText, SoundAndMusicLinesAreScannedFieldByField) {
   EXPECT_EQ(s.loop_start, 0);
   EXPECT_EQ(s.loop_end, 0);
   // 0c8f3: pitch 12, waveform 0 with the custom flag, volume 7, effect 3.
-  EXPECT_EQ(s.notes[0].pitch, 12);
-  EXPECT_EQ(s.notes[0].waveform, 0);
-  EXPECT_EQ(s.notes[0].custom, 128);
-  EXPECT_EQ(s.notes[0].volume, 7);
-  EXPECT_EQ(s.notes[0].effect, 3);
+  expect_note(s.notes[0], 12, 0, 7, 3, 128);
   // Upper-case digits scan; effect digit A has bit 3: custom, effect 2.
-  EXPECT_EQ(s.notes[1].pitch, 0x1c);
-  EXPECT_EQ(s.notes[1].waveform, 5);
-  EXPECT_EQ(s.notes[1].volume, 3);
-  EXPECT_EQ(s.notes[1].effect, 2);
-  EXPECT_EQ(s.notes[1].custom, 128);
+  expect_note(s.notes[1], 0x1c, 5, 3, 2, 128);
   // "3g000": pitch 3 from a single digit, then the scan stops.
-  EXPECT_EQ(s.notes[2].pitch, 3);
-  EXPECT_EQ(s.notes[2].waveform, 0);
-  EXPECT_EQ(s.notes[2].custom, 0);
+  expect_note(s.notes[2], 3, 0, 0, 0, 0);
   // Pitch keeps its low 6 bits.
   cart_ptr p = load(k_head + "__sfx__\n00000000ff000\n");
   EXPECT_EQ(p->sfx[0].notes[0].pitch, 63);
@@ -410,22 +394,15 @@ TEST(CartText, HandWrittenFixtureLoadsToTheExpectedFields) {
   EXPECT_EQ(s0.speed, 16);
   EXPECT_EQ(s0.loop_start, 0);
   EXPECT_EQ(s0.loop_end, 8);
-  EXPECT_EQ(s0.notes[0].pitch, 28);
-  EXPECT_EQ(s0.notes[0].waveform, 5);
-  EXPECT_EQ(s0.notes[0].volume, 7);
-  EXPECT_EQ(s0.notes[0].effect, 3);
-  EXPECT_EQ(s0.notes[0].custom, 0);
-  EXPECT_EQ(s0.notes[1].pitch, 12);
-  EXPECT_EQ(s0.notes[1].custom, 128);
-  EXPECT_EQ(s0.notes[2].volume, 0);
+  expect_note(s0.notes[0], 28, 5, 7, 3, 0);
+  expect_note(s0.notes[1], 12, 0, 7, 3, 128);
+  expect_note(s0.notes[2], 0, 0, 0, 0, 0);
   const orrery_sfx &s1 = c->sfx[1];
   EXPECT_EQ(s1.editor_mode, 1);
   EXPECT_EQ(s1.speed, 2);
   EXPECT_EQ(s1.loop_start, 3);
   EXPECT_EQ(s1.loop_end, 4);
-  EXPECT_EQ(s1.notes[0].pitch, 63);
-  EXPECT_EQ(s1.notes[0].waveform, 7);
-  EXPECT_EQ(s1.notes[0].effect, 7);
+  expect_note(s1.notes[0], 63, 7, 7, 7, 0);
   EXPECT_EQ(c->sfx[2].speed, 16);
   EXPECT_EQ(c->music[0].flags, 1);
   EXPECT_EQ(c->music[0].channel[0], 1);

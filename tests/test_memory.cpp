@@ -7,6 +7,7 @@
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "support/cart_support.h"
 
 namespace {
 
@@ -142,12 +143,7 @@ TEST_F(Memory, SoundBytesEncodeAndDecodeTheNoteFields) {
   // Note word 0x0c21: pitch 33, waveform 0, volume 6, effect 0, no custom flag.
   poke(0x3200, 0x21);
   poke(0x3201, 0x0c);
-  const orrery_note &n = pstate.cart->sfx[0].notes[0];
-  EXPECT_EQ(n.pitch, 33);
-  EXPECT_EQ(n.waveform, 0);
-  EXPECT_EQ(n.volume, 6);
-  EXPECT_EQ(n.effect, 0);
-  EXPECT_EQ(n.custom, 0);
+  expect_note(pstate.cart->sfx[0].notes[0], 33, 0, 6, 0, 0);
 
   // Sound 3, note 31: the odd byte sets waveform bit 2, volume, effect and
   // the custom flag; the even byte keeps waveform bit 2.
@@ -155,11 +151,7 @@ TEST_F(Memory, SoundBytesEncodeAndDecodeTheNoteFields) {
   poke(base + 1, 0xff);
   poke(base, 0xc5);
   const orrery_note &m = pstate.cart->sfx[3].notes[31];
-  EXPECT_EQ(m.pitch, 5);
-  EXPECT_EQ(m.waveform, 7);
-  EXPECT_EQ(m.volume, 7);
-  EXPECT_EQ(m.effect, 7);
-  EXPECT_EQ(m.custom, 128);
+  expect_note(m, 5, 7, 7, 7, 128);
   EXPECT_EQ(peek(base), 0xc5);
   EXPECT_EQ(peek(base + 1), 0xff);
   poke(base, 0x01);

@@ -1,10 +1,15 @@
-#include "support/q7_text.h"
+#include "support/cart_support.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include "machine/cart.h"
 #include "machine/cart_text.h"
+
+void cart_deleter::operator()(orrery_cart *c) const { vell_destroy_orrery_cart(c); }
 
 orrery_cart *load_q7_text(const std::string &text) {
   // fmemopen refuses an empty buffer; a file with nothing in it reads the same.
@@ -37,4 +42,13 @@ std::string make_temp_folder() {
 void remove_folder(const std::string &path) {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);
+}
+
+void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t volume, int32_t effect,
+                 int32_t custom) {
+  EXPECT_EQ(n.pitch, pitch) << "pitch";
+  EXPECT_EQ(n.waveform, waveform) << "waveform";
+  EXPECT_EQ(n.volume, volume) << "volume";
+  EXPECT_EQ(n.effect, effect) << "effect";
+  EXPECT_EQ(n.custom, custom) << "custom flag";
 }
