@@ -206,6 +206,10 @@ TEST_F(Memory, RegistersApplyTheirSideEffects) {
   poke(0x5f2a, 0xff);
   poke(0x5f2b, 0xff);
   EXPECT_EQ(pstate.camera_y, -1);
+  pstate.camera_x = -1;  // as the drawing functions may set it
+  pstate.ram[0x5f28] = pstate.ram[0x5f29] = 0;
+  EXPECT_EQ(peek(0x5f28), 0xff);
+  EXPECT_EQ(peek(0x5f29), 0xff);
 
   // A clip write changes the screen's clip rectangle at once.
   poke(0x5f20, 10);

@@ -112,28 +112,36 @@ void write_cart(orrery_cart *cart, int32_t addr, uint8_t v) {
   }
 }
 
-// Registers with a read rule of their own; -1 for those that read the mirror.
-int32_t read_register(const pstate_t *m, int32_t r) {
-  if (r < 0x10) return m->draw_pal[r];
-  if (r < 0x20) return m->screen_pal[r - 0x10];
-  switch (r) {
-    case 0x20: return m->clip_x0;
-    case 0x21: return m->clip_y0;
-    case 0x22: return m->clip_x1;
-    case 0x23: return m->clip_y1;
-    case 0x25: return m->pen;
-    case 0x26: return m->cursor_x;
-    case 0x27: return m->cursor_y;
-    case 0x28: return m->camera_x;
-    case 0x29: return m->camera_x >> 8;
-    case 0x2a: return m->camera_y;
-    case 0x2b: return m->camera_y >> 8;
-    case 0x2c: return m->draw_mode;
-    case 0x31: return m->fill_pattern;
-    case 0x32: return m->fill_pattern >> 8;
-    case 0x33: return m->fill_pattern >> 16;
-    default: return -1;
+// Registers with a read rule of their own set v and return true; the
+// others read the mirror.
+bool read_register(const pstate_t *m, int32_t r, int32_t &v) {
+  if (r < 0x10) {
+    v = m->draw_pal[r];
+    return true;
   }
+  if (r < 0x20) {
+    v = m->screen_pal[r - 0x10];
+    return true;
+  }
+  switch (r) {
+    case 0x20: v = m->clip_x0; break;
+    case 0x21: v = m->clip_y0; break;
+    case 0x22: v = m->clip_x1; break;
+    case 0x23: v = m->clip_y1; break;
+    case 0x25: v = m->pen; break;
+    case 0x26: v = m->cursor_x; break;
+    case 0x27: v = m->cursor_y; break;
+    case 0x28: v = m->camera_x; break;
+    case 0x29: v = m->camera_x >> 8; break;
+    case 0x2a: v = m->camera_y; break;
+    case 0x2b: v = m->camera_y >> 8; break;
+    case 0x2c: v = m->draw_mode; break;
+    case 0x31: v = m->fill_pattern; break;
+    case 0x32: v = m->fill_pattern >> 8; break;
+    case 0x33: v = m->fill_pattern >> 16; break;
+    default: return false;
+  }
+  return true;
 }
 
 // Replaces the low (high = false) or high byte of a signed 16-bit value.
@@ -246,8 +254,7 @@ int32_t orrery_peek(const pstate_t *m, const orrery_cart *cart, int32_t addr) {
     const int32_t i = (addr - k_addr_cdata) >> 2;
     v = static_cast<int32_t>(static_cast<uint32_t>(m->cdata[i]) >> ((addr & 3) * 8));
   } else if (addr < k_addr_gpio) {
-    const int32_t r = read_register(m, addr - k_addr_regs);
-    if (r != -1) v = r;
+    read_register(m, addr - k_addr_regs, v);
   } else if (addr < k_addr_screen) {
     v = m->gpio[addr - k_addr_gpio];
   } else {
