@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <memory>
@@ -413,8 +415,9 @@ TEST(CartText, HandWrittenFixtureLoadsToTheExpectedFields) {
 }
 
 TEST(CartText, FilesAreReplacedOnlyWhenTheNewTextIsComplete) {
-  const std::string dir = make_temp_folder();
-  ASSERT_FALSE(dir.empty());
+  char tmpl[] = "/tmp/orrery-cart-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = std::string(tmpl) + "/";
   cart_ptr c(vell_create_orrery_cart());
   strcpy(c->code, "print('saved')");
   const std::string path = dir + "game.q7";
@@ -440,5 +443,5 @@ TEST(CartText, FilesAreReplacedOnlyWhenTheNewTextIsComplete) {
     EXPECT_EQ(vell_save_orrery_cart_to_file(c.get(), full), CART_SAVE_WRITE_FAILED);
     fclose(full);
   }
-  remove_folder(dir);
+  std::filesystem::remove_all(dir);
 }

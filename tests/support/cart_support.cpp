@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "machine/cart.h"
 #include "machine/cart_text.h"
@@ -12,9 +11,9 @@
 void cart_deleter::operator()(orrery_cart *c) const { vell_destroy_orrery_cart(c); }
 
 orrery_cart *load_q7_text(const std::string &text) {
-  // fmemopen refuses an empty buffer; a file with nothing in it reads the same.
-  std::string data = text.empty() ? std::string(1, '\0') : text;
-  FILE *f = text.empty() ? tmpfile() : fmemopen(data.data(), data.size(), "rb");
+  std::string data = text;
+  // fmemopen refuses an empty buffer; an empty temporary file reads the same.
+  FILE *f = data.empty() ? tmpfile() : fmemopen(data.data(), data.size(), "rb");
   if (!f) return nullptr;
   orrery_cart *cart = vell_load_orrery_cart_from_file(f);
   fclose(f);
@@ -31,17 +30,6 @@ std::string save_q7_text(const orrery_cart *cart) {
   std::string out(buf, size);
   free(buf);
   return out;
-}
-
-std::string make_temp_folder() {
-  char tmpl[] = "/tmp/orrery-test-XXXXXX";
-  const char *dir = mkdtemp(tmpl);
-  return dir ? std::string(dir) + "/" : std::string();
-}
-
-void remove_folder(const std::string &path) {
-  std::error_code ec;
-  std::filesystem::remove_all(path, ec);
 }
 
 void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t volume, int32_t effect,

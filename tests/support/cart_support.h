@@ -1,5 +1,5 @@
 // Test helpers for cartridges: text cartridges loaded from and saved to
-// strings, note checks, temporary folders.
+// strings, and note checks.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,6 @@ using cart_ptr = std::unique_ptr<orrery_cart, cart_deleter>;
 orrery_cart *load_q7_text(const std::string &text);
 // The text the saver writes for the cartridge.
 std::string save_q7_text(const orrery_cart *cart);
-// A fresh folder under the system's temporary folder, removed by the caller.
-std::string make_temp_folder();
-void remove_folder(const std::string &path);
 // Checks every field of a note (non-fatal failures naming the field).
 void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t volume, int32_t effect,
                  int32_t custom);
