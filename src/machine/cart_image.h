@@ -4,10 +4,12 @@
 
 #include <cstdint>
 
+#include "machine/memory.h"
+
 struct orrery_cart;
 
 constexpr int32_t k_cart_image_bytes = 32768;  // whole image
-constexpr int32_t k_cart_image_code = 0x4300;  // offset of the code
+constexpr int32_t k_cart_image_code = k_cart_image_size;  // offset of the code, after memory 0x0000-0x42ff
 constexpr int32_t k_cart_image_code_max = 15360;  // code bytes; the 256 after them stay zero
 
 // The first four bytes of a compressed code block.

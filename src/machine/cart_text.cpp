@@ -149,10 +149,12 @@ void load_picture_row(vell_bitmap *b, int32_t y, const char *line) {
   for (int32_t x = 0; x < 128; x++) b->line[y][x] = static_cast<uint8_t>(pic_digit(line[x]));
 }
 
-// Appends the code section line when the code stays under 65536 characters.
+// Appends a code section line and a newline while the code plus the line
+// stays within k_cart_code_max characters; the buffer holds one more and
+// the NUL, since the final newline is dropped at the end.
 void append_code(orrery_cart *cart, size_t &code_len, const char *line) {
   const size_t n = strlen(line);
-  if (code_len + n >= 65536) return;
+  if (code_len + n > static_cast<size_t>(k_cart_code_max)) return;
   memcpy(cart->code + code_len, line, n);
   code_len += n;
   cart->code[code_len++] = '\n';
