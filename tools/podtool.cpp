@@ -18,6 +18,10 @@
 #include <vector>
 
 #include "api/bitmap.h"
+#include "machine/cart.h"
+#include "machine/cart_image.h"
+#include "machine/cart_text.h"
+#include "machine/memory.h"
 #include "shell/pod.h"
 #include "shell/resources.h"
 
@@ -242,24 +246,17 @@ bool build_font(const std::string &path, node &list) {
   return true;
 }
 
-// A 32768-byte cartridge image from a text cartridge: the memory part
-// stays zero and the code section is stored as plain text at 0x4300.
+// A 32768-byte cartridge image from a text cartridge: sprites, map, flags,
+// sounds and music as memory 0x0000-0x42ff, then the code.
 bool build_cart_image(const std::string &path, std::vector<uint8_t> &out) {
-  std::vector<std::string> lines;
-  if (!read_lines(path, lines)) return false;
-  std::string code;
-  bool in_code = false;
-  for (const std::string &l : lines) {
-    if (l.compare(0, 2, "__") == 0 && l.size() >= 4 && l.compare(l.size() - 2, 2, "__") == 0) {
-      in_code = l == "__lua__";
-      continue;
-    }
-    if (in_code) code += l + "\n";
-  }
-  if (!code.empty()) code.pop_back();
-  if (code.size() > 15360) return fail(path + ": code longer than 15360 characters");
-  out.assign(32768, 0);
-  memcpy(out.data() + 0x4300, code.data(), code.size());
+  orrery_cart *cart = vell_load_orrery_cart(path.c_str());
+  if (!cart) return fail("cannot load " + path + " as a text cartridge");
+  // The image holds the shared quarter once, so both views must agree first.
+  orrery_sync_shared_quarter(cart);
+  out.assign(k_cart_image_bytes, 0);
+  const int result = save_orrery_cart_32k(cart, out.data());
+  vell_destroy_orrery_cart(cart);
+  if (result != CART_IMAGE_OK) return fail(path + ": code longer than 15360 characters");
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "api/bitmap.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace {
@@ -21,6 +22,14 @@ struct engine_palette {
 };
 engine_palette g_palette;
 
+// Largest pixel block a bitmap may have (bytes); keeps w * h * depth / 8
+// far from overflowing and refuses absurd requests instead of failing hard.
+constexpr int64_t k_max_bitmap_bytes = int64_t(1) << 30;
+
+inline int32_t sat32(int64_t v) {
+  return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+}
+
 inline uint32_t *row32(const vell_bitmap *b, int32_t y) { return reinterpret_cast<uint32_t *>(b->line[y]); }
 
 inline bool inside_clip(const vell_bitmap *b, int32_t x, int32_t y) {
@@ -32,6 +41,24 @@ inline uint32_t palette_colour(uint8_t index) {
   return 0xff000000u | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
 }
 
+inline uint32_t source_pixel(const vell_bitmap *b, int32_t x, int32_t y) {
+  return b->depth == 8 ? b->line[y][x] : row32(b, y)[x];
+}
+
+// Source pixel s blended over destination pixel d by s's alpha; d keeps
+// its own alpha.
+inline uint32_t blend(uint32_t s, uint32_t d) {
+  uint32_t a = s >> 24;
+  if (a == 0) return d;
+  if (a == 255) return (d & 0xff000000u) | (s & 0x00ffffffu);
+  uint32_t out = d & 0xff000000u;
+  for (int shift = 0; shift < 24; shift += 8) {
+    uint32_t sc = (s >> shift) & 255, dc = (d >> shift) & 255;
+    out |= ((sc * a + dc * (255 - a)) / 255) << shift;
+  }
+  return out;
+}
+
 }  // namespace
 
 void vell_set_engine_palette(const uint8_t rgb[768]) { memcpy(g_palette.rgb, rgb, 768); }
@@ -39,13 +66,21 @@ const uint8_t *vell_engine_palette() { return g_palette.rgb; }
 
 vell_bitmap *vell_create_bitmap(int32_t w, int32_t h, int32_t depth) {
   if (w < 1 || h < 1 || (depth != 8 && depth != 32)) return nullptr;
-  vell_bitmap *b = new vell_bitmap;
+  const int64_t pitch = int64_t(w) * (depth / 8);
+  if (pitch * h > k_max_bitmap_bytes) return nullptr;
+  vell_bitmap *b = new (std::nothrow) vell_bitmap;
+  if (!b) return nullptr;
+  b->data = new (std::nothrow) uint8_t[static_cast<size_t>(pitch * h)]();
+  b->line = new (std::nothrow) uint8_t *[h];
+  if (!b->data || !b->line) {
+    delete[] b->data;
+    delete[] b->line;
+    delete b;
+    return nullptr;
+  }
   b->w = w;
   b->h = h;
   b->depth = depth;
-  size_t pitch = static_cast<size_t>(w) * (depth / 8);
-  b->data = new uint8_t[pitch * h]();
-  b->line = new uint8_t *[h];
   for (int32_t y = 0; y < h; y++) b->line[y] = b->data + pitch * y;
   vell_reset_clip(b);
   g_alive++;
@@ -98,7 +133,7 @@ void vell_putpixel(vell_bitmap *b, int32_t x, int32_t y, uint32_t v) {
 
 uint32_t vell_getpixel(const vell_bitmap *b, int32_t x, int32_t y) {
   if (!b || !inside_clip(b, x, y)) return 0;
-  return b->depth == 8 ? b->line[y][x] : row32(b, y)[x];
+  return source_pixel(b, x, y);
 }
 
 void vell_rectfill(vell_bitmap *b, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t v) {
@@ -122,36 +157,38 @@ void vell_rectfill(vell_bitmap *b, int32_t x0, int32_t y0, int32_t x1, int32_t y
 
 int vell_clip(const vell_bitmap *src, const vell_bitmap *dst, int32_t &sx, int32_t &sy, int32_t &dx,
               int32_t &dy, int32_t &w, int32_t &h) {
-  if (sx > src->w || sy >= src->h || dx >= dst->cr || dy >= dst->cb || sx == src->w) {
+  if (!src || !dst || sx >= src->w || sy >= src->h || dx >= dst->cr || dy >= dst->cb) {
     h = 0;
     return 0;
   }
+  // Callers may pass any position and size: the sums are formed in 64 bits
+  // and saturated, so nothing wraps around into a valid-looking rectangle.
   if (sx < 0) {
-    w += sx;
-    dx -= sx;
+    w = sat32(int64_t(w) + sx);
+    dx = sat32(int64_t(dx) - sx);
     sx = 0;
   }
   if (sy < 0) {
-    h += sy;
-    dy -= sy;
+    h = sat32(int64_t(h) + sy);
+    dy = sat32(int64_t(dy) - sy);
     sy = 0;
   }
-  if (sx + w > src->w) w = src->w - sx;
-  if (sy + h > src->h) h = src->h - sy;
+  if (int64_t(sx) + w > src->w) w = src->w - sx;
+  if (int64_t(sy) + h > src->h) h = src->h - sy;
   if (dx < dst->cl) {
-    int32_t d = dx - dst->cl;
-    w += d;
-    sx -= d;
+    const int64_t d = int64_t(dx) - dst->cl;
+    w = sat32(w + d);
+    sx = sat32(sx - d);
     dx = dst->cl;
   }
   if (dy < dst->ct) {
-    int32_t d = dy - dst->ct;
-    h += d;
-    sy -= d;
+    const int64_t d = int64_t(dy) - dst->ct;
+    h = sat32(h + d);
+    sy = sat32(sy - d);
     dy = dst->ct;
   }
-  if (dx + w > dst->cr) w = dst->cr - dx;
-  if (dy + h > dst->cb) h = dst->cb - dy;
+  if (int64_t(dx) + w > dst->cr) w = dst->cr - dx;
+  if (int64_t(dy) + h > dst->cb) h = dst->cb - dy;
   return (w >= 1 && h >= 1) ? 1 : 0;
 }
 
@@ -159,7 +196,11 @@ void vell_blit(const vell_bitmap *src, vell_bitmap *dst, int32_t sx, int32_t sy,
                int32_t w, int32_t h) {
   if (!src || !dst || dst->depth < src->depth) return;
   if (!vell_clip(src, dst, sx, sy, dx, dy, w, h)) return;
-  for (int32_t y = 0; y < h; y++) {
+  // Within one bitmap a copy downwards must go bottom row first, or rows
+  // already written would be read again.
+  const bool upward = src == dst && dy > sy;
+  for (int32_t i = 0; i < h; i++) {
+    const int32_t y = upward ? h - 1 - i : i;
     if (src->depth == dst->depth) {
       size_t bpp = static_cast<size_t>(src->depth / 8);
       memmove(dst->line[dy + y] + dx * bpp, src->line[sy + y] + sx * bpp, w * bpp);
@@ -184,16 +225,7 @@ void vell_draw_sprite(const vell_bitmap *src, vell_bitmap *dst, int32_t sx, int3
     } else {
       const uint32_t *s = row32(src, sy + y) + sx;
       uint32_t *d = row32(dst, dy + y) + dx;
-      for (int32_t x = 0; x < w; x++) {
-        uint32_t a = s[x] >> 24;
-        if (a == 0) continue;
-        uint32_t out = d[x] & 0xff000000u;
-        for (int shift = 0; shift < 24; shift += 8) {
-          uint32_t sc = (s[x] >> shift) & 255, dc = (d[x] >> shift) & 255;
-          out |= ((sc * a + dc * (255 - a)) / 255) << shift;
-        }
-        d[x] = out;
-      }
+      for (int32_t x = 0; x < w; x++) d[x] = blend(s[x], d[x]);
     }
   }
 }
@@ -202,16 +234,29 @@ void vell_draw_sprite_col(const vell_bitmap *src, vell_bitmap *dst, int32_t sx, 
                           int32_t dy, int32_t w, int32_t h, uint32_t colour, int32_t flags) {
   if (!src || !dst) return;
   const bool mirror = flags & 1;
-  // With mirroring the source rectangle is read right to left, so clipping
-  // on the destination's left edge removes columns from the source's right.
-  int32_t sx0 = sx, w0 = w;
+  if (mirror) {
+    // Mirrored, destination column dx + i shows source column sx + w - 1 - i,
+    // so source columns cut away on the left leave a gap on the right of the
+    // destination. Cut the source to the bitmap first; after that the
+    // clipper only trims destination columns.
+    const int64_t a = sx > 0 ? sx : 0;
+    const int64_t b = int64_t(sx) + w < src->w ? int64_t(sx) + w : src->w;
+    if (b <= a) return;
+    const int64_t ndx = int64_t(dx) + (int64_t(sx) + w - b);
+    if (ndx < INT32_MIN || ndx > INT32_MAX) return;
+    dx = static_cast<int32_t>(ndx);
+    sx = static_cast<int32_t>(a);
+    w = static_cast<int32_t>(b - a);
+  }
+  const int32_t sx0 = sx, w0 = w;
   if (!vell_clip(src, dst, sx, sy, dx, dy, w, h)) return;
+  // Columns trimmed on the destination's left come off the source's right:
+  // the source span starts after the columns trimmed on the right instead.
   if (mirror) sx = sx0 + (w0 - w) - (sx - sx0);
   for (int32_t y = 0; y < h; y++) {
     for (int32_t x = 0; x < w; x++) {
       int32_t ix = mirror ? sx + (w - 1 - x) : sx + x;
-      uint32_t p = src->depth == 8 ? src->line[sy + y][ix] : row32(src, sy + y)[ix];
-      if (!p) continue;
+      if (!source_pixel(src, ix, sy + y)) continue;
       if (dst->depth == 8) dst->line[dy + y][dx + x] = static_cast<uint8_t>(colour);
       else row32(dst, dy + y)[dx + x] = colour;
     }

@@ -5,6 +5,7 @@
 
 #include "api/bitmap.h"
 #include "audio/audio.h"
+#include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/video.h"
 #include "shell/app_config.h"
@@ -46,7 +47,6 @@ std::string resolve_cart_name(const std::string &name) {
 }
 
 void create_console_bitmaps() {
-  orrery_state.draw_screen = vell_create_bitmap(128, 128, 8);
   orrery_state.presented = vell_create_bitmap(128, 128, 8);
   orrery_state.spare = vell_create_bitmap(128, 128, 8);
   orrery_state.scratch1 = vell_create_bitmap(1, 1, 8);
@@ -57,6 +57,9 @@ void create_console_bitmaps() {
 
 void vell_main_init(int argc, const char *const *argv) {
   memset(&orrery_state, 0, sizeof orrery_state);
+  // The machine, with its screen bitmap (the drawing target) and live
+  // cartridge, exists from here on.
+  if (orrery_create_machine() != 0) vell_fatal_error("could not create the machine");
   set_default_app_config();
   orrery_args = orrery_args_t();
   vell_set_app_title("orrery");
@@ -109,12 +112,12 @@ void vell_main_init(int argc, const char *const *argv) {
 }
 
 void vell_main_exit() {
-  vell_destroy_bitmap(orrery_state.draw_screen);
   vell_destroy_bitmap(orrery_state.presented);
   vell_destroy_bitmap(orrery_state.spare);
   vell_destroy_bitmap(orrery_state.scratch1);
   vell_destroy_bitmap(orrery_state.scratch8);
   memset(&orrery_state, 0, sizeof orrery_state);
+  orrery_clear_machine();
   orrery_release_resources();
   vell_exit();
 }

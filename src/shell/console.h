@@ -7,7 +7,6 @@
 struct vell_bitmap;
 
 struct orrery_state_t {
-  vell_bitmap *draw_screen;  // 128x128 8-bit drawing target (the screen memory)
   vell_bitmap *presented;    // 128x128 8-bit copy shown in the window
   vell_bitmap *spare;        // a third 128x128 8-bit bitmap
   vell_bitmap *scratch1;     // 1x1 scratch bitmap

@@ -1,0 +1,42 @@
+#include "support/cart_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "machine/cart.h"
+#include "machine/cart_text.h"
+
+void cart_deleter::operator()(orrery_cart *c) const { vell_destroy_orrery_cart(c); }
+
+orrery_cart *load_q7_text(const std::string &text) {
+  std::string data = text;
+  // fmemopen refuses an empty buffer; an empty temporary file reads the same.
+  FILE *f = data.empty() ? tmpfile() : fmemopen(data.data(), data.size(), "rb");
+  if (!f) return nullptr;
+  orrery_cart *cart = vell_load_orrery_cart_from_file(f);
+  fclose(f);
+  return cart;
+}
+
+std::string save_q7_text(const orrery_cart *cart) {
+  char *buf = nullptr;
+  size_t size = 0;
+  FILE *f = open_memstream(&buf, &size);
+  if (!f) return "";
+  vell_save_orrery_cart_to_file(cart, f);
+  fclose(f);
+  std::string out(buf, size);
+  free(buf);
+  return out;
+}
+
+void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t volume, int32_t effect,
+                 int32_t custom) {
+  EXPECT_EQ(n.pitch, pitch) << "pitch";
+  EXPECT_EQ(n.waveform, waveform) << "waveform";
+  EXPECT_EQ(n.volume, volume) << "volume";
+  EXPECT_EQ(n.effect, effect) << "effect";
+  EXPECT_EQ(n.custom, custom) << "custom flag";
+}

@@ -1,0 +1,24 @@
+// Test helpers for cartridges: text cartridges loaded from and saved to
+// strings, and note checks.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct orrery_cart;
+struct orrery_note;
+
+// A cartridge owned by a test, released by vell_destroy_orrery_cart.
+struct cart_deleter {
+  void operator()(orrery_cart *c) const;
+};
+using cart_ptr = std::unique_ptr<orrery_cart, cart_deleter>;
+
+// Loads a text cartridge held in memory (null as the loader returns it).
+orrery_cart *load_q7_text(const std::string &text);
+// The text the saver writes for the cartridge.
+std::string save_q7_text(const orrery_cart *cart);
+// Checks every field of a note (non-fatal failures naming the field).
+void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t volume, int32_t effect,
+                 int32_t custom);
