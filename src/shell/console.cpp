@@ -55,8 +55,16 @@ void create_console_bitmaps() {
 
 }  // namespace
 
+void orrery_clear_console_state() {
+  orrery_state.presented = nullptr;
+  orrery_state.spare = nullptr;
+  orrery_state.scratch1 = nullptr;
+  orrery_state.scratch8 = nullptr;
+  orrery_state.audio_pause_counter = 0;
+}
+
 void vell_main_init(int argc, const char *const *argv) {
-  memset(&orrery_state, 0, sizeof orrery_state);
+  orrery_clear_console_state();
   // The machine, with its screen bitmap (the drawing target) and live
   // cartridge, exists from here on.
   if (orrery_create_machine() != 0) vell_fatal_error("could not create the machine");
@@ -116,7 +124,7 @@ void vell_main_exit() {
   vell_destroy_bitmap(orrery_state.spare);
   vell_destroy_bitmap(orrery_state.scratch1);
   vell_destroy_bitmap(orrery_state.scratch8);
-  memset(&orrery_state, 0, sizeof orrery_state);
+  orrery_clear_console_state();
   orrery_clear_machine();
   orrery_release_resources();
   vell_exit();

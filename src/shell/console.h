@@ -1,6 +1,7 @@
 // The console state record, console start-up and the console's part of shutdown.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -11,7 +12,13 @@ struct orrery_state_t {
   vell_bitmap *spare;        // a third 128x128 8-bit bitmap
   vell_bitmap *scratch1;     // 1x1 scratch bitmap
   vell_bitmap *scratch8;     // 8x8 scratch bitmap
+  // 0 audio runs; 1..5 audio paused. Written by the main loop, read by the
+  // mixer on the audio thread without the lock, so it is one atomic word.
+  std::atomic<int32_t> audio_pause_counter;
 };
+
+// Returns the console state to its start values (bitmaps are not released).
+void orrery_clear_console_state();
 
 extern orrery_state_t orrery_state;
 
