@@ -168,23 +168,32 @@ int orrery_fixed_to_string(char *buffer, int32_t v) {
   uint32_t five = round_fraction(frac, 100000);
   uint32_t first_four = five == 100000 ? 0 : five / 10;
   bool near_whole = first_four == 0 || first_four == 9999;
-  int digits = near_whole ? 3 : 4;
   uint32_t scale = near_whole ? 1000 : 10000;
   uint32_t decimals = round_fraction(frac, scale);
   if (decimals == scale) {
     whole++;
     decimals = 0;
   }
-  // A negative value keeps its sign even when it rounds to 0, as printf does.
-  int len = std::snprintf(buffer, FIXED_TEXT_SIZE, "%s%u", v < 0 ? "-" : "", (unsigned)whole);
+  // Digits are written by hand: this runs for every number a script turns
+  // into text, and printf is several times slower.
+  char *p = buffer;
+  if (v < 0) *p++ = '-';  // kept even when the value rounds to 0, as printf does
+  char digits_rev[8];
+  int n = 0;
+  do {
+    digits_rev[n++] = (char)('0' + whole % 10);
+    whole /= 10;
+  } while (whole != 0);
+  while (n > 0) *p++ = digits_rev[--n];
   if (decimals != 0) {
-    while (decimals % 10 == 0) {
-      decimals /= 10;
-      digits--;
+    *p++ = '.';
+    for (uint32_t place = scale / 10; place != 0 && decimals != 0; place /= 10) {
+      *p++ = (char)('0' + decimals / place);
+      decimals %= place;
     }
-    len += std::snprintf(buffer + len, FIXED_TEXT_SIZE - len, ".%0*u", digits, (unsigned)decimals);
   }
-  return len;
+  *p = '\0';
+  return (int)(p - buffer);
 }
 
 // ---------------------------------------------------------------------------

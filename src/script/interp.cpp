@@ -37,7 +37,10 @@ orrery_lua_memory_t orrery_lua_memory;
 static lua_State *main_thread;  // the state made by orrery_lua_open, if open
 
 // The hidden prefix holds the block's charge. It is as large as malloc's
-// alignment so that the address handed to Lua stays suitably aligned.
+// alignment, so that the address handed to Lua is aligned like malloc's
+// (and block sizes keep malloc's rounding: an 8-byte prefix made the
+// largest table arrays land exactly on malloc's mapping threshold, mapped
+// and unmapped again on every use).
 constexpr size_t PREFIX_SIZE = alignof(std::max_align_t);
 static_assert(PREFIX_SIZE >= sizeof(int64_t), "the prefix holds a 64-bit charge");
 
@@ -83,7 +86,7 @@ void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
   if (nsize > SIZE_MAX - PREFIX_SIZE) return nullptr;
   int64_t old_charge = block ? charge_of(block) : 0;
   int64_t charge = block ? (old_charge != 0 ? (int64_t)nsize : 0) : charge_for_kind((int)osize, nsize);
-  char *moved = (char *)std::realloc(block, nsize + PREFIX_SIZE);
+  char *moved = (char *)(block ? std::realloc(block, nsize + PREFIX_SIZE) : std::malloc(nsize + PREFIX_SIZE));
   if (!moved) return nullptr;  // the old block stays as it was, charge included
   m.charged += charge - old_charge;
   std::memcpy(moved, &charge, sizeof charge);
