@@ -37,10 +37,10 @@ orrery_lua_memory_t orrery_lua_memory;
 static lua_State *main_thread;  // the state made by orrery_lua_open, if open
 
 // The hidden prefix holds the block's charge. It is as large as malloc's
-// alignment, so that the address handed to Lua is aligned like malloc's
-// (and block sizes keep malloc's rounding: an 8-byte prefix made the
-// largest table arrays land exactly on malloc's mapping threshold, mapped
-// and unmapped again on every use).
+// alignment, so that the address handed to Lua is aligned like malloc's.
+// A smaller prefix would also shift request sizes off malloc's rounding:
+// the largest table array (32767 slots) would then sit exactly at malloc's
+// mapping threshold and be mapped and unmapped again on every use.
 constexpr size_t PREFIX_SIZE = alignof(std::max_align_t);
 static_assert(PREFIX_SIZE >= sizeof(int64_t), "the prefix holds a 64-bit charge");
 
