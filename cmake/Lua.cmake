@@ -62,11 +62,18 @@ if(NOT _lua_old_stamp STREQUAL _lua_stamp)
   file(WRITE "${_lua_stamp_file}" "${_lua_stamp}")
 endif()
 
+# The console installs a handful of library functions itself (see
+# src/script/interp.h); the libraries that reach files, the operating
+# system, modules or maths are left out of the build altogether.
 file(GLOB LUA_SOURCES "${LUA_ROOT}/src/*.c")
-list(FILTER LUA_SOURCES EXCLUDE REGEX "/(lua|luac)\\.c$")
+list(FILTER LUA_SOURCES EXCLUDE REGEX "/(lua|luac|liolib|loslib|loadlib|lmathlib|lbitlib|ltablib)\\.c$")
 set_source_files_properties(${LUA_SOURCES} PROPERTIES LANGUAGE CXX)
-add_library(lua52 STATIC ${LUA_SOURCES})
+# An object library: its objects go into orrery_script, which links it, so
+# that the interpreter and the fixed-point code it calls form one archive.
+add_library(lua52 OBJECT ${LUA_SOURCES})
 target_include_directories(lua52 PUBLIC "${LUA_ROOT}/src")
+# The patched configuration includes the project's fixed-point header.
+target_include_directories(lua52 PRIVATE "${CMAKE_SOURCE_DIR}/src")
 target_compile_definitions(lua52 PRIVATE LUA_USE_POSIX)
 # Lua's own sources are not held to the project's warning level.
 target_compile_options(lua52 PRIVATE -w)

@@ -1,0 +1,151 @@
+// Reaches into the thread record (hook counts, call frames), as Lua's own
+// core files do.
+#define LUA_CORE
+
+#include "script/interp.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "lfunc.h"
+#include "lstate.h"
+#include "lualib.h"
+
+int orrery_runtime_line = 0;
+int orrery_last_line_number = -1;
+
+static int cite_same_line(int chunk_line) { return chunk_line; }
+
+orrery_cite_line_func orrery_cite_line_hook = cite_same_line;
+
+int orrery_cite_line(int chunk_line) {
+  return orrery_cite_line_hook ? orrery_cite_line_hook(chunk_line) : chunk_line;
+}
+
+char orrery_assert_text[ORRERY_ASSERT_TEXT_MAX + 1];
+
+void orrery_assert_message(const char *text) {
+  std::memset(orrery_assert_text, 0, sizeof orrery_assert_text);
+  if (text) std::strncpy(orrery_assert_text, text, ORRERY_ASSERT_TEXT_MAX);
+}
+
+// ---------------------------------------------------------------------------
+// Allocation
+
+orrery_lua_memory_t orrery_lua_memory;
+
+static lua_State *main_thread;  // the state made by orrery_lua_open, if open
+
+// The hidden prefix holds the block's charge. It is as large as malloc's
+// alignment, so that the address handed to Lua is aligned like malloc's.
+// A smaller prefix would also shift request sizes off malloc's rounding:
+// the largest table array (32767 slots) would then sit exactly at malloc's
+// mapping threshold and be mapped and unmapped again on every use.
+constexpr size_t PREFIX_SIZE = alignof(std::max_align_t);
+static_assert(PREFIX_SIZE >= sizeof(int64_t), "the prefix holds a 64-bit charge");
+
+static int64_t charge_of(const char *block) {
+  int64_t charge;
+  std::memcpy(&charge, block, sizeof charge);
+  return charge;
+}
+
+// Charge of a new block of `size` bytes for Lua's object kind (the tag it
+// passes when allocating an object, 0 for plain memory).
+static int64_t charge_for_kind(int kind, size_t size) {
+  switch (kind) {
+    case 0: return orrery_lua_memory.compiling ? 0 : (int64_t)size;
+    case 1: case 3: case 4: case 5: case 6: return (int64_t)size;  // strings, tables, functions
+    default: return kind >= 7 && kind <= 19 ? 32 : 0;  // userdata, threads, prototypes, upvalues
+  }
+}
+
+void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
+  (void)ud;
+  orrery_lua_memory_t &m = orrery_lua_memory;
+  char *block = ptr ? (char *)ptr - PREFIX_SIZE : nullptr;
+  if (nsize == 0) {
+    if (block) {
+      m.charged -= charge_of(block);
+      std::free(block);
+    }
+    return nullptr;
+  }
+  int64_t over = m.charged - m.allowance;
+  if (over > ORRERY_LUA_SOFT_LIMIT) {
+    m.pressure = true;
+    if (main_thread) lua_orrery_soft_yield(main_thread);
+    // Only growth is refused: Lua relies on shrinking never failing (the
+    // collector shrinks the string table and stacks while it runs).
+    bool grows = !block || nsize > osize;
+    if (over > ORRERY_LUA_HARD_LIMIT && grows) {
+      m.exhausted = true;
+      return nullptr;
+    }
+  }
+  if (nsize > SIZE_MAX - PREFIX_SIZE) return nullptr;
+  int64_t old_charge = block ? charge_of(block) : 0;
+  int64_t charge = block ? (old_charge != 0 ? (int64_t)nsize : 0) : charge_for_kind((int)osize, nsize);
+  char *moved = (char *)(block ? std::realloc(block, nsize + PREFIX_SIZE) : std::malloc(nsize + PREFIX_SIZE));
+  if (!moved) return nullptr;  // the old block stays as it was, charge included
+  m.charged += charge - old_charge;
+  std::memcpy(moved, &charge, sizeof charge);
+  return moved + PREFIX_SIZE;
+}
+
+lua_State *orrery_lua_open() {
+  lua_State *L = lua_newstate(orrery_lua_alloc, nullptr);
+  main_thread = L;
+  return L;
+}
+
+void orrery_lua_close(lua_State *L) {
+  if (!L) return;
+  if (main_thread == L) main_thread = nullptr;
+  lua_close(L);
+}
+
+// ---------------------------------------------------------------------------
+// Count hook
+
+int orrery_soft_yield_count = 0;
+
+void lua_spend_cpu(lua_State *L, int n) {
+  if (orrery_soft_yield_count != 0) {
+    L->hookcount = orrery_soft_yield_count;
+    orrery_soft_yield_count = 0;
+  }
+  int64_t left = (int64_t)L->hookcount - n;
+  L->hookcount = left > 1 ? (int)left : 1;
+}
+
+void lua_orrery_soft_yield(lua_State *L) {
+  // A second soft yield before the count is restored would save the 1 set
+  // by the first one and lose the real count.
+  if (orrery_soft_yield_count == 0) orrery_soft_yield_count = L->hookcount;
+  L->hookcount = 1;
+}
+
+void lua_reset_call_state_orrery(lua_State *L) {
+  luaF_close(L, L->stack);
+  L->status = LUA_OK;
+  L->ci = &L->base_ci;
+  L->top = L->ci->func + 1;
+  L->errfunc = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Library
+
+const orrery_library_function orrery_library[ORRERY_LIBRARY_SIZE] = {
+    {"sub", str_sub},
+    {"pairs", luaB_pairs},
+    {"type", luaB_type},
+    {"assert", luaB_assert},
+    {"setmetatable", luaB_setmetatable},
+    {"getmetatable", luaB_getmetatable},
+    {"cocreate", luaB_cocreate},
+    {"coresume", luaB_coresume},
+    {"costatus", luaB_costatus},
+    {"trace", db_traceback},
+};

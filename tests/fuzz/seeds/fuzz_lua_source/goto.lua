@@ -1,0 +1,1 @@
+goto x local a ::x:: a = 1
