@@ -1,0 +1,41 @@
+// The script API: installing the console's functions into an interpreter
+// state, and the argument and result conventions every API function follows.
+#pragma once
+
+#include <cstdint>
+
+#include "lua.h"
+
+// Installs every API function as a global of L, in registration order, and
+// hands their names to the tokenizer's API name list. Installing again
+// overwrites the same globals.
+void add_c_functions(lua_State *L);
+
+// Number of global names add_c_functions installs.
+constexpr int k_api_function_count = 109;
+// The global names in registration order.
+const char *api_function_name(int index);
+
+// Arguments are read by position. Numbers never raise: a missing argument,
+// nil, a boolean, a table or a string that does not convert reads as 0.
+inline int api_nargs(lua_State *L) { return lua_gettop(L); }
+inline int32_t api_num(lua_State *L, int idx) { return lua_tonumberx(L, idx, nullptr); }
+// Integer arguments are the 16.16 value rounded toward negative infinity.
+inline int32_t api_int(lua_State *L, int idx) { return api_num(L, idx) >> 16; }
+// Flags follow the interpreter's truth test: only nil, false and a missing
+// argument are false.
+inline bool api_flag(lua_State *L, int idx) { return lua_toboolean(L, idx) != 0; }
+
+// Results. Integers are pushed as n << 16.
+inline int api_push_num(lua_State *L, int32_t v) {
+  lua_pushnumber(L, v);
+  return 1;
+}
+inline int api_push_int(lua_State *L, int32_t n) {
+  lua_pushnumber(L, static_cast<int32_t>(static_cast<uint32_t>(n) << 16));
+  return 1;
+}
+inline int api_push_bool(lua_State *L, bool b) {
+  lua_pushboolean(L, b ? 1 : 0);
+  return 1;
+}

@@ -1,0 +1,10 @@
+// The CPU budget as seen by the functions that charge it.
+#pragma once
+
+#include <cstdint>
+
+// Charges n virtual cycles (at least 1) to the running program's frame.
+void spend_cpu(int32_t n);
+// Adds n cycles (normally negative) without the minimum; positive amounts
+// also count as system cycles.
+void refund_cpu(int32_t n);
