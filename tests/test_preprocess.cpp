@@ -189,6 +189,11 @@ TEST(Preprocess, ButtonGlyphsBecomeButtonNumbers) {
       {"x = \x97\x97 + \x97", "x = 55 + 5"},
       {"print(\"\x8e to jump\", btn(\x8e))", "print(\"\x8e to jump\", btn(4))"},
       {"s = [[\x91]] .. '\x91'", "s = [[\x91]] .. '\x91'"},
+      // One glyph of each kind per pass, before that pass's compound
+      // rewrite: the second glyph is still a glyph when "b" is taken as
+      // the target, and a digit joins what follows it into a number.
+      {"\x8b" "a \x8b" "b += 1", "0a 0b = b + ( 1) "},
+      {"x += \x8b.y", "x = x + ( 0.) y"},
   });
 }
 
@@ -311,6 +316,20 @@ TEST(Preprocess, LinesLongerThanTheLineBuffer) {
   source = std::string(k_preprocess_buffer_size - 10, 'v') + " += 1";
   out = preprocess(source, 1 << 22);
   EXPECT_EQ(out.size(), k_preprocess_buffer_size - 10 + 5);
+}
+
+TEST(Preprocess, StopsRewritingALineBeyondAnyCompilableCount) {
+  // No program within the token limit holds 4096 compound assignments on a
+  // line; past that many the rest of the line is left as it is.
+  std::string source;
+  for (int i = 0; i < 4100; i++) source += "a+=1 ";
+  const std::string out = preprocess(source, 1 << 20);
+  size_t rewritten = 0;
+  for (size_t at = out.find("a = a + (1) "); at != std::string::npos;
+       at = out.find("a = a + (1) ", at + 1))
+    rewritten++;
+  EXPECT_EQ(rewritten, 4096u);
+  EXPECT_EQ(out.substr(out.size() - 21), "  a+=1 a+=1 a+=1 a+=1");
 }
 
 TEST(Preprocess, ProgramsFullOfUnclosedComments) {
