@@ -19,6 +19,14 @@ constexpr const char *k_compound_ops[5] = {"+=", "-=", "*=", "/=", "%="};
 constexpr size_t k_line_max = k_preprocess_buffer_size - 1;  // longest line, in bytes
 constexpr size_t k_none = SIZE_MAX;                           // "not found" for searches
 
+// Limits on the compound-assignment rewrites of one line. Within the token
+// limit a program holds at most about 2700 compound assignments; more (and
+// long re-reads) only arise when a bracketed target holding operators is
+// written out again and again, which never gives code that compiles. The
+// limits keep such a line from taking seconds; its rewriting just stops.
+constexpr int k_max_compound_rewrites = 4096;
+constexpr size_t k_max_reread_bytes = 16u << 20;  // bytes re-read by the tokenizer
+
 // The line being rewritten, NUL-terminated; it never holds a NUL of its own.
 char line[k_preprocess_buffer_size];
 size_t line_len;
@@ -27,6 +35,18 @@ char work[k_preprocess_buffer_size];
 // 1 where the byte of `line` belongs to a string token or to the white space
 // in front of one; searches ignore matches that touch a marked byte.
 uint8_t mask[k_preprocess_buffer_size];
+// Token starts of `line` (where the white space before each token begins),
+// ascending and starting with 0; they let a rewrite re-tokenize only the
+// part of the line it changed.
+uint32_t token_starts[k_preprocess_buffer_size + 1];
+size_t token_start_count;
+// Token starts found while re-tokenizing, before they are spliced in.
+uint32_t new_starts[k_preprocess_buffer_size + 1];
+// Set when `line` holds a comment token; a block comment may look far past
+// its own end, so such a line is always re-tokenized whole.
+bool line_has_comment;
+// Bytes the tokenizer re-read for the compound rewrites of the current line.
+size_t reread_bytes;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_space(char c) { return c == 8 || c == 9 || c == 13 || c == 32; }
@@ -69,16 +89,62 @@ struct line_builder {
   }
 };
 
-void compute_mask() {
-  memset(mask, 0, line_len + 1);
-  const char *p = line;
-  for (;;) {
-    const char *next = get_next_token(p);
+// Re-tokenizes `line` from token_starts[first] on, marking the mask as it
+// goes. The old token starts from index `tail` on lie in the unchanged end
+// of the line, which has moved by `shift` bytes (modulo 2^n); once a new
+// token starts where one of them now stands, the rest of the line reads as
+// before, its mask is already in place and its token starts only move.
+void retokenize(size_t first, size_t tail, size_t shift) {
+  size_t found = 0;  // entries of new_starts
+  size_t j = tail;
+  for (size_t p = token_starts[first];;) {
+    const size_t next = static_cast<size_t>(get_next_token(line + p) - line);
     const int code = get_token();
-    if (code == TOKEN_EOF) break;
-    if (code == TOKEN_STRING) memset(mask + (p - line), 1, static_cast<size_t>(next - p));
+    memset(mask + p, code == TOKEN_STRING, next - p);
+    if (code == TOKEN_EOF) {
+      mask[line_len] = 0;
+      j = token_start_count;
+      break;
+    }
+    if (code == TOKEN_COMMENT) line_has_comment = true;
     p = next;
+    while (j < token_start_count && token_starts[j] + shift < p) j++;
+    if (j < token_start_count && token_starts[j] + shift == p) break;
+    new_starts[found++] = static_cast<uint32_t>(p);
   }
+  reread_bytes += (j < token_start_count ? token_starts[j] + shift : line_len) - token_starts[first];
+  const size_t moved = token_start_count - j;
+  uint32_t *dest = token_starts + first + 1 + found;
+  memmove(dest, token_starts + j, moved * sizeof *dest);
+  for (size_t k = 0; k < moved; k++) dest[k] = static_cast<uint32_t>(dest[k] + shift);
+  memcpy(token_starts + first + 1, new_starts, found * sizeof *new_starts);
+  token_start_count = first + 1 + found + moved;
+}
+
+void compute_mask() {
+  token_starts[0] = 0;
+  token_start_count = 1;
+  line_has_comment = false;
+  retokenize(0, 1, 0);
+}
+
+// Brings the mask and token starts up to date after a change that kept the
+// first `kept` bytes of the line and moved the old bytes from `old_tail` to
+// `old_len` to the end of the new line. A token reads only its own bytes and
+// at most one byte after them, so the tokens that ended before `kept` stand
+// as they did.
+void update_mask(size_t kept, size_t old_tail, size_t old_len) {
+  if (line_has_comment || kept == 0) {
+    compute_mask();
+    return;
+  }
+  const size_t shift = line_len - old_len;  // modulo 2^n when the line shrank
+  memmove(mask + (old_tail + shift), mask + old_tail, old_len - old_tail + 1);
+  const uint32_t *begin = token_starts;
+  const uint32_t *end = begin + token_start_count;
+  const size_t first = static_cast<size_t>(std::upper_bound(begin, end, kept - 1) - begin) - 1;
+  const size_t tail = static_cast<size_t>(std::lower_bound(begin, end, old_tail) - begin);
+  retokenize(first, tail, shift);
 }
 
 // First position at or after `from` where the n bytes of `pat` stand with
@@ -107,6 +173,7 @@ size_t find_rhs_end(size_t from) {
     const char *next = get_next_token(p);
     const int code = get_token();
     const size_t here = static_cast<size_t>(p - line);
+    reread_bytes += static_cast<size_t>(next - p);
     if (code == TOKEN_EOF || code == TOKEN_NEWLINE) return line_len;
     if (state == IN_BRACKETS) {
       if (code == '(' || code == '[') {
@@ -131,7 +198,7 @@ size_t find_rhs_end(size_t from) {
 }
 
 // Rewrites the first compound assignment of the line into "target = target
-// op (rhs) rest"; returns true when the line changed.
+// op (rhs) rest" and updates the mask; returns true when the line changed.
 bool rewrite_compound() {
   size_t p = k_none;
   for (const char *op : k_compound_ops) {
@@ -178,17 +245,27 @@ bool rewrite_compound() {
   b.add(line + rhs_start, rhs_end - rhs_start);
   b.add(") ");
   b.add(line + rhs_end, line_len - rhs_end);
-  return b.commit();
+  const size_t old_len = line_len;
+  if (!b.commit()) return false;
+  update_mask(target_end, rhs_end, old_len);
+  return true;
 }
 
 // Repeats passes of "!=", glyph and compound-assignment rewrites until a
 // pass changes nothing. Replacing "!=" or a glyph keeps the mask and every
 // earlier match as they were, so those searches resume where they stopped;
-// only a compound rewrite restarts them.
+// only a compound rewrite restarts them. "!=" and "~=" are read alike, so
+// that replacement also keeps the token starts; a glyph's digit may end or
+// join a name, so the token starts around it are brought up to date before
+// the next compound rewrite, the only step that uses them.
 void run_passes() {
   size_t ne_from = 0;
   size_t glyph_from[7] = {};
+  size_t glyphs_replaced[7];  // positions replaced in this pass, ascending
+  int glyph_count = 0;
   bool compound_left = true;  // false once no compound assignment can be rewritten
+  int rewrites = 0;
+  reread_bytes = 0;
   for (;;) {
     bool changed = false;
     size_t at = find_unmasked("!=", 2, ne_from);
@@ -204,6 +281,9 @@ void run_passes() {
       at = find_unmasked(&glyph, 1, glyph_from[g]);
       if (at != k_none) {
         line[at] = static_cast<char>('0' + g);
+        int i = glyph_count++;
+        for (; i > 0 && glyphs_replaced[i - 1] > at; i--) glyphs_replaced[i] = glyphs_replaced[i - 1];
+        glyphs_replaced[i] = at;
         glyph_from[g] = at + 1;
         changed = true;
       } else {
@@ -213,8 +293,12 @@ void run_passes() {
     // Neither kind of replacement above can create or remove a compound
     // operator, so once none can be rewritten that stays so.
     if (compound_left) {
-      if (rewrite_compound()) {
-        compute_mask();
+      // In ascending order each update finds the starts before it current.
+      for (int i = 0; i < glyph_count; i++)
+        update_mask(glyphs_replaced[i], glyphs_replaced[i] + 1, line_len);
+      if (rewrites < k_max_compound_rewrites && reread_bytes < k_max_reread_bytes &&
+          rewrite_compound()) {
+        rewrites++;
         ne_from = 0;
         std::fill(glyph_from, glyph_from + 7, 0);
         changed = true;
@@ -222,6 +306,7 @@ void run_passes() {
         compound_left = false;
       }
     }
+    glyph_count = 0;
     if (!changed) break;
   }
 }

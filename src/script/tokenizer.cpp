@@ -9,8 +9,7 @@ token_state tokenizer;
 
 namespace {
 
-// Keywords and the names they map to; looked up before the built-in and
-// registered API names, which win when a name appears in both.
+// Keywords and the codes they map to.
 struct keyword {
   const char *name;
   int code;
@@ -31,6 +30,56 @@ constexpr const char *k_header_functions[] = {"foreach", "all", "add", "del", "m
 
 char api_names[k_api_name_slots][k_api_name_size];
 int api_name_count = 0;
+
+// Every name with a code of its own: keywords, then header functions, then
+// API names, each entered over the ones before it so that the last list
+// holding a name decides its code. Open addressing; the table is never more
+// than a third full.
+struct name_slot {
+  const char *name;  // not NUL-terminated here; null for an empty slot
+  size_t len;        // bytes of name
+  int code;          // token code of the name
+};
+constexpr size_t k_name_table_size = 1024;  // a power of two
+static_assert(k_name_table_size >= 3 * (k_api_name_slots + 27), "name table too small");
+name_slot name_table[k_name_table_size];
+bool name_table_ready = false;
+
+uint32_t hash_name(const char *s, size_t n) {
+  uint32_t h = 2166136261u;  // FNV-1a
+  for (size_t i = 0; i < n; i++) h = (h ^ static_cast<uint8_t>(s[i])) * 16777619u;
+  return h;
+}
+
+void enter_name(const char *s, size_t n, int code) {
+  for (size_t i = hash_name(s, n) & (k_name_table_size - 1);; i = (i + 1) & (k_name_table_size - 1)) {
+    name_slot &slot = name_table[i];
+    if (!slot.name) {
+      slot = {s, n, code};
+      return;
+    }
+    if (slot.len == n && memcmp(slot.name, s, n) == 0) {
+      slot.code = code;
+      return;
+    }
+  }
+}
+
+void reset_name_table() {
+  for (name_slot &slot : name_table) slot = {nullptr, 0, 0};
+  for (const keyword &k : k_keywords) enter_name(k.name, strlen(k.name), k.code);
+  for (const char *f : k_header_functions) enter_name(f, strlen(f), TOKEN_API);
+  name_table_ready = true;
+}
+
+int classify_name(const char *s, size_t n) {
+  if (!name_table_ready) reset_name_table();
+  for (size_t i = hash_name(s, n) & (k_name_table_size - 1);; i = (i + 1) & (k_name_table_size - 1)) {
+    const name_slot &slot = name_table[i];
+    if (!slot.name) return TOKEN_NAME;
+    if (slot.len == n && memcmp(slot.name, s, n) == 0) return slot.code;
+  }
+}
 
 // Texts given to get_first_token are often scanned for a block comment
 // close that never comes: every unclosed "--[[" searches to the end of the
@@ -97,16 +146,6 @@ const char *line_end(const char *p) {
   return p;
 }
 
-int classify_name(const char *name) {
-  for (int i = 0; i < api_name_count; i++)
-    if (strcmp(api_names[i], name) == 0) return TOKEN_API;
-  for (const char *f : k_header_functions)
-    if (strcmp(f, name) == 0) return TOKEN_API;
-  for (const keyword &k : k_keywords)
-    if (strcmp(k.name, name) == 0) return k.code;
-  return TOKEN_NAME;
-}
-
 void set_ident(const char *from, const char *to) {
   size_t n = std::min(static_cast<size_t>(to - from), k_token_text_size - 1);
   memcpy(tokenizer.ident, from, n);
@@ -135,10 +174,7 @@ const char *read_token(const char *p) {
     for (q = p + 1; is_name_char(static_cast<unsigned char>(*q)); q++) {
     }
     set_ident(p, q);
-    // Names longer than any keyword or API name cannot match one, and their
-    // copy in ident may be cut short.
-    tokenizer.token = static_cast<size_t>(q - p) < k_api_name_size ? classify_name(tokenizer.ident)
-                                                                   : TOKEN_NAME;
+    tokenizer.token = classify_name(p, static_cast<size_t>(q - p));
     return q;
   }
   if (is_digit(c)) {
@@ -289,12 +325,17 @@ int get_token_color(int code) {
   return 7;
 }
 
-void init_api_function_names() { api_name_count = 0; }
+void init_api_function_names() {
+  api_name_count = 0;
+  reset_name_table();
+}
 
 int add_api_function_name(const char *name) {
   if (!name || !*name || strlen(name) >= k_api_name_size) return API_NAME_BAD;
   if (api_name_count >= k_api_name_slots) return API_NAME_LIST_FULL;
-  strcpy(api_names[api_name_count++], name);
+  char *slot = api_names[api_name_count++];
+  strcpy(slot, name);
+  enter_name(slot, strlen(slot), TOKEN_API);
   return API_NAME_OK;
 }
 
