@@ -83,11 +83,10 @@ void mix_block(int16_t *samples, int32_t n) {
     if (orrery_audio.channel[c].sound >= 0) memset(g_channel_buffer[c + 4], 0, sizeof(int16_t) * n);
 
   const int32_t volume = std::clamp(__atomic_load_n(&vell_config.sound_volume, __ATOMIC_RELAXED), 0, 256);
-  int16_t(&b)[k_channels][k_mix_block] = g_channel_buffer;
   for (int32_t i = 0; i < n; i++) {
-    const int32_t sfx = orrery_soft_sum(orrery_soft_sum(b[0][i], b[1][i]), orrery_soft_sum(b[2][i], b[3][i]));
-    const int32_t music = orrery_soft_sum(orrery_soft_sum(b[4][i], b[5][i]), orrery_soft_sum(b[6][i], b[7][i]));
-    int32_t s = orrery_soft_sum(sfx, music);
+    int32_t c[k_channels];
+    for (int32_t k = 0; k < k_channels; k++) c[k] = g_channel_buffer[k][i];
+    int32_t s = orrery_mix_channels(c);
     if (volume != 256) s = s * volume >> 8;
     samples[i] = static_cast<int16_t>(s);
   }
