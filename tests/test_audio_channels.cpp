@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "audio/audio.h"
@@ -11,6 +13,7 @@
 #include "audio/sound_data.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"
+#include "shell/resources.h"
 #include "support/audio_rig.h"
 
 namespace {
@@ -285,4 +288,17 @@ TEST(AudioChannels, ReleasingACartridgeStopsWhatPlaysFromIt) {
   vell_stop_all_sounds();
   EXPECT_EQ(stat(17), -1);
   vell_destroy_orrery_cart(other);
+}
+
+TEST(AudioChannels, BootSoundPlaysTheSystemCartridgesFirstSoundToItsEnd) {
+  audio_rig rig;
+  ASSERT_EQ(orrery_load_resources(std::string(ORRERY_BUILD_DIR) + "/data.pod"), 0);
+  orrery_play_boot_sound();
+  EXPECT_EQ(stat(16), 0);
+  const std::vector<int16_t> start = rig.mix(22050 / 2);
+  EXPECT_GT(*std::max_element(start.begin(), start.end()), 4000);
+  rig.mix(22050 * 3);
+  EXPECT_EQ(stat(16), -1) << "the jingle is over within a few seconds";
+  EXPECT_EQ(rig.mix(1000), std::vector<int16_t>(1000, 0));
+  orrery_release_resources();
 }

@@ -110,12 +110,10 @@ int32_t orrery_audio_stat(int32_t index) {
     int32_t sound = vell_get_orrery_channel_sfx(c);
     if (sound < 0) sound = vell_get_orrery_channel_sfx(c + k_sfx_channels);
     result = index <= 19 ? sound : vell_get_sfx_playing_note(sound);
-  } else if (vell_music_is_playing()) {
-    if (index == 24) result = orrery_audio.current_pattern;
-    else if (index == 25) result = orrery_audio.patterns_ended;
-    else result = vell_get_orrery_song_ticks();
   } else if (index == 26) {
     result = vell_get_orrery_song_ticks();
+  } else if (vell_music_is_playing()) {
+    result = index == 24 ? orrery_audio.current_pattern : orrery_audio.patterns_ended;
   }
   vell_unlock_audio_plat();
   return result;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/audio.h"
 #include "audio/sound_data.h"
 #include "platform/audio_device.h"
 #include "platform/system.h"
@@ -87,7 +88,7 @@ bool sound_goes_on(const orrery_channel &ch) {
   // ends like any other sound after its last audible note.
   if (ch.loop_enabled && sfx.loop_end > sfx.loop_start * s) return true;
   const int32_t i = ch.t / s;
-  if (i >= k_sfx_notes) return false;
+  if (i < 0 || i >= k_sfx_notes) return false;
   // A slide into a silent note is still heard.
   if (i < k_sfx_notes - 1 && (sfx.notes[i].effect & 7) == 1) return true;
   for (int32_t k = i; k < k_sfx_notes; k++)

@@ -81,8 +81,6 @@ void vell_stop_orrery_song(const orrery_cart *cart);
 void cmusic_stop(int32_t fade_ms);
 // Moves the music fade on by the clock; at level 0 the music stops.
 void vell_update_music_fading();
-// Clears every channel and stops the music.
-void vell_stop_all_sounds();
 // Some channel carries music.
 bool vell_music_is_playing();
 // Sound on channel 0-7, or -1.

@@ -95,7 +95,7 @@ void apply_instrument(orrery_osc *o, const orrery_cart *cart, int32_t i, int32_t
 
   const int32_t j = c / s;
   const int32_t rj = c % s;
-  if (j >= k_sfx_notes) {
+  if (j < 0 || j >= k_sfx_notes) {
     o->waveform = 0;
     o->int_volume = 0;
     V = 0;
