@@ -5,6 +5,7 @@
 #include "api/bitmap.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"
+#include "platform/audio_device.h"
 #include "shell/log.h"
 
 namespace {
@@ -102,13 +103,18 @@ void write_cart(orrery_cart *cart, int32_t addr, uint8_t v) {
     map_cell(cart, addr) = v;
   } else if (addr < k_addr_music) {
     cart->flags[addr - k_addr_flags] = v;
-  } else if (addr < k_addr_sfx) {
-    const int32_t c = addr & 3;
-    orrery_pattern &p = cart->music[(addr - k_addr_music) >> 2];
-    p.channel[c] = v & 127;
-    p.flags = (p.flags & ~(1 << c)) | ((v >> 7) << c);
   } else {
-    write_sound(cart, addr, v);
+    // The mixer reads patterns and sounds on the audio thread.
+    vell_lock_audio_plat();
+    if (addr < k_addr_sfx) {
+      const int32_t c = addr & 3;
+      orrery_pattern &p = cart->music[(addr - k_addr_music) >> 2];
+      p.channel[c] = v & 127;
+      p.flags = (p.flags & ~(1 << c)) | ((v >> 7) << c);
+    } else {
+      write_sound(cart, addr, v);
+    }
+    vell_unlock_audio_plat();
   }
 }
 

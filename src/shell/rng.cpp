@@ -2,20 +2,24 @@
 
 vell_rng_t vell_rng = {0xdeadbeefu, 0x60009755u};
 
-void vell_srand(uint32_t s) {
+void vell_srand_state(vell_rng_t *g, uint32_t s) {
   if (s == 0) {
-    vell_rng.a = 0xdeadbeefu;
-    vell_rng.b = 0x60009755u;
+    g->a = 0xdeadbeefu;
+    g->b = 0x60009755u;
   } else {
-    vell_rng.a = s;
-    vell_rng.b = s ^ 0xbead29bau;
+    g->a = s;
+    g->b = s ^ 0xbead29bau;
   }
 }
 
-uint32_t vell_rand() {
-  vell_rng.b = ((vell_rng.b << 16) | (vell_rng.b >> 16)) + vell_rng.a;
-  vell_rng.a += vell_rng.b;
-  return vell_rng.b;
+uint32_t vell_rand_state(vell_rng_t *g) {
+  g->b = ((g->b << 16) | (g->b >> 16)) + g->a;
+  g->a += g->b;
+  return g->b;
 }
 
-uint32_t vell_random(uint32_t n) { return n ? vell_rand() % n : 0; }
+uint32_t vell_random_state(vell_rng_t *g, uint32_t n) { return n ? vell_rand_state(g) % n : 0; }
+
+void vell_srand(uint32_t s) { vell_srand_state(&vell_rng, s); }
+uint32_t vell_rand() { return vell_rand_state(&vell_rng); }
+uint32_t vell_random(uint32_t n) { return vell_random_state(&vell_rng, n); }

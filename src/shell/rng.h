@@ -14,5 +14,11 @@ extern vell_rng_t vell_rng;
 void vell_srand(uint32_t s);
 // One step: b := rotl(b, 16) + a, a := a + b; yields b.
 uint32_t vell_rand();
-// vell_rand() mod n (0 for n = 0).
+// vell_rand() mod n (0 for n = 0, without a step).
 uint32_t vell_random(uint32_t n);
+
+// The same three operations on a generator of the caller's own, for a
+// thread that must not share the engine's instance (the audio mixer).
+void vell_srand_state(vell_rng_t *g, uint32_t s);
+uint32_t vell_rand_state(vell_rng_t *g);
+uint32_t vell_random_state(vell_rng_t *g, uint32_t n);

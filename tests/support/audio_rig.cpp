@@ -1,0 +1,74 @@
+#include "support/audio_rig.h"
+
+#include <gtest/gtest.h>
+
+#include "audio/audio.h"
+#include "audio/mixer.h"
+#include "machine/cart.h"
+#include "machine/pstate.h"
+#include "platform/system.h"
+#include "shell/config.h"
+#include "shell/console.h"
+
+uint32_t audio_rig::now_ms = 0;
+
+namespace {
+uint32_t rig_clock() { return audio_rig::now_ms; }
+}  // namespace
+
+audio_rig::audio_rig() {
+  vell_config_default();
+  vell_config.headless = 1;
+  now_ms = 1000;
+  vell_set_time_func(rig_clock);
+  orrery_clear_console_state();
+  EXPECT_EQ(orrery_create_machine(), 0);
+  orrery_sound_init(16);
+}
+
+audio_rig::~audio_rig() {
+  orrery_sound_exit();
+  orrery_clear_machine();
+  vell_set_time_func(nullptr);
+}
+
+orrery_cart *audio_rig::cart() const { return pstate.cart; }
+
+std::vector<int16_t> audio_rig::mix(int count) const {
+  std::vector<int16_t> out(static_cast<size_t>(count), 0x5555);
+  vell_mixer_callback(out.data(), count);
+  return out;
+}
+
+std::vector<int16_t> audio_rig::mix_ticks(int ticks) const {
+  std::vector<int16_t> out;
+  for (int k = 0; k < ticks; k++) {
+    const std::vector<int16_t> tick = mix(183);
+    out.insert(out.end(), tick.begin(), tick.end());
+  }
+  return out;
+}
+
+void set_sfx(orrery_cart *cart, int s, int speed, int loop_start, int loop_end) {
+  cart->sfx[s].speed = speed;
+  cart->sfx[s].loop_start = loop_start;
+  cart->sfx[s].loop_end = loop_end;
+}
+
+void set_note(orrery_cart *cart, int s, int i, int pitch, int waveform, int volume, int effect, int custom) {
+  orrery_note &n = cart->sfx[s].notes[i];
+  n.pitch = pitch;
+  n.waveform = waveform;
+  n.volume = volume;
+  n.effect = effect;
+  n.custom = custom ? 128 : 0;
+}
+
+void set_pattern(orrery_cart *cart, int p, int c0, int c1, int c2, int c3, int flags) {
+  orrery_pattern &pat = cart->music[p];
+  pat.channel[0] = c0;
+  pat.channel[1] = c1;
+  pat.channel[2] = c2;
+  pat.channel[3] = c3;
+  pat.flags = flags;
+}
