@@ -102,8 +102,9 @@ bool frame_due() {
   orrery_state_t &c = orrery_state;
   const uint32_t now = vell_get_time();
   const int64_t fps = c.pause_menu_open ? 30 : pstate.target_fps;
-  const int64_t elapsed = static_cast<uint32_t>(now - c.last_t);
-  // In 64 bits: a long stall must not wrap the sum round to a negative count.
+  // A clock that steps back gives a negative time; the sum is formed in 64
+  // bits so that a long stall cannot wrap it round to a negative count.
+  const int64_t elapsed = static_cast<int32_t>(now - c.last_t);
   int64_t acc = c.frame_acc + elapsed * 65536 / 1000 * fps;
   c.last_t = now;
   if (c.glitch_test) {
