@@ -116,11 +116,12 @@ TEST(ConsoleOutput, EmptyLineClearsToTheBottomAndAdvancesExactlyOneLine) {
   EXPECT_EQ(vell_getpixel(pstate.screen, 3, 24), 9u) << "scrolled once";
   EXPECT_EQ(g_charged, 65536);
 
-  // A cursor a program left below the screen prints on the last line.
+  // A cursor a program left below the screen prints on the lowest line
+  // that fits, then scrolls.
   orrery_poke(&pstate, pstate.cart, 0x5f27, 200);
   orrery_print("low");
-  EXPECT_EQ(pstate.cursor_y, 120);
-  EXPECT_TRUE(line_is("low", 114));
+  EXPECT_EQ(pstate.cursor_y, 122);
+  EXPECT_TRUE(line_is("low", 116));
 }
 
 TEST(ConsoleOutput, PromptClearsItsBoxAndBlinksTheCursorAtX8) {

@@ -75,6 +75,13 @@ TEST(CodeText, BackupRecordsHaveTheirLayoutAndRestoreNewestFirst) {
   EXPECT_EQ(c->sel_end, 2);
   EXPECT_EQ(vell_restore_ctext(c), 1) << "the stream is empty";
 
+  const std::string with_zero("a\0b", 3);
+  ctext_set_text(c, with_zero);
+  vell_backup_ctext(c);
+  c->text.clear();
+  EXPECT_EQ(vell_restore_ctext(c), 0);
+  EXPECT_EQ(c->text, with_zero) << "the record's length bounds the text";
+
   c->backup = {1, 2, 3, 200, 0, 0, 0};  // a length pointing before the stream
   EXPECT_EQ(vell_restore_ctext(c), 1);
   EXPECT_TRUE(c->backup.empty());

@@ -1,7 +1,5 @@
 #include "api/ctext.h"
 
-#include <cstring>
-
 namespace {
 
 constexpr size_t k_record_head = 5 * 4;  // the five integers of a backup record
@@ -91,12 +89,10 @@ int vell_restore_ctext(vell_ctext *c) {
     in.clear();
     return 1;
   }
+  // The record's length, not the terminator, bounds the text, so a text
+  // holding zero bytes comes back whole.
   const uint8_t *rec = in.data() + in.size() - 4 - len;
   const size_t text_len = len - k_record_head - 1;
-  if (memchr(rec + k_record_head, 0, text_len)) {
-    in.clear();
-    return 1;
-  }
   c->cursor = static_cast<int32_t>(get_u32(rec));
   c->sel_start = static_cast<int32_t>(get_u32(rec + 4));
   c->sel_end = static_cast<int32_t>(get_u32(rec + 8));

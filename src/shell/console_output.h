@@ -6,7 +6,7 @@
 
 constexpr int32_t k_console_line = 6;      // pixels from one text line to the next
 constexpr int32_t k_console_columns = 32;  // characters on a line
-constexpr int32_t k_console_last_line = 120;  // top of the lowest line the cursor can be on
+constexpr int32_t k_console_last_line = 122;  // top of the lowest line that fits on the screen
 constexpr int32_t k_scroll_cycles = 65536;    // charged to the running program per scroll
 constexpr int32_t k_listing_page = 17;        // entries on a page of the folder listing
 

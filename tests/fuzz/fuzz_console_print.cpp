@@ -7,6 +7,7 @@
 #include <string>
 
 #include "api/engine_font.h"
+#include "api/font.h"
 #include "machine/pstate.h"
 #include "shell/console_output.h"
 
