@@ -3,8 +3,8 @@
 #include <png.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 #include "api/bitmap.h"
@@ -17,11 +17,9 @@
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "platform/input.h"
-#include "platform/system.h"
 #include "script/cpu_budget.h"
 #include "script/runner.h"
 #include "shell/app_config.h"
-#include "shell/args.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
@@ -257,6 +255,7 @@ void boot_embedded_cart() {
   if (load_orrery_cart_32k(head, images[0].image) != CART_IMAGE_OK)
     vell_debugf("head cart %s: code could not be decoded\n", images[0].name.c_str());
   head->version = k_head_cart_version;
+  vell_debugf("booting head cart %s\n", images[0].name.c_str());
   orrery_replace_working_cart(head);
   mount_embedded_cart(head, images[0].name.c_str());
   for (size_t i = 1; i < images.size(); i++) {
