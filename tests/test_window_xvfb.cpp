@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "api/bitmap.h"
+#include "machine/pstate.h"
+#include "support/console_rig.h"
 #include "support/temp_home.h"
 
 namespace {
@@ -152,4 +155,34 @@ TEST_F(WindowOnDisplay, ConsoleOpensItsWindowAndCreatesTheControllerFile) {
   EXPECT_NE(log.find(" set pixel_perfect 1\n"), std::string::npos);
   EXPECT_NE(log.find("vell_config_save"), std::string::npos) << "SIGTERM ends through the exit sequence";
   EXPECT_EQ(read_file(home.path + "sdl_controllers.txt"), "// add SDL2 game controller mappings to this file\n");
+}
+
+TEST_F(WindowOnDisplay, BootShowsTheLogoAndTheBootTextAsTheConsoleDrewThem) {
+  // The same boot in-process with an injected clock gives the expected
+  // picture: rows 0-47 hold the logo and the boot text from frame 50 on.
+  std::vector<uint32_t> expected;
+  {
+    console_rig rig;
+    while (pstate.frame_counter <= 60) rig.frame();
+    const uint8_t *pal = vell_engine_palette();
+    for (int y = 0; y < 48; y++)
+      for (int x = 0; x < 128; x++) {
+        const uint8_t *c = pal + 3 * pstate.screen->line[y][x];
+        expected.push_back((uint32_t(c[0]) << 16) | (uint32_t(c[1]) << 8) | c[2]);
+      }
+  }
+  // Once the boot has reached the head cartridge (frame 90, about 3.5 s in),
+  // however slowly the machine started.
+  ASSERT_NO_FATAL_FAILURE(show(ORRERY_BINARY, "", "grep -q 'booting head cart' \"$1/log.txt\""));
+  int wrong = 0, lit = 0;
+  for (int y = 0; y < 48; y++)
+    for (int x = 0; x < 128; x++) {
+      const uint32_t want = expected[static_cast<size_t>(y) * 128 + x];
+      const uint32_t got = img.at(wx + 34 + 4 * x + 1, wy + 14 + 4 * y + 1);
+      lit += want != 0;
+      if (got != want && wrong++ < 5)
+        ADD_FAILURE() << "screen pixel " << x << "," << y << ": " << std::hex << got << " not " << want;
+    }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(lit, 300) << "logo and text are there to compare";
 }

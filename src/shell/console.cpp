@@ -5,14 +5,20 @@
 
 #include "api/bitmap.h"
 #include "audio/audio.h"
+#include "browser/cartfind.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/video.h"
 #include "shell/app_config.h"
 #include "shell/args.h"
+#include "shell/boot.h"
+#include "shell/buttons.h"
 #include "shell/config.h"
+#include "shell/console_font.h"
+#include "shell/console_output.h"
 #include "shell/engine.h"
 #include "shell/log.h"
+#include "shell/main_loop.h"
 #include "shell/paths.h"
 #include "shell/resources.h"
 
@@ -51,16 +57,35 @@ void create_console_bitmaps() {
   orrery_state.spare = vell_create_bitmap(128, 128, 8);
   orrery_state.scratch1 = vell_create_bitmap(1, 1, 8);
   orrery_state.scratch8 = vell_create_bitmap(8, 8, 8);
+  orrery_state.video_frame = vell_create_bitmap(128, 128, 8);
 }
 
 }  // namespace
 
 void orrery_clear_console_state() {
-  orrery_state.presented = nullptr;
-  orrery_state.spare = nullptr;
-  orrery_state.scratch1 = nullptr;
-  orrery_state.scratch8 = nullptr;
-  orrery_state.audio_pause_counter = 0;
+  orrery_state_t &c = orrery_state;
+  c.presented = c.spare = c.scratch1 = c.scratch8 = c.video_frame = c.splash = nullptr;
+  c.last_t = 0;
+  c.frame_acc = 0;
+  c.frame_flipper = 0;
+  c.draw_ms = 0;
+  c.pause_menu_open = 0;
+  c.pause_menu_selection = 0;
+  c.message[0] = 0;
+  c.message_start = c.message_end = 0;
+  c.message_colour = 0;
+  c.audio_pause_counter = 0;
+  c.glitch_test = c.glitch_test_rounds = 0;
+  c.download_state = DOWNLOAD_IDLE;
+  c.download_start = 0;
+  c.download_error = 0;
+  c.error_text[0] = 0;
+  c.blank_cart = nullptr;
+  for (vell_ctext *&tab : c.code_tab) tab = nullptr;
+  c.current_tab = 0;
+  c.current_folder[0] = 0;
+  c.command[0] = 0;
+  c.command_cursor = 0;
 }
 
 void vell_main_init(int argc, const char *const *argv) {
@@ -103,9 +128,14 @@ void vell_main_init(int argc, const char *const *argv) {
   if (const uint8_t *palette = orrery_resource_palette()) vell_set_palette(palette);
 
   create_console_bitmaps();
+  orrery_console_font_init();
+  orrery_reset_buttons();
+  orrery_state.glitch_test = orrery_args.glitch_test;
+  orrery_boot_start();
 
   orrery_sound_init(16);
   vell_config.mixer_flag = 1;
+  cartfind_init();
 
   if (orrery_args.exec_mode) {
     std::string path = resolve_cart_name(orrery_args.auto_load_fn);
@@ -114,12 +144,19 @@ void vell_main_init(int argc, const char *const *argv) {
       vell_end_process(1);
     }
     orrery_config.cart_loaded_at_start = 1;
+    pstate.mode = MODE_CONSOLE;
+    pstate.pending_request = REQ_RUN;
     // Nothing can run the cartridge yet: the program ends as a finished run would.
     vell_state.quit = 1;
   }
+  orrery_reset_frame_clock();
 }
 
 void vell_main_exit() {
+  orrery_close_listing();
+  orrery_boot_exit();
+  orrery_console_font_exit();
+  vell_destroy_bitmap(orrery_state.video_frame);
   vell_destroy_bitmap(orrery_state.presented);
   vell_destroy_bitmap(orrery_state.spare);
   vell_destroy_bitmap(orrery_state.scratch1);

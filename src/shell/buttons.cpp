@@ -1,0 +1,204 @@
+#include "shell/buttons.h"
+
+#include <cstring>
+
+#include "machine/pstate.h"
+#include "platform/input.h"
+#include "platform/joystick.h"
+#include "shell/app_config.h"
+#include "shell/console.h"
+#include "shell/cpu_charge.h"
+#include "shell/rng.h"
+
+orrery_buttons_t orrery_buttons;
+
+namespace {
+
+constexpr int32_t k_sc_m = 16;  // M: player 0's X only while no Ctrl key is held
+
+// Default keys of players 0 and 1, indexed [player][button]; 0 ends a list.
+constexpr int32_t k_default_keys[2][7][7] = {
+    {
+        {80, 92},                      // left: Left, Keypad 4
+        {79, 94},                      // right: Right, Keypad 6
+        {82, 96},                      // up: Up, Keypad 8
+        {81, 93},                      // down: Down, Keypad 5
+        {29, 6, 17, 86, 89, 73},       // O: Z, C, N, Keypad minus, Keypad 1, Insert
+        {27, 25, k_sc_m, 37, 90, 76},  // X: X, V, M, 8, Keypad 2, Delete
+        {19, 40},                      // pause: P, Return
+    },
+    {
+        {22},           // left: S
+        {9},            // right: F
+        {8},            // up: E
+        {7},            // down: D
+        {225, 43, 26},  // O: Left Shift, Tab, W
+        {4, 20},        // X: A, Q
+        {},             // pause: none
+    },
+};
+
+// Custom key slot (index into button_keys) of a button, or -1 when the
+// button has none: player 0 buttons 0-5 are slots 0-5, player 1 buttons 0-5
+// slots 6-11, player 0's pause button slot 12.
+int32_t custom_slot(int32_t button, int32_t player) {
+  if (button < 0 || button > 6 || player < 0 || player > 1) return -1;
+  if (button == BTN_PAUSE) return player == 0 ? 12 : -1;
+  return player * 6 + button;
+}
+
+bool valid(int32_t button, int32_t player) {
+  return button >= 0 && button < k_player_buttons && player >= 0 && player < k_players;
+}
+
+// The repeat delay after a new press: 15 frames at 30 fps (16 with the
+// frame the counter is set in), scaled to the target rate; the pause menu
+// always runs at 30.
+int32_t first_repeat() { return orrery_state.pause_menu_open ? 16 : pstate.target_fps * 15 / 30 + 1; }
+int32_t next_repeat() { return orrery_state.pause_menu_open ? 4 : pstate.target_fps * 4 / 30; }
+
+// The controller's reading for one player: axes and buttons; false when no
+// controller drives that player.
+bool read_controller(int32_t player, int32_t *x, int32_t *y, uint32_t *mask) {
+  const int32_t index = player - orrery_config.joystick_index;
+  if (index < 0 || index >= vell_count_joysticks() || index >= k_vell_max_joysticks) return false;
+  return vell_get_joystick(index, x, y, mask) == 0;
+}
+
+// Clamps a direction value (an integer quotient) to 0..255.
+int32_t direction_value(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+
+int32_t pack_player_bits(const int32_t (&state)[k_players][k_player_buttons]) {
+  int32_t bits = 0;
+  for (int32_t b = 0; b < k_player_buttons; b++) {
+    if (state[0][b]) bits |= 1 << b;
+    if (state[1][b]) bits |= 1 << (8 + b);
+  }
+  return bits;
+}
+
+int32_t script_read(const int32_t (&state)[k_players][k_player_buttons], int nargs, int32_t i, int32_t p) {
+  pstate.buttons_read = 1;
+  if (nargs < 1) return pack_player_bits(state);
+  orrery_charge_cpu(4);
+  i = i < 0 ? 0 : i > 7 ? 7 : i;
+  if (nargs < 2) p = 0;
+  // Taken as unsigned, so negative players are out of range too.
+  if (static_cast<uint32_t>(p) > 7) return 0;
+  return state[p][i] ? 1 : 0;
+}
+
+}  // namespace
+
+void orrery_reset_buttons() { memset(&orrery_buttons, 0, sizeof orrery_buttons); }
+
+int32_t player_key(int32_t button, int32_t player) {
+  const int32_t slot = custom_slot(button, player);
+  if (slot < 0) return 0;
+  // A slot holding a scancode replaces every default key of its button; a
+  // value that is no scancode (0, negative, too large) leaves the defaults.
+  const int32_t custom = orrery_config.button_keys[slot];
+  if (custom > 0 && custom < k_vell_key_slots) return vell_get_key_state(custom);
+  for (int32_t key : k_default_keys[player][button]) {
+    if (key == 0) break;
+    if (key == k_sc_m && vell_get_key_state(k_key_any_ctrl)) continue;
+    if (int state = vell_get_key_state(key)) return state;
+  }
+  return 0;
+}
+
+int32_t player_button(int32_t button, int32_t player) {
+  if (!valid(button, player)) return 0;
+  int32_t x = 0, y = 0;
+  uint32_t mask = 0;
+  if (!read_controller(player, &x, &y, &mask)) return 0;
+  if (button <= BTN_DOWN) {
+    // Directions count only with the stick pushed beyond about half its range.
+    const int64_t r = int64_t(x / 2) * x + int64_t(y / 2) * y;
+    if (r <= (int64_t(1) << 27)) return 0;
+    switch (button) {
+      case BTN_LEFT: return direction_value(-x / 128);
+      case BTN_RIGHT: return direction_value(x / 128);
+      case BTN_UP: return direction_value(-y / 128);
+      default: return direction_value(y / 128);
+    }
+  }
+  // Controller buttons: 0 A, 1 B, 2 X, 3 Y, 6 Start.
+  uint32_t bits = 0;
+  if (button == BTN_O) bits = (1u << 0) | (1u << 3);
+  else if (button == BTN_X) bits = (1u << 1) | (1u << 2);
+  else if (button == BTN_PAUSE) bits = 1u << 6;
+  return (mask & bits) ? 255 : 0;
+}
+
+int32_t is_key_bound(int32_t scancode) {
+  if (scancode == 0) return 0;
+  for (int32_t slot = 0; slot < 6; slot++)
+    if (orrery_config.button_keys[slot] == scancode) return 1;
+  return 0;
+}
+
+void read_buttons() {
+  orrery_buttons_t &s = orrery_buttons;
+  memset(s.down, 0, sizeof s.down);
+  if (orrery_state.glitch_test) {
+    for (int32_t p = 0; p < k_players; p++)
+      for (int32_t b = 0; b <= BTN_X; b++) s.down[p][b] = static_cast<int32_t>(vell_random(2));
+    return;
+  }
+  for (int32_t p = 0; p < k_players; p++)
+    for (int32_t b = 0; b < k_player_buttons; b++) {
+      const bool held = player_key(b, p) != 0 || player_button(b, p) >= 129;
+      if (!held) {
+        s.blocked[p][b] = 0;
+      } else if (!s.blocked[p][b]) {
+        s.down[p][b] = 1;
+        if (!s.previous[p][b]) s.repeat = first_repeat();
+      }
+    }
+  vell_take_mouse_wheel(&pstate.wheel_x, &pstate.wheel_y);
+}
+
+void update_buttons() {
+  orrery_buttons_t &s = orrery_buttons;
+  const bool tick = s.repeat == 1;
+  for (int32_t p = 0; p < k_players; p++)
+    for (int32_t b = 0; b < k_player_buttons; b++) {
+      s.pressed[p][b] = s.down[p][b] && (!s.previous[p][b] || tick) && !s.blocked[p][b];
+      s.previous[p][b] = s.down[p][b];
+    }
+  if (s.repeat >= 1) {
+    s.repeat--;
+    if (tick) s.repeat = next_repeat();
+  }
+}
+
+int32_t button_pressed(int32_t button, int32_t player) {
+  if (!valid(button, player)) return 0;
+  const orrery_buttons_t &s = orrery_buttons;
+  if (s.previous[player][button] && s.repeat != 1) return 0;
+  return s.down[player][button];
+}
+
+int32_t button_pressed_nok(int32_t button, int32_t player) {
+  if (!button_pressed(button, player)) return 0;
+  return player_button(button, player) > 0 ? 1 : 0;
+}
+
+void block_buttons() {
+  orrery_buttons_t &s = orrery_buttons;
+  for (int32_t p = 0; p < k_players; p++)
+    for (int32_t b = 0; b < k_player_buttons; b++) {
+      s.blocked[p][b] = 1;
+      s.down[p][b] = 0;
+    }
+  s.repeat = first_repeat();
+}
+
+void clear_buttons() { memset(orrery_buttons.down, 0, sizeof orrery_buttons.down); }
+
+int32_t get_repeat_delay() { return 15; }
+int32_t get_repeat_delay_2() { return 4; }
+
+int32_t orrery_btn(int nargs, int32_t i, int32_t p) { return script_read(orrery_buttons.down, nargs, i, p); }
+int32_t orrery_btnp(int nargs, int32_t i, int32_t p) { return script_read(orrery_buttons.pressed, nargs, i, p); }

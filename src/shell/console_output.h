@@ -1,0 +1,47 @@
+// Console text output: printed lines with wrapping and scrolling, the
+// prompt, and the paged folder listing, all drawn into the screen memory.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t k_console_line = 6;      // pixels from one text line to the next
+constexpr int32_t k_console_columns = 32;  // characters on a line
+constexpr int32_t k_console_last_line = 122;  // top of the lowest line that fits on the screen
+constexpr int32_t k_scroll_cycles = 65536;    // charged to the running program per scroll
+constexpr int32_t k_listing_page = 17;        // entries on a page of the folder listing
+
+// Prints one line in a colour at the print cursor: long texts continue on
+// the following lines (32 characters each), the cursor then moves below
+// the text, scrolling the screen up when it would pass the bottom. An
+// empty text clears from the cursor row to the bottom and advances one
+// line. In exec mode at the console, the text goes to standard output as
+// "** text" instead.
+void orrery_print_col(const char *text, int32_t colour);
+// orrery_print_col in colour 6.
+void orrery_print(const char *text);
+// Formats the text with two values (printf rules), then prints it in colour
+// 6, or in the given colour.
+void orrery_print_2(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void orrery_print_2_col(int32_t colour, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// Moves the print cursor down a line, or scrolls when it is on the last line.
+void cursor_cr();
+// Moves the whole screen up one text line, clears the bottom line and
+// charges the running program for it.
+void orrery_scroll_console();
+
+// The prompt below the last line: clears the command line's rows and draws
+// ">" with the command text and a blinking cursor. Only in console mode
+// while no listing runs.
+void draw_command_string(int draw_cursor, int draw_text);
+
+// Starts a paged listing of the current folder (what ls does at the
+// console). Only the first character of the argument is looked at: "*"
+// lists every file, not only cartridges.
+void orrery_start_listing(const char *argument);
+// One step of the listing; does nothing when no lines remain on the page.
+void orrery_list_files();
+// Lines left on the listing's page: 0 once it has ended.
+int32_t orrery_listing_lines();
+// Ends a running listing and closes its folder.
+void orrery_close_listing();

@@ -1,0 +1,26 @@
+// The message bar: short notices that slide in at the bottom of the window
+// for a given time, in alternating colours, and the sound toggle that uses it.
+#pragma once
+
+#include <cstdint>
+
+struct vell_bitmap;
+
+// Extra time a message stays beyond the time asked for: 200 ms sliding in
+// and 200 ms sliding out.
+constexpr uint32_t k_message_slide_ms = 400;
+
+// Shows text for ms milliseconds (plus the sliding time); the text is cut
+// to 255 bytes.
+void show_message(const char *text, int32_t ms);
+void show_message_ex(const char *text, int32_t ms);
+// Formats the text with two values (printf rules) and shows it.
+void show_message_2(const char *format, int32_t ms, ...) __attribute__((format(printf, 1, 3)));
+
+// Draws the bar on the page while the message lasts.
+void draw_message_bar(vell_bitmap *page);
+// 1 while the bar shows text (exact match).
+int message_bar_shows(const char *text);
+
+// Switches sound and music off, or back on at full volume, and says so.
+void toggle_mute();

@@ -1,0 +1,55 @@
+#include "support/console_rig.h"
+
+#include <cstring>
+
+#include "platform/input.h"
+#include "platform/system.h"
+#include "shell/console.h"
+#include "shell/engine.h"
+#include "shell/main_loop.h"
+#include "shell/paths.h"
+
+uint32_t g_rig_now = 1000;
+uint8_t g_rig_keys[512];
+
+uint32_t rig_clock() { return g_rig_now; }
+
+const uint8_t *rig_keys(int *count) {
+  *count = 512;
+  return g_rig_keys;
+}
+
+console_rig::console_rig(const std::vector<std::string> &extra, const std::string &program_folder) {
+  g_rig_now = now;
+  memset(g_rig_keys, 0, sizeof g_rig_keys);
+  vell_set_time_func(rig_clock);
+  vell_set_key_source(rig_keys);
+  vell_set_program_folder(program_folder);
+  std::vector<std::string> args = {"orrery", "-home", home.path, "-headless", "1", "-foreground_sleep_ms", "0",
+                                   "-background_sleep_ms", "0"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  std::vector<const char *> argv;
+  for (const std::string &a : args) argv.push_back(a.c_str());
+  vell_main_init(static_cast<int>(argv.size()), argv.data());
+}
+
+console_rig::~console_rig() {
+  if (vell_state.initialised) vell_exit();
+  vell_set_key_source(nullptr);
+  vell_set_time_func(nullptr);
+}
+
+void console_rig::iterate(uint32_t ms) {
+  now += ms;
+  g_rig_now = now;
+  vell_main_iteration();
+}
+
+void console_rig::key(int32_t scancode, bool down) { g_rig_keys[scancode] = down ? 1 : 0; }
+
+void console_rig::press(const std::vector<int32_t> &scancodes) {
+  for (int32_t sc : scancodes) key(sc, true);
+  iterate(1);
+  for (int32_t sc : scancodes) key(sc, false);
+  iterate(1);
+}

@@ -1,0 +1,38 @@
+// The whole console started in-process without a window: a temporary home,
+// a clock the test moves and a keyboard the test presses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/temp_home.h"
+
+struct console_rig {
+  temp_home home;
+  uint32_t now = 1000;  // the clock the console reads, ms
+
+  // Starts the console headless with the test's clock and keyboard; extra
+  // arguments follow the rig's own. program_folder is where data.pod is read.
+  explicit console_rig(const std::vector<std::string> &extra = {},
+                       const std::string &program_folder = ORRERY_BUILD_DIR);
+  ~console_rig();
+
+  // Moves the clock by ms, then runs one loop iteration.
+  void iterate(uint32_t ms);
+  // One iteration 34 ms on: exactly one logical frame at 30 frames per second.
+  void frame() { iterate(34); }
+  // Holds (down = true) or releases a key; the console sees it after the
+  // next iteration's event handling.
+  void key(int32_t scancode, bool down);
+  // Holds the keys for one iteration (the key tables take them at its end)
+  // and runs the next, whose update sees them pressed; then they are up.
+  void press(const std::vector<int32_t> &scancodes);
+};
+
+// The clock and key array a rig installs, for tests that drive the
+// platform without a console.
+extern uint32_t g_rig_now;
+extern uint8_t g_rig_keys[512];
+uint32_t rig_clock();
+const uint8_t *rig_keys(int *count);
