@@ -13,7 +13,7 @@
 #include "shell/buttons.h"
 #include "shell/config.h"
 #include "shell/console.h"
-#include "shell/cpu_charge.h"
+#include "script/cpu.h"
 #include "support/console_rig.h"
 #include "support/sdl_devices.h"
 #include "support/temp_home.h"
@@ -127,7 +127,7 @@ TEST(Buttons, BlockedButtonStaysInertUntilReleasedAndPressedAgain) {
 
 TEST(Buttons, ScriptReadsPackTwoPlayersAndRejectPlayersOutsideZeroToSeven) {
   button_rig rig;
-  orrery_set_cpu_charge_hook(count_cycles);
+  orrery_set_cpu_observer(count_cycles);
   g_rig_keys[k_z] = 1;  // player 0 O
   g_rig_keys[k_s] = 1;  // player 1 left
   rig.sample();
@@ -150,7 +150,7 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndRejectPlayersOutsideZeroToSeven) {
   EXPECT_EQ(orrery_btn(2, -5, 1), 1) << "button index clamps to 0 (left)";
   EXPECT_EQ(orrery_btn(2, 40, 0), 0) << "button index clamps to 7";
   EXPECT_EQ(g_charged, 6 * 4);
-  orrery_set_cpu_charge_hook(nullptr);
+  orrery_set_cpu_observer(nullptr);
   rig.sample();
   EXPECT_EQ(button_pressed(BTN_O, 0), 0) << "held since the last edge update, no repeat tick";
 }

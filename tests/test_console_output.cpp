@@ -15,7 +15,7 @@
 #include "shell/args.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
-#include "shell/cpu_charge.h"
+#include "script/cpu.h"
 #include "support/console_rig.h"
 
 namespace {
@@ -30,9 +30,9 @@ struct output_rig : console_rig {
     pstate.mode = MODE_CONSOLE;
     clear();
     g_charged = 0;
-    orrery_set_cpu_charge_hook(count_cycles);
+    orrery_set_cpu_observer(count_cycles);
   }
-  ~output_rig() { orrery_set_cpu_charge_hook(nullptr); }
+  ~output_rig() { orrery_set_cpu_observer(nullptr); }
   void clear() {
     vell_rectfill(pstate.screen, 0, 0, 127, 127, 0);
     pstate.cursor_x = pstate.cursor_y = 0;

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <ctime>
+
 #include <string>
 
 #include "platform/key_names.h"
@@ -94,3 +96,5 @@ void vell_destroy_thread(void *handle) {
 }
 
 const char *vell_platform_error() { return g_sys.sdl_up ? SDL_GetError() : ""; }
+
+int64_t vell_get_calendar_seconds() { return static_cast<int64_t>(time(nullptr)); }

@@ -30,3 +30,6 @@ void vell_destroy_thread(void *handle);
 
 // The platform library's last error text ("" when none).
 const char *vell_platform_error();
+
+// Seconds since 1970 by the system's calendar clock.
+int64_t vell_get_calendar_seconds();

@@ -8,3 +8,8 @@ void spend_cpu(int32_t n);
 // Adds n cycles (normally negative) without the minimum; positive amounts
 // also count as system cycles.
 void refund_cpu(int32_t n);
+
+// Tests watch the charges through an observer that sees every amount
+// passed to spend_cpu (as given) and refund_cpu; null removes it.
+using orrery_cpu_observer = void (*)(int32_t cycles);
+void orrery_set_cpu_observer(orrery_cpu_observer f);

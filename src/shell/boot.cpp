@@ -17,7 +17,9 @@
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "platform/input.h"
+#include "platform/system.h"
 #include "script/cpu_budget.h"
+#include "script/fixed.h"
 #include "script/runner.h"
 #include "shell/app_config.h"
 #include "shell/buttons.h"
@@ -183,6 +185,7 @@ void boot_init() {
   clear_bitmap(pstate.screen);
   clear_bitmap(orrery_state.presented);
   mark_blank_cart(orrery_state.blank_cart);
+  orrery_srand(static_cast<uint32_t>(vell_get_time() + vell_get_calendar_seconds()));
   vell_stop_all_sounds();
   vell_clear_key_buffer();
 }

@@ -7,7 +7,7 @@
 #include "platform/joystick.h"
 #include "shell/app_config.h"
 #include "shell/console.h"
-#include "shell/cpu_charge.h"
+#include "script/cpu.h"
 #include "shell/rng.h"
 
 orrery_buttons_t orrery_buttons;
@@ -80,7 +80,7 @@ int32_t pack_player_bits(const int32_t (&state)[k_players][k_player_buttons]) {
 int32_t script_read(const int32_t (&state)[k_players][k_player_buttons], int nargs, int32_t i, int32_t p) {
   pstate.buttons_read = 1;
   if (nargs < 1) return pack_player_bits(state);
-  orrery_charge_cpu(4);
+  spend_cpu(4);
   i = i < 0 ? 0 : i > 7 ? 7 : i;
   if (nargs < 2) p = 0;
   // Taken as unsigned, so negative players are out of range too.

@@ -13,7 +13,7 @@
 #include "shell/app_config.h"
 #include "shell/args.h"
 #include "shell/console.h"
-#include "shell/cpu_charge.h"
+#include "script/cpu.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ void orrery_scroll_console() {
   const size_t pitch = static_cast<size_t>(s->w);
   memmove(s->line[0], s->line[k_console_line], pitch * (s->h - k_console_line));
   memset(s->line[s->h - k_console_line], 0, pitch * k_console_line);
-  orrery_charge_cpu(k_scroll_cycles);
+  spend_cpu(k_scroll_cycles);
 }
 
 void cursor_cr() {
