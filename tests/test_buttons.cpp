@@ -13,7 +13,7 @@
 #include "shell/buttons.h"
 #include "shell/config.h"
 #include "shell/console.h"
-#include "script/cpu.h"
+#include "script/cpu_budget.h"
 #include "support/console_rig.h"
 #include "support/sdl_devices.h"
 #include "support/temp_home.h"

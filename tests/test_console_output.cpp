@@ -15,7 +15,7 @@
 #include "shell/args.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
-#include "script/cpu.h"
+#include "script/cpu_budget.h"
 #include "support/console_rig.h"
 
 namespace {

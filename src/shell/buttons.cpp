@@ -7,7 +7,7 @@
 #include "platform/joystick.h"
 #include "shell/app_config.h"
 #include "shell/console.h"
-#include "script/cpu.h"
+#include "script/cpu_budget.h"
 #include "shell/rng.h"
 
 orrery_buttons_t orrery_buttons;

@@ -13,7 +13,7 @@
 #include "shell/app_config.h"
 #include "shell/args.h"
 #include "shell/console.h"
-#include "script/cpu.h"
+#include "script/cpu_budget.h"
 
 namespace {
 
