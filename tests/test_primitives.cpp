@@ -171,12 +171,53 @@ TEST_F(Primitives, CirclesFollowTheMidpointWalk) {
     for (int x = 0; x < 128; x++) ASSERT_EQ(pixel(x, y), 0);
 
   // A circle far larger than the screen draws nothing on it.
-  run("circ(64, 64, 1000, 7) circ(64, 64, 32767, 7)");
+  run("circ(64, 64, 1000, 7) circ(64, 64, 32767, 7) camera(-32768, -32768) circ(32767, 32767, 32767, 7) camera()");
   for (int y = 0; y < 128; y++)
     for (int x = 0; x < 128; x++) ASSERT_EQ(pixel(x, y), 0);
   // ...but one through the screen does.
   run("circ(64, 1064, 1000, 7)");
   EXPECT_EQ(pixel(64, 64), 7);
+}
+
+TEST_F(Primitives, CirclesOfAnySizeDrawWhatThePlainWalkDraws) {
+  // Reference: the midpoint walk over the whole octant, every point tested.
+  auto reference = [](int cx, int cy, int r, int cl, int ct, int cr, int cb) {
+    std::string pic(128 * 128, '0');
+    auto plot = [&](int64_t x, int64_t y) {
+      if (x >= cl && x < cr && y >= ct && y < cb) pic[y * 128 + x] = '7';
+    };
+    int64_t x = r, y = 0, d = 1 - r;
+    while (x >= y) {
+      plot(cx + x, cy + y), plot(cx - x, cy + y), plot(cx + x, cy - y), plot(cx - x, cy - y);
+      plot(cx + y, cy + x), plot(cx - y, cy + x), plot(cx + y, cy - x), plot(cx - y, cy - x);
+      y++;
+      if (d < 0) {
+        d += 2 * y + 1;
+      } else {
+        x--;
+        d += 2 * (y - x) + 1;
+      }
+    }
+    return pic;
+  };
+  auto screen = [&]() {
+    std::string pic(128 * 128, '0');
+    for (int y = 0; y < 128; y++)
+      for (int x = 0; x < 128; x++)
+        if (pixel(x, y)) pic[y * 128 + x] = '7';
+    return pic;
+  };
+  srand(11);
+  for (int k = 0; k < 300; k++) {
+    const int scale = k % 3 == 0 ? 40 : k % 3 == 1 ? 400 : 30000;
+    const int r = rand() % scale, cx = rand() % (2 * scale + 128) - scale, cy = rand() % (2 * scale + 128) - scale;
+    const int cl = rand() % 60, ct = rand() % 60, cw = rand() % 80 + 1, ch = rand() % 80 + 1;
+    const std::string call = "circ(" + std::to_string(cx) + "," + std::to_string(cy) + "," + std::to_string(r) + ",7)";
+    run("cls() clip(" + std::to_string(cl) + "," + std::to_string(ct) + "," + std::to_string(cw) + "," +
+        std::to_string(ch) + ") " + call);
+    ASSERT_EQ(screen(), reference(cx, cy, r, cl, ct, std::min(cl + cw, 128), std::min(ct + ch, 128)))
+        << call << " clip " << cl << "," << ct << " " << cw << "x" << ch;
+  }
 }
 
 TEST_F(Primitives, CircleCharges) {

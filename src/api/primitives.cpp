@@ -1,7 +1,8 @@
 // The primitive drawing routines on the screen bitmap and their script
 // functions: pset, pget, line, rect, rectfill, circ, circfill.
 #include <algorithm>
-#include <cstdlib>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "api/api.h"
@@ -47,14 +48,15 @@ inline bool clamp_span(int32_t &lo, int32_t &hi, int32_t left, int32_t right) {
   return lo <= hi;
 }
 
-// True when every pixel of the clip rectangle lies well inside the circle,
-// so that an outline of radius r cannot touch it: a large circle around
-// the screen is not walked point by point.
-bool clip_inside_circle(const vell_bitmap *b, int32_t cx, int32_t cy, int32_t r) {
-  if (b->cl >= b->cr || b->ct >= b->cb) return false;
-  const int64_t fx = std::max(std::abs(int64_t(b->cl) - cx), std::abs(int64_t(b->cr) - 1 - cx));
-  const int64_t fy = std::max(std::abs(int64_t(b->ct) - cy), std::abs(int64_t(b->cb) - 1 - cy));
-  return r > 2 && fx * fx + fy * fy < (int64_t(r) - 2) * (r - 2);
+// The x that the circle walk of radius r holds at height y, as long as it
+// holds x >= y + 2: the largest x with x^2 - x + y^2 < r^2 (-1 when none).
+int64_t circle_x(int64_t r, int64_t y) {
+  const int64_t room = r * r - y * y;
+  if (room <= 0) return -1;
+  int64_t x = static_cast<int64_t>((1 + std::sqrt(double(1 + 4 * room))) / 2);
+  while (x > 0 && x * x - x >= room) x--;
+  while ((x + 1) * (x + 1) - (x + 1) < room) x++;
+  return x;
 }
 
 }  // namespace
@@ -126,16 +128,52 @@ int32_t draw_line(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t 
 
 void draw_circle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour) {
   const int32_t pattern = pstate.fill_pattern;
-  int32_t x = r, y = 0, d = 1 - r;
+  // The walk over y = 0 ... r/sqrt(2) plots (cx +- x, cy +- y) and
+  // (cx +- y, cy +- x). A point can be on the clip only while cy +- y is a
+  // clip row or cx +- y a clip column; between those ranges of y the walk
+  // jumps ahead, so that a huge circle costs no more than a small one.
+  const int64_t ranges[4][2] = {{int64_t(bmp->ct) - cy, int64_t(bmp->cb) - 1 - cy},
+                                {int64_t(cy) - bmp->cb + 1, int64_t(cy) - bmp->ct},
+                                {int64_t(bmp->cl) - cx, int64_t(bmp->cr) - 1 - cx},
+                                {int64_t(cx) - bmp->cr + 1, int64_t(cx) - bmp->cl}};
+  int64_t x = r, y = 0, d = 1 - int64_t(r);
   while (x >= y) {
-    putpixel(bmp, cx + x, cy + y, colour, pattern);
-    putpixel(bmp, cx - x, cy + y, colour, pattern);
-    putpixel(bmp, cx + x, cy - y, colour, pattern);
-    putpixel(bmp, cx - x, cy - y, colour, pattern);
-    putpixel(bmp, cx + y, cy + x, colour, pattern);
-    putpixel(bmp, cx - y, cy + x, colour, pattern);
-    putpixel(bmp, cx + y, cy - x, colour, pattern);
-    putpixel(bmp, cx - y, cy - x, colour, pattern);
+    int64_t next = INT64_MAX;
+    for (const auto &range : ranges) {
+      if (y >= range[0] && y <= range[1]) next = y;
+      else if (range[0] > y) next = std::min(next, range[0]);
+    }
+    if (next == INT64_MAX) return;
+    if (next > y + 2) {
+      // While x >= y + 2 the walk's state follows from y alone (circle_x),
+      // so it can move straight to two steps before the next range, or, when
+      // the octant ends before that, to the last such state of the octant.
+      int64_t to = next - 2;
+      if (circle_x(r, to) < to + 2) {
+        int64_t lo = y, hi = to;  // circle_x(lo) may be unknown; hi fails
+        while (hi - lo > 1) {
+          const int64_t mid = lo + (hi - lo) / 2;
+          if (circle_x(r, mid) >= mid + 2) lo = mid;
+          else hi = mid;
+        }
+        to = lo;
+      }
+      if (to > y) {
+        x = circle_x(r, to);
+        y = to;
+        d = x * x - x + (y + 1) * (y + 1) - int64_t(r) * r;
+        continue;
+      }
+    }
+    const int32_t px = static_cast<int32_t>(x), py = static_cast<int32_t>(y);
+    putpixel(bmp, cx + px, cy + py, colour, pattern);
+    putpixel(bmp, cx - px, cy + py, colour, pattern);
+    putpixel(bmp, cx + px, cy - py, colour, pattern);
+    putpixel(bmp, cx - px, cy - py, colour, pattern);
+    putpixel(bmp, cx + py, cy + px, colour, pattern);
+    putpixel(bmp, cx - py, cy + px, colour, pattern);
+    putpixel(bmp, cx + py, cy - px, colour, pattern);
+    putpixel(bmp, cx - py, cy - px, colour, pattern);
     y++;
     if (d < 0) {
       d += 2 * y + 1;
@@ -276,7 +314,7 @@ int q7_circ(lua_State *L) {
   const int32_t cx = screen_x(api_int(L, 1)), cy = screen_y(api_int(L, 2));
   vell_bitmap *s = pstate.screen;
   if (cx + r < s->cl || cx - r >= s->cr || cy + r < s->ct || cy - r >= s->cb) return 0;
-  if (!clip_inside_circle(s, cx, cy, r)) draw_circle(s, cx, cy, r, draw_colour(pstate.pen));
+  draw_circle(s, cx, cy, r, draw_colour(pstate.pen));
   api_spend(2 * (std::max(std::min(cy + r, s->cb), s->ct) - std::max(cy - r, s->ct)) + 2);
   return 0;
 }
