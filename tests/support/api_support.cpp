@@ -156,6 +156,14 @@ std::string ApiMachine::picture(int x, int y, int w, int h) const {
   return out;
 }
 
+std::string ApiMachine::lit_pixels() const {
+  std::string pic(128 * 128, '0');
+  for (int y = 0; y < 128; y++)
+    for (int x = 0; x < 128; x++)
+      if (pixel(x, y)) pic[y * 128 + x] = '7';
+  return pic;
+}
+
 void ApiMachine::fill_screen(int c) {
   for (int y = 0; y < 128; y++)
     for (int x = 0; x < 128; x++) pstate.screen->line[y][x] = static_cast<uint8_t>(c);

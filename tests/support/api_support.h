@@ -55,6 +55,9 @@ class ApiMachine : public ::testing::Test {
   // The screen rectangle as rows of hexadecimal digits, one per pixel,
   // each row ending in '\n'.
   std::string picture(int x, int y, int w, int h) const;
+  // The whole screen, 128 rows of 128 characters without line ends: '7'
+  // where a pixel is not 0, '0' where it is.
+  std::string lit_pixels() const;
   // Sets every screen pixel to colour c.
   void fill_screen(int c);
   // Sets sheet pixel (x, y) directly, bypassing the memory operations.
