@@ -43,5 +43,6 @@ void draw_fillcircle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_
 // Mode 1 picks, from the rectangle's own brightness, a threshold that
 // leaves about a third of it lit (colour 1 above, 0 below); any other mode,
 // or mode 1 while the left Shift key is held, darkens by a fixed table.
-// No clipping: the rectangle must lie on the bitmap.
+// The clip rectangle does not apply (callers pass on-screen rectangles);
+// parts off the bitmap are left out.
 void draw_tinted_rect_adaptive(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t mode);
