@@ -25,6 +25,9 @@ inline int32_t api_int(lua_State *L, int idx) { return api_num(L, idx) >> 16; }
 // Flags follow the interpreter's truth test: only nil, false and a missing
 // argument are false.
 inline bool api_flag(lua_State *L, int idx) { return lua_toboolean(L, idx) != 0; }
+// A colour argument that is given (decided by the count, so nil counts)
+// becomes the current colour, masked to 8 bits. Returns 1 when it was given.
+int api_take_colour(lua_State *L, int idx);
 
 // Results. Integers are pushed as n << 16.
 inline int api_push_num(lua_State *L, int32_t v) {
@@ -39,3 +42,13 @@ inline int api_push_bool(lua_State *L, bool b) {
   lua_pushboolean(L, b ? 1 : 0);
   return 1;
 }
+
+// CPU charges of API functions. Every charge goes through these two, which
+// pass it on to the frame's budget (spend_cpu, refund_cpu) and to the charge
+// observer, so that the amounts can be checked exactly.
+void api_spend(int32_t cycles);
+void api_refund(int32_t cycles);
+// Sees every charge as requested (before spend_cpu raises 0 to 1); refund
+// is 1 for api_refund. Null removes the observer.
+using api_charge_func = void (*)(int32_t cycles, int refund);
+void api_set_charge_observer(api_charge_func f);

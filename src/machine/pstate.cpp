@@ -31,6 +31,7 @@ void orrery_clear_machine() {
   m.camera_x = m.camera_y = 0;
   m.draw_mode = 0;
   m.fill_pattern = 0;
+  m.text_wrap = 0;
   for (auto &mask : m.audio_mask) mask.store(0);
 
   m.mode = MODE_CONSOLE;

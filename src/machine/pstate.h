@@ -61,6 +61,7 @@ struct pstate_t {
   int32_t camera_x, camera_y;       // camera offset, signed 16-bit
   int32_t draw_mode;                // screen mode applied at presentation (0x5f2c)
   int32_t fill_pattern;             // bits 0-15 pattern, bit 16 transparency, bits 17-23 as written to 0x5f33
+  int32_t text_wrap;                // 1 while the console is stopped by stop: print wraps at the clip's right edge
   // Audio effect masks (0x5f40-0x5f43, low 4 bits, bit c = channel c):
   // half rate, echo, bit reduction, low-pass. The mixer reads them on the
   // audio thread without the audio lock, so each is one atomic word.

@@ -1,0 +1,180 @@
+#include "support/api_support.h"
+
+#include <cstdio>
+
+#include "api/api.h"
+#include "api/bitmap.h"
+#include "api/font.h"
+#include "lauxlib.h"
+#include "machine/cart.h"
+#include "machine/memory.h"
+#include "machine/pstate.h"
+#include "script/interp.h"
+#include "shell/resources.h"
+
+namespace {
+
+std::vector<api_charge> g_charges;
+void record_charge(int32_t cycles, int refund) { g_charges.push_back({cycles, refund != 0}); }
+
+std::vector<std::string> g_memory_errors;
+void record_memory_error(const char *message) { g_memory_errors.push_back(message); }
+
+}  // namespace
+
+void ApiMachine::SetUp() {
+  ASSERT_EQ(orrery_create_machine(), 0);
+  ASSERT_EQ(orrery_load_resources(ORRERY_BUILD_DIR "/data.pod"), 0);
+  font = new vell_font{orrery_resource_font_glyphs(), 0};
+  pstate.font = font;
+  g_charges.clear();
+  g_memory_errors.clear();
+  api_set_charge_observer(record_charge);
+  orrery_set_memory_error_hook(record_memory_error);
+  L = orrery_lua_open();
+  ASSERT_NE(L, nullptr);
+  add_c_functions(L);
+}
+
+void ApiMachine::TearDown() {
+  if (L) orrery_lua_close(L);
+  api_set_charge_observer(nullptr);
+  orrery_set_memory_error_hook(nullptr);
+  orrery_clear_machine();
+  vell_destroy_font(font);
+  orrery_release_resources();
+}
+
+std::string ApiMachine::run_error(const std::string &code) {
+  if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0) {
+    std::string msg = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(no message)";
+    lua_pop(L, 1);
+    return msg;
+  }
+  return "";
+}
+
+void ApiMachine::run(const std::string &code) {
+  const std::string err = run_error(code);
+  ASSERT_EQ(err, "") << code;
+}
+
+namespace {
+
+// Pushes the first value of an expression; false when it failed.
+bool eval(lua_State *L, const std::string &expr) {
+  const std::string code = "return " + expr;
+  if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 1, 0) != 0) {
+    ADD_FAILURE() << expr << ": " << lua_tostring(L, -1);
+    lua_pop(L, 1);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t ApiMachine::raw(const std::string &expr) {
+  if (!eval(L, expr)) return INT32_MIN;
+  EXPECT_EQ(lua_type(L, -1), LUA_TNUMBER) << expr;
+  const int32_t v = lua_tonumberx(L, -1, nullptr);
+  lua_pop(L, 1);
+  return v;
+}
+
+std::string ApiMachine::str(const std::string &expr) {
+  if (!eval(L, expr)) return "(failed)";
+  EXPECT_EQ(lua_type(L, -1), LUA_TSTRING) << expr;
+  size_t len = 0;
+  const char *s = lua_tolstring(L, -1, &len);
+  std::string out = s ? std::string(s, len) : "";
+  lua_pop(L, 1);
+  return out;
+}
+
+bool ApiMachine::truth(const std::string &expr) {
+  if (!eval(L, expr)) return false;
+  const bool b = lua_toboolean(L, -1) != 0;
+  lua_pop(L, 1);
+  return b;
+}
+
+std::string ApiMachine::type(const std::string &expr) {
+  if (!eval(L, expr)) return "(failed)";
+  const std::string t = lua_typename(L, lua_type(L, -1));
+  lua_pop(L, 1);
+  return t;
+}
+
+int ApiMachine::count(const std::string &exprs) {
+  const int base = lua_gettop(L);
+  const std::string code = "return " + exprs;
+  if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, LUA_MULTRET, 0) != 0) {
+    ADD_FAILURE() << exprs << ": " << lua_tostring(L, -1);
+    lua_settop(L, base);
+    return -1;
+  }
+  const int n = lua_gettop(L) - base;
+  lua_settop(L, base);
+  return n;
+}
+
+std::vector<std::string> ApiMachine::take_memory_errors() {
+  std::vector<std::string> out;
+  out.swap(g_memory_errors);
+  return out;
+}
+
+std::vector<api_charge> ApiMachine::take_charges() {
+  std::vector<api_charge> out;
+  out.swap(g_charges);
+  return out;
+}
+
+int64_t ApiMachine::spent_by(const std::string &code, int *charges) {
+  take_charges();
+  run(code);
+  int64_t sum = 0;
+  int k = 0;
+  for (const api_charge &c : take_charges())
+    if (!c.refund) {
+      sum += c.cycles;
+      k++;
+    }
+  if (charges) *charges = k;
+  return sum;
+}
+
+int ApiMachine::pixel(int x, int y) const { return pstate.screen->line[y][x]; }
+
+std::string ApiMachine::picture(int x, int y, int w, int h) const {
+  std::string out;
+  for (int j = y; j < y + h; j++) {
+    for (int i = x; i < x + w; i++) out += "0123456789abcdef"[pixel(i, j) & 15];
+    out += '\n';
+  }
+  return out;
+}
+
+std::string ApiMachine::lit_pixels() const {
+  std::string pic(128 * 128, '0');
+  for (int y = 0; y < 128; y++)
+    for (int x = 0; x < 128; x++)
+      if (pixel(x, y)) pic[y * 128 + x] = '7';
+  return pic;
+}
+
+void ApiMachine::fill_screen(int c) {
+  for (int y = 0; y < 128; y++)
+    for (int x = 0; x < 128; x++) pstate.screen->line[y][x] = static_cast<uint8_t>(c);
+}
+
+void ApiMachine::set_sheet(int x, int y, int c) { pstate.cart->gfx->line[y][x] = static_cast<uint8_t>(c); }
+
+void ApiMachine::set_sprite(int n, const char *rows[8]) {
+  for (int j = 0; j < 8; j++)
+    for (int i = 0; i < 8; i++) {
+      const char ch = rows[j][i];
+      set_sheet((n % 16) * 8 + i, (n / 16) * 8 + j, ch <= '9' ? ch - '0' : ch - 'a' + 10);
+    }
+}

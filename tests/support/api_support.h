@@ -1,0 +1,67 @@
+// Test helpers for the script API: a fresh machine with an interpreter that
+// has the API installed, the console font, recorded CPU charges, snippets
+// run by text and the screen read back as pictures.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lua.h"
+
+struct vell_font;
+
+// One recorded charge of an API function.
+struct api_charge {
+  int32_t cycles;  // as requested
+  bool refund;     // api_refund rather than api_spend
+  bool operator==(const api_charge &o) const { return cycles == o.cycles && refund == o.refund; }
+};
+
+class ApiMachine : public ::testing::Test {
+ protected:
+  lua_State *L = nullptr;
+  vell_font *font = nullptr;
+
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs a snippet; a failure to compile or run fails the test with its message.
+  void run(const std::string &code);
+  // Runs a snippet and returns the error message it raised ("" when none).
+  std::string run_error(const std::string &code);
+  // Evaluates an expression: its raw 16.16 value, text, truth, or type name.
+  int32_t raw(const std::string &expr);
+  int32_t num(const std::string &expr) { return raw(expr) >> 16; }
+  std::string str(const std::string &expr);
+  bool truth(const std::string &expr);
+  std::string type(const std::string &expr);
+  // Number of values an expression list gives ("f()" with no results is 0).
+  int count(const std::string &exprs);
+
+  // Memory errors ("bad memory access") reported since the last call.
+  std::vector<std::string> take_memory_errors();
+  // Charges recorded since the last take_charges (the first call takes
+  // everything since SetUp).
+  std::vector<api_charge> take_charges();
+  // Runs a snippet and returns the sum of what it spent (refunds excluded)
+  // and the number of charges.
+  int64_t spent_by(const std::string &code, int *charges = nullptr);
+
+  // Screen pixel in screen coordinates.
+  int pixel(int x, int y) const;
+  // The screen rectangle as rows of hexadecimal digits, one per pixel,
+  // each row ending in '\n'.
+  std::string picture(int x, int y, int w, int h) const;
+  // The whole screen, 128 rows of 128 characters without line ends: '7'
+  // where a pixel is not 0, '0' where it is.
+  std::string lit_pixels() const;
+  // Sets every screen pixel to colour c.
+  void fill_screen(int c);
+  // Sets sheet pixel (x, y) directly, bypassing the memory operations.
+  void set_sheet(int x, int y, int c);
+  // Draws an 8x8 sprite n from 8 rows of hexadecimal digits.
+  void set_sprite(int n, const char *rows[8]);
+};
