@@ -11,6 +11,7 @@
 #include <string>
 
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/font.h"
 #include "lauxlib.h"
@@ -91,7 +92,7 @@ int main() {
     for (int x = 0; x < 128; x++) pstate.cart->map->line[y][x] = static_cast<uint8_t>(rng() & 255);
   for (int n = 0; n < 256; n++) pstate.cart->flags[n] = n & 1;
 
-  api_set_charge_observer(count_charge);
+  orrery_set_cpu_observer(count_charge);
   printf("%-34s %14s %16s\n", "workload", "calls per emu s", "host s per emu s");
   double worst = 0;
   for (const workload &w : k_workloads) {
@@ -124,7 +125,7 @@ int main() {
     orrery_lua_close(L);
   }
   printf("worst: %.4f s of host CPU per emulated second (target below 0.1)\n", worst);
-  api_set_charge_observer(nullptr);
+  orrery_set_cpu_observer(nullptr);
   orrery_clear_machine();
   orrery_release_resources();
   return 0;

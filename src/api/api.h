@@ -42,13 +42,3 @@ inline int api_push_bool(lua_State *L, bool b) {
   lua_pushboolean(L, b ? 1 : 0);
   return 1;
 }
-
-// CPU charges of API functions. Every charge goes through these two, which
-// pass it on to the frame's budget (spend_cpu, refund_cpu) and to the charge
-// observer, so that the amounts can be checked exactly.
-void api_spend(int32_t cycles);
-void api_refund(int32_t cycles);
-// Sees every charge as requested (before spend_cpu raises 0 to 1); refund
-// is 1 for api_refund. Null removes the observer.
-using api_charge_func = void (*)(int32_t cycles, int refund);
-void api_set_charge_observer(api_charge_func f);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/draw.h"
 #include "api/q7.h"
@@ -50,7 +51,7 @@ int q7_camera(lua_State *L) {
 }
 
 int q7_clip(lua_State *L) {
-  api_spend(16);
+  spend_cpu(16);
   if (api_nargs(L) >= 4) {
     const int32_t x = api_int(L, 1), y = api_int(L, 2);
     set_draw_clip(x, y, x + api_int(L, 3), y + api_int(L, 4));
@@ -107,7 +108,7 @@ int q7_fillp(lua_State *L) {
 
 int q7_cls(lua_State *L) {
   const int32_t c = api_int(L, 1) & 15;
-  api_spend(1024);
+  spend_cpu(1024);
   pstate.cursor_x = pstate.cursor_y = 0;
   set_draw_clip(0, 0, k_screen_size, k_screen_size);
   if (pstate.screen) memset(pstate.screen->data, c, size_t(k_screen_size) * k_screen_size);

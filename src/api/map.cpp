@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/q7.h"
 #include "machine/cart.h"
@@ -87,6 +88,6 @@ int q7_mapdraw(lua_State *L) {
       if (layer != 0 && (pstate.cart->flags[cell] & layer) == 0) continue;
       covered += draw_cell(cell, px + 8 * i, py + 8 * j);
     }
-  api_spend(covered);
+  spend_cpu(covered);
   return 0;
 }

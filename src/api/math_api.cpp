@@ -1,6 +1,7 @@
 // The math and bit functions of the script API. Numbers are raw 16.16
 // values; the bit functions work on all 32 bits.
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/q7.h"
 #include "script/fixed.h"
 
@@ -9,10 +10,10 @@ namespace {
 // The cheapest functions give back part of the cost of their call, so that
 // they cost about as much as an operator.
 inline void refund_unary(lua_State *L) {
-  if (api_nargs(L) == 1) api_refund(-2);
+  if (api_nargs(L) == 1) refund_cpu(-2);
 }
 inline void refund_binary(lua_State *L) {
-  if (api_nargs(L) == 2) api_refund(-3);
+  if (api_nargs(L) == 2) refund_cpu(-3);
 }
 
 inline uint32_t bits(lua_State *L, int idx) { return static_cast<uint32_t>(api_num(L, idx)); }
@@ -56,7 +57,7 @@ int q7_sin(lua_State *L) { return api_push_num(L, fsin(api_num(L, 1))); }
 int q7_atan2(lua_State *L) { return api_push_num(L, fatan2(api_num(L, 1), api_num(L, 2))); }
 
 int q7_sqrt(lua_State *L) {
-  api_spend(16);
+  spend_cpu(16);
   return api_push_num(L, fsqrt(api_num(L, 1)));
 }
 
@@ -95,7 +96,7 @@ int q7_shr(lua_State *L) {
 }
 
 int q7_rnd(lua_State *L) {
-  api_spend(4);
+  spend_cpu(4);
   const uint32_t bound = api_nargs(L) == 0 ? static_cast<uint32_t>(FIXED_ONE) : bits(L, 1);
   return api_push_bits(L, orrery_random(bound));
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/q7.h"
 #include "machine/cart.h"
 #include "machine/memory.h"
@@ -30,33 +31,33 @@ copy_args read_copy_args(lua_State *L) {
 }  // namespace
 
 int q7_peek(lua_State *L) {
-  if (api_nargs(L) == 1) api_refund(-2);
+  if (api_nargs(L) == 1) refund_cpu(-2);
   return api_push_int(L, orrery_peek(&pstate, pstate.cart, api_int(L, 1)));
 }
 
 int q7_poke(lua_State *L) {
-  if (api_nargs(L) == 2) api_refund(-3);
+  if (api_nargs(L) == 2) refund_cpu(-3);
   orrery_poke(&pstate, pstate.cart, api_int(L, 1), api_int(L, 2));
   return 0;
 }
 
 int q7_memcpy(lua_State *L) {
   const int32_t len = api_int(L, 3);
-  api_spend(len + 1);
+  spend_cpu(len + 1);
   orrery_memcpy(&pstate, pstate.cart, api_int(L, 1), api_int(L, 2), len);
   return 0;
 }
 
 int q7_memset(lua_State *L) {
   const int32_t len = api_int(L, 3);
-  api_spend((len + 1) / 2);
+  spend_cpu((len + 1) / 2);
   orrery_memset(&pstate, pstate.cart, api_int(L, 1), api_int(L, 2), len);
   return 0;
 }
 
 int q7_reload(lua_State *L) {
   const copy_args a = read_copy_args(L);
-  api_spend(std::min(a.len, k_charge_len_cap) * 8);
+  spend_cpu(std::min(a.len, k_charge_len_cap) * 8);
   // Reading another cartridge's file belongs to the load workflow, which
   // does not offer it yet: the named form copies nothing.
   if (a.named) return api_push_int(L, 0);
@@ -66,7 +67,7 @@ int q7_reload(lua_State *L) {
 
 int q7_cstore(lua_State *L) {
   const copy_args a = read_copy_args(L);
-  api_spend(std::min(a.len, k_charge_len_cap) * 64);
+  spend_cpu(std::min(a.len, k_charge_len_cap) * 64);
   if (a.named) return api_push_int(L, 0);
   // Without a name the bytes go into the working cartridge.
   orrery_cstore(&pstate, orrery_working_cart(), a.dest, a.src, a.len);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/draw.h"
 #include "api/q7.h"
@@ -258,7 +259,7 @@ int q7_line(lua_State *L) {
   api_take_colour(L, 5);
   const int32_t steps = draw_line(pstate.screen, screen_x(api_int(L, 1)), screen_y(api_int(L, 2)),
                                   screen_x(api_int(L, 3)), screen_y(api_int(L, 4)), draw_colour(pstate.pen));
-  api_spend(steps / 2 + 1);
+  spend_cpu(steps / 2 + 1);
   return 0;
 }
 
@@ -284,7 +285,7 @@ int q7_rect(lua_State *L) {
   if (bottom >= s->ct && bottom < s->cb) cycles += across;
   if (left >= s->cl && left < s->cr) cycles += down;
   if (right >= s->cl && right < s->cr) cycles += down;
-  api_spend(cycles);
+  spend_cpu(cycles);
   return 0;
 }
 
@@ -301,7 +302,7 @@ int q7_rectfill(lua_State *L) {
     for (int32_t y = y0; y <= y1; y++) draw_hline(s, x0, x1, y, colour, pstate.fill_pattern);
     area = (x1 - x0 + 1) * (y1 - y0 + 1);
   }
-  api_spend(area / 16);
+  spend_cpu(area / 16);
   return 0;
 }
 
@@ -315,7 +316,7 @@ int q7_circ(lua_State *L) {
   vell_bitmap *s = pstate.screen;
   if (cx + r < s->cl || cx - r >= s->cr || cy + r < s->ct || cy - r >= s->cb) return 0;
   draw_circle(s, cx, cy, r, draw_colour(pstate.pen));
-  api_spend(2 * (std::max(std::min(cy + r, s->cb), s->ct) - std::max(cy - r, s->ct)) + 2);
+  spend_cpu(2 * (std::max(std::min(cy + r, s->cb), s->ct) - std::max(cy - r, s->ct)) + 2);
   return 0;
 }
 
@@ -331,6 +332,6 @@ int q7_circfill(lua_State *L) {
   int32_t x0 = cx - r, x1 = cx + r, y0 = cy - r, y1 = cy + r;
   int32_t area = 0;
   if (clamp_span(x0, x1, s->cl, s->cr) && clamp_span(y0, y1, s->ct, s->cb)) area = (x1 - x0 + 1) * (y1 - y0 + 1);
-  api_spend(2 * r + area / 16);
+  spend_cpu(2 * r + area / 16);
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/q7.h"
 #include "machine/cart.h"
@@ -146,7 +147,7 @@ int q7_spr(lua_State *L) {
   }
   const bool flip_x = n >= 6 && api_flag(L, 6), flip_y = n >= 7 && api_flag(L, 7);
   const source_view v = make_view((sprite % 16) * 8, (sprite / 16) * 8, w, h, flip_x, flip_y);
-  api_spend(draw_plain(v, api_int(L, 2) - pstate.camera_x, api_int(L, 3) - pstate.camera_y));
+  spend_cpu(draw_plain(v, api_int(L, 2) - pstate.camera_x, api_int(L, 3) - pstate.camera_y));
   return 0;
 }
 
@@ -169,7 +170,7 @@ int q7_sspr(lua_State *L) {
     flip_y = !flip_y;
   }
   const source_view v = make_view(api_int(L, 1), api_int(L, 2), sw, sh, flip_x, flip_y);
-  api_spend(draw_stretched(v, dx - pstate.camera_x, dy - pstate.camera_y, dw, dh));
+  spend_cpu(draw_stretched(v, dx - pstate.camera_x, dy - pstate.camera_y, dw, dh));
   return 0;
 }
 

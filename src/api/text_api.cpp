@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/draw.h"
 #include "api/q7.h"
@@ -85,7 +86,7 @@ int q7_print(lua_State *L) {
   const int32_t ty = pstate.cursor_y - pstate.camera_y;
   int32_t yl = vell_draw_text_ex(pstate.screen, t.text, pstate.font, pstate.cursor_x - pstate.camera_x, ty, flags,
                                  static_cast<uint32_t>(draw_colour(pstate.pen) & 15));
-  api_spend(static_cast<int32_t>(std::min<int64_t>(8 * int64_t(t.len) + 2, INT32_MAX)));
+  spend_cpu(static_cast<int32_t>(std::min<int64_t>(8 * int64_t(t.len) + 2, INT32_MAX)));
   if (n != 1) return 0;
   // One cursor step per drawn line.
   int32_t scrolls = 0;
@@ -94,7 +95,7 @@ int q7_print(lua_State *L) {
       pstate.cursor_y += k_line_step;
     } else if (scrolls < k_scroll_limit) {
       scroll_screen();
-      api_spend(k_scroll_cycles);
+      spend_cpu(k_scroll_cycles);
       scrolls++;
     }
     yl -= k_line_step;

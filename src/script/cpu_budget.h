@@ -15,7 +15,8 @@ void spend_cpu(int32_t n);
 // also count as system cycles.
 void refund_cpu(int32_t n);
 
-// Tests watch the charges through an observer that sees every amount
-// passed to spend_cpu (as given) and refund_cpu; null removes it.
-using orrery_cpu_observer = void (*)(int32_t cycles);
+// Tests watch the charges through an observer that sees every amount as
+// requested (before spend_cpu raises 0 to 1); refund is 1 for refund_cpu.
+// Null removes it.
+using orrery_cpu_observer = void (*)(int32_t cycles, int refund);
 void orrery_set_cpu_observer(orrery_cpu_observer f);

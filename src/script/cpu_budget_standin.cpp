@@ -13,9 +13,9 @@ void note_held_frame() {}
 void orrery_set_cpu_observer(orrery_cpu_observer f) { g_observer = f; }
 
 void spend_cpu(int32_t n) {
-  if (g_observer) g_observer(n);
+  if (g_observer) g_observer(n, 0);
 }
 
 void refund_cpu(int32_t n) {
-  if (g_observer) g_observer(n);
+  if (g_observer) g_observer(n, 1);
 }

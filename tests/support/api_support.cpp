@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "api/api.h"
+#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/font.h"
 #include "lauxlib.h"
@@ -29,7 +30,7 @@ void ApiMachine::SetUp() {
   pstate.font = font;
   g_charges.clear();
   g_memory_errors.clear();
-  api_set_charge_observer(record_charge);
+  orrery_set_cpu_observer(record_charge);
   orrery_set_memory_error_hook(record_memory_error);
   L = orrery_lua_open();
   ASSERT_NE(L, nullptr);
@@ -38,7 +39,7 @@ void ApiMachine::SetUp() {
 
 void ApiMachine::TearDown() {
   if (L) orrery_lua_close(L);
-  api_set_charge_observer(nullptr);
+  orrery_set_cpu_observer(nullptr);
   orrery_set_memory_error_hook(nullptr);
   orrery_clear_machine();
   vell_destroy_font(font);
