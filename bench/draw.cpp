@@ -11,12 +11,12 @@
 #include <string>
 
 #include "api/api.h"
-#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/font.h"
 #include "lauxlib.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"
+#include "script/cpu_budget.h"
 #include "script/interp.h"
 #include "shell/resources.h"
 

@@ -11,11 +11,11 @@
 #include "api/text.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "script/cpu_budget.h"
 #include "shell/app_config.h"
 #include "shell/args.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
-#include "script/cpu_budget.h"
 #include "support/console_rig.h"
 
 namespace {

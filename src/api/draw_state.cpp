@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "api/api.h"
-#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/draw.h"
 #include "api/q7.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "script/cpu_budget.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The math and bit functions of the script API. Numbers are raw 16.16
 // values; the bit functions work on all 32 bits.
 #include "api/api.h"
-#include "script/cpu_budget.h"
 #include "api/q7.h"
+#include "script/cpu_budget.h"
 #include "script/fixed.h"
 
 namespace {

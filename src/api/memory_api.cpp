@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "api/api.h"
-#include "script/cpu_budget.h"
 #include "api/q7.h"
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "script/cpu_budget.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "api/api.h"
-#include "script/cpu_budget.h"
 #include "api/bitmap.h"
 #include "api/draw.h"
 #include "api/q7.h"
 #include "machine/pstate.h"
 #include "platform/input.h"
+#include "script/cpu_budget.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include "machine/pstate.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
+#include "script/cpu_budget.h"
 #include "shell/app_config.h"
 #include "shell/console.h"
-#include "script/cpu_budget.h"
 #include "shell/rng.h"
 
 orrery_buttons_t orrery_buttons;

@@ -10,10 +10,10 @@
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "script/cpu_budget.h"
 #include "shell/app_config.h"
 #include "shell/args.h"
 #include "shell/console.h"
-#include "script/cpu_budget.h"
 
 namespace {
 
