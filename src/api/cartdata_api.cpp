@@ -8,8 +8,10 @@
 
 namespace {
 
-// dget and dset before cartdata stop the program with an error.
+// dget and dset before cartdata stop the program with an error (but not
+// from a finalizer run while the interpreter state is being closed).
 int refuse_without_id(lua_State *L, const char *message) {
+  if (!runner_lua_state()) return 0;
   orrery_runtime_error(message);
   return lua_yield(L, 0);
 }

@@ -82,7 +82,10 @@ int q7_time(lua_State *L) {
 
 int q7_stat(lua_State *L) {
   const int32_t n = api_nargs(L) < 1 ? 2 : api_int(L, 1);
-  if (n == 4) return lua_pushstring(L, orrery_state.clipboard.c_str()), 1;
+  if (n == 4) {
+    lua_pushstring(L, orrery_state.clipboard.c_str());
+    return 1;
+  }
   if (n == 6) {
     // The parameter string as exactly 1024 bytes, zero-filled.
     std::string param = orrery_runner.param.substr(0, k_param_max);

@@ -386,12 +386,14 @@ int runner_raise_error(lua_State *L, const char *message) {
 void reset_interpreter() {
   orrery_runner_t &r = orrery_runner;
   // Closing runs the finalizers of the program's objects; the count hook
-  // keeps them from running forever.
-  if (r.L) lua_sethook(r.L, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
-  orrery_lua_close(r.L);
+  // keeps them from running forever. They run as the state goes away, so
+  // the API sees no interpreter state meanwhile.
+  lua_State *old = r.L;
   r.L = nullptr;
   r.helper = nullptr;
   r.executing = 0;
+  if (old) lua_sethook(old, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
+  orrery_lua_close(old);
   r.pending_error.clear();
   orrery_lua_memory.allowance = 0;
   orrery_lua_memory.compiling = false;
@@ -436,10 +438,11 @@ void run_cart() {
   r.cart_id = cart_identity(working_file_name());
   r.mouse_notice_shown = 0;
 
-  // The data of a program that is replaced while it runs is kept first.
+  // The data of the program that ran before, its finalizers' changes
+  // included, is written before it is forgotten.
+  reset_interpreter();
   save_cdata();
   clear_cdata();
-  reset_interpreter();
   orrery_reload(&pstate, pstate.cart, 0, 0, k_cart_image_size);
   clear_cart_menu();
   orrery_srand(static_cast<uint32_t>(vell_get_calendar_seconds() + vell_get_time()));
