@@ -65,7 +65,7 @@ struct button_rig {
 };
 
 int64_t g_charged = 0;
-void count_cycles(int32_t n) { g_charged += n; }
+void count_cycles(int32_t n, int) { g_charged += n; }
 
 }  // namespace
 

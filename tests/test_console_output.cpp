@@ -21,7 +21,7 @@
 namespace {
 
 int64_t g_charged = 0;
-void count_cycles(int32_t n) { g_charged += n; }
+void count_cycles(int32_t n, int) { g_charged += n; }
 
 // The console after start-up, at the console with a clear screen and the
 // cursor at the top.

@@ -12,7 +12,7 @@
 namespace {
 
 int32_t g_charged = 0;
-void count(int32_t n) { g_charged += n; }
+void count(int32_t n, int) { g_charged += n; }
 
 void run(lua_State *L, const char *code) {
   ASSERT_EQ(luaL_loadstring(L, code), 0) << code;

@@ -39,7 +39,7 @@ int q7_set_paused(lua_State *L) {
 }
 
 int q7_holdframe(lua_State *) {
-  hold_frame();
+  mark_frame_held();
   return 0;
 }
 

@@ -90,7 +90,7 @@ int32_t cycles_2_frame_capacity(int32_t c) {
 void orrery_set_cpu_observer(orrery_cpu_observer f) { g_observer = f; }
 
 void spend_cpu(int32_t n) {
-  if (g_observer) g_observer(n);
+  if (g_observer) g_observer(n, 0);
   if (!runner_lua_state()) return;
   if (n < 1) n = 1;
   cpu_budget.system_cycles += n;
@@ -98,7 +98,7 @@ void spend_cpu(int32_t n) {
 }
 
 void refund_cpu(int32_t n) {
-  if (g_observer) g_observer(n);
+  if (g_observer) g_observer(n, 1);
   if (!runner_lua_state()) return;
   if (n > 0) cpu_budget.system_cycles += n;
   charge(n);
@@ -124,7 +124,7 @@ void mark_cpu(int32_t i) {
   cpu_budget.mark_ms[i] = vell_get_time();
 }
 
-void hold_frame() {
+void mark_frame_held() {
   pstate.hold_frame = 1;
   cpu_budget.held_frame_seen = 1;
 }

@@ -52,9 +52,10 @@ void spend_cpu(int32_t n);
 // Adds n cycles (normally negative) without the minimum; positive amounts
 // also count as system cycles.
 void refund_cpu(int32_t n);
-// Tests watch the charges through an observer that sees every amount
-// passed to spend_cpu (as given) and refund_cpu; null removes it.
-using orrery_cpu_observer = void (*)(int32_t cycles);
+// Tests watch the charges through an observer that sees every amount as
+// requested (before spend_cpu raises 0 to 1); refund is 1 for refund_cpu.
+// Null removes it.
+using orrery_cpu_observer = void (*)(int32_t cycles, int refund);
 void orrery_set_cpu_observer(orrery_cpu_observer f);
 
 // One count-hook call: adds 1024 cycles to the frame and to the limiter
@@ -67,7 +68,7 @@ void cpu_end_frame();
 // Records the frame cycles and the time in mark i (clamped to 0..2).
 void mark_cpu(int32_t i);
 // Marks the frame as held (holdframe()): it is shown only once flip ends it.
-void hold_frame();
+void mark_frame_held();
 // Tells the frame-rate controller that a frame of the generated main loop
 // was cut off before it reached flip, so that it halves the frame rate.
 void note_held_frame();

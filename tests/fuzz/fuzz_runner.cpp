@@ -21,10 +21,10 @@ namespace {
 uint32_t g_now = 1000;
 uint32_t fuzz_clock() { return g_now; }
 
-void start_console() {
-  static bool started = false;
-  if (started) return;
-  started = true;
+}  // namespace
+
+// The console starts once, before the first input, and ends at exit.
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   vell_set_time_func(fuzz_clock);
   vell_set_program_folder(ORRERY_FUZZ_PROGRAM_FOLDER);
   static char home[] = "/tmp/orrery-fuzz-XXXXXX";
@@ -32,12 +32,12 @@ void start_console() {
   const std::string home_arg = std::string(home) + "/";
   const char *argv[] = {"orrery", "-home", home_arg.c_str(), "-headless", "1"};
   vell_main_init(5, argv);
+  // The console's own exit releases what it keeps, before the leak check.
+  atexit([] { vell_main_exit(); });
+  return 0;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  start_console();
   orrery_cart *cart = orrery_working_cart();
   const size_t n = size < static_cast<size_t>(k_cart_code_max) ? size : k_cart_code_max;
   std::string code(reinterpret_cast<const char *>(data), n);
