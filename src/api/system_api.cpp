@@ -1,5 +1,4 @@
 // The script functions flip, time, stat, btn, btnp, yield, printh and extcmd.
-#include <cstring>
 #include <string>
 
 #include "api/api.h"
@@ -110,17 +109,17 @@ int q7_stat(lua_State *L) {
   return api_push_int(L, v);
 }
 
-int q7_btn(lua_State *L) {
+// One button as a boolean, or without arguments the button bits of
+// players 0 and 1 as a number.
+static int push_buttons(lua_State *L, int32_t (*read)(int nargs, int32_t i, int32_t p)) {
   const int n = api_nargs(L);
-  const int32_t v = orrery_btn(n, api_int(L, 1), api_int(L, 2));
+  const int32_t v = read(n, api_int(L, 1), api_int(L, 2));
   return n >= 1 ? api_push_bool(L, v != 0) : api_push_int(L, v);
 }
 
-int q7_btnp(lua_State *L) {
-  const int n = api_nargs(L);
-  const int32_t v = orrery_btnp(n, api_int(L, 1), api_int(L, 2));
-  return n >= 1 ? api_push_bool(L, v != 0) : api_push_int(L, v);
-}
+int q7_btn(lua_State *L) { return push_buttons(L, orrery_btn); }
+
+int q7_btnp(lua_State *L) { return push_buttons(L, orrery_btnp); }
 
 int q7_printh(lua_State *) { return 0; }
 
