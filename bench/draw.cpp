@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr int64_t k_cycles_per_second = 4194304;
 int64_t g_cycles = 0;  // virtual cycles used by the running workload
 
 void count_charge(int32_t cycles, int refund) {

@@ -18,6 +18,7 @@
 #include "shell/pod.h"
 #include "shell/resources.h"
 #include "shell/rng.h"
+#include "support/cart_support.h"
 #include "support/console_rig.h"
 
 namespace {
@@ -40,19 +41,6 @@ void expect_line(const char *text, int32_t y, uint32_t c) {
     for (int32_t x = 0; x < 128; x++) wrong += expected->line[r][x] != px(x, r);
   EXPECT_EQ(wrong, 0) << "line \"" << text << "\" at " << y;
   vell_destroy_bitmap(expected);
-}
-
-// A program folder holding the real data.pod without its cartridges.
-std::string pod_without_carts(const temp_folder &dir) {
-  const std::unique_ptr<vell_pod> pod = vell_load_pod(ORRERY_BUILD_DIR "/data.pod");
-  vell_pod_writer w;
-  for (size_t i = 0; i < k_pod_first_cart; i++) {
-    const vell_pod_item &item = pod->items[i];
-    w.add(item.kind, item.name, item.data, item.size);
-  }
-  const std::vector<uint8_t> bytes = w.file_bytes();
-  write_file(dir / "data.pod", std::string(bytes.begin(), bytes.end()));
-  return dir.path;
 }
 
 }  // namespace

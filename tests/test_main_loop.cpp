@@ -144,6 +144,8 @@ TEST(Requests, ErrorSuspendsAndPrintsRebootRestartsTheBootAndTheGlitchSilencesEr
   console_rig rig;
   for (int i = 0; i < 110; i++) rig.frame();
   enter_running(30);
+  // Suspending puts the console's cursor at the program's cursor row.
+  pstate.cursor_y = 30;
   const int32_t y = pstate.cursor_y;
   orrery_runtime_error("attempt to call a nil value");
   EXPECT_EQ(pstate.pending_request, REQ_SUSPEND_ERROR);

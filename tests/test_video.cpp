@@ -173,7 +173,7 @@ TEST(Screen, FrameRateIsSmoothedTowardTheMeasuredRate) {
 
 TEST(Screen, ExecModeRunsWithoutDisplayOrSoundDevice) {
   temp_home home;
-  write_file(home.path + "cart.q7", "");
+  write_file(home.path + "cart.q7", "orrery cartridge // test\nversion 12\n__lua__\nx = 1\n");
   // No display and the platform's real drivers: nothing may try to use them.
   const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER '" +
                           std::string(ORRERY_BINARY) + "' -home '" + home.path + "' -x '" + home.path +

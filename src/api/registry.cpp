@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "api/api.h"
 #include "api/q7.h"
 #include "script/interp.h"
@@ -126,12 +124,6 @@ constexpr api_entry k_api[k_api_function_count] = {
     {"_set_paused", q7_set_paused},
 };
 
-lua_CFunction library_function(const char *name) {
-  for (const orrery_library_function &f : orrery_library)
-    if (strcmp(f.name, name) == 0) return f.func;
-  return nullptr;
-}
-
 }  // namespace
 
 const char *api_function_name(int index) {
@@ -141,7 +133,7 @@ const char *api_function_name(int index) {
 void add_c_functions(lua_State *L) {
   init_api_function_names();
   for (const api_entry &e : k_api) {
-    lua_CFunction f = e.func ? e.func : library_function(e.name);
+    lua_CFunction f = e.func ? e.func : orrery_find_library_function(e.name);
     lua_pushcclosure(L, f, 0);
     lua_setglobal(L, e.name);
     add_api_function_name(e.name);

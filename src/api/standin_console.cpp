@@ -12,10 +12,6 @@ int q7_keyconfig(lua_State *) { return 0; }
 int q7_cartfind(lua_State *) { return 0; }
 int q7_load(lua_State *) { return 0; }
 int q7_save(lua_State *) { return 0; }
-int q7_run(lua_State *) { return 0; }
-int q7_stop(lua_State *) { return 0; }
-int q7_reboot(lua_State *) { return 0; }
-int q7_shutdown(lua_State *) { return 0; }
 int q7_info(lua_State *) { return 0; }
 int q7_export(lua_State *) { return 0; }
 int q7_import(lua_State *) { return 0; }

@@ -8,6 +8,7 @@
 
 #include "api/bitmap.h"
 #include "machine/cart.h"
+#include "platform/files.h"
 
 const char *const k_cart_text_address = "https://orrery.invalid";
 
@@ -332,14 +333,11 @@ int vell_save_orrery_cart_to_file(const orrery_cart *cart, FILE *file) {
 }
 
 int vell_save_orrery_cart(const orrery_cart *cart, const char *path) {
-  // A failed write must not cost the user the file they had, so the new
-  // text goes to a neighbour first and replaces the file when complete.
-  const std::string tmp = std::string(path) + ".saving";
-  FILE *f = fopen(tmp.c_str(), "wb");
-  if (!f) return CART_SAVE_OPEN_FAILED;
-  int result = vell_save_orrery_cart_to_file(cart, f);
-  if (fclose(f) != 0) result = CART_SAVE_WRITE_FAILED;
-  if (result == CART_SAVE_OK && rename(tmp.c_str(), path) != 0) result = CART_SAVE_WRITE_FAILED;
-  if (result != CART_SAVE_OK) remove(tmp.c_str());
-  return result;
+  // A failed write must not cost the user the file they had.
+  const std::string text = cart_text(cart);
+  switch (vell_write_file_replacing(path, text.data(), text.size())) {
+    case VELL_WRITE_OK: return CART_SAVE_OK;
+    case VELL_WRITE_OPEN_FAILED: return CART_SAVE_OPEN_FAILED;
+    default: return CART_SAVE_WRITE_FAILED;
+  }
 }

@@ -81,6 +81,7 @@ void orrery_reset_registers(pstate_t *m) {
   m->camera_x = m->camera_y = 0;
   m->draw_mode = 0;
   m->fill_pattern = 0;
+  m->text_wrap = 0;
   // The masks are read back through the mirror bytes, so both are cleared.
   for (int32_t i = 0; i < 4; i++) {
     m->audio_mask[i].store(0);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -127,4 +128,15 @@ void vell_print_date(int64_t t, char *text) {
   memset(&tmv, 0, sizeof tmv);
   localtime_r(&tt, &tmv);
   strftime(text, 20, "%Y-%m-%d %H:%M:%S", &tmv);
+}
+
+int vell_write_file_replacing(const char *path, const void *data, size_t size) {
+  const std::string tmp = std::string(path) + ".saving";
+  FILE *f = fopen(tmp.c_str(), "wb");
+  if (!f) return VELL_WRITE_OPEN_FAILED;
+  int result = (fwrite(data, 1, size, f) == size && fflush(f) == 0 && !ferror(f)) ? VELL_WRITE_OK : VELL_WRITE_FAILED;
+  if (fclose(f) != 0) result = VELL_WRITE_FAILED;
+  if (result == VELL_WRITE_OK && rename(tmp.c_str(), path) != 0) result = VELL_WRITE_FAILED;
+  if (result != VELL_WRITE_OK) remove(tmp.c_str());
+  return result;
 }

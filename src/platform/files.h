@@ -1,6 +1,7 @@
 // Files and folders: existence, creation, listing with patterns and masks, dates.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,17 @@ int vell_directory_exists(const char *path);  // 1 for an existing folder
 int vell_make_directory(const char *path);
 // Creates a folder and its missing parents; 0 on success.
 int vell_make_directories(const char *path);
+
+enum {
+  VELL_WRITE_OK = 0,
+  VELL_WRITE_OPEN_FAILED = 1,  // the file could not be created
+  VELL_WRITE_FAILED = 2,       // writing failed; an existing file is left as it was
+};
+// Writes size bytes to path through a neighbouring temporary file that
+// replaces path only once it was written completely, so that a failed write
+// (a full disk, a crash) never leaves a half-written file. Returns a
+// VELL_WRITE_ code.
+int vell_write_file_replacing(const char *path, const void *data, size_t size);
 
 // Today's local date as year*10000 + month*100 + day, or 0 (logged) on failure.
 int32_t vell_get_date(int32_t *year, int32_t *month, int32_t *day);

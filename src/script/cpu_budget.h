@@ -3,20 +3,74 @@
 
 #include <cstdint>
 
-// Resets the budget counters and the frame-rate controller (at reboot).
+constexpr int32_t k_cycles_per_second = 0x400000;  // virtual cycles the console promises
+constexpr int32_t k_hook_interval = 1024;          // interpreter instructions per count-hook call
+constexpr int32_t k_fps_history = 30;              // measured host frame rates kept
+constexpr int32_t k_max_penalty = 10;              // ceiling of the slow-host penalty (ms)
+
+// The counters are signed 32-bit cycles. The current frame rate (60, 30 or
+// 15) is the shell's target rate in pstate, so that the shell runs one
+// logical frame per frame of the program.
+struct cpu_budget_t {
+  int32_t limiter_count;           // cycles towards this frame's budget; cleared by flip and by a suspension
+  int32_t frame_cycles;            // cycles of this frame (stat(1), _mark_cpu); cleared by flip
+  int32_t system_cycles;           // positive API charges of this frame (stat(2)); cleared by flip
+  int32_t spend_remainder;         // charges not yet forwarded to the hook count, below 1024
+  int32_t wanted_fps;              // rate the program asked for with _set_fps (stat(8))
+  int32_t mark_cycles[3];          // frame cycles at _mark_cpu(0), (1), (2): before update, before draw, after draw
+  uint32_t mark_ms[3];             // time in ms at the same marks
+  int32_t history[k_fps_history];  // measured host frame rates, most recent last; 0 = no sample yet
+  int32_t previous_load;           // 16.16 share of a frame budget used by the frame before
+  int32_t current_load;            // 16.16 share used by the last measured frame
+  int32_t penalty;                 // 0..10 ms added to the lag after quick repeated drops (stat(10))
+  uint32_t last_drop_ms;           // time of the last drop for host slowness
+  int32_t halving_request;         // 1 when a frame was cut off before flip
+  int32_t held_frame_seen;         // 1 once holdframe() ran since the last reset
+};
+
+extern cpu_budget_t cpu_budget;
+
+// Resets the counters and the frame-rate controller (start, reboot).
 void reset_cpu_budget();
-// Tells the frame-rate controller that a frame was cut off before it
-// reached flip, so that it halves the frame rate.
-void note_held_frame();
+// Clears the frame-rate bookkeeping, penalty and hold flags at a program's
+// start (the runtime reset).
+void reset_frame_rate_control();
+
+// The rate in force (stat(7)) and its budget per frame, 4194304 / rate.
+int32_t current_fps();
+int32_t frame_budget();
+// Sets the wanted and the current rate (the _set_fps entry point); rates
+// outside 1..60 are clamped.
+void set_fps(int32_t fps);
+// The 16.16 share of one frame's budget at the wanted rate that c cycles
+// represent: (c << 16) / (4194304 / max(wanted, 1)), truncated.
+int32_t cycles_2_frame_capacity(int32_t c);
 
 // Charges n virtual cycles (at least 1) to the running program's frame.
+// Nothing is counted while no interpreter state exists.
 void spend_cpu(int32_t n);
 // Adds n cycles (normally negative) without the minimum; positive amounts
 // also count as system cycles.
 void refund_cpu(int32_t n);
-
 // Tests watch the charges through an observer that sees every amount as
 // requested (before spend_cpu raises 0 to 1); refund is 1 for refund_cpu.
 // Null removes it.
 using orrery_cpu_observer = void (*)(int32_t cycles, int refund);
 void orrery_set_cpu_observer(orrery_cpu_observer f);
+
+// One count-hook call: adds 1024 cycles to the frame and to the limiter
+// count. True when the frame's budget is used up.
+bool cpu_hook_tick();
+// Called at the start of every slice: charges not yet forwarded are dropped.
+void cpu_begin_slice();
+// The frame ends at flip: the frame's counters start again from 0.
+void cpu_end_frame();
+// Records the frame cycles and the time in mark i (clamped to 0..2).
+void mark_cpu(int32_t i);
+// Marks the frame as held (holdframe()): it is shown only once flip ends it.
+void mark_frame_held();
+// Tells the frame-rate controller that a frame of the generated main loop
+// was cut off before it reached flip, so that it halves the frame rate.
+void note_held_frame();
+// The frame-rate controller, run once per generated frame after flip.
+void update_frame_rate();

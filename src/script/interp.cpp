@@ -149,3 +149,9 @@ const orrery_library_function orrery_library[ORRERY_LIBRARY_SIZE] = {
     {"costatus", luaB_costatus},
     {"trace", db_traceback},
 };
+
+lua_CFunction orrery_find_library_function(const char *name) {
+  for (const orrery_library_function &f : orrery_library)
+    if (std::strcmp(f.name, name) == 0) return f.func;
+  return nullptr;
+}

@@ -65,3 +65,5 @@ struct orrery_library_function {
 };
 constexpr int ORRERY_LIBRARY_SIZE = 10;
 extern const orrery_library_function orrery_library[ORRERY_LIBRARY_SIZE];
+// The library function of that console name, or null.
+lua_CFunction orrery_find_library_function(const char *name);

@@ -1,15 +1,61 @@
-// The program runner: starting, resuming and stopping cartridge programs,
-// and the chain of cartridges that loaded one another.
+// The program runner: building, starting, resuming and stopping cartridge
+// programs, their error reports, the code tabs, and the chain of cartridges
+// that loaded one another.
 #pragma once
+
+#include <cstdint>
+#include <string>
+
+struct lua_State;
+
+constexpr int32_t k_program_max_chars = 65536;   // longest program text that runs
+constexpr int32_t k_program_max_tokens = 8192;   // most tokens a program may count
+constexpr int32_t k_allowance_per_token = 16;    // bytes of memory allowance per token
+constexpr int32_t k_param_max = 1024;            // characters of a parameter string
+constexpr int32_t k_slice_passes = 1024;         // most resumes in one run_slice
+constexpr int32_t k_chunk_line_offset = 3;       // chunk line of program line 0 (1-based lines)
+constexpr const char *k_tab_separator = "\n-->8\n";
+
+// What the runner keeps between calls.
+struct orrery_runner_t {
+  lua_State *L;                 // the interpreter state (main thread); null until the first reset
+  lua_State *helper;            // a thread of L for collections and tracebacks, anchored in the registry
+  int32_t slices;               // run_slice passes since the last reset
+  int32_t update_counter;       // _update_buttons calls since the last reset (time())
+  int32_t paused;               // the paused state given by _set_paused
+  int32_t error_shown;          // 1 after a program failed or stopped, for the shell
+  int32_t camera_x, camera_y;   // the program's camera when it was last suspended
+  int32_t executing;            // 1 while a slice resumes the program
+  int32_t mouse_notice_shown;   // 1 once this run showed "devkit mouse enabled"
+  uint32_t cdata_saved_ms;      // time of the last write of the persistent data
+  std::string param_given;      // parameter string for the next run (load, run, -p)
+  std::string param;            // parameter string of the current run (stat(6))
+  std::string cart_id;          // identity of the running cartridge (path or catalogue id)
+  std::string pending_error;    // runtime error raised at the program's next instruction
+};
+
+extern orrery_runner_t orrery_runner;
+
+// The interpreter state, or null.
+lua_State *runner_lua_state();
 
 // Starts the working cartridge's program.
 void run_cart();
+// Builds and compiles the chunk for a program text; on success the machine
+// enters running mode. Returns a run_status.
+enum run_status {
+  RUN_OK = 0,
+  RUN_TOO_LONG = 1,     // more than 65536 characters
+  RUN_TOO_LARGE = 2,    // more than 8192 tokens
+  RUN_SYNTAX_ERROR = 3, // the chunk did not compile
+};
+int run_program(const char *text);
 // Resumes the running program for one frame's worth of execution.
 void run_slice();
 // Stops the running program and returns to the console, unless a reset
 // glitch is in progress.
 void suspend_program();
-// Closes the interpreter state and creates a fresh one.
+// Closes the interpreter state and creates a fresh one with the API.
 void reset_interpreter();
 // Resets the runtime part of the machine (draw state, GPIO, frame
 // bookkeeping) after boot and after each cartridge load.
@@ -17,7 +63,43 @@ void reset_runtime_state();
 // Makes the parameter string of the last run the one given to the next run
 // (a reset restarts the cartridge with the parameters it had).
 void restore_param_string();
+// The parameter string the next run will see (at most 1024 characters).
+void set_param_string(const char *text);
 
-// The run chain's top item: dropped when it is still pending, or confirmed.
+// Raises a runtime error of the program from an API function: the line of
+// the calling script function is recorded for the report and the message
+// is raised without a position. Does not return.
+int runner_raise_error(lua_State *L, const char *message);
+
+// The code tabs of the working cartridge: joined into its code text, and
+// split from it after a load.
+void merge_code_from_tabs();
+void split_code_to_tabs();
+// The program text the tabs make: tabs 0 .. n-1 joined by "\n-->8\n", n
+// being one more than the larger of the current tab and the last non-empty
+// tab.
+std::string program_text_from_tabs();
+// Maps a 0-based line of the program text to the 0-based line within its
+// tab and stores the tab; -1 and tab 0 beyond tab 7.
+int32_t find_tab_line(int32_t line, int32_t *tab_out);
+// 0-based line n of text, or "<eof>" when the text has fewer lines.
+std::string get_nth_line(const std::string &text, int32_t n);
+// The catalogue id in a downloaded cartridge's file name: the run of a-z,
+// 0-9, '_' and '-' that ends just before ".q7" ("" when none).
+std::string get_lid_from_filename(const std::string &name);
+
+// The run chain: cartridges that loaded one another with a breadcrumb.
+constexpr int32_t k_run_chain_max = 2047;
+// Pushes an item (ignored when the chain is full); texts are cut to 256,
+// 32 and 1024 characters.
+void add_run_chain_item(const char *file, const char *label, int pending);
+void pop_run_chain();
+void reset_run_chain();
+// Of the top item; null when the chain is empty.
+const char *get_run_chain_label();
+const char *get_run_chain_filename();
+const char *get_run_chain_param_str();
+// The top item: dropped when it is still pending, or confirmed.
 void run_chain_cancel_pending();
 void run_chain_confirm_pending();
+int32_t run_chain_length();

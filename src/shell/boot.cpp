@@ -260,6 +260,7 @@ void boot_embedded_cart() {
   head->version = k_head_cart_version;
   vell_debugf("booting head cart %s\n", images[0].name.c_str());
   orrery_replace_working_cart(head);
+  split_code_to_tabs();
   mount_embedded_cart(head, images[0].name.c_str());
   for (size_t i = 1; i < images.size(); i++) {
     orrery_cart *cart = vell_create_orrery_cart();

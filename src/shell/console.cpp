@@ -6,9 +6,15 @@
 #include "api/bitmap.h"
 #include "audio/audio.h"
 #include "browser/cartfind.h"
+#include "machine/cart.h"
+#include "machine/cart_data.h"
+#include "machine/cart_load.h"
+#include "machine/cart_text.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/video.h"
+#include "script/cpu_budget.h"
+#include "script/runner.h"
 #include "shell/app_config.h"
 #include "shell/args.h"
 #include "shell/boot.h"
@@ -52,6 +58,17 @@ std::string resolve_cart_name(const std::string &name) {
   return "";
 }
 
+// Makes the text cartridge at path the working cartridge, with its code in
+// the code tabs. 0 on success, 1 when there is no such cartridge.
+int load_start_cart(const std::string &path) {
+  orrery_cart *cart = path.empty() ? nullptr : vell_load_orrery_cart(path.c_str());
+  if (!cart) return 1;
+  orrery_replace_working_cart(cart);
+  set_working_file_name(path.c_str());
+  split_code_to_tabs();
+  return 0;
+}
+
 void create_console_bitmaps() {
   orrery_state.presented = vell_create_bitmap(128, 128, 8);
   orrery_state.spare = vell_create_bitmap(128, 128, 8);
@@ -84,6 +101,7 @@ void orrery_clear_console_state() {
   for (vell_ctext *&tab : c.code_tab) tab = nullptr;
   c.current_tab = 0;
   c.current_folder[0] = 0;
+  c.clipboard.clear();
   c.command[0] = 0;
   c.command_cursor = 0;
 }
@@ -93,6 +111,7 @@ void vell_main_init(int argc, const char *const *argv) {
   // The machine, with its screen bitmap (the drawing target) and live
   // cartridge, exists from here on.
   if (orrery_create_machine() != 0) vell_fatal_error("could not create the machine");
+  reset_cpu_budget();
   set_default_app_config();
   orrery_args = orrery_args_t();
   vell_set_app_title("orrery");
@@ -137,22 +156,21 @@ void vell_main_init(int argc, const char *const *argv) {
   vell_config.mixer_flag = 1;
   cartfind_init();
 
+  set_param_string(orrery_args.param_string.c_str());
   if (orrery_args.exec_mode) {
-    std::string path = resolve_cart_name(orrery_args.auto_load_fn);
-    if (path.empty()) {
+    if (load_start_cart(resolve_cart_name(orrery_args.auto_load_fn)) != 0) {
       printf("could not load %s\n", orrery_args.auto_load_fn.c_str());
       vell_end_process(1);
     }
     orrery_config.cart_loaded_at_start = 1;
     pstate.mode = MODE_CONSOLE;
     pstate.pending_request = REQ_RUN;
-    // Nothing can run the cartridge yet: the program ends as a finished run would.
-    vell_state.quit = 1;
   }
   orrery_reset_frame_clock();
 }
 
 void vell_main_exit() {
+  save_cdata();
   orrery_close_listing();
   orrery_boot_exit();
   orrery_console_font_exit();

@@ -68,6 +68,7 @@ struct orrery_state_t {
   int32_t current_tab;                  // index of the current code tab
   char current_folder[k_folder_text_size];  // relative to the root folder; "" is the root
 
+  std::string clipboard;                // the console's copy of the clipboard text, taken on Ctrl+V; read by stat(4)
   char command[k_command_size];         // command line text; stays empty (no typed commands)
   int32_t command_cursor;               // cursor index in the command text
 };

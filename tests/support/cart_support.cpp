@@ -4,9 +4,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 #include "machine/cart.h"
 #include "machine/cart_text.h"
+#include "shell/pod.h"
+#include "shell/resources.h"
+#include "support/process.h"
 
 void cart_deleter::operator()(orrery_cart *c) const { vell_destroy_orrery_cart(c); }
 
@@ -39,4 +44,16 @@ void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t 
   EXPECT_EQ(n.volume, volume) << "volume";
   EXPECT_EQ(n.effect, effect) << "effect";
   EXPECT_EQ(n.custom, custom) << "custom flag";
+}
+
+std::string pod_without_carts(const temp_folder &dir) {
+  const std::unique_ptr<vell_pod> pod = vell_load_pod(ORRERY_BUILD_DIR "/data.pod");
+  vell_pod_writer w;
+  for (size_t i = 0; i < k_pod_first_cart; i++) {
+    const vell_pod_item &item = pod->items[i];
+    w.add(item.kind, item.name, item.data, item.size);
+  }
+  const std::vector<uint8_t> bytes = w.file_bytes();
+  write_file(dir / "data.pod", std::string(bytes.begin(), bytes.end()));
+  return dir.path;
 }

@@ -1,0 +1,129 @@
+// The script functions flip, time, stat, btn, btnp, yield, printh and extcmd.
+#include <string>
+
+#include "api/api.h"
+#include "api/q7.h"
+#include "audio/audio.h"
+#include "machine/cart_data.h"
+#include "machine/memory.h"
+#include "machine/pstate.h"
+#include "platform/files.h"
+#include "platform/input.h"
+#include "platform/video.h"
+#include "script/cpu_budget.h"
+#include "script/interp.h"
+#include "script/runner.h"
+#include "shell/args.h"
+#include "shell/buttons.h"
+#include "shell/console.h"
+#include "shell/message_bar.h"
+
+namespace {
+
+constexpr int32_t k_stat_cost = 16;
+constexpr int32_t k_stat_memory_cap = 0x200000;  // bytes stat(0) reports at most
+constexpr int32_t k_addr_mouse_enable = 0x5f2d;  // 1 lets stat(32..36) read the mouse
+constexpr int32_t k_version_stat = 12;           // stat(5)
+constexpr int32_t k_mouse_notice_ms = 2000;
+
+int32_t memory_kilobytes() {
+  int64_t bytes = orrery_lua_memory.charged - orrery_lua_memory.allowance;
+  if (bytes < 0) bytes = 0;
+  if (bytes > k_stat_memory_cap) bytes = k_stat_memory_cap;
+  return static_cast<int32_t>(bytes / 1024);
+}
+
+// A cartridge run from the command line or one with persistent data is
+// being developed: the first read of the mouse says that it works.
+void note_mouse_use() {
+  orrery_runner_t &r = orrery_runner;
+  if (r.mouse_notice_shown) return;
+  if (orrery_args.auto_load_fn.empty() && !orrery_cdata.id[0]) return;
+  r.mouse_notice_shown = 1;
+  show_message("devkit mouse enabled", k_mouse_notice_ms);
+}
+
+int32_t mouse_stat(int32_t n) {
+  if (orrery_peek(&pstate, pstate.cart, k_addr_mouse_enable) != 1) return 0;
+  note_mouse_use();
+  int32_t x = 0, y = 0, buttons = 0;
+  vell_get_mouse(&x, &y, &buttons);
+  switch (n) {
+    case 32: return x;
+    case 33: return y;
+    case 34: return buttons;
+    case 35: return pstate.wheel_x;
+    default: return pstate.wheel_y;
+  }
+}
+
+int32_t datetime_stat(int32_t field, int local) {
+  vell_datetime t;
+  vell_get_datetime(&t, local);
+  const int32_t fields[6] = {t.year, t.month, t.day, t.hour, t.minute, t.second};
+  return fields[field];
+}
+
+}  // namespace
+
+int q7_flip(lua_State *L) {
+  cpu_end_frame();
+  read_buttons();
+  pstate.hold_frame = 0;
+  return lua_yield(L, 0);
+}
+
+int q7_yield(lua_State *L) { return lua_yield(L, 0); }
+
+int q7_time(lua_State *L) {
+  return api_push_num(L, static_cast<int32_t>(static_cast<int64_t>(orrery_runner.update_counter) * 65536 / 30));
+}
+
+int q7_stat(lua_State *L) {
+  const int32_t n = api_nargs(L) < 1 ? 2 : api_int(L, 1);
+  if (n == 4) {
+    lua_pushstring(L, orrery_state.clipboard.c_str());
+    return 1;
+  }
+  if (n == 6) {
+    // The parameter string as exactly 1024 bytes, zero-filled.
+    std::string param = orrery_runner.param.substr(0, k_param_max);
+    param.resize(k_param_max, '\0');
+    lua_pushlstring(L, param.data(), param.size());
+    return 1;
+  }
+  spend_cpu(k_stat_cost);
+  int32_t v = 0;
+  if (n == 0) v = memory_kilobytes();
+  else if (n == 1) return api_push_num(L, cycles_2_frame_capacity(cpu_budget.frame_cycles));
+  else if (n == 2) return api_push_num(L, cycles_2_frame_capacity(cpu_budget.system_cycles));
+  else if (n == 5) v = k_version_stat;
+  else if (n == 7) v = current_fps();
+  else if (n == 8) v = cpu_budget.wanted_fps;
+  else if (n == 9) v = vell_get_fps();
+  else if (n == 10) v = cpu_budget.penalty;
+  else if (n >= 16 && n <= 26) v = orrery_audio_stat(n);
+  else if (n >= 32 && n <= 36) v = mouse_stat(n);
+  else if (n >= 80 && n <= 85) v = datetime_stat(n - 80, 0);
+  else if (n >= 90 && n <= 95) v = datetime_stat(n - 90, 1);
+  return api_push_int(L, v);
+}
+
+// One button as a boolean, or without arguments the button bits of
+// players 0 and 1 as a number.
+static int push_buttons(lua_State *L, int32_t (*read)(int nargs, int32_t i, int32_t p)) {
+  const int n = api_nargs(L);
+  const int32_t v = read(n, api_int(L, 1), api_int(L, 2));
+  return n >= 1 ? api_push_bool(L, v != 0) : api_push_int(L, v);
+}
+
+int q7_btn(lua_State *L) { return push_buttons(L, orrery_btn); }
+
+int q7_btnp(lua_State *L) { return push_buttons(L, orrery_btnp); }
+
+int q7_printh(lua_State *) { return 0; }
+
+int q7_extcmd(lua_State *L) {
+  lua_tostring(L, 1);
+  return 0;
+}

@@ -1,0 +1,188 @@
+#include "script/cpu_budget.h"
+
+#include <cstring>
+
+#include "machine/pstate.h"
+#include "platform/system.h"
+#include "platform/video.h"
+#include "script/interp.h"
+#include "script/runner.h"
+#include "shell/app_config.h"
+#include "shell/config.h"
+#include "shell/console.h"
+
+cpu_budget_t cpu_budget;
+
+namespace {
+
+orrery_cpu_observer g_observer = nullptr;
+
+constexpr int32_t k_default_fps = 30;
+constexpr int32_t k_max_fps = 60;
+constexpr int32_t k_full_load = 16 << 16;       // the load of a frame that could not be measured
+constexpr int32_t k_recovery_load = 63487;      // 0.96873 of a frame's budget
+constexpr uint32_t k_quick_drop_ms = 200;       // drops closer than this raise the penalty
+constexpr int32_t k_unmeasured_lag = 1000;      // ms, when the marks did not advance
+
+int32_t clamp_fps(int32_t fps) { return fps < 1 ? 1 : fps > k_max_fps ? k_max_fps : fps; }
+
+// Counts n towards the frame and forwards whole blocks of 1024 to the
+// interpreter's hook count, so that the next limit check comes sooner.
+void charge(int32_t n) {
+  cpu_budget_t &b = cpu_budget;
+  b.frame_cycles += n;
+  b.limiter_count += n;
+  b.spend_remainder += n;
+  if (b.spend_remainder >= k_hook_interval) {
+    const int32_t k = b.spend_remainder / k_hook_interval;
+    b.spend_remainder -= k * k_hook_interval;
+    lua_spend_cpu(runner_lua_state(), k);
+  }
+}
+
+// Mean of the non-zero history entries.
+int32_t average_host_fps() {
+  int64_t sum = 0;
+  int32_t count = 0;
+  for (int32_t v : cpu_budget.history) {
+    sum += v;
+    if (v != 0) count++;
+  }
+  return static_cast<int32_t>(sum / (count > 0 ? count : 1));
+}
+
+}  // namespace
+
+void reset_cpu_budget() {
+  memset(&cpu_budget, 0, sizeof cpu_budget);
+  cpu_budget.wanted_fps = k_default_fps;
+  pstate.target_fps = k_default_fps;
+}
+
+void reset_frame_rate_control() {
+  cpu_budget_t &b = cpu_budget;
+  b.limiter_count = b.frame_cycles = b.system_cycles = b.spend_remainder = 0;
+  memset(b.mark_cycles, 0, sizeof b.mark_cycles);
+  memset(b.mark_ms, 0, sizeof b.mark_ms);
+  memset(b.history, 0, sizeof b.history);
+  b.previous_load = b.current_load = 0;
+  b.penalty = 0;
+  b.last_drop_ms = 0;
+  b.halving_request = 0;
+  b.held_frame_seen = 0;
+  pstate.hold_frame = 0;
+}
+
+int32_t current_fps() { return clamp_fps(pstate.target_fps); }
+
+int32_t frame_budget() { return k_cycles_per_second / current_fps(); }
+
+void set_fps(int32_t fps) {
+  cpu_budget.wanted_fps = clamp_fps(fps);
+  pstate.target_fps = cpu_budget.wanted_fps;
+}
+
+int32_t cycles_2_frame_capacity(int32_t c) {
+  const int32_t wanted = cpu_budget.wanted_fps > 1 ? cpu_budget.wanted_fps : 1;
+  return static_cast<int32_t>((static_cast<int64_t>(c) << 16) / (k_cycles_per_second / wanted));
+}
+
+void orrery_set_cpu_observer(orrery_cpu_observer f) { g_observer = f; }
+
+void spend_cpu(int32_t n) {
+  if (g_observer) g_observer(n, 0);
+  if (!runner_lua_state()) return;
+  if (n < 1) n = 1;
+  cpu_budget.system_cycles += n;
+  charge(n);
+}
+
+void refund_cpu(int32_t n) {
+  if (g_observer) g_observer(n, 1);
+  if (!runner_lua_state()) return;
+  if (n > 0) cpu_budget.system_cycles += n;
+  charge(n);
+}
+
+bool cpu_hook_tick() {
+  cpu_budget.frame_cycles += k_hook_interval;
+  cpu_budget.limiter_count += k_hook_interval;
+  return cpu_budget.limiter_count >= frame_budget();
+}
+
+void cpu_begin_slice() { cpu_budget.spend_remainder = 0; }
+
+void cpu_end_frame() {
+  cpu_budget.limiter_count = 0;
+  cpu_budget.frame_cycles = 0;
+  cpu_budget.system_cycles = 0;
+}
+
+void mark_cpu(int32_t i) {
+  i = i < 0 ? 0 : i > 2 ? 2 : i;
+  cpu_budget.mark_cycles[i] = cpu_budget.frame_cycles;
+  cpu_budget.mark_ms[i] = vell_get_time();
+}
+
+void mark_frame_held() {
+  pstate.hold_frame = 1;
+  cpu_budget.held_frame_seen = 1;
+}
+
+void note_held_frame() {
+  // Only the generated main loop holds every frame until flip; a program
+  // that calls holdframe itself decides on its own when a frame is done.
+  if (pstate.mainloop_kind == 2) cpu_budget.halving_request = 1;
+}
+
+void update_frame_rate() {
+  cpu_budget_t &b = cpu_budget;
+  const int32_t wanted = b.wanted_fps;
+  const int32_t current = current_fps();
+
+  memmove(b.history, b.history + 1, sizeof b.history - sizeof b.history[0]);
+  b.history[k_fps_history - 1] = vell_get_fps();
+  int32_t average = average_host_fps();
+
+  // A frame too cheap or too quick to register between the marks counts
+  // as free; only marks that run backwards (a program that placed them
+  // itself) leave the frame unmeasured, which keeps the rate where it is.
+  int32_t load = k_full_load;
+  if (b.mark_cycles[2] >= b.mark_cycles[0]) {
+    const int32_t per_frame = k_cycles_per_second / (wanted > 1 ? wanted : 1);
+    b.previous_load = b.current_load;
+    b.current_load = static_cast<int32_t>((static_cast<int64_t>(b.mark_cycles[2] - b.mark_cycles[0]) << 16) / per_frame);
+    load = (b.previous_load != 0 && b.previous_load > b.current_load) ? b.previous_load : b.current_load;
+  }
+
+  const bool focus = vell_is_app_active() != 0;
+  int32_t lag = k_unmeasured_lag;
+  if (b.mark_ms[2] >= b.mark_ms[0]) {
+    const int32_t draw = static_cast<int32_t>(orrery_state.draw_ms);
+    lag = (draw > 0 ? draw : 0) + static_cast<int32_t>(b.mark_ms[2] - b.mark_ms[0]) + b.penalty +
+          (focus ? vell_config.foreground_sleep_ms : vell_config.background_sleep_ms);
+  }
+  if (orrery_config.host_framerate_control == 0) {
+    average = 10000;
+    lag = 0;
+  }
+
+  if (b.halving_request) {
+    b.halving_request = 0;
+    if (current == wanted) {
+      pstate.target_fps = current / 2;
+      return;
+    }
+  }
+
+  const uint32_t now = vell_get_time();
+  if (current == 60 && wanted == 60 && average < 58) {
+    pstate.target_fps = 30;
+    if (focus && now - b.last_drop_ms < k_quick_drop_ms && b.penalty < k_max_penalty) b.penalty++;
+    b.last_drop_ms = now;
+    return;
+  }
+
+  if (current < wanted && average >= wanted - 2 && (wanted == 30 || lag < 17) && load <= k_recovery_load)
+    pstate.target_fps = wanted;
+}

@@ -1,0 +1,654 @@
+// Reaches into the thread record (whether a thread may yield, its hook
+// count) and runs the emergency collection, as Lua's own core files do.
+#define LUA_CORE
+
+#include "script/runner.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/api.h"
+#include "api/ctext.h"
+#include "audio/audio.h"
+#include "lauxlib.h"
+#include "lgc.h"
+#include "lstate.h"
+#include "machine/cart.h"
+#include "machine/cart_data.h"
+#include "machine/cart_load.h"
+#include "machine/memory.h"
+#include "machine/pstate.h"
+#include "platform/input.h"
+#include "platform/system.h"
+#include "platform/video.h"
+#include "script/cpu_budget.h"
+#include "script/interp.h"
+#include "script/preprocess.h"
+#include "script/tokenizer.h"
+#include "shell/app_config.h"
+#include "shell/buttons.h"
+#include "shell/cart_menu.h"
+#include "shell/console.h"
+#include "shell/console_output.h"
+#include "shell/engine.h"
+#include "shell/log.h"
+#include "shell/paths.h"
+
+orrery_runner_t orrery_runner;
+
+namespace {
+
+// Placed before every cartridge program. It ends with a newline, so program
+// line 1 is chunk line 3.
+constexpr char k_program_header[] =
+    "-- orrery header\n\t_pausemenu={}\tfunction menuitem(index, label, callback)\t"
+    "\tif (index < 1 or index > 5) then return end\t\t_pausemenu[index] = {}\t\t_pausemenu[index].label = label\t"
+    "\t_pausemenu[index].callback = callback\t\t_menuitem(index, label)\tend\tfunction all(c) if (c == nil or #c == 0) then return function() end end \t"
+    " \tlocal i=1 \t \tlocal li=nil \t \treturn function()\t \t\tif (c[i] == li) then i=i+1 end\t"
+    " \t\twhile(c[i]==nil and i <= #c) do i=i+1 end\t \t\tli=c[i]\t \t\treturn li\t"
+    " \tend\tend\tfunction foreach(c,_f) for i in all(c) do _f(i) end end \tfunction count(c) \t"
+    "\tlocal total=0\t\tfor i=1,#c do if c[i]~=nil then total=total+1 end end\t\t"
+    "return total\tend\tfunction add(c,i) if (c==nil) then return end local num=#c c[num+1]=i return i end \t"
+    "function del(c,i) if (c==nil) then return end local num=#c if (num < 1) then return end \t"
+    "local j local k\tfor j=1,num do if c[j]==i then\t\tfor k=j,num-1 do\t\t\tc[k]=c[k+1]\t"
+    "\tend c[num]=nil\treturn end end end \t\n";
+
+// Appended after every cartridge program: runs _init, then the cartridge's
+// own _mainloop or a generated one that drives _update/_update60 and _draw.
+constexpr char k_main_loop_text[] =
+    "\n\t    _end_of_program = 1 \n\t    if (_init ~= nil) then _init() end\n            _set_mainloop_exists(0)\n"
+    "\t    if (_mainloop ~= nil) then _set_mainloop_exists(1) end\n\t    if (_update60 ~= nil) then _set_fps(60) _update=nil else _set_fps(30) end\n"
+    "\t    if (_mainloop == nil and (_draw ~= nil or _update ~= nil or _update60 ~= nil)) then\n"
+    "\t    \t_set_mainloop_exists(2)\n\t\t    _mainloop = function() \n\t        \t"
+    "while (true) do\n\t        \t\t_update_buttons()\n\t\t\t\t    holdframe() \n"
+    "\t\t\t\t    if (stat(7) == 60) then\n\t\t\t\t    \t_mark_cpu(0) _update60() \n"
+    "\t\t\t\t    elseif (stat(7) == 30 and _update60) then\n\t\t\t\t    \t_update60() _update_buttons() _mark_cpu(0) _update60()\n"
+    "\t\t\t\t    elseif (stat(7) == 30 and _update) then\n\t\t\t\t    \t_mark_cpu(0) _update() \n"
+    "\t\t\t\t    elseif (stat(7) == 15 and _update) then\n\t\t\t\t    \t_update()  _update_buttons() _mark_cpu(0) _update()\n"
+    "\t\t\t\t    end\n\t\t\t\t    _mark_cpu(1)\n\t\t\t\t    if (_draw ~= nil) then _draw() end\n"
+    "\t\t\t\t    _mark_cpu(2)\n\t\t\t\t    flip()\n\t\t\t\t    _update_framerate()\n"
+    "\t\t\t\t    for i=1,5 do\n\t\t\t\t     if (_get_menu_item_selected(i)) then\n"
+    "\t\t\t\t      _pausemenu[i].callback()\n\t\t\t\t     end\n\t\t\t\t    end\n\t"
+    "\t\t    end\n\t\t    end\n\t    end\n        if (_mainloop ~= nil) then _mainloop() end\n"
+    "        \n";
+
+// Console commands a program text may name without brackets.
+constexpr const char *k_short_commands[] = {
+    "help",   "run",    "cls",           "folder",        "reboot", "shutdown", "ls",
+    "dir",    "mkdir",  "cd",            "load",          "save",   "install_demos",
+    "install_games",    "info",          "export",        "keyconfig", "cartfind", "import",
+    "login",  "logout"};
+
+constexpr int64_t k_memory_limit = 0x200000;      // bytes a program may keep, beyond its allowance
+constexpr int32_t k_traceback_lines = 10;         // lines of a traceback looked at
+constexpr int32_t k_syntax_message_max = 1023;    // characters of a reduced syntax message
+constexpr int32_t k_console_cursor_max = 120;     // lowest print row the console continues at
+constexpr int32_t k_addr_screen_pal = 0x5f10;
+constexpr int32_t k_addr_clip = 0x5f20;
+constexpr int32_t k_addr_camera = 0x5f28;
+constexpr int32_t k_addr_keep_palette = 0x5f2e;   // 1: the screen palette survives the program's end
+constexpr int32_t k_addr_audio_masks = 0x5f40;
+constexpr int32_t k_addr_keep_masks = 0x5f44;     // non-zero: the audio effects survive the program's end
+
+std::string g_program_text;                  // the program text of the current run
+std::vector<char> g_preprocessed;            // the preprocessor's work buffer
+
+bool contains(const std::string &s, const char *part) { return s.find(part) != std::string::npos; }
+bool starts_with(const std::string &s, const std::string &prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+int32_t line_count(const std::string &text) {
+  int32_t n = 1;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+void poke(int32_t addr, int32_t v) { orrery_poke(&pstate, pstate.cart, addr, v); }
+int32_t peek(int32_t addr) { return orrery_peek(&pstate, pstate.cart, addr); }
+
+void clear_audio_masks() {
+  for (int32_t i = 0; i < 4; i++) poke(k_addr_audio_masks + i, 0);
+}
+
+// Without a window the console has no one to show its prompt to: the run
+// is over once the program has stopped or could not start.
+void end_run_without_window() {
+  if (!vell_has_window()) vell_state.quit = 1;
+}
+
+// The message of a positioned error without its "[string ...]:N: " prefix.
+std::string strip_position(const std::string &msg) {
+  if (!starts_with(msg, "[string \"")) return msg;
+  const size_t close = msg.find("\"]:");
+  if (close == std::string::npos) return msg;
+  size_t i = close + 3;
+  while (i < msg.size() && msg[i] >= '0' && msg[i] <= '9') i++;
+  if (msg.compare(i, 2, ": ") != 0) return msg;
+  return msg.substr(i + 2);
+}
+
+// The line and code tab a chunk line stands for, as the user counts them
+// (from 1 within the tab); 0 and tab 0 beyond the last tab.
+int32_t user_line(int32_t program_line, int32_t *tab) { return find_tab_line(program_line, tab) + 1; }
+
+int cite_tab_line(int chunk_line) {
+  int32_t tab = 0;
+  return user_line(chunk_line - k_chunk_line_offset, &tab);
+}
+
+// Records the line of the script function at stack level `level` for the
+// runtime error report.
+void note_error_line(lua_State *L, int level) {
+  lua_Debug ar;
+  if (lua_getstack(L, level, &ar) && lua_getinfo(L, "l", &ar) && ar.currentline > 0)
+    orrery_runtime_line = ar.currentline;
+}
+
+[[noreturn]] void raise_at_current_line(lua_State *L, const char *message) {
+  note_error_line(L, 0);
+  lua_pushstring(L, message);
+  lua_error(L);
+  abort();  // lua_error does not return
+}
+
+// The count hook: charges the instructions run since the last call and
+// suspends the program when its frame's budget is used up. The next slice
+// resumes it where it stopped.
+void instruction_limiter(lua_State *L, lua_Debug *) {
+  if (!orrery_runner.pending_error.empty()) {
+    const std::string message = orrery_runner.pending_error;
+    orrery_runner.pending_error.clear();
+    raise_at_current_line(L, message.c_str());
+  }
+  if (!cpu_hook_tick()) return;
+  if (L->nny > 0) {
+    // Script called back from a library function (a metamethod, a finalizer
+    // run by the collector) cannot be suspended; it may go on until it
+    // returns, but not forever. The count stays high, so that further
+    // stretches of this kind fail at once and the program yields at its
+    // next chance.
+    if (cpu_budget.limiter_count >= frame_budget() + k_cycles_per_second)
+      raise_at_current_line(L, "attempt to yield across a C-call boundary");
+    return;
+  }
+  lua_State *main = orrery_runner.L;
+  if (L != main && main) {
+    // A coroutine is suspended back to its resumer, and the program itself
+    // at its own next instruction, where the budget is still used up.
+    main->hookcount = 1;
+    lua_yield(L, 0);
+    return;
+  }
+  cpu_budget.limiter_count = 0;
+  lua_yield(L, 0);
+}
+
+// Memory errors of the API functions become runtime errors of the program
+// at its next instruction.
+void on_memory_error(const char *message) {
+  vell_debugf("%s\n", message);
+  lua_State *L = orrery_runner.L;
+  if (!orrery_runner.executing || !L) return;
+  orrery_runner.pending_error = message;
+  L->hookcount = 1;
+}
+
+void spend_from_interpreter(int cycles) { spend_cpu(cycles); }
+
+int panic(lua_State *L) {
+  const char *msg = lua_tostring(L, -1);
+  vell_fatal_error(msg ? msg : "unprotected error in the interpreter");
+}
+
+// Collections run on the helper thread under protection, with the count
+// hook in place: finalizers are script code, and may fail or loop.
+int collect_full(lua_State *H) {
+  lua_gc(H, LUA_GCCOLLECT, 0);
+  return 0;
+}
+
+int collect_emergency(lua_State *H) {
+  luaC_fullgc(H, 1);
+  return 0;
+}
+
+void collect(lua_CFunction how) {
+  lua_State *H = orrery_runner.helper;
+  if (!H) return;
+  lua_sethook(H, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
+  lua_pushcfunction(H, how);
+  if (lua_pcall(H, 0, 0, 0) != LUA_OK) lua_pop(H, 1);
+}
+
+int64_t memory_over_allowance() { return orrery_lua_memory.charged - orrery_lua_memory.allowance; }
+
+bool collector_running(lua_State *L) { return lua_gc(L, LUA_GCISRUNNING, 0) != 0; }
+
+// The memory check before a pass; false when the program had to be stopped.
+bool memory_fits(lua_State *L) {
+  if (!collector_running(L) || memory_over_allowance() <= k_memory_limit) return true;
+  const int64_t before = orrery_lua_memory.charged;
+  collect(collect_full);
+  if (memory_over_allowance() <= k_memory_limit) return true;
+  collect(collect_emergency);
+  vell_debugf("gc hard collect: %d -> %d\n", static_cast<int>(before), static_cast<int>(memory_over_allowance()));
+  if (memory_over_allowance() <= k_memory_limit) return true;
+  reset_interpreter();
+  suspend_program();
+  orrery_print("out of memory");
+  return false;
+}
+
+std::string cart_identity(const std::string &file) {
+  if (file.empty()) return "";
+  if (starts_with(file, vell_prefix_with_appdata_path("bbs/"))) return get_lid_from_filename(file);
+  const std::string root = orrery_config.root_path;
+  if (!root.empty() && starts_with(file, root)) return file.substr(root.size());
+  return file;
+}
+
+// The chunk for a program text that is a console command, or "".
+std::string command_shortcut(const std::string &text) {
+  for (const char *name : k_short_commands) {
+    const size_t n = strlen(name);
+    if (text == name) return std::string(name) + "()";
+    if (text.size() >= n + 2 && starts_with(text, name) && text[n] == ' ' && text[n + 1] != '"')
+      return std::string(name) + "(\"" + text.substr(n + 1) + "\")";
+  }
+  if (text == "s") return "cartfind()";
+  if (text == "resume") {
+    block_buttons();
+    return "if (_mainloop) then _mainloop() else print(\"no _mainloop()\") end";
+  }
+  return "";
+}
+
+void report_syntax_error(const std::string &text, const std::string &message) {
+  pstate.pen = 6;
+  // The parser may have read on into the main-loop text before it gave up:
+  // such errors are shown at the program's last line, in its last tab.
+  int32_t k = orrery_last_line_number - k_chunk_line_offset;
+  const int32_t last = line_count(text) - 1;
+  if (k > last) k = last;
+  if (k < 0) k = 0;
+  int32_t tab = 0;
+  const int32_t line = user_line(k, &tab);
+  orrery_print_2_col(14, "syntax error line %d (tab %d)", static_cast<int>(line), static_cast<int>(tab));
+  const std::string offending = get_nth_line(text, orrery_last_line_number - k_chunk_line_offset);
+  orrery_print_col(offending.c_str(), 7);
+
+  if (contains(message, "_end_of_program")) return;
+  const size_t close = message.find("to close '");
+  if (contains(message, "<eof>") && close != std::string::npos) {
+    const size_t start = close + strlen("to close '");
+    const size_t end = message.find('\'', start);
+    const std::string word = message.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    orrery_print_2("unclosed %s\n", word.c_str());
+    return;
+  }
+  std::string reduced = strip_position(message).substr(0, k_syntax_message_max);
+  if (reduced == "unexpected symbol near 'end'" && !contains(offending, "end")) reduced = "unexpected end of line";
+  orrery_print(reduced.c_str());
+}
+
+// The traceback of the failed program, from the published debug.traceback
+// run on the helper thread (the program's thread is dead), as lines naming
+// the functions with their lines in the code tabs.
+void print_traceback() {
+  lua_State *H = orrery_runner.helper;
+  if (!H) return;
+  lua_pushcfunction(H, orrery_find_library_function("trace"));
+  lua_rawgeti(H, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
+  if (lua_pcall(H, 1, 1, 0) != LUA_OK || !lua_isstring(H, -1)) {
+    lua_pop(H, 1);
+    return;
+  }
+  const std::string trace = lua_tostring(H, -1);
+  lua_pop(H, 1);
+  size_t pos = 0;
+  for (int32_t n = 0; n < k_traceback_lines && pos < trace.size(); n++) {
+    size_t end = trace.find('\n', pos);
+    if (end == std::string::npos) end = trace.size();
+    const std::string line = trace.substr(pos, end - pos);
+    pos = end + 1;
+    if (contains(line, "stack traceback") || contains(line, "main chunk") || contains(line, "'_mainloop")) continue;
+    const size_t colon = line.find(':');
+    const size_t fn = line.find("in function '");
+    if (colon == std::string::npos || fn == std::string::npos) continue;
+    const int32_t program_line = atoi(line.c_str() + colon + 1) - k_chunk_line_offset;
+    if (program_line <= 0) continue;
+    const size_t name_start = fn + strlen("in function '");
+    const size_t name_end = line.find('\'', name_start);
+    const std::string name = line.substr(name_start, name_end == std::string::npos ? std::string::npos : name_end - name_start);
+    int32_t tab = 0;
+    const int32_t shown = user_line(program_line, &tab);
+    orrery_print_2_col(13, "in %s line %d (tab %d)", name.c_str(), static_cast<int>(shown), static_cast<int>(tab));
+  }
+}
+
+void report_runtime_error(const std::string &message) {
+  if (orrery_runtime_line >= k_chunk_line_offset) {
+    const int32_t k = orrery_runtime_line - k_chunk_line_offset;
+    int32_t tab = 0;
+    const int32_t line = user_line(k, &tab);
+    orrery_print_2_col(14, "runtime error line %d tab %d", static_cast<int>(line), static_cast<int>(tab));
+    orrery_print_col(get_nth_line(g_program_text, k).c_str(), 7);
+  }
+  // A failed assert leaves its message in the assertion text; a stale text
+  // from an assertion that a coroutine caught earlier is not this error's.
+  const std::string assert_text = orrery_assert_text;
+  const std::string body = strip_position(message);
+  const bool positioned = contains(message, "-- orrery header");
+  const bool assertion =
+      positioned && (body == "assertion failed!" || (!assert_text.empty() && starts_with(body, assert_text)));
+  if (assertion) {
+    orrery_print("assertion failed");
+    if (!assert_text.empty()) orrery_print_col(assert_text.c_str(), 7);
+  } else if (positioned) {
+    orrery_print(body.c_str());
+  } else if (message != "not enough memory") {
+    orrery_print(message.c_str());
+  }
+  if (assertion && !assert_text.empty()) orrery_print(assert_text.c_str());
+  if (orrery_lua_memory.exhausted) orrery_lua_memory.exhausted = false;
+  else print_traceback();
+}
+
+// A program that has not started yet (or has ended) is started from its
+// chunk, which is pushed here; a suspended one continues where it stopped.
+// False when there is no chunk to start.
+bool program_ready(lua_State *L) {
+  if (lua_status(L) != LUA_OK) return true;
+  lua_getglobal(L, "_q7_program");
+  if (lua_isfunction(L, -1)) return true;
+  lua_pop(L, 1);
+  return false;
+}
+
+// The program failed to start: the console shows why.
+int start_failed(int status) {
+  orrery_runner.error_shown = 1;
+  return status;
+}
+
+}  // namespace
+
+lua_State *runner_lua_state() { return orrery_runner.L; }
+
+int runner_raise_error(lua_State *L, const char *message) {
+  note_error_line(L, 1);
+  lua_pushstring(L, message);
+  return lua_error(L);
+}
+
+void reset_interpreter() {
+  orrery_runner_t &r = orrery_runner;
+  // Closing runs the finalizers of the program's objects; the count hook
+  // keeps them from running forever. They run as the state goes away, so
+  // the API sees no interpreter state meanwhile.
+  lua_State *old = r.L;
+  r.L = nullptr;
+  r.helper = nullptr;
+  r.executing = 0;
+  if (old) lua_sethook(old, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
+  orrery_lua_close(old);
+  r.pending_error.clear();
+  orrery_lua_memory.allowance = 0;
+  orrery_lua_memory.compiling = false;
+  orrery_lua_memory.pressure = false;
+  orrery_lua_memory.exhausted = false;
+  orrery_soft_yield_count = 0;
+
+  orrery_set_memory_error_hook(on_memory_error);
+  orrery_cite_line_hook = cite_tab_line;
+  orrery_spend_cpu_hook = spend_from_interpreter;
+
+  lua_State *L = orrery_lua_open();
+  if (!L) vell_fatal_error("could not create the interpreter");
+  lua_atpanic(L, panic);
+  add_c_functions(L);
+  r.helper = lua_newthread(L);
+  luaL_ref(L, LUA_REGISTRYINDEX);
+  r.L = L;
+}
+
+void reset_runtime_state() {
+  orrery_reset_registers(&pstate);
+  pstate.cursor_y = 0;
+  gpio_open();
+  orrery_assert_message(nullptr);
+  orrery_runner.slices = 0;
+  orrery_runner.update_counter = 0;
+  reset_frame_rate_control();
+}
+
+void restore_param_string() { orrery_runner.param_given = orrery_runner.param; }
+
+void set_param_string(const char *text) {
+  orrery_runner.param_given = std::string(text ? text : "").substr(0, k_param_max);
+}
+
+void run_cart() {
+  orrery_runner_t &r = orrery_runner;
+  const std::string text = program_text_from_tabs();
+  r.param = r.param_given;
+  r.param_given.clear();
+  r.cart_id = cart_identity(working_file_name());
+  r.mouse_notice_shown = 0;
+
+  // The data of the program that ran before, its finalizers' changes
+  // included, is written before it is forgotten.
+  reset_interpreter();
+  save_cdata();
+  clear_cdata();
+  orrery_reload(&pstate, pstate.cart, 0, 0, k_cart_image_size);
+  clear_cart_menu();
+  orrery_srand(static_cast<uint32_t>(vell_get_calendar_seconds() + vell_get_time()));
+
+  run_program(text.c_str());
+
+  vell_stop_all_sounds();
+  clear_audio_masks();
+  set_fps(30);
+  block_buttons();
+  if (pstate.mode != MODE_RUNNING) end_run_without_window();
+}
+
+int run_program(const char *text_in) {
+  orrery_runner_t &r = orrery_runner;
+  const std::string text = text_in ? text_in : "";
+  pstate.mainloop_kind = 0;
+  r.paused = 0;
+
+  if (text.size() > static_cast<size_t>(k_program_max_chars)) {
+    orrery_print("program exceeds char limit");
+    orrery_print_2("%d / %d chars\n", static_cast<int>(text.size()), static_cast<int>(k_program_max_chars));
+    return start_failed(RUN_TOO_LONG);
+  }
+  if (!r.L) reset_interpreter();
+  const int tokens = count_tokens(text.c_str());
+  if (tokens > k_program_max_tokens) {
+    orrery_print("program too large");
+    orrery_print_2("%d / %d tokens\n", tokens, static_cast<int>(k_program_max_tokens));
+    return start_failed(RUN_TOO_LARGE);
+  }
+
+  lua_State *L = r.L;
+  lua_reset_call_state_orrery(L);
+  r.pending_error.clear();
+  g_program_text = text;
+
+  std::string chunk = k_program_header;
+  if (r.cart_id == "19488" || r.cart_id == "10388") chunk += " nd=0 ";
+  g_preprocessed.assign(k_preprocess_buffer_size, 0);
+  orrery_preprocess(text.c_str(), g_preprocessed.data(), g_preprocessed.size());
+  chunk += g_preprocessed.data();
+  const std::string shortcut = command_shortcut(text);
+  if (!shortcut.empty()) chunk = shortcut;
+  chunk += k_main_loop_text;
+
+  orrery_lua_memory.compiling = true;
+  const int status = luaL_loadstring(L, chunk.c_str());
+  orrery_lua_memory.compiling = false;
+  orrery_lua_memory.allowance = static_cast<int64_t>(tokens) * k_allowance_per_token;
+  if (status != LUA_OK) {
+    const char *msg = lua_tostring(L, -1);
+    report_syntax_error(text, msg ? msg : "");
+    lua_pop(L, 1);
+    return start_failed(RUN_SYNTAX_ERROR);
+  }
+  lua_setglobal(L, "_q7_program");
+  block_buttons();
+  pstate.buttons_read = 0;
+  if (pstate.pending_request == REQ_RUN) reset_runtime_state();
+  pstate.mode = MODE_RUNNING;
+  pstate.program_started = 1;
+  return RUN_OK;
+}
+
+void run_slice() {
+  orrery_runner_t &r = orrery_runner;
+  for (int32_t pass = 0; pass < k_slice_passes && r.L; pass++) {
+    lua_State *L = r.L;
+    r.slices++;
+    orrery_lua_memory.pressure = false;
+    lua_gc(L, LUA_GCRESTART, 0);
+    if (collector_running(L)) collect(collect_full);
+    const bool fits = memory_fits(L);
+    if (fits) {
+      L = r.L;
+      lua_gc(L, LUA_GCSTOP, 0);
+    }
+    if (fits && pstate.mode == MODE_RUNNING && program_ready(L)) {
+      cpu_begin_slice();
+      orrery_soft_yield_count = 0;
+      lua_sethook(L, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
+      if (!r.pending_error.empty()) L->hookcount = 1;
+      r.executing = 1;
+      const int status = lua_resume(L, nullptr, 0);
+      r.executing = 0;
+      if (status == LUA_OK) {
+        suspend_program();
+      } else if (status != LUA_YIELD && !pstate.reset_glitch) {
+        const char *msg = lua_tostring(L, -1);
+        const std::string message = msg ? msg : "";
+        suspend_program();
+        report_runtime_error(message);
+      }
+      save_cdata_if_due();
+    }
+    if (!orrery_lua_memory.pressure || pstate.pending_request == REQ_RESET_INTERPRETER) break;
+  }
+}
+
+void suspend_program() {
+  if (pstate.reset_glitch) return;
+  orrery_runner_t &r = orrery_runner;
+  if (pstate.program_started) {
+    vell_stop_all_sounds();
+    r.paused = 0;
+    save_cdata();
+    if (peek(k_addr_keep_palette) != 1)
+      for (int32_t c = 0; c < 16; c++) poke(k_addr_screen_pal + c, c);
+    if (peek(k_addr_keep_masks) == 0) clear_audio_masks();
+    r.error_shown = 1;
+  }
+  pstate.mode = MODE_CONSOLE;
+  pstate.hold_frame = 0;
+  r.camera_x = pstate.camera_x;
+  r.camera_y = pstate.camera_y;
+  for (int32_t i = 0; i < 4; i++) poke(k_addr_camera + i, 0);
+  const int32_t clip[4] = {0, 0, k_screen_size, k_screen_size};
+  for (int32_t i = 0; i < 4; i++) poke(k_addr_clip + i, clip[i]);
+  pstate.cursor_x = 0;
+  pstate.cursor_y = pstate.cursor_y < 0 ? 0 : pstate.cursor_y > k_console_cursor_max ? k_console_cursor_max : pstate.cursor_y;
+  vell_clear_key_buffer();
+  end_run_without_window();
+}
+
+// ---------------------------------------------------------------------------
+// Code tabs
+
+std::string program_text_from_tabs() {
+  const orrery_state_t &c = orrery_state;
+  int32_t last = c.current_tab;
+  for (int32_t t = 0; t < k_code_tabs; t++)
+    if (c.code_tab[t] && !c.code_tab[t]->text.empty() && t > last) last = t;
+  std::string text;
+  for (int32_t t = 0; t <= last && t < k_code_tabs; t++) {
+    if (t > 0) text += k_tab_separator;
+    if (c.code_tab[t]) text += c.code_tab[t]->text;
+  }
+  return text;
+}
+
+void merge_code_from_tabs() {
+  orrery_cart *cart = orrery_working_cart();
+  if (!cart) return;
+  const std::string text = program_text_from_tabs();
+  // One character more than a cartridge may hold is kept, so that saving
+  // can tell an over-long program from one that fits.
+  const size_t n = text.size() < static_cast<size_t>(k_cart_code_size - 1) ? text.size() : k_cart_code_size - 1;
+  memcpy(cart->code, text.data(), n);
+  cart->code[n] = 0;
+}
+
+void split_code_to_tabs() {
+  const orrery_cart *cart = orrery_working_cart();
+  const std::string code = cart ? cart->code : "";
+  const size_t sep_len = strlen(k_tab_separator);
+  size_t pos = 0;
+  for (int32_t t = 0; t < k_code_tabs; t++) {
+    vell_ctext *tab = orrery_state.code_tab[t];
+    std::string piece;
+    if (pos != std::string::npos) {
+      const size_t sep = code.find(k_tab_separator, pos);
+      piece = code.substr(pos, sep == std::string::npos ? std::string::npos : sep - pos);
+      pos = sep == std::string::npos ? std::string::npos : sep + sep_len;
+    }
+    if (tab) ctext_set_text(tab, piece);
+  }
+}
+
+int32_t find_tab_line(int32_t line, int32_t *tab_out) {
+  int32_t first = 0;
+  for (int32_t t = 0; t < k_code_tabs; t++) {
+    const vell_ctext *tab = orrery_state.code_tab[t];
+    const int32_t covered = (tab ? line_count(tab->text) : 1) + 1;
+    if (line < first + covered) {
+      if (tab_out) *tab_out = t;
+      return line - first;
+    }
+    first += covered;
+  }
+  if (tab_out) *tab_out = 0;
+  return -1;
+}
+
+std::string get_nth_line(const std::string &text, int32_t n) {
+  if (n < 0) return "<eof>";
+  size_t pos = 0;
+  for (int32_t i = 0; i < n; i++) {
+    pos = text.find('\n', pos);
+    if (pos == std::string::npos) return "<eof>";
+    pos++;
+  }
+  const size_t end = text.find('\n', pos);
+  return text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+}
+
+std::string get_lid_from_filename(const std::string &name) {
+  const size_t slash = name.find_last_of('/');
+  const size_t base = slash == std::string::npos ? 0 : slash + 1;
+  const size_t ext = name.find(".q7", base);
+  if (ext == std::string::npos) return "";
+  size_t start = ext;
+  while (start > base) {
+    const char c = name[start - 1];
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-')) break;
+    start--;
+  }
+  return name.substr(start, ext - start);
+}
