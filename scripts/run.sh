@@ -4,6 +4,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
-cmake -S "$here" -B "$here/build" -G Ninja -DORRERY_TESTS=OFF -DORRERY_BENCH=OFF >/dev/null
-cmake --build "$here/build"
+cmake -S "$here" -B "$here/build" -G Ninja >/dev/null
+cmake --build "$here/build" --target orrery
 exec "$here/build/orrery" "$@"

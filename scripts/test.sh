@@ -36,7 +36,7 @@ build() {
   cmake -S "$here" -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
 }
 
-if build "$here/build"; then
+if build "$here/build" -DORRERY_TESTS=ON -DORRERY_BENCH=ON; then
   run_ctest "$here/build"
 else
   failed=$((failed + 1)); failures+=("build")
