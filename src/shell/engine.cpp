@@ -49,14 +49,10 @@ void vell_set_app_title(const char *title) { snprintf(g_pending_title, sizeof g_
 
 int vell_init(int argc, const char *const *argv) {
   if (vell_state.initialised) return 0;
-  std::string program = vell_state.program_path;
-  std::vector<std::string> args = vell_state.args;
-  vell_state.initialised = 0;
+  // The program path and arguments stay: vell_restart starts again with them.
   vell_state.console_program = 0;
   vell_state.quit = 0;
   vell_state.skip_frame = 0;
-  vell_state.program_path = program;
-  vell_state.args = args;
   snprintf(vell_state.app_title, sizeof vell_state.app_title, "%s", g_pending_title);
 
   vell_config_default();

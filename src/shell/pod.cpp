@@ -90,11 +90,10 @@ const vell_pod_item *vell_pod_get(const vell_pod *pod, size_t n) {
 const vell_pod *vell_pod_list(const vell_pod_item *item) {
   if (!item || item->kind != POD_LIST || item->child_failed) return nullptr;
   if (!item->child) {
-    // The nested list shares the file's bytes with its parent; the parent
-    // item keeps them alive through the root's shared pointer.
+    // The nested list points into the file's bytes, which the root list
+    // keeps alive for as long as this item exists.
     auto child = std::make_unique<vell_pod>();
-    std::shared_ptr<std::vector<uint8_t>> none;
-    if (parse_list(none, item->data, item->size, *child) != POD_OK) {
+    if (parse_list(nullptr, item->data, item->size, *child) != POD_OK) {
       item->child_failed = 1;
       return nullptr;
     }
