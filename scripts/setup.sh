@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/scripts/lua-source.sh"
 
 packages=(
-  build-essential cmake ninja-build pkg-config patch ca-certificates
+  build-essential cmake ninja-build pkg-config patch ca-certificates ccache
   clang libclang-rt-dev
   libsdl2-dev libpng-dev libgif-dev libcurl4-openssl-dev nettle-dev
   libgtest-dev googletest
