@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -138,5 +140,41 @@ int vell_write_file_replacing(const char *path, const void *data, size_t size) {
   if (fclose(f) != 0) result = VELL_WRITE_FAILED;
   if (result == VELL_WRITE_OK && rename(tmp.c_str(), path) != 0) result = VELL_WRITE_FAILED;
   if (result != VELL_WRITE_OK) remove(tmp.c_str());
+  return result;
+}
+
+int vell_read_file(const char *path, size_t max_bytes, std::string *out) {
+  out->clear();
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return VELL_READ_MISSING;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return VELL_READ_NOT_FILE;
+  }
+  if (static_cast<uint64_t>(st.st_size) > max_bytes) {
+    close(fd);
+    return VELL_READ_TOO_LARGE;
+  }
+  out->reserve(static_cast<size_t>(st.st_size));
+  char buf[65536];
+  int result = VELL_READ_OK;
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result = VELL_READ_FAILED;
+      break;
+    }
+    // The file may have grown since fstat: the bound still holds.
+    if (out->size() + static_cast<size_t>(n) > max_bytes) {
+      result = VELL_READ_TOO_LARGE;
+      break;
+    }
+    out->append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  if (result != VELL_READ_OK) out->clear();
   return result;
 }

@@ -45,6 +45,20 @@ enum {
 // VELL_WRITE_ code.
 int vell_write_file_replacing(const char *path, const void *data, size_t size);
 
+enum {
+  VELL_READ_OK = 0,
+  VELL_READ_MISSING = 1,    // no such file, or it could not be opened
+  VELL_READ_NOT_FILE = 2,   // a folder, device, FIFO or socket: never read
+  VELL_READ_TOO_LARGE = 3,  // longer than the bound; nothing is returned
+  VELL_READ_FAILED = 4,     // reading stopped with an error
+};
+// Reads the whole of a regular file of at most max_bytes into out. The file
+// is opened without blocking and checked to be a regular file before any
+// byte is read, so a path naming a FIFO or a device (a cartridge that is a
+// link to one, say) cannot stall or flood the console. Returns a VELL_READ_
+// code; out is emptied on failure.
+int vell_read_file(const char *path, size_t max_bytes, std::string *out);
+
 // Today's local date as year*10000 + month*100 + day, or 0 (logged) on failure.
 int32_t vell_get_date(int32_t *year, int32_t *month, int32_t *day);
 
