@@ -15,7 +15,7 @@
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
-#include "shell/config.h"
+#include "platform/config.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "machine/pstate.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
 #include "shell/main_loop.h"
 #include "shell/message_bar.h"
-#include "shell/paths.h"
 #include "shell/presentation.h"
 
 namespace {

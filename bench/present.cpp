@@ -7,14 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "api/bitmap.h"
-#include "api/engine_font.h"
-#include "api/font.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/engine_font.h"
+#include "gfx/font.h"
+#include "gfx/text.h"
+#include "platform/config.h"
+#include "platform/log.h"
 #include "platform/system.h"
 #include "platform/video.h"
-#include "shell/config.h"
-#include "shell/log.h"
 
 namespace {
 

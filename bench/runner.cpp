@@ -16,13 +16,13 @@
 
 #include "machine/cart.h"
 #include "machine/pstate.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
 #include "script/runner.h"
 #include "shell/console.h"
 #include "shell/engine.h"
 #include "shell/main_loop.h"
-#include "shell/paths.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "shell/resources.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
-#include "shell/rng.h"
+#include "platform/rng.h"
 #include "support/audio_rig.h"
 
 namespace {

@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "api/bitmap.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/text.h"
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "platform/rng.h"
 #include "platform/video.h"
 #include "shell/boot.h"
 #include "shell/console.h"
 #include "shell/pod.h"
 #include "shell/resources.h"
-#include "shell/rng.h"
 #include "support/cart_support.h"
 #include "support/console_rig.h"
 

@@ -5,14 +5,14 @@
 #include <cstring>
 #include <vector>
 
+#include "machine/app_config.h"
 #include "machine/pstate.h"
+#include "platform/config.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
-#include "shell/app_config.h"
 #include "shell/buttons.h"
-#include "shell/config.h"
 #include "shell/console.h"
 #include "support/console_rig.h"
 #include "support/sdl_devices.h"

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "machine/app_config.h"
 #include "machine/cart_data.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
-#include "shell/app_config.h"
 #include "support/runner_rig.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/cart.h"
 #include "machine/cart_image.h"
 #include "machine/cart_text.h"

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "shell/app_config.h"
+#include "machine/app_config.h"
+#include "platform/config.h"
+#include "platform/log.h"
 #include "shell/args.h"
-#include "shell/config.h"
 #include "shell/engine.h"
-#include "shell/log.h"
 #include "support/process.h"
 
 namespace {

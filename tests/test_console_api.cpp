@@ -1,7 +1,7 @@
 // The console commands that start, stop and end programs.
 #include <gtest/gtest.h>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/pstate.h"
 #include "shell/engine.h"
 #include "support/runner_rig.h"

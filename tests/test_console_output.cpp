@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "api/bitmap.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/text.h"
+#include "machine/app_config.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "script/cpu_budget.h"
-#include "shell/app_config.h"
 #include "shell/args.h"
 #include "shell/console.h"
 #include "shell/console_output.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "api/ctext.h"
+#include "gfx/ctext.h"
 
 TEST(CodeText, LineNumbersAndLineStartsAgree) {
   const std::string text = "a=1\n\nprint(a)\nend";

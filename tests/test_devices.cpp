@@ -6,10 +6,10 @@
 
 #include "platform/audio_device.h"
 #include "platform/clipboard.h"
+#include "platform/config.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
 #include "platform/system.h"
-#include "shell/config.h"
 #include "support/sdl_devices.h"
 #include "support/temp_home.h"
 

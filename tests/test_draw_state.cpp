@@ -2,7 +2,7 @@
 // clip, colour, palettes, fill pattern and cls.
 #include <gtest/gtest.h>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/pstate.h"
 #include "support/api_support.h"
 

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
+#include "platform/config.h"
 #include "platform/input.h"
 #include "platform/key_names.h"
 #include "platform/system.h"
-#include "shell/config.h"
 #include "shell/engine.h"
 #include "support/sdl_devices.h"
 #include "support/temp_home.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/config.h"
 #include "platform/layout.h"
-#include "shell/config.h"
 
 namespace {
 

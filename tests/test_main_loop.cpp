@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "platform/config.h"
 #include "platform/video.h"
 #include "shell/buttons.h"
-#include "shell/config.h"
 #include "shell/console.h"
 #include "shell/main_loop.h"
 #include "shell/message_bar.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"

@@ -1,7 +1,7 @@
 // peek, poke, memcpy, memset, reload and cstore through the script API.
 #include <gtest/gtest.h>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"
 #include "support/api_support.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "shell/pod.h"
 #include "shell/resources.h"
 #include "support/process.h"

@@ -2,7 +2,7 @@
 // extended-palette unlock.
 #include <gtest/gtest.h>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "shell/console.h"

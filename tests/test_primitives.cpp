@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "api/bitmap.h"
 #include "api/draw.h"
+#include "gfx/bitmap.h"
 #include "machine/pstate.h"
 #include "support/api_support.h"
 

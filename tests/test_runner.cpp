@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "api/ctext.h"
+#include "gfx/ctext.h"
 #include "lua.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "lauxlib.h"
+#include "machine/app_config.h"
 #include "machine/pstate.h"
+#include "script/cart_menu.h"
 #include "script/cpu_budget.h"
 #include "script/runner.h"
-#include "shell/app_config.h"
 #include "shell/buttons.h"
-#include "shell/cart_menu.h"
 #include "shell/console.h"
 #include "support/runner_rig.h"
 

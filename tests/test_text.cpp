@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "api/bitmap.h"
-#include "api/engine_font.h"
-#include "api/font.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/engine_font.h"
+#include "gfx/font.h"
+#include "gfx/text.h"
 
 namespace {
 

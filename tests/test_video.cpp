@@ -2,13 +2,13 @@
 
 #include <cstdlib>
 
-#include "api/bitmap.h"
-#include "api/engine_font.h"
+#include "gfx/bitmap.h"
+#include "gfx/engine_font.h"
 #include "platform/clipboard.h"
+#include "platform/config.h"
 #include "platform/input.h"
 #include "platform/system.h"
 #include "platform/video.h"
-#include "shell/config.h"
 #include "support/temp_home.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/config.h"
 #include "platform/web.h"
-#include "shell/config.h"
 #include "support/http_server.h"
 #include "support/temp_home.h"
 

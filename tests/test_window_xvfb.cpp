@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/pstate.h"
 #include "support/cart_support.h"
 #include "support/console_rig.h"

@@ -22,7 +22,7 @@
 #include "machine/cart_text.h"
 #include "machine/pstate.h"
 #include "platform/audio_device.h"
-#include "shell/config.h"
+#include "platform/config.h"
 
 namespace {
 

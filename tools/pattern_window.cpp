@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "platform/input.h"
 #include "platform/system.h"
 #include "platform/video.h"

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "api/api.h"
-#include "api/bitmap.h"
 #include "api/draw.h"
 #include "api/q7.h"
+#include "gfx/bitmap.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "script/cpu_budget.h"

@@ -2,14 +2,14 @@
 // loop: frame marks and rate, held frames, buttons, pause-menu items and the
 // paused state.
 #include "api/api.h"
-#include "api/bitmap.h"
 #include "api/q7.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/text.h"
 #include "machine/pstate.h"
+#include "script/cart_menu.h"
 #include "script/cpu_budget.h"
 #include "script/runner.h"
 #include "shell/buttons.h"
-#include "shell/cart_menu.h"
 
 int q7_menuitem(lua_State *L) {
   const bool labelled = api_nargs(L) >= 2 && lua_isstring(L, 2);

@@ -9,8 +9,8 @@
 #include <algorithm>
 
 #include "api/api.h"
-#include "api/bitmap.h"
 #include "api/q7.h"
+#include "gfx/bitmap.h"
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "api/api.h"
-#include "api/bitmap.h"
 #include "api/draw.h"
 #include "api/q7.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/text.h"
 #include "machine/pstate.h"
 #include "script/cpu_budget.h"
 #include "script/fixed.h"

@@ -6,8 +6,8 @@
 #include "audio/audio.h"
 #include "audio/sound_data.h"
 #include "platform/audio_device.h"
+#include "platform/config.h"
 #include "platform/system.h"
-#include "shell/config.h"
 
 orrery_audio_t orrery_audio;
 

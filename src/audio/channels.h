@@ -8,7 +8,7 @@
 
 #include "audio/synth.h"
 #include "machine/cart.h"
-#include "shell/rng.h"
+#include "platform/rng.h"
 
 constexpr int32_t k_channels = 8;        // 0-3 sound effects, 4-7 the music columns
 constexpr int32_t k_sfx_channels = 4;    // channel k+4 is the music column paired with channel k

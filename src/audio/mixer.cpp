@@ -5,7 +5,7 @@
 
 #include "audio/channels.h"
 #include "machine/pstate.h"
-#include "shell/config.h"
+#include "platform/config.h"
 #include "shell/console.h"
 
 namespace {

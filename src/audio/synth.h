@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "machine/cart.h"
-#include "shell/rng.h"
+#include "platform/rng.h"
 
 constexpr int32_t k_tick_samples = 183;      // samples per tick at 22050 Hz (about 120.5 ticks a second)
 constexpr int32_t k_crossfade_samples = 64;  // length of the old/new crossfade at the start of a tick

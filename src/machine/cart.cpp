@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/pstate.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "machine/app_config.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/system.h"
-#include "shell/app_config.h"
 
 orrery_cdata_t orrery_cdata;
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/cart.h"
 #include "platform/files.h"
 

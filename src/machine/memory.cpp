@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"
 #include "platform/audio_device.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

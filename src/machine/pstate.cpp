@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/cart.h"
 
 pstate_t pstate;

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "shell/config.h"
-#include "shell/log.h"
+#include "platform/config.h"
+#include "platform/log.h"
 
 namespace {
 

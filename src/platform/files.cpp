@@ -11,7 +11,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include <cstring>
 
+#include "platform/config.h"
 #include "platform/joystick.h"
+#include "platform/log.h"
 #include "platform/system.h"
 #include "platform/video.h"
-#include "shell/config.h"
 #include "shell/engine.h"
-#include "shell/log.h"
 
 namespace {
 

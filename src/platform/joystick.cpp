@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "platform/log.h"
+#include "platform/paths.h"
 
 namespace {
 

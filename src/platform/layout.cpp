@@ -1,6 +1,6 @@
 #include "platform/layout.h"
 
-#include "shell/config.h"
+#include "platform/config.h"
 
 vell_rect vell_compute_dest_rect(int32_t win_w, int32_t win_h, int32_t page_w, int32_t page_h,
                                  const vell_config_t &cfg) {

@@ -6,10 +6,10 @@
 
 #include <string>
 
+#include "platform/config.h"
 #include "platform/key_names.h"
-#include "shell/config.h"
+#include "platform/log.h"
 #include "shell/engine.h"
-#include "shell/log.h"
 
 namespace {
 

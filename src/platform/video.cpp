@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/bitmap.h"
-#include "api/font.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/font.h"
+#include "gfx/text.h"
+#include "platform/config.h"
+#include "platform/log.h"
 #include "platform/system.h"
-#include "shell/config.h"
 #include "shell/engine.h"
-#include "shell/log.h"
 
 namespace {
 

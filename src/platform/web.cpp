@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
-#include "shell/config.h"
+#include "platform/config.h"
+#include "platform/log.h"
 #include "shell/engine.h"
-#include "shell/log.h"
 
 extern char **environ;
 

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "machine/app_config.h"
 #include "machine/pstate.h"
+#include "platform/config.h"
 #include "platform/system.h"
 #include "platform/video.h"
 #include "script/interp.h"
 #include "script/runner.h"
-#include "shell/app_config.h"
-#include "shell/config.h"
 #include "shell/console.h"
 
 cpu_budget_t cpu_budget;

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/app_config.h"
-#include "shell/config.h"
-#include "shell/log.h"
+#include "machine/app_config.h"
+#include "platform/config.h"
+#include "platform/log.h"
 
 orrery_args_t orrery_args;
 

@@ -7,28 +7,28 @@
 #include <cstring>
 #include <vector>
 
-#include "api/bitmap.h"
-#include "api/ctext.h"
 #include "audio/audio.h"
 #include "browser/cartfind.h"
+#include "gfx/bitmap.h"
+#include "gfx/ctext.h"
+#include "machine/app_config.h"
 #include "machine/cart.h"
 #include "machine/cart_image.h"
 #include "machine/cart_load.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "platform/input.h"
+#include "platform/log.h"
+#include "platform/paths.h"
+#include "platform/rng.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
 #include "script/fixed.h"
 #include "script/runner.h"
-#include "shell/app_config.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
-#include "shell/log.h"
-#include "shell/paths.h"
 #include "shell/resources.h"
-#include "shell/rng.h"
 
 const char *const k_boot_notice = "(c) the orrery makers, have fun";
 

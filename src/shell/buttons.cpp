@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "machine/app_config.h"
 #include "machine/pstate.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
+#include "platform/rng.h"
 #include "script/cpu_budget.h"
-#include "shell/app_config.h"
 #include "shell/console.h"
-#include "shell/rng.h"
 
 orrery_buttons_t orrery_buttons;
 

@@ -1,9 +1,9 @@
 #include "shell/console_font.h"
 
-#include "api/engine_font.h"
-#include "api/font.h"
+#include "gfx/engine_font.h"
+#include "gfx/font.h"
 #include "machine/pstate.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "shell/resources.h"
 
 namespace {

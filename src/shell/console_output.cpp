@@ -5,13 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include "api/bitmap.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/text.h"
+#include "machine/app_config.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
-#include "shell/app_config.h"
 #include "shell/args.h"
 #include "shell/console.h"
 

@@ -4,21 +4,21 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/bitmap.h"
-#include "api/engine_font.h"
 #include "audio/audio.h"
+#include "gfx/bitmap.h"
+#include "gfx/engine_font.h"
 #include "platform/audio_device.h"
+#include "platform/config.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
+#include "platform/log.h"
+#include "platform/paths.h"
+#include "platform/rng.h"
 #include "platform/system.h"
 #include "platform/video.h"
 #include "shell/args.h"
-#include "shell/config.h"
 #include "shell/console.h"
-#include "shell/log.h"
 #include "shell/main_loop.h"
-#include "shell/paths.h"
-#include "shell/rng.h"
 
 vell_state_t vell_state;
 

@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/bitmap.h"
 #include "audio/audio.h"
 #include "browser/cartfind.h"
 #include "browser/catalogue.h"
 #include "capture/capture.h"
+#include "gfx/bitmap.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "platform/config.h"
 #include "platform/input.h"
 #include "platform/system.h"
 #include "platform/video.h"
@@ -17,7 +18,6 @@
 #include "script/runner.h"
 #include "shell/boot.h"
 #include "shell/buttons.h"
-#include "shell/config.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/bitmap.h"
-#include "api/text.h"
+#include "gfx/bitmap.h"
+#include "gfx/text.h"
 #include "machine/pstate.h"
+#include "platform/config.h"
 #include "platform/system.h"
-#include "shell/config.h"
 #include "shell/console.h"
 #include "shell/resources.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/log.h"
+#include "platform/log.h"
 
 // List layout, all integers little-endian:
 //   u32 count

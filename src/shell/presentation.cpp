@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "shell/console.h"

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "platform/config.h"
 #include "platform/system.h"
-#include "shell/config.h"
 #include "shell/console.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "api/engine_font.h"
-#include "api/font.h"
+#include "gfx/engine_font.h"
+#include "gfx/font.h"
 #include "machine/pstate.h"
 #include "shell/console_output.h"
 

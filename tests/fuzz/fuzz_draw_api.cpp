@@ -11,9 +11,9 @@
 #include <cstdlib>
 
 #include "api/api.h"
-#include "api/bitmap.h"
-#include "api/font.h"
 #include "api/q7.h"
+#include "gfx/bitmap.h"
+#include "gfx/font.h"
 #include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"

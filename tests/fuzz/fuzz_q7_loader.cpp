@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 #include "machine/cart.h"
 #include "machine/cart_text.h"
 

@@ -11,10 +11,10 @@
 
 #include "machine/cart.h"
 #include "machine/pstate.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 #include "script/runner.h"
 #include "shell/console.h"
-#include "shell/paths.h"
 
 namespace {
 

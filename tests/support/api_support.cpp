@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "api/api.h"
-#include "api/bitmap.h"
-#include "api/font.h"
+#include "gfx/bitmap.h"
+#include "gfx/font.h"
 #include "lauxlib.h"
 #include "machine/cart.h"
 #include "machine/memory.h"

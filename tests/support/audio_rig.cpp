@@ -6,8 +6,8 @@
 #include "audio/mixer.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"
+#include "platform/config.h"
 #include "platform/system.h"
-#include "shell/config.h"
 #include "shell/console.h"
 
 uint32_t audio_rig::now_ms = 0;

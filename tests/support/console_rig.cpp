@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "platform/input.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 #include "shell/console.h"
 #include "shell/engine.h"
 #include "shell/main_loop.h"
-#include "shell/paths.h"
 
 uint32_t g_rig_now = 1000;
 uint8_t g_rig_keys[512];

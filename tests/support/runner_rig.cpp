@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/ctext.h"
+#include "gfx/ctext.h"
 #include "lua.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "shell/config.h"
-#include "shell/log.h"
+#include "platform/config.h"
+#include "platform/log.h"
 
 temp_home::temp_home() : path(folder.path + "/") {
   vell_config_default();

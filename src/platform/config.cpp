@@ -1,12 +1,12 @@
-#include "shell/config.h"
+#include "platform/config.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/log.h"
+#include "platform/paths.h"
 #include "platform/video.h"
 #include "shell/engine.h"
-#include "shell/log.h"
-#include "shell/paths.h"
 
 vell_config_t vell_config;
 vell_config_t vell_config_snapshot;

@@ -1,4 +1,4 @@
-#include "shell/rng.h"
+#include "platform/rng.h"
 
 vell_rng_t vell_rng = {0xdeadbeefu, 0x60009755u};
 

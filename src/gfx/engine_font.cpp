@@ -1,7 +1,7 @@
-#include "api/engine_font.h"
+#include "gfx/engine_font.h"
 
-#include "api/bitmap.h"
-#include "api/font.h"
+#include "gfx/bitmap.h"
+#include "gfx/font.h"
 
 vell_font *vell_font1 = nullptr;
 vell_font *vell_font2 = nullptr;

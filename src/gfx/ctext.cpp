@@ -1,4 +1,4 @@
-#include "api/ctext.h"
+#include "gfx/ctext.h"
 
 namespace {
 

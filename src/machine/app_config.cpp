@@ -1,4 +1,4 @@
-#include "shell/app_config.h"
+#include "machine/app_config.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "api/text.h"
+#include "gfx/text.h"
 
-#include "api/bitmap.h"
-#include "api/font.h"
+#include "gfx/bitmap.h"
+#include "gfx/font.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/cart_menu.h"
+#include "script/cart_menu.h"
 
 #include <cstring>
 

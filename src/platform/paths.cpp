@@ -1,4 +1,4 @@
-#include "shell/paths.h"
+#include "platform/paths.h"
 
 #include <unistd.h>
 
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/config.h"
 #include "platform/files.h"
-#include "shell/config.h"
 #include "shell/engine.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/log.h"
+#include "platform/log.h"
 
 #include <cstdarg>
 #include <cstring>

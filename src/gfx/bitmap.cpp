@@ -1,4 +1,4 @@
-#include "api/bitmap.h"
+#include "gfx/bitmap.h"
 
 #include <cstring>
 #include <new>
