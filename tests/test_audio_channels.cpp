@@ -293,7 +293,7 @@ TEST(AudioChannels, ReleasingACartridgeStopsWhatPlaysFromIt) {
 TEST(AudioChannels, BootSoundPlaysTheSystemCartridgesFirstSoundToItsEnd) {
   audio_rig rig;
   ASSERT_EQ(orrery_load_resources(std::string(ORRERY_BUILD_DIR) + "/data.pod"), 0);
-  orrery_play_boot_sound();
+  orrery_play_boot_sound(orrery_resource_system_cart());
   EXPECT_EQ(stat(16), 0);
   const std::vector<int16_t> start = rig.mix(22050 / 2);
   EXPECT_GT(*std::max_element(start.begin(), start.end()), 4000);

@@ -198,10 +198,10 @@ TEST(AudioMixer, PausedAudioIsSilentAndHoldsEveryChannel) {
   for (int i = 0; i < 32; i++) set_note(rig.cart(), 2, i, 30, 3, 5);
   orrery_sfx_call(1, 2, 0, 0, 0);
   rig.mix_ticks(5);
-  orrery_state.audio_pause_counter = 3;
+  orrery_audio.pause_counter = 3;
   EXPECT_EQ(rig.mix(183 * 10), std::vector<int16_t>(183 * 10, 0));
   EXPECT_EQ(orrery_audio_stat(20), 5);
-  orrery_state.audio_pause_counter = 0;
+  orrery_audio.pause_counter = 0;
   rig.mix_ticks(2);
   EXPECT_EQ(orrery_audio_stat(20), 7);
 }
@@ -245,14 +245,14 @@ TEST(AudioThreads, MainThreadPlaysAndStopsWhileTheDeviceMixes) {
     orrery_update_music_fade();
     for (int n = 16; n <= 26; n++) orrery_audio_stat(n);
     poke(0x5f40 + k % 4, k);
-    orrery_state.audio_pause_counter = k % 13 == 0 ? 1 : 0;
+    orrery_audio.pause_counter = k % 13 == 0 ? 1 : 0;
     // Rewrite notes of the sounds in play, then give the callback time to
     // read them before the next locked call.
     poke(0x3200 + 68 * (k % 9) + 2 * (k % 32) + 1, 0x0b | (k % 8) << 4);
     poke(0x3100 + k % 16, k % 9);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  orrery_state.audio_pause_counter = 0;
+  orrery_audio.pause_counter = 0;
   vell_stop_all_sounds();
 
   orrery_sound_exit();

@@ -14,6 +14,7 @@
 #include "script/cpu_budget.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
+#include "shell/hooks.h"
 #include "support/console_rig.h"
 #include "support/sdl_devices.h"
 #include "support/temp_home.h"
@@ -35,6 +36,7 @@ struct button_rig {
     vell_system_init();
     vell_keys_init();
     set_default_app_config();
+    orrery_install_hooks();
     orrery_reset_buttons();
     pstate.target_fps = fps;
   }

@@ -9,6 +9,7 @@
 #include "platform/key_names.h"
 #include "platform/system.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "support/sdl_devices.h"
 #include "support/temp_home.h"
 
@@ -30,6 +31,7 @@ struct input_rig {
   input_rig() {
     g_now = 1000;
     memset(g_keys, 0, sizeof g_keys);
+    orrery_install_hooks();
     vell_set_time_func(fake_clock);
     vell_set_key_source(fake_keys);
     vell_config.foreground_sleep_ms = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gfx/bitmap.h"
+#include "audio/channels.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "platform/config.h"
@@ -207,7 +208,7 @@ TEST(ShortcutKeys, MuteCaptureAndQuitHintShowTheirMessages) {
 TEST(AudioPause, CounterFollowsTheControlByteAndTheMenuWithFourUpdatesOfTail) {
   console_rig rig;
   enter_running(30);
-  auto counter = [] { return orrery_state.audio_pause_counter.load(); };
+  auto counter = [] { return orrery_audio.pause_counter.load(); };
   orrery_poke(&pstate, pstate.cart, 0x5f2f, 1);
   rig.iterate(1);
   EXPECT_EQ(counter(), 1);

@@ -185,7 +185,7 @@ TEST(Runner, CodeTabsSplitJoinAndMapLines) {
   for (int t = 1; t <= 8; t++) code += std::string(k_tab_separator) + "t" + std::to_string(t);
   snprintf(cart->code, k_cart_code_size, "%s", code.c_str());
   split_code_to_tabs();
-  for (int t = 0; t < 8; t++) EXPECT_EQ(orrery_state.code_tab[t]->text, "t" + std::to_string(t));
+  for (int t = 0; t < 8; t++) EXPECT_EQ(orrery_runner.code_tab[t]->text, "t" + std::to_string(t));
   merge_code_from_tabs();
   EXPECT_EQ(std::string(cart->code), code.substr(0, code.rfind(k_tab_separator))) << "the ninth piece is dropped";
 
@@ -194,9 +194,9 @@ TEST(Runner, CodeTabsSplitJoinAndMapLines) {
   snprintf(cart->code, k_cart_code_size, "a\nb\n-->8\n\n-->8\nc");
   split_code_to_tabs();
   EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc");
-  orrery_state.current_tab = 3;
+  orrery_runner.current_tab = 3;
   EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc\n-->8\n");
-  orrery_state.current_tab = 0;
+  orrery_runner.current_tab = 0;
 
   // Tab 0 covers program lines 0-2 (two lines and the separator), tab 1
   // lines 3-4, tab 2 line 5 on.

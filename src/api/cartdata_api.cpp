@@ -4,7 +4,6 @@
 #include "machine/cart_data.h"
 #include "machine/pstate.h"
 #include "script/runner.h"
-#include "shell/main_loop.h"
 
 namespace {
 

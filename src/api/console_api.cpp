@@ -5,8 +5,8 @@
 #include "api/api.h"
 #include "api/q7.h"
 #include "machine/pstate.h"
+#include "platform/engine_state.h"
 #include "script/runner.h"
-#include "shell/engine.h"
 
 int q7_run(lua_State *L) {
   set_param_string(api_nargs(L) >= 1 && lua_isstring(L, 1) ? lua_tostring(L, 1) : "");

@@ -2,6 +2,7 @@
 // loop: frame marks and rate, held frames, buttons, pause-menu items and the
 // paused state.
 #include "api/api.h"
+#include "api/hooks.h"
 #include "api/q7.h"
 #include "gfx/bitmap.h"
 #include "gfx/text.h"
@@ -9,7 +10,6 @@
 #include "script/cart_menu.h"
 #include "script/cpu_budget.h"
 #include "script/runner.h"
-#include "shell/buttons.h"
 
 int q7_menuitem(lua_State *L) {
   const bool labelled = api_nargs(L) >= 2 && lua_isstring(L, 2);

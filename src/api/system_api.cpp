@@ -2,9 +2,12 @@
 #include <string>
 
 #include "api/api.h"
+#include "api/hooks.h"
 #include "api/q7.h"
 #include "audio/audio.h"
+#include "machine/app_config.h"
 #include "machine/cart_data.h"
+#include "machine/hooks.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
@@ -13,10 +16,6 @@
 #include "script/cpu_budget.h"
 #include "script/interp.h"
 #include "script/runner.h"
-#include "shell/args.h"
-#include "shell/buttons.h"
-#include "shell/console.h"
-#include "shell/message_bar.h"
 
 namespace {
 
@@ -82,7 +81,7 @@ int q7_time(lua_State *L) {
 int q7_stat(lua_State *L) {
   const int32_t n = api_nargs(L) < 1 ? 2 : api_int(L, 1);
   if (n == 4) {
-    lua_pushstring(L, orrery_state.clipboard.c_str());
+    lua_pushstring(L, orrery_runner.clipboard.c_str());
     return 1;
   }
   if (n == 6) {

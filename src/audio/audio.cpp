@@ -10,7 +10,6 @@
 #include "machine/cart_text.h"
 #include "machine/pstate.h"
 #include "platform/audio_device.h"
-#include "shell/resources.h"
 
 namespace {
 
@@ -18,8 +17,7 @@ orrery_cart *g_system_cart = nullptr;  // holds the boot sound; loaded on first 
 
 void release_cart_sounds(const orrery_cart *cart) { vell_stop_orrery_song(cart); }
 
-orrery_cart *load_system_cart() {
-  std::string text = orrery_resource_system_cart();
+orrery_cart *load_system_cart(std::string text) {
   if (text.empty()) return nullptr;
   FILE *f = fmemopen(text.data(), text.size(), "rb");
   if (!f) return nullptr;
@@ -55,8 +53,8 @@ void orrery_sound_exit() {
 
 void orrery_music_stop() { cmusic_stop(0); }
 
-void orrery_play_boot_sound() {
-  if (!g_system_cart) g_system_cart = load_system_cart();
+void orrery_play_boot_sound(const std::string &system_cart_text) {
+  if (!g_system_cart) g_system_cart = load_system_cart(system_cart_text);
   if (g_system_cart) vell_play_sfx_ex(0, 0, 0, g_system_cart, -1);
 }
 

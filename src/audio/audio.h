@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // CPU units charged by music, and by sfx when it starts a sound.
 constexpr int32_t k_audio_call_cost = 16;
@@ -18,9 +19,10 @@ void orrery_sound_exit();
 void orrery_music_stop();
 // Stops every sound and the music (boot, run, suspend).
 void vell_stop_all_sounds();
-// Plays the boot sound: sound effect 0 of the system cartridge from the
-// resource file.
-void orrery_play_boot_sound();
+// Plays the boot sound: sound effect 0 of the system cartridge, a text
+// cartridge the resource file carries. The text is read on the first call
+// and the cartridge kept until orrery_sound_exit.
+void orrery_play_boot_sound(const std::string &system_cart_text);
 // Advances the music fade; called once per loop iteration.
 void orrery_update_music_fade();
 

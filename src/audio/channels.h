@@ -48,6 +48,9 @@ struct orrery_audio_t {
   int32_t fade_duration_ms;         // main thread: length of the fade; 0 or less is immediate
   uint32_t fade_start_ms;           // main thread: when it started (platform clock)
   vell_rng_t rng;                   // mixer only: noise generator, apart from the engine's own
+  // 0 audio runs; 1..5 audio paused (the mixer writes silence). Written by
+  // the main loop without the lock.
+  std::atomic<int32_t> pause_counter;
 };
 
 extern orrery_audio_t orrery_audio;

@@ -6,7 +6,6 @@
 #include "audio/channels.h"
 #include "machine/pstate.h"
 #include "platform/config.h"
-#include "shell/console.h"
 
 namespace {
 
@@ -68,7 +67,7 @@ void fill_channel(orrery_channel *ch, int16_t *out, int32_t n, const int32_t *ma
 }
 
 void mix_block(int16_t *samples, int32_t n) {
-  if (orrery_state.audio_pause_counter.load(std::memory_order_relaxed) != 0) {
+  if (orrery_audio.pause_counter.load(std::memory_order_relaxed) != 0) {
     memset(samples, 0, sizeof(int16_t) * n);
     return;
   }

@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+// The two console configuration records: set at start-up from config.txt
+// and the command line, changed by the key configuration screen, written
+// to config.txt at exit.
 orrery_config_t orrery_config;
+orrery_args_t orrery_args;
 
 namespace {
 

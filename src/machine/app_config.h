@@ -1,8 +1,10 @@
-// The console configuration record and its lines in config.txt.
+// The console configuration: the record read from config.txt (and its
+// lines there) and the settings that come only from the command line.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 constexpr int k_button_key_slots = 13;
 
@@ -30,6 +32,16 @@ struct orrery_config_t {
 };
 
 extern orrery_config_t orrery_config;
+
+// Console settings that come only from the command line.
+struct orrery_args_t {
+  int exec_mode;             // -x / -exec: run the named cartridge headless
+  int glitch_test;           // -glitch_test counter
+  std::string auto_load_fn;  // the cartridge named on the command line
+  std::string param_string;  // -p, at most 1024 characters
+};
+
+extern orrery_args_t orrery_args;
 
 void set_default_app_config();
 // The console's reader, given one config.txt line that no engine key matched.

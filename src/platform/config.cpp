@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/engine_state.h"
 #include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/video.h"
-#include "shell/engine.h"
 
 vell_config_t vell_config;
 vell_config_t vell_config_snapshot;

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "platform/config.h"
+#include "platform/engine_state.h"
 #include "platform/joystick.h"
 #include "platform/log.h"
 #include "platform/system.h"
 #include "platform/video.h"
-#include "shell/engine.h"
 
 namespace {
 
@@ -152,8 +152,7 @@ int handle_key_down(const SDL_KeyboardEvent &e) {
   } else if (sc == sc_1 && ctrl_held() && !e.repeat) {
     vell_config.show_fps = !vell_config.show_fps;
   } else if (sc == sc_f4 && alt_held()) {
-    vell_exit();
-    vell_end_process(0);
+    vell_quit_process();
   } else if (code != 0) {
     push_key(code);
     return 1;
@@ -227,8 +226,7 @@ void vell_handle_system_messages() {
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
       case SDL_QUIT:
-        vell_exit();
-        vell_end_process(0);
+        vell_quit_process();
         break;
       case SDL_WINDOWEVENT:
         handle_window_event(e.window);

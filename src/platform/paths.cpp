@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "platform/config.h"
+#include "platform/engine_state.h"
 #include "platform/files.h"
-#include "shell/engine.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "platform/config.h"
+#include "platform/engine_state.h"
 #include "platform/key_names.h"
 #include "platform/log.h"
-#include "shell/engine.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "gfx/font.h"
 #include "gfx/text.h"
 #include "platform/config.h"
+#include "platform/engine_state.h"
 #include "platform/log.h"
 #include "platform/system.h"
-#include "shell/engine.h"
 
 namespace {
 

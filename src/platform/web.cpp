@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "platform/config.h"
+#include "platform/engine_state.h"
 #include "platform/log.h"
-#include "shell/engine.h"
 
 extern char **environ;
 

@@ -9,7 +9,6 @@
 #include "platform/video.h"
 #include "script/interp.h"
 #include "script/runner.h"
-#include "shell/console.h"
 
 cpu_budget_t cpu_budget;
 
@@ -54,7 +53,11 @@ int32_t average_host_fps() {
 }  // namespace
 
 void reset_cpu_budget() {
+  // The draw time is the shell's measurement of the host, not a counter of
+  // the budget: a reboot keeps it until the next draw measures again.
+  const uint32_t draw_ms = cpu_budget.draw_ms;
   memset(&cpu_budget, 0, sizeof cpu_budget);
+  cpu_budget.draw_ms = draw_ms;
   cpu_budget.wanted_fps = k_default_fps;
   pstate.target_fps = k_default_fps;
 }
@@ -158,7 +161,7 @@ void update_frame_rate() {
   const bool focus = vell_is_app_active() != 0;
   int32_t lag = k_unmeasured_lag;
   if (b.mark_ms[2] >= b.mark_ms[0]) {
-    const int32_t draw = static_cast<int32_t>(orrery_state.draw_ms);
+    const int32_t draw = static_cast<int32_t>(cpu_budget.draw_ms);
     lag = (draw > 0 ? draw : 0) + static_cast<int32_t>(b.mark_ms[2] - b.mark_ms[0]) + b.penalty +
           (focus ? vell_config.foreground_sleep_ms : vell_config.background_sleep_ms);
   }

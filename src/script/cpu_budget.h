@@ -26,6 +26,7 @@ struct cpu_budget_t {
   uint32_t last_drop_ms;           // time of the last drop for host slowness
   int32_t halving_request;         // 1 when a frame was cut off before flip
   int32_t held_frame_seen;         // 1 once holdframe() ran since the last reset
+  uint32_t draw_ms;                // time the shell's last draw took, ms (part of the host's lag)
 };
 
 extern cpu_budget_t cpu_budget;

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "api/api.h"
 #include "audio/audio.h"
 #include "gfx/ctext.h"
 #include "lauxlib.h"
@@ -20,8 +19,10 @@
 #include "machine/cart.h"
 #include "machine/cart_data.h"
 #include "machine/cart_load.h"
+#include "machine/hooks.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "platform/engine_state.h"
 #include "platform/input.h"
 #include "platform/log.h"
 #include "platform/paths.h"
@@ -29,13 +30,10 @@
 #include "platform/video.h"
 #include "script/cart_menu.h"
 #include "script/cpu_budget.h"
+#include "script/hooks.h"
 #include "script/interp.h"
 #include "script/preprocess.h"
 #include "script/tokenizer.h"
-#include "shell/buttons.h"
-#include "shell/console.h"
-#include "shell/console_output.h"
-#include "shell/engine.h"
 
 orrery_runner_t orrery_runner;
 
@@ -377,6 +375,12 @@ int start_failed(int status) {
 
 lua_State *runner_lua_state() { return orrery_runner.L; }
 
+void orrery_runtime_error(const char *text) {
+  if (pstate.reset_glitch) return;
+  pstate.pending_request = REQ_SUSPEND_ERROR;
+  snprintf(orrery_runner.error_text, sizeof orrery_runner.error_text, "%s", text ? text : "");
+}
+
 int runner_raise_error(lua_State *L, const char *message) {
   note_error_line(L, 1);
   lua_pushstring(L, message);
@@ -408,7 +412,7 @@ void reset_interpreter() {
   lua_State *L = orrery_lua_open();
   if (!L) vell_fatal_error("could not create the interpreter");
   lua_atpanic(L, panic);
-  add_c_functions(L);
+  runner_install_api(L);
   r.helper = lua_newthread(L);
   luaL_ref(L, LUA_REGISTRYINDEX);
   r.L = L;
@@ -572,7 +576,7 @@ void suspend_program() {
 // Code tabs
 
 std::string program_text_from_tabs() {
-  const orrery_state_t &c = orrery_state;
+  const orrery_runner_t &c = orrery_runner;
   int32_t last = c.current_tab;
   for (int32_t t = 0; t < k_code_tabs; t++)
     if (c.code_tab[t] && !c.code_tab[t]->text.empty() && t > last) last = t;
@@ -601,7 +605,7 @@ void split_code_to_tabs() {
   const size_t sep_len = strlen(k_tab_separator);
   size_t pos = 0;
   for (int32_t t = 0; t < k_code_tabs; t++) {
-    vell_ctext *tab = orrery_state.code_tab[t];
+    vell_ctext *tab = orrery_runner.code_tab[t];
     std::string piece;
     if (pos != std::string::npos) {
       const size_t sep = code.find(k_tab_separator, pos);
@@ -615,7 +619,7 @@ void split_code_to_tabs() {
 int32_t find_tab_line(int32_t line, int32_t *tab_out) {
   int32_t first = 0;
   for (int32_t t = 0; t < k_code_tabs; t++) {
-    const vell_ctext *tab = orrery_state.code_tab[t];
+    const vell_ctext *tab = orrery_runner.code_tab[t];
     const int32_t covered = (tab ? line_count(tab->text) : 1) + 1;
     if (line < first + covered) {
       if (tab_out) *tab_out = t;

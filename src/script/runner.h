@@ -7,6 +7,7 @@
 #include <string>
 
 struct lua_State;
+struct vell_ctext;
 
 constexpr int32_t k_program_max_chars = 65536;   // longest program text that runs
 constexpr int32_t k_program_max_tokens = 8192;   // most tokens a program may count
@@ -15,6 +16,8 @@ constexpr int32_t k_param_max = 1024;            // characters of a parameter st
 constexpr int32_t k_slice_passes = 1024;         // most resumes in one run_slice
 constexpr int32_t k_chunk_line_offset = 3;       // chunk line of program line 0 (1-based lines)
 constexpr const char *k_tab_separator = "\n-->8\n";
+constexpr int32_t k_code_tabs = 8;               // code text buffers of the working cartridge
+constexpr int32_t k_error_text_size = 512;       // runtime error text, bytes with the terminator
 
 // What the runner keeps between calls.
 struct orrery_runner_t {
@@ -32,6 +35,10 @@ struct orrery_runner_t {
   std::string param;            // parameter string of the current run (stat(6))
   std::string cart_id;          // identity of the running cartridge (path or catalogue id)
   std::string pending_error;    // runtime error raised at the program's next instruction
+  char error_text[k_error_text_size];  // runtime error printed by the suspend-with-error request
+  std::string clipboard;        // the clipboard text pasted into the program (Ctrl+V); read by stat(4)
+  vell_ctext *code_tab[k_code_tabs];  // code text buffers of the working cartridge; owned by the boot sequence
+  int32_t current_tab;          // index of the current code tab
 };
 
 extern orrery_runner_t orrery_runner;
@@ -65,6 +72,10 @@ void reset_runtime_state();
 void restore_param_string();
 // The parameter string the next run will see (at most 1024 characters).
 void set_param_string(const char *text);
+
+// Posts the suspend-with-error request with text as the error to print,
+// unless the reset glitch is running (its errors are not reported).
+void orrery_runtime_error(const char *text);
 
 // Raises a runtime error of the program from an API function: the line of
 // the calling script function is recorded for the report and the message

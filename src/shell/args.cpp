@@ -7,8 +7,6 @@
 #include "platform/config.h"
 #include "platform/log.h"
 
-orrery_args_t orrery_args;
-
 namespace {
 
 // An argument starting with one of these ends both parsers (shell

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "audio/audio.h"
-#include "browser/cartfind.h"
 #include "gfx/bitmap.h"
 #include "gfx/ctext.h"
 #include "machine/app_config.h"
@@ -28,6 +27,7 @@
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
+#include "shell/hooks.h"
 #include "shell/resources.h"
 
 const char *const k_boot_notice = "(c) the orrery makers, have fun";
@@ -95,8 +95,8 @@ void boot_picture_step(int32_t c) {
 void create_console_carts() {
   orrery_state.blank_cart = vell_create_orrery_cart();
   orrery_replace_working_cart(vell_create_orrery_cart());
-  for (vell_ctext *&tab : orrery_state.code_tab) tab = vell_create_ctext(k_cart_code_max);
-  orrery_state.current_tab = 0;
+  for (vell_ctext *&tab : orrery_runner.code_tab) tab = vell_create_ctext(k_cart_code_max);
+  orrery_runner.current_tab = 0;
   if (!orrery_state.blank_cart || !orrery_working_cart()) vell_debug("could not create the console's cartridges\n");
 }
 
@@ -106,7 +106,7 @@ void release_console_carts() {
   vell_destroy_orrery_cart(orrery_state.blank_cart);
   orrery_state.blank_cart = nullptr;
   orrery_set_working_cart(nullptr);
-  for (vell_ctext *&tab : orrery_state.code_tab) {
+  for (vell_ctext *&tab : orrery_runner.code_tab) {
     vell_destroy_ctext(tab);
     tab = nullptr;
   }
@@ -199,7 +199,7 @@ void move_boot() {
   switch (c) {
     case 40:
       clear_bitmap(pstate.screen);
-      orrery_play_boot_sound();
+      orrery_play_boot_sound(orrery_resource_system_cart());
       orrery_print("");
       orrery_print("");
       draw_logo();
@@ -224,7 +224,7 @@ void move_boot() {
         pstate.mode = MODE_CONSOLE;
         pstate.pen = 6;
         pstate.sub_screen = SUB_BROWSER;
-        cartfind_enter();
+        browser_enter();
       }
       break;
     case 90:

@@ -138,7 +138,7 @@ int32_t is_key_bound(int32_t scancode) {
   return 0;
 }
 
-void read_buttons() {
+void buttons_read() {
   orrery_buttons_t &s = orrery_buttons;
   memset(s.down, 0, sizeof s.down);
   if (orrery_state.glitch_test) {
@@ -159,7 +159,7 @@ void read_buttons() {
   vell_take_mouse_wheel(&pstate.wheel_x, &pstate.wheel_y);
 }
 
-void update_buttons() {
+void buttons_update() {
   orrery_buttons_t &s = orrery_buttons;
   const bool tick = s.repeat == 1;
   for (int32_t p = 0; p < k_players; p++)
@@ -185,7 +185,7 @@ int32_t button_pressed_nok(int32_t button, int32_t player) {
   return player_button(button, player) > 0 ? 1 : 0;
 }
 
-void block_buttons() {
+void buttons_block() {
   orrery_buttons_t &s = orrery_buttons;
   for (int32_t p = 0; p < k_players; p++)
     for (int32_t b = 0; b < k_player_buttons; b++) {
@@ -200,5 +200,5 @@ void clear_buttons() { memset(orrery_buttons.down, 0, sizeof orrery_buttons.down
 int32_t get_repeat_delay() { return 15; }
 int32_t get_repeat_delay_2() { return 4; }
 
-int32_t orrery_btn(int nargs, int32_t i, int32_t p) { return script_read(orrery_buttons.down, nargs, i, p); }
-int32_t orrery_btnp(int nargs, int32_t i, int32_t p) { return script_read(orrery_buttons.pressed, nargs, i, p); }
+int32_t buttons_btn(int nargs, int32_t i, int32_t p) { return script_read(orrery_buttons.down, nargs, i, p); }
+int32_t buttons_btnp(int nargs, int32_t i, int32_t p) { return script_read(orrery_buttons.pressed, nargs, i, p); }

@@ -1,9 +1,15 @@
 // Buttons: per-player button states sampled from the keyboard and game
 // controllers, newly-pressed states with auto-repeat, blocking, and the
-// logic of the script functions btn and btnp.
+// logic of the script functions btn and btnp. The layers below call them
+// through their hooks as read_buttons, update_buttons, block_buttons,
+// orrery_btn and orrery_btnp (declared by the two hook headers included
+// here); orrery_install_hooks connects those names to these functions.
 #pragma once
 
 #include <cstdint>
+
+#include "api/hooks.h"
+#include "script/hooks.h"
 
 constexpr int32_t k_players = 8;         // players 0-7
 constexpr int32_t k_player_buttons = 8;  // 0 left, 1 right, 2 up, 3 down, 4 O, 5 X, 6 pause, 7 spare
@@ -34,10 +40,11 @@ extern orrery_buttons_t orrery_buttons;
 void orrery_reset_buttons();
 
 // Takes a new sample of every player's buttons, and the mouse wheel
-// movement since the last sample.
-void read_buttons();
-// Computes pressed from the sample and advances the repeat counter.
-void update_buttons();
+// movement since the last sample (read_buttons).
+void buttons_read();
+// Computes pressed from the sample and advances the repeat counter
+// (update_buttons).
+void buttons_update();
 
 // Keyboard state of one button: non-zero while one of its keys is held.
 int32_t player_key(int32_t button, int32_t player);
@@ -53,8 +60,9 @@ int32_t button_pressed(int32_t button, int32_t player);
 int32_t button_pressed_nok(int32_t button, int32_t player);
 
 // Blocks every button until it is released, clears down and restarts the
-// repeat delay, so that the key that changed screens does not act again.
-void block_buttons();
+// repeat delay, so that the key that changed screens does not act again
+// (block_buttons).
+void buttons_block();
 // Clears down for every player.
 void clear_buttons();
 
@@ -65,6 +73,7 @@ int32_t get_repeat_delay_2();
 // The script functions, given the number of arguments and the floored
 // arguments. With arguments: 0 or 1 for button i of player p (4 cycles
 // charged). Without: bits 0-7 player 0, bits 8-15 player 1. btn reads down,
-// btnp pressed; both mark that the program has read the buttons.
-int32_t orrery_btn(int nargs, int32_t i, int32_t p);
-int32_t orrery_btnp(int nargs, int32_t i, int32_t p);
+// btnp pressed; both mark that the program has read the buttons
+// (orrery_btn, orrery_btnp).
+int32_t buttons_btn(int nargs, int32_t i, int32_t p);
+int32_t buttons_btnp(int nargs, int32_t i, int32_t p);

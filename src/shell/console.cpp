@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "audio/audio.h"
-#include "browser/cartfind.h"
+#include "audio/channels.h"
 #include "gfx/bitmap.h"
 #include "machine/app_config.h"
 #include "machine/cart.h"
@@ -25,6 +25,7 @@
 #include "shell/console_font.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "shell/main_loop.h"
 #include "shell/resources.h"
 
@@ -85,28 +86,29 @@ void orrery_clear_console_state() {
   c.last_t = 0;
   c.frame_acc = 0;
   c.frame_flipper = 0;
-  c.draw_ms = 0;
+  cpu_budget.draw_ms = 0;
   c.pause_menu_open = 0;
   c.pause_menu_selection = 0;
   c.message[0] = 0;
   c.message_start = c.message_end = 0;
   c.message_colour = 0;
-  c.audio_pause_counter = 0;
+  orrery_audio.pause_counter = 0;
   c.glitch_test = c.glitch_test_rounds = 0;
   c.download_state = DOWNLOAD_IDLE;
   c.download_start = 0;
   c.download_error = 0;
-  c.error_text[0] = 0;
+  orrery_runner.error_text[0] = 0;
   c.blank_cart = nullptr;
-  for (vell_ctext *&tab : c.code_tab) tab = nullptr;
-  c.current_tab = 0;
+  for (vell_ctext *&tab : orrery_runner.code_tab) tab = nullptr;
+  orrery_runner.current_tab = 0;
   c.current_folder[0] = 0;
-  c.clipboard.clear();
+  orrery_runner.clipboard.clear();
   c.command[0] = 0;
   c.command_cursor = 0;
 }
 
 void vell_main_init(int argc, const char *const *argv) {
+  orrery_install_hooks();
   orrery_clear_console_state();
   // The machine, with its screen bitmap (the drawing target) and live
   // cartridge, exists from here on.
@@ -154,7 +156,7 @@ void vell_main_init(int argc, const char *const *argv) {
 
   orrery_sound_init(16);
   vell_config.mixer_flag = 1;
-  cartfind_init();
+  browser_init();
 
   set_param_string(orrery_args.param_string.c_str());
   if (orrery_args.exec_mode) {

@@ -9,9 +9,7 @@ struct vell_bitmap;
 struct vell_ctext;
 struct orrery_cart;
 
-constexpr int32_t k_code_tabs = 8;           // code text buffers of the working cartridge
 constexpr int32_t k_message_size = 256;      // message bar text, bytes with the terminator
-constexpr int32_t k_error_text_size = 512;   // runtime error text, bytes with the terminator
 constexpr int32_t k_folder_text_size = 1024; // current folder text, bytes with the terminator
 constexpr int32_t k_command_size = 256;      // command line text, bytes with the terminator
 
@@ -35,7 +33,6 @@ struct orrery_state_t {
   uint32_t last_t;           // time in ms of the previous update call
   int32_t frame_acc;         // 16.16 count of logical frames due, 0..4.0
   int32_t frame_flipper;     // 0/1, toggled every logical frame
-  uint32_t draw_ms;          // time the last draw took, ms
 
   // Pause menu.
   int32_t pause_menu_open;       // 1 while the menu is shown; the program stands still
@@ -47,10 +44,6 @@ struct orrery_state_t {
   uint32_t message_end;          // ms, exclusive: the bar shows while now < end
   int32_t message_colour;        // 15 or 7, alternating from one message to the next
 
-  // 0 audio runs; 1..5 audio paused. Written by the main loop, read by the
-  // mixer on the audio thread without the lock, so it is one atomic word.
-  std::atomic<int32_t> audio_pause_counter;
-
   // The reset-glitch test (-glitch_test): frames counted towards the next
   // glitch (0 = test off) and glitches started so far.
   int32_t glitch_test;
@@ -61,14 +54,9 @@ struct orrery_state_t {
   uint32_t download_start;              // ms when the download started
   int32_t download_error;               // loader error of the finished file: 1 connect, 2 load, 3 future version
 
-  char error_text[k_error_text_size];   // runtime error printed by the suspend-with-error request
-
   orrery_cart *blank_cart;              // empty cartridge the boot sequence marks; owned
-  vell_ctext *code_tab[k_code_tabs];    // code text buffers; owned
-  int32_t current_tab;                  // index of the current code tab
   char current_folder[k_folder_text_size];  // relative to the root folder; "" is the root
 
-  std::string clipboard;                // the console's copy of the clipboard text, taken on Ctrl+V; read by stat(4)
   char command[k_command_size];         // command line text; stays empty (no typed commands)
   int32_t command_cursor;               // cursor index in the command text
 };

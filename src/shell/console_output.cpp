@@ -1,6 +1,5 @@
 #include "shell/console_output.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -43,12 +42,6 @@ constexpr int32_t k_text_mode = k_text_colour | k_text_wrap;  // console text: c
 void settle_cursor() {
   if (pstate.cursor_y < 0) pstate.cursor_y = 0;
   if (pstate.cursor_y > k_console_last_line) pstate.cursor_y = k_console_last_line;
-}
-
-void print_formatted(int32_t colour, const char *format, va_list args) {
-  char text[1024];
-  vsnprintf(text, sizeof text, format, args);
-  orrery_print_col(text, colour);
 }
 
 std::string listed_folder() { return std::string(orrery_config.root_path) + orrery_state.current_folder; }
@@ -130,7 +123,7 @@ void cursor_cr() {
   else orrery_scroll_console();
 }
 
-void orrery_print_col(const char *text, int32_t colour) {
+void console_print_col(const char *text, int32_t colour) {
   if (!text) text = "";
   if (orrery_args.exec_mode && pstate.mode == MODE_CONSOLE) {
     printf("** %s\n", text);
@@ -152,22 +145,6 @@ void orrery_print_col(const char *text, int32_t colour) {
   vell_draw_text_ex(s, text, pstate.font, pstate.cursor_x, y, k_text_mode, static_cast<uint32_t>(colour));
   pstate.cursor_y += k_console_line * extra;
   cursor_cr();
-}
-
-void orrery_print(const char *text) { orrery_print_col(text, 6); }
-
-void orrery_print_2(const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  print_formatted(6, format, args);
-  va_end(args);
-}
-
-void orrery_print_2_col(int32_t colour, const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  print_formatted(colour, format, args);
-  va_end(args);
 }
 
 void draw_command_string(int draw_cursor, int draw_text) {

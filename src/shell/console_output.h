@@ -4,25 +4,22 @@
 
 #include <cstdint>
 
+#include "machine/hooks.h"
+
 constexpr int32_t k_console_line = 6;      // pixels from one text line to the next
 constexpr int32_t k_console_columns = 32;  // characters on a line
 constexpr int32_t k_console_last_line = 122;  // top of the lowest line that fits on the screen
 constexpr int32_t k_scroll_cycles = 65536;    // charged to the running program per scroll
 constexpr int32_t k_listing_page = 17;        // entries on a page of the folder listing
 
-// Prints one line in a colour at the print cursor: long texts continue on
-// the following lines (32 characters each), the cursor then moves below
-// the text, scrolling the screen up when it would pass the bottom. An
-// empty text clears from the cursor row to the bottom and advances one
-// line. In exec mode at the console, the text goes to standard output as
-// "** text" instead.
-void orrery_print_col(const char *text, int32_t colour);
-// orrery_print_col in colour 6.
-void orrery_print(const char *text);
-// Formats the text with two values (printf rules), then prints it in colour
-// 6, or in the given colour.
-void orrery_print_2(const char *format, ...) __attribute__((format(printf, 1, 2)));
-void orrery_print_2_col(int32_t colour, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// The printer behind orrery_print_col and its formatting relatives (all
+// declared in machine/hooks.h): prints one line in a colour at the print
+// cursor. Long texts continue on the following lines (32 characters each),
+// the cursor then moves below the text, scrolling the screen up when it
+// would pass the bottom. An empty text clears from the cursor row to the
+// bottom and advances one line. In exec mode at the console, the text goes
+// to standard output as "** text" instead.
+void console_print_col(const char *text, int32_t colour);
 
 // Moves the print cursor down a line, or scrolls when it is on the last line.
 void cursor_cr();

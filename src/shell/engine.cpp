@@ -20,8 +20,6 @@
 #include "shell/console.h"
 #include "shell/main_loop.h"
 
-vell_state_t vell_state;
-
 namespace {
 
 char g_pending_title[64] = "vell";
@@ -40,12 +38,6 @@ const char *platform_name() {
 }  // namespace
 
 void vell_set_app_title(const char *title) { snprintf(g_pending_title, sizeof g_pending_title, "%s", title); }
-
-[[noreturn]] void vell_end_process(int code) {
-  fflush(stdout);
-  fflush(stderr);
-  exit(code);
-}
 
 int vell_init(int argc, const char *const *argv) {
   if (vell_state.initialised) return 0;
@@ -126,18 +118,6 @@ void vell_restart() {
   std::vector<const char *> argv;
   for (const std::string &a : args) argv.push_back(a.c_str());
   vell_main_init(static_cast<int>(argv.size()), argv.data());
-}
-
-[[noreturn]] void vell_fatal_error(const char *message) {
-  printf("\n\n** FATAL ERROR: %s\n\n", message);
-  vell_debugf("\n\n** FATAL ERROR: %s\n\n", message);
-  const char *detail = vell_platform_error();
-  if (detail && *detail) {
-    printf("SDL Error: %s\n", detail);
-    vell_debugf("SDL Error: %s\n", detail);
-  }
-  vell_exit();
-  vell_end_process(0);
 }
 
 int vell_main(int argc, const char *const *argv) {

@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "audio/audio.h"
-#include "browser/cartfind.h"
-#include "browser/catalogue.h"
-#include "capture/capture.h"
+#include "audio/channels.h"
 #include "gfx/bitmap.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
@@ -21,6 +19,7 @@
 #include "shell/console.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "shell/keyconfig.h"
 #include "shell/message_bar.h"
 #include "shell/pause_menu.h"
@@ -68,7 +67,7 @@ void update_glitch_test() {
   if (!c.glitch_test) return;
   if (pstate.mode == MODE_RUNNING && ++c.glitch_test == k_glitch_test_trigger) start_reset_glitch();
   if (pstate.pending_request == REQ_RUN) {
-    save_png_screenshot(c.video_frame);
+    capture_png_screenshot(c.video_frame);
     c.glitch_test = 1;
     if (++c.glitch_test_rounds >= k_glitch_test_rounds) {
       vell_exit();
@@ -89,7 +88,7 @@ void carry_out_request() {
     suspend_program();
     reset_interpreter();
     orrery_print("");
-    orrery_print(orrery_state.error_text);
+    orrery_print(orrery_runner.error_text);
   }
   if (pstate.pending_request == REQ_REBOOT_2) reboot_machine();
   if (pstate.pending_request == REQ_RESET_INTERPRETER) reset_interpreter();
@@ -126,12 +125,12 @@ void download_step() {
   const int32_t state = c.download_state;
   const int64_t now = vell_get_time();
   if (state == DOWNLOAD_RUNNING && now > int64_t(c.download_start) + int64_t(vell_config.timeout) * 1000) {
-    cancel_download();
+    browser_cancel_download();
     run_chain_cancel_pending();
     return;
   }
   if (vell_get_key_state(SC_ESCAPE) || orrery_buttons.down[0][BTN_PAUSE]) {
-    cancel_download();
+    browser_cancel_download();
     run_chain_cancel_pending();
     orrery_buttons.down[0][BTN_PAUSE] = 0;
     orrery_buttons.blocked[0][BTN_PAUSE] = 1;
@@ -139,7 +138,7 @@ void download_step() {
   }
   if (state == DOWNLOAD_FINISHED) {
     c.download_state = DOWNLOAD_IDLE;
-    finish_running_download();
+    browser_finish_running_download();
   } else if (state == DOWNLOAD_FAILED) {
     c.download_state = DOWNLOAD_IDLE;
     run_chain_cancel_pending();
@@ -147,7 +146,7 @@ void download_step() {
   }
 }
 
-void record_frame() { record_video_frame(orrery_state.video_frame); }
+void record_frame() { capture_video_frame(orrery_state.video_frame); }
 
 // A logical frame while the pause menu is open: only the menu moves.
 void paused_frame() {
@@ -184,7 +183,7 @@ void logical_frame() {
   } else {
     update_and_read_buttons();
     if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_update();
-    else if (pstate.sub_screen == SUB_BROWSER) cartfind_update();
+    else if (pstate.sub_screen == SUB_BROWSER) browser_update();
     pstate.busy_countdown = 0;
     if (pstate.mode == MODE_BOOT) move_boot();
     else if (pstate.mode == MODE_SPLASH) move_splash();
@@ -202,15 +201,15 @@ void capture_keys() {
   const bool ctrl = ctrl_held();
   if (vell_get_key_state(k_key_any_alt) || (ctrl && pressed(SC_0))) return;
   if (pressed(SC_F1) || pressed(SC_F6) || (ctrl && pressed(SC_6))) {
-    if (save_png_screenshot(orrery_state.video_frame) == 0) show_message("saved screenshot to desktop", 1400);
+    if (capture_png_screenshot(orrery_state.video_frame) == 0) show_message("saved screenshot to desktop", 1400);
     else show_message("** failed to save screenshot", 1900);
   }
   if (pressed(SC_F3) || pressed(SC_F8) || (ctrl && pressed(SC_8))) {
-    reset_video();
+    capture_reset_video();
     show_message("set video starting point", 1400);
   }
   if (pressed(SC_F4) || pressed(SC_F9) || (ctrl && pressed(SC_9))) {
-    if (save_gif() == 0) show_message("saved video to desktop", 1400);
+    if (capture_save_gif() == 0) show_message("saved video to desktop", 1400);
     else show_message("** failed to save video", 1900);
   }
 }
@@ -222,9 +221,10 @@ void update_audio_pause() {
     const int32_t v = orrery_peek(&pstate, pstate.cart, k_audio_pause_byte);
     pause = c.pause_menu_open ? v != 2 : v == 1;
   }
-  const int32_t n = c.audio_pause_counter;
-  if (pause) c.audio_pause_counter = 1;
-  else c.audio_pause_counter = (n >= 1 && n <= k_audio_pause_tail) ? n + 1 : 0;
+  std::atomic<int32_t> &counter = orrery_audio.pause_counter;
+  const int32_t n = counter;
+  if (pause) counter = 1;
+  else counter = (n >= 1 && n <= k_audio_pause_tail) ? n + 1 : 0;
 }
 
 void every_update() {
@@ -264,12 +264,6 @@ void orrery_reset_frame_clock() {
   orrery_state.frame_acc = 0;
 }
 
-void orrery_runtime_error(const char *text) {
-  if (pstate.reset_glitch) return;
-  pstate.pending_request = REQ_SUSPEND_ERROR;
-  snprintf(orrery_state.error_text, sizeof orrery_state.error_text, "%s", text ? text : "");
-}
-
 void vell_main_update() {
   update_glitch_test();
   if (ctrl_held() && pressed(SC_M)) toggle_mute();
@@ -302,7 +296,7 @@ void vell_main_draw() {
   page = vell_back_page();
   if (pstate.mode == MODE_CONSOLE) {
     if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_draw();
-    else if (pstate.sub_screen == SUB_BROWSER) cartfind_draw();
+    else if (pstate.sub_screen == SUB_BROWSER) browser_draw();
     else draw_command_string(1, 1);
   }
   if (pstate.busy_countdown == 0 && pstate.hold_frame == 0) blit_orrery_back_page_to_orrery_screen();
@@ -311,7 +305,7 @@ void vell_main_draw() {
   draw_spinner(page);
   vell_blit(page, orrery_state.video_frame, 0, 0, 0, 0, k_screen_size, k_screen_size);
   draw_message_bar(page);
-  orrery_state.draw_ms = vell_get_time() - start;
+  cpu_budget.draw_ms = vell_get_time() - start;
 }
 
 void vell_main_iteration() {

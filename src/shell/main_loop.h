@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+// orrery_runtime_error, the request to stop the program with an error.
+#include "script/runner.h"
+
 constexpr int32_t k_frame_one = 0x10000;       // one logical frame in the 16.16 accumulator
 constexpr int32_t k_frame_backlog = 4 * 0x10000;  // most frames the accumulator holds
 
@@ -14,10 +17,6 @@ void vell_main_update();
 // The console's picture: screen memory, overlays and the message bar on
 // the engine back page.
 void vell_main_draw();
-
-// Posts the suspend-with-error request with text as the error to print,
-// unless the reset glitch is running (its errors are not reported).
-void orrery_runtime_error(const char *text);
 
 // Starts the loop's clock now, so that the first update does not count the
 // time spent starting up.

@@ -1,6 +1,5 @@
 #include "shell/message_bar.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -48,16 +47,6 @@ void show_message_ex(const char *text, int32_t ms) {
   c.message_colour = c.message_colour == 15 ? 7 : 15;
 }
 
-void show_message(const char *text, int32_t ms) { show_message_ex(text, ms); }
-
-void show_message_2(const char *format, int32_t ms, ...) {
-  char text[269];
-  va_list args;
-  va_start(args, ms);
-  vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  show_message_ex(text, ms);
-}
 
 int message_bar_shows(const char *text) {
   const orrery_state_t &c = orrery_state;

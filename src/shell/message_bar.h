@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "machine/hooks.h"
+
 struct vell_bitmap;
 
 // Extra time a message stays beyond the time asked for: 200 ms sliding in
@@ -11,11 +13,9 @@ struct vell_bitmap;
 constexpr uint32_t k_message_slide_ms = 400;
 
 // Shows text for ms milliseconds (plus the sliding time); the text is cut
-// to 255 bytes.
-void show_message(const char *text, int32_t ms);
+// to 255 bytes. The layers below reach it as show_message and
+// show_message_2 (machine/hooks.h).
 void show_message_ex(const char *text, int32_t ms);
-// Formats the text with two values (printf rules) and shows it.
-void show_message_2(const char *format, int32_t ms, ...) __attribute__((format(printf, 1, 3)));
 
 // Draws the bar on the page while the message lasts.
 void draw_message_bar(vell_bitmap *page);

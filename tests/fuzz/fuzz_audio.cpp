@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   orrery_audio_reset();
   orrery_clear_cart(pstate.cart);
   for (int32_t k = 0; k < 4; k++) pstate.audio_mask[k].store(0);
-  orrery_state.audio_pause_counter = 0;
+  orrery_audio.pause_counter = 0;
   vell_config.sound_volume = 256;
   vell_config.music_volume = 256;
 
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       }
       case 6: orrery_poke(&pstate, pstate.cart, k_addr_music + (c[1] << 8 | c[2]) % sound_bytes, c[3]); break;
       default:
-        orrery_state.audio_pause_counter = c[1] % 3 == 0;
+        orrery_audio.pause_counter = c[1] % 3 == 0;
         vell_config.sound_volume = c[2] + c[3];
         vell_config.music_volume = c[4] + c[5];
         break;

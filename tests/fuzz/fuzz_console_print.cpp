@@ -10,10 +10,12 @@
 #include "gfx/font.h"
 #include "machine/pstate.h"
 #include "shell/console_output.h"
+#include "shell/hooks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static bool ready = false;
   if (!ready) {
+    orrery_install_hooks();
     vell_text_init();
     orrery_create_machine();
     ready = true;

@@ -18,6 +18,7 @@
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "script/interp.h"
+#include "shell/hooks.h"
 #include "shell/resources.h"
 
 namespace {
@@ -85,6 +86,7 @@ void release_everything() {
 // checks of the single inputs.
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   atexit(release_everything);
+  orrery_install_hooks();
   if (orrery_create_machine() != 0) abort();
   // The console font comes from the resource file in the build folder;
   // CTest runs the target in its tests folder.

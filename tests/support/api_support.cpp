@@ -11,6 +11,7 @@
 #include "machine/pstate.h"
 #include "script/cpu_budget.h"
 #include "script/interp.h"
+#include "shell/hooks.h"
 #include "shell/resources.h"
 
 namespace {
@@ -24,6 +25,7 @@ void record_memory_error(const char *message) { g_memory_errors.push_back(messag
 }  // namespace
 
 void ApiMachine::SetUp() {
+  orrery_install_hooks();
   ASSERT_EQ(orrery_create_machine(), 0);
   ASSERT_EQ(orrery_load_resources(ORRERY_BUILD_DIR "/data.pod"), 0);
   font = new vell_font{orrery_resource_font_glyphs(), 0};

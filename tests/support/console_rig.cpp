@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "browser/browser_hooks.h"
+#include "capture/capture_hooks.h"
 #include "platform/input.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -25,6 +27,8 @@ console_rig::console_rig(const std::vector<std::string> &extra, const std::strin
   vell_set_time_func(rig_clock);
   vell_set_key_source(rig_keys);
   vell_set_program_folder(program_folder);
+  orrery_install_browser();
+  orrery_install_capture();
   std::vector<std::string> args = {"orrery", "-home", home.path, "-headless", "1", "-foreground_sleep_ms", "0",
                                    "-background_sleep_ms", "0"};
   args.insert(args.end(), extra.begin(), extra.end());

@@ -1,0 +1,19 @@
+#include "api/hooks.h"
+
+namespace {
+orrery_api_hooks g_hooks = {};
+}
+
+void orrery_set_api_hooks(const orrery_api_hooks &hooks) { g_hooks = hooks; }
+
+void read_buttons() {
+  if (g_hooks.read_buttons) g_hooks.read_buttons();
+}
+
+void update_buttons() {
+  if (g_hooks.update_buttons) g_hooks.update_buttons();
+}
+
+int32_t orrery_btn(int nargs, int32_t i, int32_t p) { return g_hooks.btn ? g_hooks.btn(nargs, i, p) : 0; }
+
+int32_t orrery_btnp(int nargs, int32_t i, int32_t p) { return g_hooks.btnp ? g_hooks.btnp(nargs, i, p) : 0; }

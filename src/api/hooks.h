@@ -1,0 +1,24 @@
+// Calls from the script API up into the console: the buttons that btn,
+// btnp, flip and the generated main loop read. The shell installs the
+// functions behind them at start-up; until then no button is ever down.
+#pragma once
+
+#include <cstdint>
+
+struct orrery_api_hooks {
+  void (*read_buttons)();    // takes a new sample of every player's buttons
+  void (*update_buttons)();  // computes the newly pressed buttons and the repeat
+  int32_t (*btn)(int nargs, int32_t i, int32_t p);   // the script function btn, as orrery_btn
+  int32_t (*btnp)(int nargs, int32_t i, int32_t p);  // the script function btnp, as orrery_btnp
+};
+
+// Replaces the installed hooks; a null field removes that hook.
+void orrery_set_api_hooks(const orrery_api_hooks &hooks);
+
+void read_buttons();
+void update_buttons();
+// With arguments: 0 or 1 for button i of player p (4 cycles charged).
+// Without: bits 0-7 player 0, bits 8-15 player 1. btn reads the buttons
+// held, btnp the newly pressed ones.
+int32_t orrery_btn(int nargs, int32_t i, int32_t p);
+int32_t orrery_btnp(int nargs, int32_t i, int32_t p);

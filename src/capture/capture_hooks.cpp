@@ -1,0 +1,13 @@
+#include "capture/capture_hooks.h"
+
+#include "capture/capture.h"
+#include "shell/hooks.h"
+
+void orrery_install_capture() {
+  orrery_capture_hooks hooks = {};
+  hooks.save_png_screenshot = save_png_screenshot;
+  hooks.record_video_frame = record_video_frame;
+  hooks.reset_video = reset_video;
+  hooks.save_gif = save_gif;
+  orrery_set_capture_hooks(hooks);
+}

@@ -1,0 +1,46 @@
+// The console's hooks: orrery_install_hooks installs the shell's functions
+// behind the calls that the layers below make upward (exit, console
+// printing, the message bar, the script API, the buttons). The cartridge
+// browser and capture sit above the shell; they install the entry points
+// the shell calls (orrery_set_browser_hooks, orrery_set_capture_hooks), and
+// until they do those calls do nothing (saving reports failure).
+#pragma once
+
+#include <cstdint>
+
+struct vell_bitmap;
+
+// Installs every hook of the platform, machine, script and API layers.
+// Console start-up calls it; so do programs and tests that use those layers
+// without starting the console.
+void orrery_install_hooks();
+
+struct orrery_browser_hooks {
+  void (*init)();                     // once per program run: creates the lists
+  void (*enter)();                    // each time the browser opens
+  void (*update)();                   // once per logical frame while the browser is the sub-screen
+  void (*draw)();                     // once per drawn frame while the browser is the sub-screen
+  void (*cancel_download)();          // stops the download worker and returns the slot to idle
+  void (*finish_running_download)();  // handles a download that a running cartridge waited for
+};
+void orrery_set_browser_hooks(const orrery_browser_hooks &hooks);
+
+struct orrery_capture_hooks {
+  int (*save_png_screenshot)(const vell_bitmap *screen);  // 0 when the file was written
+  void (*record_video_frame)(const vell_bitmap *screen);  // once per logical frame
+  void (*reset_video)();                                  // the recording starts now
+  int (*save_gif)();                                      // 0 when the file was written
+};
+void orrery_set_capture_hooks(const orrery_capture_hooks &hooks);
+
+// The shell's calls into the browser and capture.
+void browser_init();
+void browser_enter();
+void browser_update();
+void browser_draw();
+void browser_cancel_download();
+void browser_finish_running_download();
+int capture_png_screenshot(const vell_bitmap *screen);
+void capture_video_frame(const vell_bitmap *screen);
+void capture_reset_video();
+int capture_save_gif();
