@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets the machine up, builds orrery and runs every test: the unit and
-# command-line tests in a normal build (under a virtual X display), again
-# under AddressSanitizer and UndefinedBehaviorSanitizer with the fuzz targets
-# running for a bounded time, and the audio tests under ThreadSanitizer.
+# Sets the machine up, builds orrery and runs every test: the layer check of
+# the source folders' includes, the unit and command-line tests in a normal
+# build (under a virtual X display), again under AddressSanitizer and
+# UndefinedBehaviorSanitizer with the fuzz targets sharing a fixed time
+# budget, and the audio tests under ThreadSanitizer.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh" || exit 1
@@ -31,6 +32,13 @@ run_ctest() {
   rm -f "$log"
 }
 
+# No source folder includes the headers of a layer above it.
+if "$here/scripts/layers.sh"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); failures+=("layer check")
+fi
+
 build() {
   local dir=$1; shift
   cmake -S "$here" -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
@@ -49,10 +57,10 @@ else
   failed=$((failed + 1)); failures+=("sanitizer build")
 fi
 
-# Only the test program, and only the audio tests: the mixer runs on the
+# Only the audio tests, in a program of their own: the mixer runs on the
 # audio device's thread while the main thread starts and stops sounds.
 if cmake -S "$here" -B "$here/build-tsan" -G Ninja -DORRERY_TSAN=ON -DORRERY_BENCH=OFF >/dev/null &&
-   cmake --build "$here/build-tsan" -j "$jobs" --target orrery_tests; then
+   cmake --build "$here/build-tsan" -j "$jobs" --target orrery_audio_tests; then
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$here/build-tsan" -R '^Audio'
 else
   failed=$((failed + 1)); failures+=("thread sanitizer build")

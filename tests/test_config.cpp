@@ -84,7 +84,7 @@ TEST(ConfigWriter, SavesSnapshotValuesForOneRunOverrides) {
   use_home(home);
   write_file(home / "config.txt", "window_size 320 240\nsound_volume 100\n");
   vell_config_load();
-  vell_config_snapshot = vell_config;
+  vell_config_take_snapshot();
   vell_config.window_size_w = 800;  // as given by -width on the command line
   vell_config.sound_volume = 0;     // as set by the mute key while running
   vell_config.headless = 1;

@@ -302,10 +302,10 @@ TEST(Fixed, RandomSequenceForSeedsZeroAndOne) {
   }
   // A bound of 0 gives 0 and leaves the state alone.
   orrery_srand(1);
-  orrery_rng_state before = orrery_rng;
+  vell_rng_t before = orrery_rng;
   EXPECT_EQ(orrery_random(0), 0u);
-  EXPECT_EQ(orrery_rng.hi, before.hi);
-  EXPECT_EQ(orrery_rng.lo, before.lo);
+  EXPECT_EQ(orrery_rng.a, before.a);
+  EXPECT_EQ(orrery_rng.b, before.b);
   // rnd(1.0): 16 random fraction bits.
   for (int i = 0; i < 100; i++) EXPECT_LT(orrery_random(ONE), (uint32_t)ONE);
 }

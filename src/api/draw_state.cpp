@@ -43,10 +43,10 @@ int q7_camera(lua_State *L) {
   // Through the memory write path, byte by byte, so that the registers and
   // their mirror agree and the values wrap to 16 bits as a poke would.
   const int32_t x = api_int(L, 1), y = api_int(L, 2);
-  orrery_poke(&pstate, pstate.cart, 0x5f28, x & 255);
-  orrery_poke(&pstate, pstate.cart, 0x5f29, (x >> 8) & 255);
-  orrery_poke(&pstate, pstate.cart, 0x5f2a, y & 255);
-  orrery_poke(&pstate, pstate.cart, 0x5f2b, (y >> 8) & 255);
+  orrery_poke(&pstate, pstate.cart, k_addr_camera, x & 255);
+  orrery_poke(&pstate, pstate.cart, k_addr_camera + 1, (x >> 8) & 255);
+  orrery_poke(&pstate, pstate.cart, k_addr_camera + 2, y & 255);
+  orrery_poke(&pstate, pstate.cart, k_addr_camera + 3, (y >> 8) & 255);
   return 0;
 }
 

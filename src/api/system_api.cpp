@@ -9,6 +9,7 @@
 #include "machine/cart_data.h"
 #include "machine/hooks.h"
 #include "machine/memory.h"
+#include "machine/registers.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/input.h"
@@ -21,7 +22,6 @@ namespace {
 
 constexpr int32_t k_stat_cost = 16;
 constexpr int32_t k_stat_memory_cap = 0x200000;  // bytes stat(0) reports at most
-constexpr int32_t k_addr_mouse_enable = 0x5f2d;  // 1 lets stat(32..36) read the mouse
 constexpr int32_t k_version_stat = 12;           // stat(5)
 constexpr int32_t k_mouse_notice_ms = 2000;
 

@@ -9,6 +9,8 @@
 #include "platform/config.h"
 #include "platform/system.h"
 
+// The sound system, shared by the main thread and the audio device's
+// thread as each field's comment says.
 orrery_audio_t orrery_audio;
 
 namespace {

@@ -3,6 +3,7 @@
 #include "gfx/bitmap.h"
 #include "gfx/font.h"
 
+// The engine's two fonts: built by vell_text_init, freed by vell_text_exit.
 vell_font *vell_font1 = nullptr;
 vell_font *vell_font2 = nullptr;
 

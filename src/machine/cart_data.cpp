@@ -8,6 +8,8 @@
 #include "platform/files.h"
 #include "platform/system.h"
 
+// The persistent data slot of the running cartridge: its id set by
+// cartdata, cleared by clear_cdata; the values live in pstate.
 orrery_cdata_t orrery_cdata;
 
 namespace {

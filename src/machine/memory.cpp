@@ -120,31 +120,31 @@ void write_cart(orrery_cart *cart, int32_t addr, uint8_t v) {
 
 // Registers with a read rule of their own set v and return true; the
 // others read the mirror.
-bool read_register(const pstate_t *m, int32_t r, int32_t &v) {
-  if (r < 0x10) {
-    v = m->draw_pal[r];
+bool read_register(const pstate_t *m, int32_t addr, int32_t &v) {
+  if (addr < k_addr_screen_pal) {
+    v = m->draw_pal[addr - k_addr_draw_pal];
     return true;
   }
-  if (r < 0x20) {
-    v = m->screen_pal[r - 0x10];
+  if (addr < k_addr_clip) {
+    v = m->screen_pal[addr - k_addr_screen_pal];
     return true;
   }
-  switch (r) {
-    case 0x20: v = m->clip_x0; break;
-    case 0x21: v = m->clip_y0; break;
-    case 0x22: v = m->clip_x1; break;
-    case 0x23: v = m->clip_y1; break;
-    case 0x25: v = m->pen; break;
-    case 0x26: v = m->cursor_x; break;
-    case 0x27: v = m->cursor_y; break;
-    case 0x28: v = m->camera_x; break;
-    case 0x29: v = m->camera_x >> 8; break;
-    case 0x2a: v = m->camera_y; break;
-    case 0x2b: v = m->camera_y >> 8; break;
-    case 0x2c: v = m->draw_mode; break;
-    case 0x31: v = m->fill_pattern; break;
-    case 0x32: v = m->fill_pattern >> 8; break;
-    case 0x33: v = m->fill_pattern >> 16; break;
+  switch (addr) {
+    case k_addr_clip: v = m->clip_x0; break;
+    case k_addr_clip + 1: v = m->clip_y0; break;
+    case k_addr_clip + 2: v = m->clip_x1; break;
+    case k_addr_clip + 3: v = m->clip_y1; break;
+    case k_addr_pen: v = m->pen; break;
+    case k_addr_cursor_x: v = m->cursor_x; break;
+    case k_addr_cursor_y: v = m->cursor_y; break;
+    case k_addr_camera: v = m->camera_x; break;
+    case k_addr_camera + 1: v = m->camera_x >> 8; break;
+    case k_addr_camera + 2: v = m->camera_y; break;
+    case k_addr_camera + 3: v = m->camera_y >> 8; break;
+    case k_addr_draw_mode: v = m->draw_mode; break;
+    case k_addr_fill_pattern: v = m->fill_pattern; break;
+    case k_addr_fill_pattern + 1: v = m->fill_pattern >> 8; break;
+    case k_addr_fill_pattern + 2: v = m->fill_pattern >> 16; break;
     default: return false;
   }
   return true;
@@ -157,34 +157,38 @@ int32_t set_s16_byte(int32_t old, uint8_t v, bool high) {
   return static_cast<int16_t>(static_cast<uint16_t>(lo | (hi << 8)));
 }
 
-void write_register(pstate_t *m, int32_t r, uint8_t v) {
-  if (r < 0x10) {
-    m->draw_pal[r] = v;
+void write_register(pstate_t *m, int32_t addr, uint8_t v) {
+  if (addr < k_addr_screen_pal) {
+    m->draw_pal[addr - k_addr_draw_pal] = v;
     return;
   }
-  if (r < 0x20) {
-    m->screen_pal[r - 0x10] = v;
+  if (addr < k_addr_clip) {
+    m->screen_pal[addr - k_addr_screen_pal] = v;
     return;
   }
-  switch (r) {
-    case 0x20: case 0x21: case 0x22: case 0x23:
-      (r == 0x20 ? m->clip_x0 : r == 0x21 ? m->clip_y0 : r == 0x22 ? m->clip_x1 : m->clip_y1) = v;
+  switch (addr) {
+    case k_addr_clip: case k_addr_clip + 1: case k_addr_clip + 2: case k_addr_clip + 3: {
+      int32_t *const corner[4] = {&m->clip_x0, &m->clip_y0, &m->clip_x1, &m->clip_y1};
+      *corner[addr - k_addr_clip] = v;
       vell_set_clip(m->screen, m->clip_x0, m->clip_y0, m->clip_x1, m->clip_y1);
       break;
-    case 0x25: m->pen = v; break;
-    case 0x26: m->cursor_x = v; break;
-    case 0x27: m->cursor_y = v; break;
-    case 0x28: m->camera_x = set_s16_byte(m->camera_x, v, false); break;
-    case 0x29: m->camera_x = set_s16_byte(m->camera_x, v, true); break;
-    case 0x2a: m->camera_y = set_s16_byte(m->camera_y, v, false); break;
-    case 0x2b: m->camera_y = set_s16_byte(m->camera_y, v, true); break;
-    case 0x2c: m->draw_mode = v; break;
-    case 0x31: m->fill_pattern = (m->fill_pattern & ~0xff) | v; break;
-    case 0x32: m->fill_pattern = (m->fill_pattern & ~0xff00) | (v << 8); break;
+    }
+    case k_addr_pen: m->pen = v; break;
+    case k_addr_cursor_x: m->cursor_x = v; break;
+    case k_addr_cursor_y: m->cursor_y = v; break;
+    case k_addr_camera: m->camera_x = set_s16_byte(m->camera_x, v, false); break;
+    case k_addr_camera + 1: m->camera_x = set_s16_byte(m->camera_x, v, true); break;
+    case k_addr_camera + 2: m->camera_y = set_s16_byte(m->camera_y, v, false); break;
+    case k_addr_camera + 3: m->camera_y = set_s16_byte(m->camera_y, v, true); break;
+    case k_addr_draw_mode: m->draw_mode = v; break;
+    case k_addr_fill_pattern: m->fill_pattern = (m->fill_pattern & ~0xff) | v; break;
+    case k_addr_fill_pattern + 1: m->fill_pattern = (m->fill_pattern & ~0xff00) | (v << 8); break;
     // Only the transparency bit is cleared first; higher bits written here
     // stay until the pattern is set as a whole.
-    case 0x33: m->fill_pattern = (m->fill_pattern & ~0x10000) | (v << 16); break;
-    case 0x40: case 0x41: case 0x42: case 0x43: m->audio_mask[r - 0x40].store(v & 15); break;
+    case k_addr_fill_pattern + 2: m->fill_pattern = (m->fill_pattern & ~0x10000) | (v << 16); break;
+    case k_addr_audio_masks: case k_addr_audio_masks + 1: case k_addr_audio_masks + 2: case k_addr_audio_masks + 3:
+      m->audio_mask[addr - k_addr_audio_masks].store(v & 15);
+      break;
     default: break;
   }
 }
@@ -223,7 +227,7 @@ void write_byte(pstate_t *m, orrery_cart *cart, int32_t addr, uint8_t v) {
     m->cdata[i] = static_cast<int32_t>((old & ~(0xffu << shift)) | (uint32_t(v) << shift));
     m->cdata_changed = 1;
   } else if (addr < k_addr_gpio) {
-    write_register(m, addr - k_addr_regs, v);
+    write_register(m, addr, v);
   } else if (addr < k_addr_screen) {
     m->gpio[addr - k_addr_gpio] = v;
   } else {
@@ -243,7 +247,7 @@ inline bool copy_len_ok(int32_t len) { return len >= 1 && len <= 32767; }
 
 int orrery_extended_palette_enabled(const pstate_t *m) {
   for (int i = 0; i < 4; i++)
-    if (m->ram[0x5f60 + i] != k_extended_palette_code[i]) return 0;
+    if (m->ram[k_addr_extended_pal + i] != k_extended_palette_code[i]) return 0;
   return 1;
 }
 
@@ -260,7 +264,7 @@ int32_t orrery_peek(const pstate_t *m, const orrery_cart *cart, int32_t addr) {
     const int32_t i = (addr - k_addr_cdata) >> 2;
     v = static_cast<int32_t>(static_cast<uint32_t>(m->cdata[i]) >> ((addr & 3) * 8));
   } else if (addr < k_addr_gpio) {
-    read_register(m, addr - k_addr_regs, v);
+    read_register(m, addr, v);
   } else if (addr < k_addr_screen) {
     v = m->gpio[addr - k_addr_gpio];
   } else {

@@ -5,30 +5,17 @@
 
 #include <cstdint>
 
+#include "machine/registers.h"
+
 struct pstate_t;
 struct orrery_cart;
-
-// Address layout (inclusive start of each region).
-enum : int32_t {
-  k_addr_gfx = 0x0000,       // sprite sheet rows 0-63, two pixels a byte
-  k_addr_shared = 0x1000,    // sprite rows 64-127, also map rows 32-63
-  k_addr_map = 0x2000,       // map rows 0-31, 128 bytes a row
-  k_addr_flags = 0x3000,     // sprite flags
-  k_addr_music = 0x3100,     // 64 patterns of 4 bytes
-  k_addr_sfx = 0x3200,       // 64 sounds of 68 bytes
-  k_addr_user = 0x4300,      // user data, RAM only; also the size of the cartridge image
-  k_addr_cdata = 0x5e00,     // persistent values, 4 bytes each, little-endian
-  k_addr_regs = 0x5f00,      // draw state and hardware registers
-  k_addr_gpio = 0x5f80,      // general purpose I/O bytes
-  k_addr_screen = 0x6000,    // screen, two pixels a byte
-  k_addr_end = 0x8000,       // one past the last address
-};
 
 constexpr int32_t k_cart_image_size = k_addr_user;  // 17152 bytes a cartridge file stores
 constexpr int32_t k_sfx_bytes = 68;                 // bytes per sound effect in memory
 
-// While 0x5f60-0x5f63 hold these four bytes, screen palette entries keep
-// bit 7, so that the extended display colours 128-143 can be shown.
+// While the four bytes at k_addr_extended_pal hold this code, screen palette
+// entries keep bit 7, so that the extended display colours 128-143 can be
+// shown.
 constexpr uint8_t k_extended_palette_code[4] = {0x5e, 0xc7, 0x0a, 0x91};
 int orrery_extended_palette_enabled(const pstate_t *m);
 

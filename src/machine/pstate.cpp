@@ -4,7 +4,10 @@
 
 #include "gfx/bitmap.h"
 #include "machine/cart.h"
+#include "machine/registers.h"
 
+// The machine: created at console start-up, its live cartridge replaced at
+// each boot; read and written by every layer from here up.
 pstate_t pstate;
 
 void orrery_clear_machine() {
@@ -85,7 +88,7 @@ void orrery_reset_registers(pstate_t *m) {
   // The masks are read back through the mirror bytes, so both are cleared.
   for (int32_t i = 0; i < 4; i++) {
     m->audio_mask[i].store(0);
-    m->ram[0x5f40 + i] = 0;
+    m->ram[k_addr_audio_masks + i] = 0;
   }
 }
 

@@ -8,10 +8,14 @@
 #include "platform/paths.h"
 #include "platform/video.h"
 
+// The engine's configuration for the whole run: defaults, then config.txt,
+// then the command line; changed by the window and sound toggles; written
+// back to config.txt at exit.
 vell_config_t vell_config;
-vell_config_t vell_config_snapshot;
 
 namespace {
+
+vell_config_t g_snapshot;  // see vell_config_take_snapshot
 
 vell_load_config_func g_load_func = nullptr;
 vell_save_config_func g_save_func = nullptr;
@@ -42,6 +46,8 @@ int32_t clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ?
 
 void vell_set_load_config_func(vell_load_config_func f) { g_load_func = f; }
 void vell_set_save_config_func(vell_save_config_func f) { g_save_func = f; }
+
+void vell_config_take_snapshot() { g_snapshot = vell_config; }
 
 void vell_config_default() {
   vell_config_t &c = vell_config;
@@ -151,7 +157,7 @@ int vell_config_save() {
   FILE *f = fopen(vell_prefix_with_appdata_path("config.txt").c_str(), "w");
   if (!f) return 1;
   const vell_config_t &live = vell_config;
-  const vell_config_t &snap = vell_config_snapshot;
+  const vell_config_t &snap = g_snapshot;
   // Without a window (headless runs) the configured value stands.
   if (!vell_config.headless) vell_config.windowed = vell_get_windowed();
 

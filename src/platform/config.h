@@ -42,11 +42,14 @@ struct vell_config_t {
   char desktop_path[k_config_path_max];  // overrides the desktop folder when set
 };
 
-// The live configuration, and the copy taken right after config.txt was read
-// (before the command line was applied the second time). Values saved from
-// the snapshot make command-line overrides last one run only.
+// The live configuration.
 extern vell_config_t vell_config;
-extern vell_config_t vell_config_snapshot;
+
+// Takes the snapshot of the live configuration that vell_config_save writes
+// several values from: start-up takes it right after config.txt was read,
+// before the command line is applied the second time, so that command-line
+// overrides of those values last one run only.
+void vell_config_take_snapshot();
 
 void vell_config_default();
 // Reads config.txt from the home folder, else the program folder; missing

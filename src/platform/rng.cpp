@@ -1,5 +1,7 @@
 #include "platform/rng.h"
 
+// The engine generator of the main thread (boot and reset effects, the
+// glitch test's buttons); seeded with 0 at every engine start.
 vell_rng_t vell_rng = {0xdeadbeefu, 0x60009755u};
 
 void vell_srand_state(vell_rng_t *g, uint32_t s) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+// Filled by menuitem, emptied when a program starts, marked by the pause
+// menu.
 orrery_cart_menu_t orrery_cart_menu;
 
 namespace {

@@ -10,6 +10,8 @@
 #include "script/interp.h"
 #include "script/runner.h"
 
+// The running program's budget and frame-rate controller; reset at start-up
+// and reboot.
 cpu_budget_t cpu_budget;
 
 namespace {

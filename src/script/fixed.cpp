@@ -7,6 +7,7 @@
 
 static void spend_nothing(int) {}
 
+// Set by the runner to charge the CPU budget.
 orrery_spend_cpu_func orrery_spend_cpu_hook = spend_nothing;
 
 static void spend(int cycles) {
@@ -283,26 +284,12 @@ bool orrery_parse_number(const char *text, size_t len, int32_t *result) {
 // ---------------------------------------------------------------------------
 // Random numbers
 
-orrery_rng_state orrery_rng = {0x60009755u, 0xdeadbeefu};
-
-static uint32_t rng_step() {
-  orrery_rng.hi = ((orrery_rng.hi << 16) | (orrery_rng.hi >> 16)) + orrery_rng.lo;
-  orrery_rng.lo += orrery_rng.hi;
-  return orrery_rng.hi;
-}
+// Seeded by every run with the time; srand in a program seeds it again.
+vell_rng_t orrery_rng = {0xdeadbeefu, 0x60009755u};
 
 void orrery_srand(uint32_t seed) {
-  if (seed == 0) {
-    orrery_rng.hi = 0x60009755u;
-    orrery_rng.lo = 0xdeadbeefu;
-  } else {
-    orrery_rng.hi = seed ^ 0xbead29bau;
-    orrery_rng.lo = seed;
-  }
-  for (int i = 0; i < 32; i++) rng_step();
+  vell_srand_state(&orrery_rng, seed);
+  for (int i = 0; i < 32; i++) vell_rand_state(&orrery_rng);
 }
 
-uint32_t orrery_random(uint32_t n) {
-  if (n == 0) return 0;
-  return rng_step() % n;
-}
+uint32_t orrery_random(uint32_t n) { return vell_random_state(&orrery_rng, n); }

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/rng.h"
+
 // A number is a signed 32-bit value whose low 16 bits are the fraction:
 // raw 0x00010000 is 1.0, raw 0x80000000 is -32768.0, raw 0x7fffffff is
 // 32767.99998. Sums, differences and products wrap silently.
@@ -88,14 +90,11 @@ bool orrery_parse_number(const char *text, size_t len, int32_t *result);
 using orrery_spend_cpu_func = void (*)(int cycles);
 extern orrery_spend_cpu_func orrery_spend_cpu_hook;
 
-// The script random generator, global to the process.
-struct orrery_rng_state {
-  uint32_t hi;  // output word
-  uint32_t lo;  // second word
-};
-extern orrery_rng_state orrery_rng;
+// The script random generator: an instance of the engine generator of its
+// own, so that rnd and srand leave the boot and reset effects alone.
+extern vell_rng_t orrery_rng;
 
-// Seeds the generator (0 selects fixed words) and runs 32 steps.
+// Seeds the generator as vell_srand_state does and runs 32 steps.
 void orrery_srand(uint32_t seed);
 // One step's output modulo n, in [0, n); 0 for n = 0 without a step.
 uint32_t orrery_random(uint32_t n);

@@ -11,17 +11,21 @@
 #include "lstate.h"
 #include "lualib.h"
 
+// Line records the patched interpreter writes and the runner reads for its
+// error reports.
 int orrery_runtime_line = 0;
 int orrery_last_line_number = -1;
 
 static int cite_same_line(int chunk_line) { return chunk_line; }
 
+// Set by the runner to cite lines within their code tab.
 orrery_cite_line_func orrery_cite_line_hook = cite_same_line;
 
 int orrery_cite_line(int chunk_line) {
   return orrery_cite_line_hook ? orrery_cite_line_hook(chunk_line) : chunk_line;
 }
 
+// The message of the last failed assert, for the runtime error report.
 char orrery_assert_text[ORRERY_ASSERT_TEXT_MAX + 1];
 
 void orrery_assert_message(const char *text) {
@@ -32,6 +36,8 @@ void orrery_assert_message(const char *text) {
 // ---------------------------------------------------------------------------
 // Allocation
 
+// The interpreter state's memory account, kept by the allocator and read by
+// the runner and stat(0).
 orrery_lua_memory_t orrery_lua_memory;
 
 static lua_State *main_thread;  // the state made by orrery_lua_open, if open
@@ -108,6 +114,8 @@ void orrery_lua_close(lua_State *L) {
 // ---------------------------------------------------------------------------
 // Count hook
 
+// The remaining count a soft yield saved (see interp.h); cleared by the
+// runner before each slice.
 int orrery_soft_yield_count = 0;
 
 void lua_spend_cpu(lua_State *L, int n) {

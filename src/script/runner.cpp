@@ -33,45 +33,14 @@
 #include "script/hooks.h"
 #include "script/interp.h"
 #include "script/preprocess.h"
+#include "script/runner_texts.h"
 #include "script/tokenizer.h"
 
+// The runner: lives for the whole process; its interpreter state from one
+// reset to the next.
 orrery_runner_t orrery_runner;
 
 namespace {
-
-// Placed before every cartridge program. It ends with a newline, so program
-// line 1 is chunk line 3.
-constexpr char k_program_header[] =
-    "-- orrery header\n\t_pausemenu={}\tfunction menuitem(index, label, callback)\t"
-    "\tif (index < 1 or index > 5) then return end\t\t_pausemenu[index] = {}\t\t_pausemenu[index].label = label\t"
-    "\t_pausemenu[index].callback = callback\t\t_menuitem(index, label)\tend\tfunction all(c) if (c == nil or #c == 0) then return function() end end \t"
-    " \tlocal i=1 \t \tlocal li=nil \t \treturn function()\t \t\tif (c[i] == li) then i=i+1 end\t"
-    " \t\twhile(c[i]==nil and i <= #c) do i=i+1 end\t \t\tli=c[i]\t \t\treturn li\t"
-    " \tend\tend\tfunction foreach(c,_f) for i in all(c) do _f(i) end end \tfunction count(c) \t"
-    "\tlocal total=0\t\tfor i=1,#c do if c[i]~=nil then total=total+1 end end\t\t"
-    "return total\tend\tfunction add(c,i) if (c==nil) then return end local num=#c c[num+1]=i return i end \t"
-    "function del(c,i) if (c==nil) then return end local num=#c if (num < 1) then return end \t"
-    "local j local k\tfor j=1,num do if c[j]==i then\t\tfor k=j,num-1 do\t\t\tc[k]=c[k+1]\t"
-    "\tend c[num]=nil\treturn end end end \t\n";
-
-// Appended after every cartridge program: runs _init, then the cartridge's
-// own _mainloop or a generated one that drives _update/_update60 and _draw.
-constexpr char k_main_loop_text[] =
-    "\n\t    _end_of_program = 1 \n\t    if (_init ~= nil) then _init() end\n            _set_mainloop_exists(0)\n"
-    "\t    if (_mainloop ~= nil) then _set_mainloop_exists(1) end\n\t    if (_update60 ~= nil) then _set_fps(60) _update=nil else _set_fps(30) end\n"
-    "\t    if (_mainloop == nil and (_draw ~= nil or _update ~= nil or _update60 ~= nil)) then\n"
-    "\t    \t_set_mainloop_exists(2)\n\t\t    _mainloop = function() \n\t        \t"
-    "while (true) do\n\t        \t\t_update_buttons()\n\t\t\t\t    holdframe() \n"
-    "\t\t\t\t    if (stat(7) == 60) then\n\t\t\t\t    \t_mark_cpu(0) _update60() \n"
-    "\t\t\t\t    elseif (stat(7) == 30 and _update60) then\n\t\t\t\t    \t_update60() _update_buttons() _mark_cpu(0) _update60()\n"
-    "\t\t\t\t    elseif (stat(7) == 30 and _update) then\n\t\t\t\t    \t_mark_cpu(0) _update() \n"
-    "\t\t\t\t    elseif (stat(7) == 15 and _update) then\n\t\t\t\t    \t_update()  _update_buttons() _mark_cpu(0) _update()\n"
-    "\t\t\t\t    end\n\t\t\t\t    _mark_cpu(1)\n\t\t\t\t    if (_draw ~= nil) then _draw() end\n"
-    "\t\t\t\t    _mark_cpu(2)\n\t\t\t\t    flip()\n\t\t\t\t    _update_framerate()\n"
-    "\t\t\t\t    for i=1,5 do\n\t\t\t\t     if (_get_menu_item_selected(i)) then\n"
-    "\t\t\t\t      _pausemenu[i].callback()\n\t\t\t\t     end\n\t\t\t\t    end\n\t"
-    "\t\t    end\n\t\t    end\n\t    end\n        if (_mainloop ~= nil) then _mainloop() end\n"
-    "        \n";
 
 // Console commands a program text may name without brackets.
 constexpr const char *k_short_commands[] = {
@@ -84,12 +53,6 @@ constexpr int64_t k_memory_limit = 0x200000;      // bytes a program may keep, b
 constexpr int32_t k_traceback_lines = 10;         // lines of a traceback looked at
 constexpr int32_t k_syntax_message_max = 1023;    // characters of a reduced syntax message
 constexpr int32_t k_console_cursor_max = 120;     // lowest print row the console continues at
-constexpr int32_t k_addr_screen_pal = 0x5f10;
-constexpr int32_t k_addr_clip = 0x5f20;
-constexpr int32_t k_addr_camera = 0x5f28;
-constexpr int32_t k_addr_keep_palette = 0x5f2e;   // 1: the screen palette survives the program's end
-constexpr int32_t k_addr_audio_masks = 0x5f40;
-constexpr int32_t k_addr_keep_masks = 0x5f44;     // non-zero: the audio effects survive the program's end
 
 std::string g_program_text;                  // the program text of the current run
 std::vector<char> g_preprocessed;            // the preprocessor's work buffer
@@ -381,6 +344,18 @@ void orrery_runtime_error(const char *text) {
   snprintf(orrery_runner.error_text, sizeof orrery_runner.error_text, "%s", text ? text : "");
 }
 
+std::string program_chunk(const std::string &text) {
+  std::string chunk = k_runner_header;
+  if (orrery_runner.cart_id == "19488" || orrery_runner.cart_id == "10388") chunk += " nd=0 ";
+  g_preprocessed.assign(k_preprocess_buffer_size, 0);
+  orrery_preprocess(text.c_str(), g_preprocessed.data(), g_preprocessed.size());
+  chunk += g_preprocessed.data();
+  const std::string shortcut = command_shortcut(text);
+  if (!shortcut.empty()) chunk = shortcut;
+  chunk += k_runner_mainloop;
+  return chunk;
+}
+
 int runner_raise_error(lua_State *L, const char *message) {
   note_error_line(L, 1);
   lua_pushstring(L, message);
@@ -484,15 +459,7 @@ int run_program(const char *text_in) {
   r.pending_error.clear();
   g_program_text = text;
 
-  std::string chunk = k_program_header;
-  if (r.cart_id == "19488" || r.cart_id == "10388") chunk += " nd=0 ";
-  g_preprocessed.assign(k_preprocess_buffer_size, 0);
-  orrery_preprocess(text.c_str(), g_preprocessed.data(), g_preprocessed.size());
-  chunk += g_preprocessed.data();
-  const std::string shortcut = command_shortcut(text);
-  if (!shortcut.empty()) chunk = shortcut;
-  chunk += k_main_loop_text;
-
+  const std::string chunk = program_chunk(text);
   orrery_lua_memory.compiling = true;
   const int status = luaL_loadstring(L, chunk.c_str());
   orrery_lua_memory.compiling = false;

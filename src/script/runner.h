@@ -57,6 +57,10 @@ enum run_status {
   RUN_SYNTAX_ERROR = 3, // the chunk did not compile
 };
 int run_program(const char *text);
+// The chunk run_program compiles for a program text: the header program,
+// the preprocessed text (or the console command it names) and the
+// main-loop program.
+std::string program_chunk(const std::string &text);
 // Resumes the running program for one frame's worth of execution.
 void run_slice();
 // Stops the running program and returns to the console, unless a reset

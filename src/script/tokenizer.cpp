@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+// Overwritten by every token read (the preprocessor, the token counter and
+// the API name list all read through it).
 token_state tokenizer;
 
 namespace {

@@ -36,9 +36,6 @@ namespace {
 
 constexpr int32_t k_boot_start_frame = -15;
 constexpr int32_t k_head_cart_version = 12;
-constexpr int32_t k_glitch_draw_mode = 0x5f2c;
-constexpr int32_t k_glitch_kept_byte = 0x5f2e;  // a byte the glitch leaves as it found it
-constexpr int32_t k_glitch_audio_mask = 0x5f40;
 
 uint32_t rnd(uint32_t n) { return vell_random(n); }
 
@@ -291,11 +288,11 @@ void update_reset_glitch() {
   orrery_cart *cart = pstate.cart;
   const int32_t state = ++pstate.reset_glitch;
   if (state == 2) {
-    const int32_t kept = orrery_peek(m, cart, k_glitch_kept_byte);
+    const int32_t kept = orrery_peek(m, cart, k_addr_keep_palette);
     const bool test = orrery_state.glitch_test != 0;
-    if (rnd(8) == 0) orrery_poke(m, cart, k_glitch_draw_mode, static_cast<int32_t>(rnd(4)));
+    if (rnd(8) == 0) orrery_poke(m, cart, k_addr_draw_mode, static_cast<int32_t>(rnd(4)));
     if (rnd(8) == 0)
-      for (int i = 0; i < 4; i++) orrery_poke(m, cart, k_glitch_audio_mask, static_cast<int32_t>(rnd(256)));
+      for (int i = 0; i < 4; i++) orrery_poke(m, cart, k_addr_audio_masks, static_cast<int32_t>(rnd(256)));
     int32_t n = vell_rand() == 0 ? static_cast<int32_t>(rnd(30)) + 10 : static_cast<int32_t>(rnd(4)) + 2;
     if (test) n = 2 * orrery_state.glitch_test_rounds;
     int32_t pokes = 10 * n, copies = n / 2;
@@ -321,7 +318,7 @@ void update_reset_glitch() {
       const int32_t at = static_cast<int32_t>(rnd(18432));
       orrery_memset(m, cart, at, static_cast<int32_t>(rnd(256)), len);
     }
-    orrery_poke(m, cart, k_glitch_kept_byte, kept);
+    orrery_poke(m, cart, k_addr_keep_palette, kept);
   } else if (state > 4) {
     pstate.reset_glitch = 0;
     pstate.pending_request = REQ_RUN;

@@ -10,6 +10,8 @@
 #include "script/cpu_budget.h"
 #include "shell/console.h"
 
+// Every player's buttons: sampled by read_buttons, advanced by
+// update_buttons, read by btn and btnp and by the console's screens.
 orrery_buttons_t orrery_buttons;
 
 namespace {

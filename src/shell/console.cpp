@@ -29,6 +29,8 @@
 #include "shell/main_loop.h"
 #include "shell/resources.h"
 
+// The console: cleared and filled by vell_main_init, driven by the main
+// loop, released by vell_main_exit.
 orrery_state_t orrery_state;
 
 const char *const k_home_folders[8] = {"carts/",  "backup/", "cdata/",      "cstore/",

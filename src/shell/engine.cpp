@@ -55,7 +55,7 @@ int vell_init(int argc, const char *const *argv) {
   vell_debugf("platform: %s\n", platform_name());
 
   vell_config_load();
-  vell_config_snapshot = vell_config;
+  vell_config_take_snapshot();
   if (argc > 0) vell_process_arguments(argc, argv);
 
   if (!vell_state.console_program) {

@@ -48,7 +48,6 @@ enum : int32_t {
 
 constexpr int32_t k_glitch_test_trigger = 12;  // frames of a run before the test starts a glitch
 constexpr int32_t k_glitch_test_rounds = 48;   // the test ends the process after this many runs
-constexpr int32_t k_audio_pause_byte = 0x5f2f; // 1 pauses audio while running; 2 keeps it in the pause menu
 constexpr int32_t k_audio_pause_tail = 4;      // updates audio stays paused after its reason ends
 constexpr int32_t k_busy_download_floor = 10;  // the busy countdown stops here while a download runs
 constexpr int k_res_spinner = 212;             // 12 frames of the busy spinner
@@ -218,7 +217,7 @@ void update_audio_pause() {
   orrery_state_t &c = orrery_state;
   bool pause = false;
   if (pstate.mode == MODE_RUNNING) {
-    const int32_t v = orrery_peek(&pstate, pstate.cart, k_audio_pause_byte);
+    const int32_t v = orrery_peek(&pstate, pstate.cart, k_addr_audio_pause);
     pause = c.pause_menu_open ? v != 2 : v == 1;
   }
   std::atomic<int32_t> &counter = orrery_audio.pause_counter;
