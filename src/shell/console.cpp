@@ -101,7 +101,7 @@ void orrery_clear_console_state() {
   c.download_error = 0;
   orrery_runner.error_text[0] = 0;
   c.blank_cart = nullptr;
-  for (vell_ctext *&tab : orrery_runner.code_tab) tab = nullptr;
+  for (auto *&tab : orrery_runner.code_tab) tab = nullptr;
   orrery_runner.current_tab = 0;
   c.current_folder[0] = 0;
   orrery_runner.clipboard.clear();

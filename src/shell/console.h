@@ -6,7 +6,6 @@
 #include <string>
 
 struct vell_bitmap;
-struct vell_ctext;
 struct orrery_cart;
 
 constexpr int32_t k_message_size = 256;      // message bar text, bytes with the terminator
