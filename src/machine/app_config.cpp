@@ -2,10 +2,11 @@
 
 #include <cstring>
 
-// The two console configuration records: set at start-up from config.txt
-// and the command line, changed by the key configuration screen, written
-// to config.txt at exit.
+// The console's configuration: set at start-up from config.txt and the
+// command line, changed by the key configuration screen, written to
+// config.txt at exit.
 orrery_config_t orrery_config;
+// The console's command-line settings, set once at start-up.
 orrery_args_t orrery_args;
 
 namespace {
