@@ -211,17 +211,28 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
   if (rest == 1) rest = 0;  // the interval ends here anyway
   if (rest == 0) cpu_hook_tick();
   const int32_t wanted = suspension_wanted();
-  if (wanted == SUSPEND_NONE || L->nny > 0) {
-    if (rest > 0) L->hookcount = rest - 1;
+  // Instructions left in the interval, counting this one out.
+  const int left = rest > 0 ? rest - 1 : k_hook_interval;
+  if (wanted == SUSPEND_NONE) {
+    L->hookcount = left;
+    return;
+  }
+  if (L->nny > 0) {
+    // Code that cannot be suspended runs on, and the thread is suspended
+    // at the first instruction after it: the hook comes back before every
+    // instruction, while the interval goes on counting.
     if (wanted == SUSPEND_STOP) end_stretch(L, k_stopped_message);
     if (wanted == SUSPEND_BUDGET) {
       cpu_budget.overdraft = 1;
       if (cpu_budget.limiter_count >= k_unpausable_budgets * frame_budget()) end_stretch(L, k_unpausable_message);
     }
+    L->hookcount = left;
+    lua_orrery_soft_yield(L);
     return;
   }
-  // The interval starts again when the thread resumes.
-  if (rest > 0) cpu_count_instructions(k_hook_interval - rest);
+  // The interval so far, this instruction included (it runs again when the
+  // thread resumes, and starts the next interval then).
+  if (rest > 0) cpu_count_instructions(k_hook_interval - rest + 1);
   if (L == r.L) {
     r.suspended_for = wanted;
     if (wanted == SUSPEND_BUDGET) cpu_next_frame();
@@ -609,6 +620,11 @@ void run_slice() {
       cpu_begin_slice();
       orrery_cancel_soft_yield();
       lua_sethook(L, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
+      // Installing the hook restarts the count. A program the hook
+      // suspended continues with the instruction it stopped before, which
+      // has to meet the count at once: the interpreter then starts the next
+      // interval there instead of skipping the hook call at its end.
+      if (lua_status(L) == LUA_YIELD && (L->ci->callstatus & CIST_HOOKYIELD)) L->hookcount = 1;
       if (!r.pending_error.empty()) L->hookcount = 1;
       r.suspended_for = SUSPEND_NONE;
       r.executing = 1;
