@@ -15,7 +15,12 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(SANITIZED)
 constexpr long k_peak_kb = 600 * 1024;  // the sanitizer's shadow memory and quarantine come on top
 #else
 constexpr long k_peak_kb = 64 * 1024;
