@@ -12,7 +12,8 @@ constexpr int32_t k_max_penalty = 10;              // ceiling of the slow-host p
 // 15) is the shell's target rate in pstate, so that the shell runs one
 // logical frame per frame of the program.
 struct cpu_budget_t {
-  int32_t limiter_count;           // cycles towards this frame's budget; cleared by flip and by a suspension
+  int32_t limiter_count;           // cycles towards this frame's budget; cleared (but for an overdraft) by flip
+                                   // and when the program is suspended until the next frame
   int32_t frame_cycles;            // cycles of this frame (stat(1), _mark_cpu); cleared by flip
   int32_t system_cycles;           // positive API charges of this frame (stat(2)); cleared by flip
   int32_t spend_remainder;         // charges not yet forwarded to the hook count, below 1024
