@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <random>
 #include <thread>
 #include <vector>
@@ -259,4 +261,64 @@ TEST(AudioThreads, MainThreadPlaysAndStopsWhileTheDeviceMixes) {
   vell_sound_exit_plat();
   orrery_clear_machine();
   vell_system_exit();
+}
+
+namespace {
+
+// Largest difference between neighbouring samples.
+int largest_step(const std::vector<int16_t> &v) {
+  int step = 0;
+  for (size_t i = 1; i < v.size(); i++) step = std::max(step, std::abs(v[i] - v[i - 1]));
+  return step;
+}
+
+}  // namespace
+
+TEST(AudioMixer, EdgesOfBlocksLeaveNoClicksOrJumps) {
+  audio_rig rig;
+  orrery_cart *c = rig.cart();
+  long_note(c, 1, 33, 3);
+  set_pattern(c, 0, 1, 0x41, 0x41, 0x41);
+
+  // Music alone, then a quiet one-note effect over its column: it fades out
+  // and back in instead of being cut and restored at the blocks' edges.
+  orrery_music_call(0, 0, 0);
+  std::vector<int16_t> out = rig.mix(4096);
+  const int music_step = largest_step(out);
+  set_sfx(c, 2, 10);
+  set_note(c, 2, 0, 20, 0, 1);
+  orrery_sfx_call(4, 2, 0, 0, 1);
+  for (int k = 0; k < 4; k++) {
+    const std::vector<int16_t> b = rig.mix(1024);
+    out.insert(out.end(), b.begin(), b.end());
+  }
+  EXPECT_EQ(orrery_audio.channel[0].sound, -1) << "the effect has ended";
+  EXPECT_LT(largest_step(out), music_step + music_step / 2);
+
+  // Half rate plays every sample twice also across blocks of odd length.
+  orrery_audio_reset();
+  orrery_sfx_call(2, 1, 0, 0, 0);
+  const std::vector<int16_t> full = rig.mix(3000);
+  orrery_audio_reset();
+  poke(0x5f40, 1);
+  orrery_sfx_call(2, 1, 0, 0, 0);
+  std::vector<int16_t> half;
+  for (int n : {999, 1001, 1, 999, 3000}) {
+    const std::vector<int16_t> b = rig.mix(n);
+    half.insert(half.end(), b.begin(), b.end());
+  }
+  ASSERT_EQ(half.size(), 2 * full.size());
+  for (size_t j = 0; j < half.size(); j++) ASSERT_EQ(half[j], full[j / 2]) << "sample " << j;
+  poke(0x5f40, 0);
+
+  // Music volume 0 silences a slide too: it starts from the previous note's
+  // volume scaled like the note it slides to.
+  set_sfx(c, 3, 8);
+  set_note(c, 3, 0, 30, 2, 7);
+  set_note(c, 3, 1, 40, 2, 7, 1);
+  set_pattern(c, 1, 3, 0x41, 0x41, 0x41);
+  vell_config.music_volume = 0;
+  orrery_audio_reset();
+  orrery_music_call(1, 0, 0);
+  EXPECT_EQ(rig.mix(183 * 20), std::vector<int16_t>(183 * 20, 0));
 }

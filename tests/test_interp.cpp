@@ -460,6 +460,9 @@ TEST(Interp, AllocatorChargesRealObjects) {
 TEST(Interp, MemoryLimitsRaisePressureAndRefuseGrowth) {
   orrery_lua_memory = {};
   orrery_lua_memory_t &m = orrery_lua_memory;
+  // The request counts: a single block past the hard limit is refused.
+  EXPECT_EQ(orrery_lua_alloc(nullptr, nullptr, 4, ORRERY_LUA_HARD_LIMIT + 1), nullptr);
+  m = {};
   void *p = orrery_lua_alloc(nullptr, nullptr, 4, 1000);
   m.allowance = -ORRERY_LUA_SOFT_LIMIT;  // charged - allowance is now just above 2 MiB
   void *q = orrery_lua_alloc(nullptr, nullptr, 4, 10);

@@ -26,7 +26,9 @@ TEST(RunnerTexts, ChunkIsTheHeaderFileTheProgramAndTheMainLoopFile) {
   const std::string mainloop = source_file("runner_mainloop.lua");
   ASSERT_EQ(header.compare(0, 17, "-- orrery header\n"), 0);
   ASSERT_NE(mainloop.find("_mainloop()"), std::string::npos);
-  EXPECT_EQ(program_chunk("x = 1"), header + "x = 1" + mainloop);
+  std::string chunk;
+  ASSERT_EQ(program_chunk("x = 1", &chunk), RUN_OK);
+  EXPECT_EQ(chunk, header + "x = 1" + mainloop);
 
   lua_State *L = orrery_lua_open();
   for (const std::string *text : {&header, &mainloop}) {

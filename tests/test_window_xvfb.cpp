@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -193,4 +194,21 @@ TEST_F(WindowOnDisplay, BootShowsTheLogoAndTheBootTextAsTheConsoleDrewThem) {
     }
   EXPECT_EQ(wrong, 0);
   EXPECT_GT(lit, 300) << "logo and text are there to compare";
+}
+
+TEST_F(WindowOnDisplay, WindowSizesPastTheDisplayAreShrunkAndSavedShrunk) {
+  write_file(home.path + "config.txt", "window_size 100000 100000\n");
+  ASSERT_TRUE(run_on_display(ORRERY_BINARY, home.path, "-width 100000 -height 100000",
+                             "grep -q vell_sound_init \"$1/log.txt\""))
+      << read_file(home.path + "out.txt");
+  ASSERT_TRUE(load_png(home.path + "shot.png", &img));
+  int x1, y1;
+  window_box(img, &wx, &wy, &x1, &y1);
+  EXPECT_GT(x1 - wx, 100) << "a window is shown";
+  const std::string config = read_file(home.path + "config.txt");
+  int w = 0, h = 0;
+  const size_t at = config.find("window_size ");
+  ASSERT_NE(at, std::string::npos) << config;
+  ASSERT_EQ(sscanf(config.c_str() + at, "window_size %d %d", &w, &h), 2);
+  EXPECT_TRUE(w >= 32 && w <= 800 && h >= 32 && h <= 600) << w << " x " << h;
 }

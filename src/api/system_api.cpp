@@ -66,7 +66,9 @@ int32_t datetime_stat(int32_t field, int local) {
 }  // namespace
 
 int q7_flip(lua_State *L) {
-  cpu_end_frame();
+  // Only the program's own thread ends the frame. In a coroutine flip
+  // yields that coroutine, and the frame and its budget go on.
+  if (runner_ends_frame(L)) cpu_end_frame();
   read_buttons();
   pstate.hold_frame = 0;
   return lua_yield(L, 0);

@@ -20,9 +20,8 @@ constexpr int32_t k_line_step = 6;      // cursor step of one printed line, pixe
 constexpr int32_t k_last_line_y = 122;  // lowest cursor y before the screen scrolls
 constexpr int32_t k_scroll_cycles = 65536;
 // After this many scrolls in a row every pixel of the clip rectangle comes
-// from outside it or from the blank fill, so further scrolls change nothing;
-// print neither performs nor charges them (the charge of these alone is
-// many frames' budget).
+// from outside it or from the blank fill, so further scrolls change nothing
+// and print does not draw them; each is still charged.
 constexpr int32_t k_scroll_limit = (k_screen_size + k_line_step - 1) / k_line_step + 2;
 
 // Text of a value as print and tostr show it. Strings are returned as they
@@ -93,8 +92,8 @@ int q7_print(lua_State *L) {
   while (ty <= yl) {
     if (pstate.cursor_y + k_line_step <= k_last_line_y) {
       pstate.cursor_y += k_line_step;
-    } else if (scrolls < k_scroll_limit) {
-      scroll_screen();
+    } else {
+      if (scrolls < k_scroll_limit) scroll_screen();
       spend_cpu(k_scroll_cycles);
       scrolls++;
     }

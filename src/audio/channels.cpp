@@ -157,6 +157,7 @@ void orrery_audio_reset() {
     memset(&ch, 0, sizeof ch);
     clear_channel(ch);
     ch.identity = c & 3;
+    ch.duck_gain = -1;
     // Empty, so that the first callback starts a fresh tick.
     ch.tick_pos = k_tick_samples;
   }

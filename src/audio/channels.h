@@ -14,6 +14,7 @@ constexpr int32_t k_channels = 8;        // 0-3 sound effects, 4-7 the music col
 constexpr int32_t k_sfx_channels = 4;    // channel k+4 is the music column paired with channel k
 constexpr int32_t k_echo_ticks = 8;      // echo history length in ticks
 constexpr int32_t k_fade_full = 65536;   // music fade level at full volume
+constexpr int32_t k_duck_ramp = 32;      // samples a music column takes to fade out or in under a sound effect
 
 // One mixer channel. Changed by the main thread only under the audio lock;
 // otherwise owned by the mixer on the audio thread.
@@ -32,6 +33,9 @@ struct orrery_channel {
   int16_t echo[k_echo_ticks][k_tick_samples];   // finished ticks, for the echo effect
   int32_t echo_slot;                            // next history slot to write
   int32_t last_sample;                          // last sample of the previous finished tick (low-pass start)
+  int32_t half_carry;        // mixer only: 1 when half rate played half_sample once at the end of the last block
+  int16_t half_sample;       // mixer only: the sample it plays once more at the start of the next block
+  int32_t duck_gain;         // mixer only, music columns: gain 0..k_duck_ramp under a sound effect; -1 before the first block
 };
 
 // The audio system's state. Fields without a note are under the audio lock

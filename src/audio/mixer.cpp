@@ -49,21 +49,61 @@ void make_tick(orrery_channel *ch, const int32_t *masks) {
   ch->tick_pos = 0;
 }
 
-// Fills n samples of one channel: what is left of its current tick, then
-// new ticks. At half rate it makes n/2 + 1 samples and plays each twice.
-void fill_channel(orrery_channel *ch, int16_t *out, int32_t n, const int32_t *masks) {
-  const bool half = masks[MASK_HALF_RATE] & (1 << ch->identity);
-  const int32_t needed = half ? n / 2 + 1 : n;
-  for (int32_t pos = 0; pos < needed;) {
+// Copies the channel's next n samples to out: what is left of its current
+// tick, then new ticks.
+void take_samples(orrery_channel *ch, int16_t *out, int32_t n, const int32_t *masks) {
+  for (int32_t pos = 0; pos < n;) {
     if (ch->tick_pos >= k_tick_samples) make_tick(ch, masks);
-    const int32_t take = std::min(k_tick_samples - ch->tick_pos, needed - pos);
+    const int32_t take = std::min(k_tick_samples - ch->tick_pos, n - pos);
     memcpy(out + pos, ch->tick + ch->tick_pos, sizeof(int16_t) * take);
     pos += take;
     ch->tick_pos += take;
   }
+}
+
+// Fills n samples of one channel. At half rate every sample is played
+// twice, across the edges of blocks too: a sample played once at the end
+// of a block is played again at the start of the next, and no sample is
+// made that is not played.
+void fill_channel(orrery_channel *ch, int16_t *out, int32_t n, const int32_t *masks) {
+  const bool half = masks[MASK_HALF_RATE] & (1 << ch->identity);
+  if (!half) {
+    ch->half_carry = 0;
+    take_samples(ch, out, n, masks);
+    return;
+  }
+  int32_t first = 0;
+  if (ch->half_carry && n > 0) {
+    out[0] = ch->half_sample;
+    ch->half_carry = 0;
+    first = 1;
+  }
+  const int32_t m = n - first;
+  take_samples(ch, out + first, (m + 1) / 2, masks);
   // Spread backwards, so that every source sample is read before it is overwritten.
-  if (half)
-    for (int32_t j = n - 1; j > 0; j--) out[j] = out[j / 2];
+  for (int32_t j = m - 1; j > 0; j--) out[first + j] = out[first + j / 2];
+  if (m % 2 == 1) {
+    ch->half_carry = 1;
+    ch->half_sample = out[first + m - 1];
+  }
+}
+
+// A sound effect takes the place of the music column it is paired with.
+// The column fades out (and back in once the effect has ended) over
+// k_duck_ramp samples: switched at a block's edge it would click.
+void duck_music(int32_t sfx_channel, int32_t n) {
+  orrery_channel &music = orrery_audio.channel[sfx_channel + 4];
+  int16_t *x = g_channel_buffer[sfx_channel + 4];
+  const int32_t target = orrery_audio.channel[sfx_channel].sound >= 0 ? 0 : k_duck_ramp;
+  int32_t g = music.duck_gain < 0 ? target : music.duck_gain;
+  int32_t i = 0;
+  for (; i < n && g != target; i++) {
+    g += g < target ? 1 : -1;
+    x[i] = static_cast<int16_t>(x[i] * g / k_duck_ramp);
+  }
+  // The rest of the block is at the target gain: as it is, or silent.
+  if (g == 0) memset(x + i, 0, sizeof(int16_t) * (n - i));
+  music.duck_gain = g;
 }
 
 void mix_block(int16_t *samples, int32_t n) {
@@ -77,9 +117,7 @@ void mix_block(int16_t *samples, int32_t n) {
   orrery_audio.pattern_ended_now = 0;
   for (int32_t c = 0; c < k_channels; c++) fill_channel(&orrery_audio.channel[c], g_channel_buffer[c], n, masks);
   if (orrery_audio.pattern_ended_now) orrery_audio.patterns_ended++;
-  // A sound effect takes the place of the music column it is paired with.
-  for (int32_t c = 0; c < k_sfx_channels; c++)
-    if (orrery_audio.channel[c].sound >= 0) memset(g_channel_buffer[c + 4], 0, sizeof(int16_t) * n);
+  for (int32_t c = 0; c < k_sfx_channels; c++) duck_music(c, n);
 
   const int32_t volume = std::clamp(__atomic_load_n(&vell_config.sound_volume, __ATOMIC_RELAXED), 0, 256);
   for (int32_t i = 0; i < n; i++) {

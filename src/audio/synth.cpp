@@ -215,11 +215,14 @@ void orrery_osc_set_tick(orrery_osc *o, const orrery_cart *cart, int32_t sound, 
   o->waveform = waveform;
   o->int_pitch = pitch;
   o->int_volume = volume;
-  if (music) V = ((music->level >> 8) * V / 256) * music->volume / 256;
+  // Music is scaled by its fade and volume, the volume a slide starts from
+  // as much as the one it slides to.
+  auto scaled = [music](int32_t v) { return music ? ((music->level >> 8) * v / 256) * music->volume / 256 : v; };
+  V = scaled(V);
 
   const bool first = i == 0;
   apply_effect(effect, sfx, i, r, s, t, (first ? k_base_pitch : o->prev_pitch) << 16,
-               first ? V : o->prev_volume << 8, P, V);
+               first ? V : scaled(o->prev_volume << 8), P, V);
   if (n.custom) apply_instrument(o, cart, i, r, pitch, waveform, effect, P, V);
   else o->inst_ticks = 0;
 

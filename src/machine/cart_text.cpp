@@ -318,7 +318,11 @@ orrery_cart *vell_load_orrery_cart_from_file(FILE *file) {
 }
 
 orrery_cart *vell_load_orrery_cart(const char *path) {
-  FILE *f = fopen(path, "rb");
+  // Cartridges come from anywhere: only a regular file of a sensible size
+  // is read, and opening it never waits (a FIFO, or a link to a device).
+  std::string text;
+  if (!path || vell_read_file(path, k_cart_file_max, &text) != VELL_READ_OK) return nullptr;
+  FILE *f = fmemopen(text.data(), text.size(), "rb");
   if (!f) return nullptr;
   orrery_cart *cart = vell_load_orrery_cart_from_file(f);
   fclose(f);

@@ -1,11 +1,17 @@
 // The .q7 text cartridge format: loader and saver.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 struct orrery_cart;
 
-// Opens path ("rb") and loads it; null when it cannot be opened or loaded.
+// Largest text cartridge file read: the sections of a full cartridge with
+// room to spare (longer code is cut to the code buffer anyway).
+constexpr size_t k_cart_file_max = 4u << 20;
+
+// Reads path, when it is a regular file of at most k_cart_file_max bytes,
+// and loads it; null when it cannot be read or loaded.
 orrery_cart *vell_load_orrery_cart(const char *path);
 // Parses a text cartridge from an open file. Null when the first line does
 // not start with "orrery cartridge", or when the version is newer than this

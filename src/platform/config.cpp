@@ -49,6 +49,11 @@ void vell_set_save_config_func(vell_save_config_func f) { g_save_func = f; }
 
 void vell_config_take_snapshot() { g_snapshot = vell_config; }
 
+void vell_config_fit_window_size() {
+  vell_fit_window_size(&vell_config.window_size_w, &vell_config.window_size_h);
+  vell_fit_window_size(&g_snapshot.window_size_w, &g_snapshot.window_size_h);
+}
+
 void vell_config_default() {
   vell_config_t &c = vell_config;
   memset(&c, 0, sizeof c);

@@ -50,6 +50,10 @@ extern vell_config_t vell_config;
 // before the command line is applied the second time, so that command-line
 // overrides of those values last one run only.
 void vell_config_take_snapshot();
+// Shrinks the window size, live and in the snapshot, to what the display can
+// show, so that a size the display cannot hold is neither used nor written
+// back to config.txt.
+void vell_config_fit_window_size();
 
 void vell_config_default();
 // Reads config.txt from the home folder, else the program folder; missing

@@ -69,6 +69,20 @@ void read_desktop_size(int display) {
   }
 }
 
+// Shrinks a window size to the part of the display that windows may use
+// (the whole desktop when that is not known): a larger window cannot be
+// made, and would stop the console at every start.
+void fit_to_display(int display, int *w, int *h) {
+  SDL_Rect bounds;
+  if (SDL_GetDisplayUsableBounds(display, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) {
+    read_desktop_size(display);
+    bounds.w = g_video.desktop_w;
+    bounds.h = g_video.desktop_h;
+  }
+  if (bounds.w > 0 && *w > bounds.w) *w = bounds.w;
+  if (bounds.h > 0 && *h > bounds.h) *h = bounds.h;
+}
+
 void destroy_textures() {
   if (g_video.texture) SDL_DestroyTexture(g_video.texture);
   if (g_video.overlay_texture) SDL_DestroyTexture(g_video.overlay_texture);
@@ -124,6 +138,7 @@ SDL_Window *open_window(int display) {
       w = 640;
       h = 480;
     }
+    fit_to_display(display, &w, &h);
     x = c.window_position_x == -1 ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : c.window_position_x;
     y = c.window_position_y == -1 ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : c.window_position_y;
     flags |= SDL_WINDOW_RESIZABLE | SDL_WINDOW_SHOWN;
@@ -311,6 +326,15 @@ void vell_resize_back_page(int32_t w, int32_t h) {
   vell_destroy_bitmap(b);
   g_video.back_page = vell_create_bitmap(w, h, 8);
   vell_update_layout();
+}
+
+void vell_fit_window_size(int32_t *w, int32_t *h) {
+  if (vell_config.headless || *w < 32 || *h < 32) return;
+  ensure_video();
+  int fw = *w, fh = *h;
+  fit_to_display(0, &fw, &fh);
+  *w = fw;
+  *h = fh;
 }
 
 void vell_set_window_size(int32_t w, int32_t h) {

@@ -22,6 +22,9 @@ vell_bitmap *vell_back_page();
 // Makes the back page w x h (8-bit), keeping it when it has that size.
 void vell_resize_back_page(int32_t w, int32_t h);
 
+// Shrinks a window size (of at least 32 x 32) to what the first display
+// can show; nothing changes without a display (headless).
+void vell_fit_window_size(int32_t *w, int32_t *h);
 // Stores window_size and remembers that the application chose it.
 void vell_set_window_size(int32_t w, int32_t h);
 // Switch between windowed (1) and full screen (0); the window is made anew.

@@ -27,18 +27,34 @@ constexpr int32_t k_unmeasured_lag = 1000;      // ms, when the marks did not ad
 
 int32_t clamp_fps(int32_t fps) { return fps < 1 ? 1 : fps > k_max_fps ? k_max_fps : fps; }
 
+// Adds n to a counter, stopping at the ends of its range: one call may
+// charge far more than a frame (a print that scrolls thousands of times).
+void add_to(int32_t &counter, int64_t n) {
+  const int64_t v = static_cast<int64_t>(counter) + n;
+  counter = static_cast<int32_t>(v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : v);
+}
+
 // Counts n towards the frame and forwards whole blocks of 1024 to the
-// interpreter's hook count, so that the next limit check comes sooner.
+// running thread's hook count, so that its next limit check comes sooner.
 void charge(int32_t n) {
   cpu_budget_t &b = cpu_budget;
-  b.frame_cycles += n;
-  b.limiter_count += n;
-  b.spend_remainder += n;
+  add_to(b.frame_cycles, n);
+  add_to(b.limiter_count, n);
+  add_to(b.spend_remainder, n);
   if (b.spend_remainder >= k_hook_interval) {
     const int32_t k = b.spend_remainder / k_hook_interval;
     b.spend_remainder -= k * k_hook_interval;
-    lua_spend_cpu(runner_lua_state(), k);
+    if (lua_State *L = orrery_running_thread()) lua_spend_cpu(L, k);
   }
+}
+
+// Where the limiter count of a new frame starts: 0, or what an overdraft
+// took beyond the last frame's budget.
+void start_limiter_count() {
+  cpu_budget_t &b = cpu_budget;
+  const int32_t carried = b.overdraft ? b.limiter_count - frame_budget() : 0;
+  b.limiter_count = carried > 0 ? carried : 0;
+  b.overdraft = b.limiter_count > 0;
 }
 
 // Mean of the non-zero history entries.
@@ -75,6 +91,7 @@ void reset_frame_rate_control() {
   b.last_drop_ms = 0;
   b.halving_request = 0;
   b.held_frame_seen = 0;
+  b.overdraft = 0;
   pstate.hold_frame = 0;
 }
 
@@ -98,30 +115,36 @@ void spend_cpu(int32_t n) {
   if (g_observer) g_observer(n, 0);
   if (!runner_lua_state()) return;
   if (n < 1) n = 1;
-  cpu_budget.system_cycles += n;
+  add_to(cpu_budget.system_cycles, n);
   charge(n);
 }
 
 void refund_cpu(int32_t n) {
   if (g_observer) g_observer(n, 1);
   if (!runner_lua_state()) return;
-  if (n > 0) cpu_budget.system_cycles += n;
+  if (n > 0) add_to(cpu_budget.system_cycles, n);
   charge(n);
 }
 
 bool cpu_hook_tick() {
-  cpu_budget.frame_cycles += k_hook_interval;
-  cpu_budget.limiter_count += k_hook_interval;
+  cpu_count_instructions(k_hook_interval);
   return cpu_budget.limiter_count >= frame_budget();
+}
+
+void cpu_count_instructions(int32_t n) {
+  add_to(cpu_budget.frame_cycles, n);
+  add_to(cpu_budget.limiter_count, n);
 }
 
 void cpu_begin_slice() { cpu_budget.spend_remainder = 0; }
 
 void cpu_end_frame() {
-  cpu_budget.limiter_count = 0;
+  start_limiter_count();
   cpu_budget.frame_cycles = 0;
   cpu_budget.system_cycles = 0;
 }
+
+void cpu_next_frame() { start_limiter_count(); }
 
 void mark_cpu(int32_t i) {
   i = i < 0 ? 0 : i > 2 ? 2 : i;

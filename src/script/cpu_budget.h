@@ -12,7 +12,8 @@ constexpr int32_t k_max_penalty = 10;              // ceiling of the slow-host p
 // 15) is the shell's target rate in pstate, so that the shell runs one
 // logical frame per frame of the program.
 struct cpu_budget_t {
-  int32_t limiter_count;           // cycles towards this frame's budget; cleared by flip and by a suspension
+  int32_t limiter_count;           // cycles towards this frame's budget; cleared (but for an overdraft) by flip
+                                   // and when the program is suspended until the next frame
   int32_t frame_cycles;            // cycles of this frame (stat(1), _mark_cpu); cleared by flip
   int32_t system_cycles;           // positive API charges of this frame (stat(2)); cleared by flip
   int32_t spend_remainder;         // charges not yet forwarded to the hook count, below 1024
@@ -27,6 +28,8 @@ struct cpu_budget_t {
   int32_t halving_request;         // 1 when a frame was cut off before flip
   int32_t held_frame_seen;         // 1 once holdframe() ran since the last reset
   uint32_t draw_ms;                // time the shell's last draw took, ms (part of the host's lag)
+  int32_t overdraft;               // 1 when code that could not be suspended ran past the frame's budget:
+                                   // the limiter count beyond it is carried into the next frames
 };
 
 extern cpu_budget_t cpu_budget;
@@ -48,7 +51,8 @@ void set_fps(int32_t fps);
 int32_t cycles_2_frame_capacity(int32_t c);
 
 // Charges n virtual cycles (at least 1) to the running program's frame.
-// Nothing is counted while no interpreter state exists.
+// Nothing is counted while no interpreter state exists. The counters stop
+// at the ends of their range instead of wrapping.
 void spend_cpu(int32_t n);
 // Adds n cycles (normally negative) without the minimum; positive amounts
 // also count as system cycles.
@@ -62,10 +66,17 @@ void orrery_set_cpu_observer(orrery_cpu_observer f);
 // One count-hook call: adds 1024 cycles to the frame and to the limiter
 // count. True when the frame's budget is used up.
 bool cpu_hook_tick();
+// Adds the cycles of n instructions counted outside a full hook interval.
+void cpu_count_instructions(int32_t n);
 // Called at the start of every slice: charges not yet forwarded are dropped.
 void cpu_begin_slice();
-// The frame ends at flip: the frame's counters start again from 0.
+// The frame ends at flip: the frame's counters start again from 0, except
+// for an overdraft, which the limiter count keeps.
 void cpu_end_frame();
+// The program was suspended until the next frame (its budget used up, or
+// the host frame over): the limiter count starts again from 0, or from the
+// overdraft.
+void cpu_next_frame();
 // Records the frame cycles and the time in mark i (clamped to 0..2).
 void mark_cpu(int32_t i);
 // Marks the frame as held (holdframe()): it is shown only once flip ends it.

@@ -40,7 +40,11 @@ void orrery_assert_message(const char *text) {
 // the runner and stat(0).
 orrery_lua_memory_t orrery_lua_memory;
 
-static lua_State *main_thread;  // the state made by orrery_lua_open, if open
+static lua_State *main_thread;     // the state made by orrery_lua_open, if open
+static lua_State *running_thread;  // set by the host and coroutine resumes; null: the main thread
+// The thread whose count orrery_soft_yield_count holds. Threads are freed
+// only by collections, and the host cancels a pending save before each.
+static lua_State *soft_yield_thread;
 
 // The hidden prefix holds the block's charge. It is as large as malloc's
 // alignment, so that the address handed to Lua is aligned like malloc's.
@@ -77,21 +81,23 @@ void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
     }
     return nullptr;
   }
-  int64_t over = m.charged - m.allowance;
+  if (nsize > SIZE_MAX - PREFIX_SIZE) return nullptr;
+  const int64_t old_charge = block ? charge_of(block) : 0;
+  const int64_t charge = block ? (old_charge != 0 ? (int64_t)nsize : 0) : charge_for_kind((int)osize, nsize);
+  // The limits apply to the state as it would be with the request granted:
+  // measured before it, one large request could pass them by any amount.
+  const int64_t over = m.charged - old_charge + charge - m.allowance;
   if (over > ORRERY_LUA_SOFT_LIMIT) {
     m.pressure = true;
-    if (main_thread) lua_orrery_soft_yield(main_thread);
+    if (lua_State *running = orrery_running_thread()) lua_orrery_soft_yield(running);
     // Only growth is refused: Lua relies on shrinking never failing (the
     // collector shrinks the string table and stacks while it runs).
-    bool grows = !block || nsize > osize;
+    const bool grows = !block || nsize > osize;
     if (over > ORRERY_LUA_HARD_LIMIT && grows) {
       m.exhausted = true;
       return nullptr;
     }
   }
-  if (nsize > SIZE_MAX - PREFIX_SIZE) return nullptr;
-  int64_t old_charge = block ? charge_of(block) : 0;
-  int64_t charge = block ? (old_charge != 0 ? (int64_t)nsize : 0) : charge_for_kind((int)osize, nsize);
   char *moved = (char *)(block ? std::realloc(block, nsize + PREFIX_SIZE) : std::malloc(nsize + PREFIX_SIZE));
   if (!moved) return nullptr;  // the old block stays as it was, charge included
   m.charged += charge - old_charge;
@@ -102,13 +108,35 @@ void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
 lua_State *orrery_lua_open() {
   lua_State *L = lua_newstate(orrery_lua_alloc, nullptr);
   main_thread = L;
+  running_thread = nullptr;
+  soft_yield_thread = nullptr;
   return L;
 }
 
 void orrery_lua_close(lua_State *L) {
   if (!L) return;
   if (main_thread == L) main_thread = nullptr;
+  running_thread = nullptr;
+  orrery_cancel_soft_yield();
+  // Closing runs the finalizers on the main thread. On a thread suspended
+  // in the middle of a call, or left where an error stopped it, they would
+  // run on top of stale call frames, which a hook reading the stack (or an
+  // error raised by it) trips over.
+  lua_reset_call_state_orrery(L);
   lua_close(L);
+}
+
+lua_State *orrery_running_thread() { return running_thread ? running_thread : main_thread; }
+
+void orrery_set_running_thread(lua_State *L) { running_thread = L; }
+
+orrery_resume_hook_func orrery_after_resume_hook = nullptr;
+
+void orrery_before_resume(lua_State *co) { running_thread = co; }
+
+void orrery_after_resume(lua_State *resumer) {
+  running_thread = resumer;
+  if (orrery_after_resume_hook) orrery_after_resume_hook(resumer);
 }
 
 // ---------------------------------------------------------------------------
@@ -118,10 +146,17 @@ void orrery_lua_close(lua_State *L) {
 // runner before each slice.
 int orrery_soft_yield_count = 0;
 
+// Puts a saved remaining count back on the thread it was taken from.
+static void restore_soft_yield() {
+  if (soft_yield_thread) soft_yield_thread->hookcount = orrery_soft_yield_count;
+  orrery_soft_yield_count = 0;
+  soft_yield_thread = nullptr;
+}
+
 void lua_spend_cpu(lua_State *L, int n) {
   if (orrery_soft_yield_count != 0) {
-    L->hookcount = orrery_soft_yield_count;
-    orrery_soft_yield_count = 0;
+    if (!soft_yield_thread) soft_yield_thread = L;
+    restore_soft_yield();
   }
   int64_t left = (int64_t)L->hookcount - n;
   L->hookcount = left > 1 ? (int)left : 1;
@@ -129,9 +164,28 @@ void lua_spend_cpu(lua_State *L, int n) {
 
 void lua_orrery_soft_yield(lua_State *L) {
   // A second soft yield before the count is restored would save the 1 set
-  // by the first one and lose the real count.
-  if (orrery_soft_yield_count == 0) orrery_soft_yield_count = L->hookcount;
+  // by the first one and lose the real count. A save pending for another
+  // thread (one that resumed this one) goes back to it first: only the
+  // running thread can reach its hook.
+  if (orrery_soft_yield_count != 0 && soft_yield_thread && soft_yield_thread != L) restore_soft_yield();
+  if (orrery_soft_yield_count == 0) {
+    orrery_soft_yield_count = L->hookcount;
+    soft_yield_thread = L;
+  }
   L->hookcount = 1;
+}
+
+int lua_orrery_take_soft_yield(lua_State *L) {
+  if (orrery_soft_yield_count == 0 || (soft_yield_thread && soft_yield_thread != L)) return 0;
+  const int saved = orrery_soft_yield_count > 1 ? orrery_soft_yield_count : 1;
+  orrery_soft_yield_count = 0;
+  soft_yield_thread = nullptr;
+  return saved;
+}
+
+void orrery_cancel_soft_yield() {
+  if (orrery_soft_yield_count != 0) restore_soft_yield();
+  soft_yield_thread = nullptr;
 }
 
 void lua_reset_call_state_orrery(lua_State *L) {
@@ -140,6 +194,7 @@ void lua_reset_call_state_orrery(lua_State *L) {
   L->ci = &L->base_ci;
   L->top = L->ci->func + 1;
   L->errfunc = 0;
+  L->allowhook = 1;
 }
 
 // ---------------------------------------------------------------------------

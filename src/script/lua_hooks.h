@@ -3,6 +3,8 @@
 
 #include "script/fixed.h"
 
+struct lua_State;
+
 // Line (of the compiled chunk, from 1) of the last runtime error or
 // positioned error message.
 extern int orrery_runtime_line;
@@ -22,3 +24,8 @@ extern char orrery_assert_text[ORRERY_ASSERT_TEXT_MAX + 1];
 // Clears the assertion text, then copies up to ORRERY_ASSERT_TEXT_MAX
 // characters of text into it (nothing for a null text).
 void orrery_assert_message(const char *text);
+
+// Called by the coroutine library around each resume: before it with the
+// coroutine, after it (whatever the outcome) with the resuming thread.
+void orrery_before_resume(lua_State *co);
+void orrery_after_resume(lua_State *resumer);

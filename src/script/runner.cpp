@@ -114,36 +114,98 @@ void note_error_line(lua_State *L, int level) {
   abort();  // lua_error does not return
 }
 
+// A stretch of code that cannot be suspended (a finalizer, a __pairs
+// metamethod, anything they call) may run on past the frame's budget until
+// the frame's count reaches this many budgets; the cycles beyond one budget
+// are paid back by the next frames.
+constexpr int32_t k_unpausable_budgets = 2;
+constexpr char k_unpausable_message[] = "cpu budget exceeded in __gc or __pairs";
+constexpr char k_stopped_message[] = "program stopped";
+
+// What the program has to be suspended for now, the most pressing first.
+int32_t suspension_wanted() {
+  if (orrery_stop_requested) return SUSPEND_STOP;
+  if (cpu_budget.limiter_count >= frame_budget()) return SUSPEND_BUDGET;
+  if (orrery_lua_memory.pressure) return SUSPEND_MEMORY;
+  return SUSPEND_NONE;
+}
+
+// Ends a stretch that cannot be suspended with an error. The thread's next
+// instruction comes back here, so that what follows on it in the same
+// stretch (the next finalizer of a collection) fails at once too.
+[[noreturn]] void end_stretch(lua_State *L, const char *message) {
+  L->hookcount = 1;
+  raise_at_current_line(L, message);
+}
+
+// The count hook while the state closes: its finalizers share one frame's
+// budget, and none runs once it is spent or the process is ending.
+void closing_limiter(lua_State *L) {
+  orrery_runner_t &r = orrery_runner;
+  r.closing_cycles += k_hook_interval;
+  if (r.closing_cycles >= frame_budget() || orrery_stop_requested) end_stretch(L, k_unpausable_message);
+}
+
 // The count hook: charges the instructions run since the last call and
-// suspends the program when its frame's budget is used up. The next slice
-// resumes it where it stopped.
+// suspends the program when its frame's budget is used up, when it passed
+// the memory limit (for a collection) or when the process is ending. The
+// next resume continues it where it stopped.
+//
+// A coroutine is suspended back to its resumer, which follows it at its
+// next instruction (see follow_suspended_coroutine), up to the main thread;
+// the limiter count is settled only when the main thread is suspended.
 void instruction_limiter(lua_State *L, lua_Debug *) {
-  if (!orrery_runner.pending_error.empty()) {
-    const std::string message = orrery_runner.pending_error;
-    orrery_runner.pending_error.clear();
+  orrery_runner_t &r = orrery_runner;
+  if (r.closing) {
+    closing_limiter(L);
+    return;
+  }
+  if (!r.pending_error.empty()) {
+    const std::string message = r.pending_error;
+    r.pending_error.clear();
     raise_at_current_line(L, message.c_str());
   }
-  if (!cpu_hook_tick()) return;
+  // A soft yield brings the call forward: it then stands for the
+  // instructions since the last call, not for a whole interval, and when
+  // nothing is to be done the interval goes on where it was.
+  int rest = lua_orrery_take_soft_yield(L);
+  if (rest == 1) rest = 0;  // the interval ends here anyway
+  if (rest == 0) cpu_hook_tick();
+  const int32_t wanted = suspension_wanted();
+  // Instructions left in the interval, counting this one out.
+  const int left = rest > 0 ? rest - 1 : k_hook_interval;
+  if (wanted == SUSPEND_NONE) {
+    L->hookcount = left;
+    return;
+  }
   if (L->nny > 0) {
-    // Script called back from a library function (a metamethod, a finalizer
-    // run by the collector) cannot be suspended; it may go on until it
-    // returns, but not forever. The count stays high, so that further
-    // stretches of this kind fail at once and the program yields at its
-    // next chance.
-    if (cpu_budget.limiter_count >= frame_budget() + k_cycles_per_second)
-      raise_at_current_line(L, "attempt to yield across a C-call boundary");
+    // Code that cannot be suspended runs on, and the thread is suspended
+    // at the first instruction after it: the hook comes back before every
+    // instruction, while the interval goes on counting.
+    if (wanted == SUSPEND_STOP) end_stretch(L, k_stopped_message);
+    if (wanted == SUSPEND_BUDGET) {
+      cpu_budget.overdraft = 1;
+      if (cpu_budget.limiter_count >= k_unpausable_budgets * frame_budget()) end_stretch(L, k_unpausable_message);
+    }
+    L->hookcount = left;
+    lua_orrery_soft_yield(L);
     return;
   }
-  lua_State *main = orrery_runner.L;
-  if (L != main && main) {
-    // A coroutine is suspended back to its resumer, and the program itself
-    // at its own next instruction, where the budget is still used up.
-    main->hookcount = 1;
-    lua_yield(L, 0);
-    return;
+  // The interval so far, this instruction included (it runs again when the
+  // thread resumes, and starts the next interval then).
+  if (rest > 0) cpu_count_instructions(k_hook_interval - rest + 1);
+  if (L == r.L) {
+    r.suspended_for = wanted;
+    if (wanted == SUSPEND_BUDGET) cpu_next_frame();
   }
-  cpu_budget.limiter_count = 0;
   lua_yield(L, 0);
+}
+
+// After a coroutine resume: when the coroutine was suspended by the count
+// hook, its resumer runs its hook before its next instruction, so that it
+// is suspended as well and no thread runs on.
+void follow_suspended_coroutine(lua_State *resumer) {
+  if (!orrery_runner.closing && suspension_wanted() != SUSPEND_NONE) lua_orrery_soft_yield(resumer);
 }
 
 // Memory errors of the API functions become runtime errors of the program
@@ -178,9 +240,15 @@ int collect_emergency(lua_State *H) {
 void collect(lua_CFunction how) {
   lua_State *H = orrery_runner.helper;
   if (!H) return;
+  // The thread that a soft yield is pending for may be collected.
+  orrery_cancel_soft_yield();
+  lua_State *running = orrery_running_thread();
+  orrery_set_running_thread(H);
   lua_sethook(H, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
   lua_pushcfunction(H, how);
   if (lua_pcall(H, 0, 0, 0) != LUA_OK) lua_pop(H, 1);
+  orrery_cancel_soft_yield();
+  orrery_set_running_thread(running);
 }
 
 int64_t memory_over_allowance() { return orrery_lua_memory.charged - orrery_lua_memory.allowance; }
@@ -311,6 +379,9 @@ void report_runtime_error(const std::string &message) {
     orrery_print(body.c_str());
   } else if (message != "not enough memory") {
     orrery_print(message.c_str());
+  } else if (orrery_lua_memory.exhausted) {
+    // The interpreter's own words are not shown; the reason is.
+    orrery_print("out of memory");
   }
   if (assertion && !assert_text.empty()) orrery_print(assert_text.c_str());
   if (orrery_lua_memory.exhausted) orrery_lua_memory.exhausted = false;
@@ -344,17 +415,27 @@ void orrery_runtime_error(const char *text) {
   snprintf(orrery_runner.error_text, sizeof orrery_runner.error_text, "%s", text ? text : "");
 }
 
-std::string program_chunk(const std::string &text) {
-  std::string chunk = k_runner_header;
-  if (orrery_runner.cart_id == "19488" || orrery_runner.cart_id == "10388") chunk += " nd=0 ";
-  g_preprocessed.assign(k_preprocess_buffer_size, 0);
-  orrery_preprocess(text.c_str(), g_preprocessed.data(), g_preprocessed.size());
-  chunk += g_preprocessed.data();
+int program_chunk(const std::string &text, std::string *chunk) {
+  *chunk = k_runner_header;
+  if (orrery_runner.cart_id == "19488" || orrery_runner.cart_id == "10388") *chunk += " nd=0 ";
   const std::string shortcut = command_shortcut(text);
-  if (!shortcut.empty()) chunk = shortcut;
-  chunk += k_runner_mainloop;
-  return chunk;
+  if (shortcut.empty()) {
+    // A program that expands past the buffer would lose its end without a
+    // word: it is refused instead.
+    g_preprocessed.assign(k_preprocess_buffer_size, 0);
+    if (orrery_preprocess(text.c_str(), g_preprocessed.data(), g_preprocessed.size()) != PREPROCESS_OK)
+      return RUN_EXPANDS_TOO_LARGE;
+    *chunk += g_preprocessed.data();
+  } else {
+    *chunk = shortcut;
+  }
+  *chunk += k_runner_mainloop;
+  return RUN_OK;
 }
+
+volatile std::sig_atomic_t orrery_stop_requested = 0;
+
+bool runner_ends_frame(lua_State *L) { return L && L == orrery_runner.L && L->nny == 0; }
 
 int runner_raise_error(lua_State *L, const char *message) {
   note_error_line(L, 1);
@@ -364,15 +445,21 @@ int runner_raise_error(lua_State *L, const char *message) {
 
 void reset_interpreter() {
   orrery_runner_t &r = orrery_runner;
-  // Closing runs the finalizers of the program's objects; the count hook
-  // keeps them from running forever. They run as the state goes away, so
-  // the API sees no interpreter state meanwhile.
+  // Closing runs the finalizers of the program's objects, on the main
+  // thread once what it was running is discarded; they share one frame's
+  // budget (see closing_limiter). They run as the state goes away, so the
+  // API sees no interpreter state meanwhile.
   lua_State *old = r.L;
   r.L = nullptr;
   r.helper = nullptr;
   r.executing = 0;
-  if (old) lua_sethook(old, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
-  orrery_lua_close(old);
+  if (old) {
+    r.closing = 1;
+    r.closing_cycles = 0;
+    lua_sethook(old, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
+    orrery_lua_close(old);
+    r.closing = 0;
+  }
   r.pending_error.clear();
   orrery_lua_memory.allowance = 0;
   orrery_lua_memory.compiling = false;
@@ -383,6 +470,7 @@ void reset_interpreter() {
   orrery_set_memory_error_hook(on_memory_error);
   orrery_cite_line_hook = cite_tab_line;
   orrery_spend_cpu_hook = spend_from_interpreter;
+  orrery_after_resume_hook = follow_suspended_coroutine;
 
   lua_State *L = orrery_lua_open();
   if (!L) vell_fatal_error("could not create the interpreter");
@@ -459,7 +547,12 @@ int run_program(const char *text_in) {
   r.pending_error.clear();
   g_program_text = text;
 
-  const std::string chunk = program_chunk(text);
+  std::string chunk;
+  if (program_chunk(text, &chunk) != RUN_OK) {
+    orrery_print("program too large");
+    orrery_print_2("expands past %d chars\n", static_cast<int>(k_preprocess_buffer_size - 1));
+    return start_failed(RUN_EXPANDS_TOO_LARGE);
+  }
   orrery_lua_memory.compiling = true;
   const int status = luaL_loadstring(L, chunk.c_str());
   orrery_lua_memory.compiling = false;
@@ -481,10 +574,14 @@ int run_program(const char *text_in) {
 
 void run_slice() {
   orrery_runner_t &r = orrery_runner;
+  // Further passes are only for a program suspended at the memory limit:
+  // each continues the same frame's budget after a collection.
+  bool waits_for_memory = false;
   for (int32_t pass = 0; pass < k_slice_passes && r.L; pass++) {
     lua_State *L = r.L;
     r.slices++;
     orrery_lua_memory.pressure = false;
+    waits_for_memory = false;
     lua_gc(L, LUA_GCRESTART, 0);
     if (collector_running(L)) collect(collect_full);
     const bool fits = memory_fits(L);
@@ -494,24 +591,38 @@ void run_slice() {
     }
     if (fits && pstate.mode == MODE_RUNNING && program_ready(L)) {
       cpu_begin_slice();
-      orrery_soft_yield_count = 0;
+      orrery_cancel_soft_yield();
       lua_sethook(L, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
+      // Installing the hook restarts the count. A program the hook
+      // suspended continues with the instruction it stopped before, which
+      // has to meet the count at once: the interpreter then starts the next
+      // interval there instead of skipping the hook call at its end.
+      if (lua_status(L) == LUA_YIELD && (L->ci->callstatus & CIST_HOOKYIELD)) L->hookcount = 1;
       if (!r.pending_error.empty()) L->hookcount = 1;
+      r.suspended_for = SUSPEND_NONE;
       r.executing = 1;
+      orrery_set_running_thread(L);
       const int status = lua_resume(L, nullptr, 0);
+      orrery_cancel_soft_yield();
       r.executing = 0;
       if (status == LUA_OK) {
         suspend_program();
-      } else if (status != LUA_YIELD && !pstate.reset_glitch) {
+      } else if (status == LUA_YIELD) {
+        waits_for_memory = r.suspended_for == SUSPEND_MEMORY;
+      } else if (!pstate.reset_glitch) {
         const char *msg = lua_tostring(L, -1);
         const std::string message = msg ? msg : "";
         suspend_program();
-        report_runtime_error(message);
+        // A program stopped because the process ends has nothing to report.
+        if (!orrery_stop_requested) report_runtime_error(message);
       }
       save_cdata_if_due();
     }
-    if (!orrery_lua_memory.pressure || pstate.pending_request == REQ_RESET_INTERPRETER) break;
+    if (!waits_for_memory || orrery_stop_requested || pstate.pending_request == REQ_RESET_INTERPRETER) break;
   }
+  // The host frame is over while the program still waits: the rest of its
+  // budget goes with the frame.
+  if (waits_for_memory) cpu_next_frame();
 }
 
 void suspend_program() {

@@ -3,6 +3,7 @@
 // that loaded one another.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 
@@ -13,11 +14,20 @@ constexpr int32_t k_program_max_chars = 65536;   // longest program text that ru
 constexpr int32_t k_program_max_tokens = 8192;   // most tokens a program may count
 constexpr int32_t k_allowance_per_token = 16;    // bytes of memory allowance per token
 constexpr int32_t k_param_max = 1024;            // characters of a parameter string
-constexpr int32_t k_slice_passes = 1024;         // most resumes in one run_slice
+constexpr int32_t k_slice_passes = 8;            // most resumes in one run_slice
 constexpr int32_t k_chunk_line_offset = 3;       // chunk line of program line 0 (1-based lines)
 constexpr const char *k_tab_separator = "\n-->8\n";
 constexpr int32_t k_code_tabs = 8;               // code text buffers of the working cartridge
 constexpr int32_t k_error_text_size = 512;       // runtime error text, bytes with the terminator
+
+// Why the count hook last suspended the program; none when the program
+// yielded by itself (flip, yield).
+enum runner_suspension {
+  SUSPEND_NONE = 0,
+  SUSPEND_BUDGET = 1,  // the frame's budget is used up: it continues next frame
+  SUSPEND_MEMORY = 2,  // past the memory limit: it continues after a collection
+  SUSPEND_STOP = 3,    // the process is ending
+};
 
 // What the runner keeps between calls.
 struct orrery_runner_t {
@@ -39,12 +49,22 @@ struct orrery_runner_t {
   std::string clipboard;        // the clipboard text pasted into the program (Ctrl+V); read by stat(4)
   vell_ctext *code_tab[k_code_tabs];  // code text buffers of the working cartridge; owned by the boot sequence
   int32_t current_tab;          // index of the current code tab
+  int32_t suspended_for;        // runner_suspension of the last resume
+  int32_t closing;              // 1 while the interpreter state closes and its finalizers run
+  int32_t closing_cycles;       // cycles the finalizers run at closing have used
 };
 
 extern orrery_runner_t orrery_runner;
 
 // The interpreter state, or null.
 lua_State *runner_lua_state();
+
+// Set by a signal handler (and only set): the process is ending. The count
+// hook then stops the program and any finalizer at their next check.
+extern volatile std::sig_atomic_t orrery_stop_requested;
+// Whether flip on thread L ends the frame: L is the program's main thread
+// and may be suspended now. In a coroutine, flip only yields the coroutine.
+bool runner_ends_frame(lua_State *L);
 
 // Starts the working cartridge's program.
 void run_cart();
@@ -55,12 +75,14 @@ enum run_status {
   RUN_TOO_LONG = 1,     // more than 65536 characters
   RUN_TOO_LARGE = 2,    // more than 8192 tokens
   RUN_SYNTAX_ERROR = 3, // the chunk did not compile
+  RUN_EXPANDS_TOO_LARGE = 4,  // the preprocessed text does not fit in its buffer
 };
 int run_program(const char *text);
 // The chunk run_program compiles for a program text: the header program,
 // the preprocessed text (or the console command it names) and the
-// main-loop program.
-std::string program_chunk(const std::string &text);
+// main-loop program. Returns RUN_OK, or RUN_EXPANDS_TOO_LARGE when the
+// preprocessed text does not fit its buffer.
+int program_chunk(const std::string &text, std::string *chunk);
 // Resumes the running program for one frame's worth of execution.
 void run_slice();
 // Stops the running program and returns to the console, unless a reset

@@ -131,6 +131,9 @@ void vell_main_init(int argc, const char *const *argv) {
     vell_config.screen_size_w = 580;
     vell_config.screen_size_h = 540;
   }
+  // A size from config.txt or the command line that the display cannot
+  // show is shrunk, also in what is written back to config.txt.
+  vell_config_fit_window_size();
   vell_set_window_size(vell_config.window_size_w, vell_config.window_size_h);
 
   settle_folder(orrery_config.root_path, sizeof orrery_config.root_path, "carts/");

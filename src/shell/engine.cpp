@@ -16,6 +16,7 @@
 #include "platform/rng.h"
 #include "platform/system.h"
 #include "platform/video.h"
+#include "script/runner.h"
 #include "shell/args.h"
 #include "shell/console.h"
 #include "shell/main_loop.h"
@@ -24,7 +25,12 @@ namespace {
 
 char g_pending_title[64] = "vell";
 
-void on_signal(int) { vell_state.quit = 1; }
+// The loop ends after the frame, and the running program (or a finalizer)
+// is stopped at its next count-hook check rather than at the frame's end.
+void on_signal(int) {
+  vell_state.quit = 1;
+  orrery_stop_requested = 1;
+}
 
 // The platform's name written to the log.
 const char *platform_name() {

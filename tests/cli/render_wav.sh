@@ -54,6 +54,11 @@ set +e
 "$render" "$dir/tones.q7" "$dir/x.wav" 1 noise 1 2>/dev/null; [ $? -eq 1 ] || fail "unknown kind should exit 1"
 "$render" "$dir/tones.q7" "$dir/x.wav" -2 sfx 1 2>/dev/null; [ $? -eq 1 ] || fail "negative seconds should exit 1"
 "$render" "$dir/missing.q7" "$dir/x.wav" 1 sfx 1 2>/dev/null; [ $? -eq 2 ] || fail "missing cartridge should exit 2"
+# Cartridges that are not regular files are refused at once, not waited on.
+mkfifo "$dir/fifo.q7"; ln -s /dev/zero "$dir/zero.q7"
+for c in fifo zero; do
+  timeout 10 "$render" "$dir/$c.q7" "$dir/x.wav" 1 sfx 1 2>/dev/null; [ $? -eq 2 ] || fail "$c cartridge should exit 2"
+done
 "$render" "$dir/tones.q7" "$dir/no/such/folder/x.wav" 1 sfx 1 2>/dev/null; [ $? -eq 3 ] || fail "unwritable output should exit 3"
 set -e
 echo "render_wav: ok"

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,7 +17,7 @@
 extern char **environ;
 
 process_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-                           int kill_after_ms) {
+                           int kill_after_ms, int give_up_ms) {
   int fds[2];
   if (pipe(fds) != 0) return {-1, ""};
   pid_t pid = fork();
@@ -37,25 +38,29 @@ process_result run_process(const std::vector<std::string> &argv, const std::vect
   auto start = std::chrono::steady_clock::now();
   bool killed = false;
   int status = 0;
+  rusage usage{};
+  long ms = 0, term_ms = 0;
   for (;;) {
     char buf[4096];
     ssize_t n;
     while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-    pid_t r = waitpid(pid, &status, WNOHANG);
+    pid_t r = wait4(pid, &status, WNOHANG, &usage);
+    ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     if (r == pid) break;
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     if (kill_after_ms > 0 && !killed && ms >= kill_after_ms) {
       kill(pid, SIGTERM);
       killed = true;
+      term_ms = ms;
     }
-    usleep(2000);
+    if (killed && ms - term_ms >= give_up_ms) kill(pid, SIGKILL);
+    usleep(1000);
   }
   char buf[4096];
   ssize_t n;
   while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
   close(fds[0]);
   int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return {code, out};
+  return {code, out, usage.ru_maxrss, killed ? ms - term_ms : -1};
 }
 
 temp_folder::temp_folder() {
