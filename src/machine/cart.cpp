@@ -11,6 +11,7 @@ namespace {
 orrery_cart_release_func g_release_hook = nullptr;
 orrery_cart *g_working = nullptr;  // the working cartridge, not owned here
 int g_future_version = 0;          // a loader met a newer format
+orrery_cart_print_func g_print_hook = nullptr;
 
 void clear_bitmap(vell_bitmap *b) {
   if (b) memset(b->data, 0, static_cast<size_t>(b->w) * b->h * (b->depth / 8));
@@ -70,3 +71,9 @@ void orrery_set_working_cart(orrery_cart *cart) { g_working = cart; }
 
 int orrery_future_version_status() { return g_future_version; }
 void orrery_set_future_version_status(int on) { g_future_version = on ? 1 : 0; }
+
+void orrery_set_cart_print_hook(orrery_cart_print_func f) { g_print_hook = f; }
+
+void orrery_cart_print(const char *text) {
+  if (g_print_hook) g_print_hook(text);
+}

@@ -73,3 +73,10 @@ void orrery_set_working_cart(orrery_cart *cart);
 // command reads and clears it.
 int orrery_future_version_status();
 void orrery_set_future_version_status(int on);
+
+// Messages the cartridge formats print for the user go through this hook,
+// which the shell points at the console output; without one they are
+// dropped. Null removes the hook.
+using orrery_cart_print_func = void (*)(const char *text);
+void orrery_set_cart_print_hook(orrery_cart_print_func f);
+void orrery_cart_print(const char *text);

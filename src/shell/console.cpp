@@ -4,11 +4,13 @@
 #include <cstring>
 
 #include "api/bitmap.h"
+#include "api/font.h"
 #include "audio/audio.h"
 #include "browser/cartfind.h"
 #include "machine/cart.h"
 #include "machine/cart_data.h"
 #include "machine/cart_load.h"
+#include "machine/cart_png.h"
 #include "machine/cart_text.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
@@ -147,6 +149,8 @@ void vell_main_init(int argc, const char *const *argv) {
   if (const uint8_t *palette = orrery_resource_palette()) vell_set_palette(palette);
 
   create_console_bitmaps();
+  orrery_set_cart_png_art(orrery_resource_bitmap(k_res_cart_template), vell_font1);
+  orrery_set_cart_print_hook(orrery_print);
   orrery_console_font_init();
   orrery_reset_buttons();
   orrery_state.glitch_test = orrery_args.glitch_test;
@@ -181,6 +185,8 @@ void vell_main_exit() {
   vell_destroy_bitmap(orrery_state.scratch8);
   orrery_clear_console_state();
   orrery_clear_machine();
+  orrery_set_cart_png_art(nullptr, nullptr);
+  orrery_set_cart_print_hook(nullptr);
   orrery_release_resources();
   vell_exit();
 }
