@@ -38,12 +38,12 @@ bool build_block(const uint8_t *t, int32_t len, std::vector<uint8_t> *out, size_
   out->push_back(static_cast<uint8_t>(len & 255));
   out->push_back(0);
   out->push_back(0);
-  std::vector<int32_t> table(k_mini_hash_size, -1);
+  mini_index index(len);
   int32_t pos = 0;
   while (pos < len) {
     if (out->size() >= limit) return false;
     int32_t distance = 0;
-    const int32_t k = find_repeatable_block(table.data(), t, pos, len, &distance);
+    const int32_t k = find_repeatable_block(index, t, pos, len, &distance);
     int32_t next;
     if (k >= 3) {
       out->push_back(static_cast<uint8_t>(distance / 16 + k_first_reference));
@@ -60,7 +60,7 @@ bool build_block(const uint8_t *t, int32_t len, std::vector<uint8_t> *out, size_
       next = pos + 1;
     }
     // Each position enters the table once its three characters are behind.
-    for (int32_t p = std::max(0, pos - 2); p <= next - 3; p++) table[hash_at(t, p)] = p;
+    for (int32_t p = std::max(0, pos - 2); p <= next - 3; p++) index.record(t, p);
     pos = next;
   }
   return out->size() < limit;
@@ -77,41 +77,51 @@ void drop_ending(char *out, int32_t *n, const char *suffix) {
 
 }  // namespace
 
-int32_t find_repeatable_block(const int32_t *hash_table, const uint8_t *text, int32_t pos, int32_t len,
+mini_index::mini_index(int32_t len) : last(k_mini_hash_size, -1), prev(static_cast<size_t>(std::max(len, 0)), -1) {}
+
+void mini_index::record(const uint8_t *text, int32_t p) {
+  int32_t &head = last[hash_at(text, p)];
+  prev[p] = head;
+  head = p;
+}
+
+int32_t find_repeatable_block(const mini_index &index, const uint8_t *text, int32_t pos, int32_t len,
                               int32_t *distance) {
   *distance = 0;
   const int32_t max_len = std::min(len - pos, k_mini_match_max);
   const int32_t window = std::min(pos, k_mini_window);
   if (max_len < 3 || window < 3) return 0;
-  const int32_t last = std::min(hash_table[hash_at(text, pos)], pos - 1);
-  if (pos - window > last) return 0;
+  const int32_t last = index.last[hash_at(text, pos)];
+  const int32_t oldest = pos - window;
+  if (oldest > last) return 0;
 
-  // Candidates run oldest first and only a strictly longer one replaces the
-  // best, so the farthest of equally long matches wins. A candidate j can
-  // reach at most pos - j characters (a reference never overlaps its own
-  // start), so once that is no more than the best, later ones cannot win.
-  // Starting the best at 2 skips candidates too short to be used.
-  const uint8_t first = text[pos];
+  // Only a candidate whose first three characters equal pos's can reach the
+  // length 3 that a reference needs, and such a candidate shares pos's hash:
+  // every position up to pos - 3 is recorded, so the positions on the hash's
+  // chain within the window are all the candidates that can count.
+  int32_t chain[k_mini_window + 1];
+  int32_t n = 0;
+  for (int32_t j = std::min(last, pos - 1); j >= oldest && n <= k_mini_window; j = index.prev[j]) chain[n++] = j;
+
+  // Oldest first, and only a strictly longer match replaces the best, so the
+  // farthest of equally long matches wins. Candidate j can reach at most
+  // pos - j characters (a reference never overlaps its own start); once that
+  // is no more than the best, nearer candidates cannot win. Starting the
+  // best at 2 skips matches too short to be used.
   int32_t best = 2;
   int32_t best_j = -1;
-  const uint8_t *p = text + (pos - window);
-  const uint8_t *end = text + last + 1;
-  while (p < end) {
-    p = static_cast<const uint8_t *>(memchr(p, first, static_cast<size_t>(end - p)));
-    if (!p) break;
-    const int32_t j = static_cast<int32_t>(p - text);
+  while (n > 0) {
+    const int32_t j = chain[--n];
     const int32_t limit = std::min(max_len, pos - j);
     if (limit <= best) break;
-    if (text[j + best] == text[pos + best]) {
-      int32_t k = 1;
-      while (k < limit && text[j + k] == text[pos + k]) k++;
-      if (k > best) {
-        best = k;
-        best_j = j;
-        if (best == max_len) break;
-      }
+    if (text[j + best] != text[pos + best]) continue;
+    int32_t k = 0;
+    while (k < limit && text[j + k] == text[pos + k]) k++;
+    if (k > best) {
+      best = k;
+      best_j = j;
+      if (best == max_len) break;
     }
-    p++;
   }
   if (best_j < 0) return 0;
   *distance = pos - best_j;

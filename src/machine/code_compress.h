@@ -23,12 +23,25 @@ int32_t compress_mini(const char *text, int32_t len, std::vector<uint8_t> *out);
 // The compressed block itself, whatever its size (len at most 65535).
 void compress_mini_block(const char *text, int32_t len, std::vector<uint8_t> *out);
 
+// The compressor's index of earlier positions: for each three-character
+// hash the last position recorded, and for each position the one recorded
+// before it under the same hash, so that the positions sharing a hash can
+// be visited without scanning the text between them.
+struct mini_index {
+  std::vector<int32_t> last;  // k_mini_hash_size entries: newest position with that hash, or -1
+  std::vector<int32_t> prev;  // per position: the previous position with its hash, or -1
+  explicit mini_index(int32_t len);
+  // Records position p (text[p..p+2] must exist).
+  void record(const uint8_t *text, int32_t p);
+};
+
 // The best earlier match for position pos of text (len characters): its
 // length (3-17), or 0 when there is none of at least 3; distance receives
-// how far back it starts. hash_table (k_mini_hash_size entries) holds, for
-// each three-character hash, the last position recorded by the compressor,
-// or -1. Among matches of equal length the oldest wins.
-int32_t find_repeatable_block(const int32_t *hash_table, const uint8_t *text, int32_t pos, int32_t len,
+// how far back it starts. Candidates are the recorded positions within the
+// last 3120 characters, up to the newest one with pos's hash; among
+// matches of equal length the oldest wins, and a match never reaches past
+// pos.
+int32_t find_repeatable_block(const mini_index &index, const uint8_t *text, int32_t pos, int32_t len,
                               int32_t *distance);
 
 enum {
