@@ -80,8 +80,26 @@ orrery_cart *fail(int status) {
   return nullptr;
 }
 
-orrery_cart *cart_from_picture(const vell_rgba_image &pic) {
-  if (pic.width != k_cart_png_width || pic.height != k_cart_png_height) return fail(CART_PNG_NOT_CART);
+// Decodes PNG bytes, refusing any size but the cartridge's before the
+// pixels are decoded (a hostile file could ask for 256 MB). Returns a
+// CART_PNG_ status.
+int decode_cart_picture(const void *data, size_t size, vell_rgba_image *pic) {
+  int32_t w = 0, h = 0;
+  if (vell_png_size(data, size, &w, &h) != VELL_PNG_OK) return CART_PNG_UNDECODABLE;
+  if (w != k_cart_png_width || h != k_cart_png_height) return CART_PNG_NOT_CART;
+  if (vell_png_decode(data, size, pic) != VELL_PNG_OK) return CART_PNG_UNDECODABLE;
+  return CART_PNG_OK;
+}
+
+bool is_cart_picture(const vell_rgba_image &pic) {
+  return pic.width == k_cart_png_width && pic.height == k_cart_png_height &&
+         pic.pixels.size() == static_cast<size_t>(k_pixels) * 4;
+}
+
+}  // namespace
+
+orrery_cart *load_orrery_cart_png_from_picture(const vell_rgba_image &pic) {
+  if (!is_cart_picture(pic)) return fail(CART_PNG_NOT_CART);
   std::vector<uint8_t> payload(k_cart_png_payload);
   for (int32_t i = 0; i < k_cart_png_payload; i++) payload[i] = payload_byte(&pic.pixels[static_cast<size_t>(i) * 4]);
   const int32_t version = payload[k_cart_image_bytes];
@@ -100,6 +118,8 @@ orrery_cart *cart_from_picture(const vell_rgba_image &pic) {
   g_status = CART_PNG_OK;
   return cart;
 }
+
+namespace {
 
 // Index of the engine palette entry for an RGB colour: the first entry
 // within k_near_enough, else the nearest (the first of equals).
@@ -159,8 +179,9 @@ int orrery_cart_png_status() { return g_status; }
 
 orrery_cart *load_orrery_cart_png_from_memory(const void *data, size_t size) {
   vell_rgba_image pic;
-  if (vell_png_decode(data, size, &pic) != VELL_PNG_OK) return fail(CART_PNG_UNDECODABLE);
-  return cart_from_picture(pic);
+  const int status = decode_cart_picture(data, size, &pic);
+  if (status != CART_PNG_OK) return fail(status);
+  return load_orrery_cart_png_from_picture(pic);
 }
 
 orrery_cart *load_orrery_cart_png_from_file(FILE *file) {
@@ -179,14 +200,15 @@ orrery_cart *load_orrery_cart_png(const char *path) {
   std::string bytes;
   if (vell_read_file(path, k_vell_png_max_file, &bytes) != VELL_READ_OK) return fail(CART_PNG_NOT_CART);
   vell_rgba_image pic;
-  if (vell_png_decode(bytes.data(), bytes.size(), &pic) != VELL_PNG_OK) return fail(CART_PNG_UNDECODABLE);
-  orrery_cart *cart = cart_from_picture(pic);
+  const int status = decode_cart_picture(bytes.data(), bytes.size(), &pic);
+  if (status != CART_PNG_OK) return fail(status);
+  orrery_cart *cart = load_orrery_cart_png_from_picture(pic);
   if (cart) cart->label = create_label_from_picture(pic);
   return cart;
 }
 
 vell_bitmap *create_label_from_picture(const vell_rgba_image &pic) {
-  if (pic.width != k_cart_png_width || pic.height != k_cart_png_height) return nullptr;
+  if (!is_cart_picture(pic)) return nullptr;
   vell_bitmap *label = vell_create_bitmap(k_label_side, k_label_side, 8);
   if (!label) return nullptr;
   const uint8_t *palette = vell_engine_palette();
@@ -211,7 +233,10 @@ vell_bitmap *create_label_from_picture(const vell_rgba_image &pic) {
 }
 
 vell_bitmap *create_label_from_file(const char *path) {
+  std::string bytes;
   vell_rgba_image pic;
-  if (vell_png_read_file(path, &pic) != VELL_PNG_OK) return nullptr;
+  if (vell_read_file(path, k_vell_png_max_file, &bytes) != VELL_READ_OK ||
+      decode_cart_picture(bytes.data(), bytes.size(), &pic) != CART_PNG_OK)
+    return nullptr;
   return create_label_from_picture(pic);
 }

@@ -51,6 +51,8 @@ int orrery_cart_png_status();
 // the status saying why. The future version also sets the cartridge
 // future-version status. No label is attached.
 orrery_cart *load_orrery_cart_png_from_memory(const void *data, size_t size);
+// The same from a decoded picture.
+orrery_cart *load_orrery_cart_png_from_picture(const vell_rgba_image &picture);
 // The same from an open file, read to its end (at most the PNG size limit).
 orrery_cart *load_orrery_cart_png_from_file(FILE *file);
 // Reads path (a regular file only) and loads it, attaching the label shown

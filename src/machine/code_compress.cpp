@@ -77,7 +77,8 @@ void drop_ending(char *out, int32_t *n, const char *suffix) {
 
 }  // namespace
 
-mini_index::mini_index(int32_t len) : last(k_mini_hash_size, -1), prev(static_cast<size_t>(std::max(len, 0)), -1) {}
+mini_index::mini_index(int32_t len)
+    : last(k_mini_hash_size, -1), prev(static_cast<size_t>(std::max(len, 0)), -1), chain(k_mini_window + 1) {}
 
 void mini_index::record(const uint8_t *text, int32_t p) {
   int32_t &head = last[hash_at(text, p)];
@@ -85,7 +86,7 @@ void mini_index::record(const uint8_t *text, int32_t p) {
   head = p;
 }
 
-int32_t find_repeatable_block(const mini_index &index, const uint8_t *text, int32_t pos, int32_t len,
+int32_t find_repeatable_block(mini_index &index, const uint8_t *text, int32_t pos, int32_t len,
                               int32_t *distance) {
   *distance = 0;
   const int32_t max_len = std::min(len - pos, k_mini_match_max);
@@ -99,7 +100,7 @@ int32_t find_repeatable_block(const mini_index &index, const uint8_t *text, int3
   // length 3 that a reference needs, and such a candidate shares pos's hash:
   // every position up to pos - 3 is recorded, so the positions on the hash's
   // chain within the window are all the candidates that can count.
-  int32_t chain[k_mini_window + 1];
+  int32_t *chain = index.chain.data();
   int32_t n = 0;
   for (int32_t j = std::min(last, pos - 1); j >= oldest && n <= k_mini_window; j = index.prev[j]) chain[n++] = j;
 

@@ -30,6 +30,7 @@ void compress_mini_block(const char *text, int32_t len, std::vector<uint8_t> *ou
 struct mini_index {
   std::vector<int32_t> last;  // k_mini_hash_size entries: newest position with that hash, or -1
   std::vector<int32_t> prev;  // per position: the previous position with its hash, or -1
+  std::vector<int32_t> chain; // scratch: the candidates of one search, newest first
   explicit mini_index(int32_t len);
   // Records position p (text[p..p+2] must exist).
   void record(const uint8_t *text, int32_t p);
@@ -41,7 +42,7 @@ struct mini_index {
 // last 3120 characters, up to the newest one with pos's hash; among
 // matches of equal length the oldest wins, and a match never reaches past
 // pos.
-int32_t find_repeatable_block(const mini_index &index, const uint8_t *text, int32_t pos, int32_t len,
+int32_t find_repeatable_block(mini_index &index, const uint8_t *text, int32_t pos, int32_t len,
                               int32_t *distance);
 
 enum {
