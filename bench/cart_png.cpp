@@ -4,6 +4,8 @@
 // cartridge. Targets: typical compression under 20 ms, the worst case under
 // 300 ms, a picture load under 5 ms.
 
+#include "machine/cart_png.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +16,6 @@
 #include "api/bitmap.h"
 #include "machine/cart.h"
 #include "machine/cart_image.h"
-#include "machine/cart_png.h"
 #include "machine/code_compress.h"
 #include "machine/memory.h"
 #include "platform/png_image.h"
@@ -30,28 +31,43 @@ double ms_since(bench_clock::time_point t0) {
 // A program that reads like a game's: functions over a small vocabulary of
 // names, numbers and calls, indented, with comments.
 std::string typical_program(size_t size) {
-  static const char *const names[] = {"player", "enemy", "bullet", "star", "score", "timer", "level", "wave",
-                                      "speed", "dx", "dy", "frame", "sprite", "col", "hit", "boss",
-                                      "life", "shield", "angle", "target", "map_x", "map_y", "cam", "fuel"};
-  static const char *const calls[] = {"spr", "rectfill", "circfill", "print", "sfx", "btn", "line", "pset",
-                                      "mget", "fget", "sin", "cos", "rnd", "flr", "music", "add"};
+  static const char *const names[] = {"player", "enemy",  "bullet", "star",  "score", "timer",
+                                      "level",  "wave",   "speed",  "dx",    "dy",    "frame",
+                                      "sprite", "col",    "hit",    "boss",  "life",  "shield",
+                                      "angle",  "target", "map_x",  "map_y", "cam",   "fuel"};
+  static const char *const calls[] = {"spr",  "rectfill", "circfill", "print", "sfx", "btn", "line",  "pset",
+                                      "mget", "fget",     "sin",      "cos",   "rnd", "flr", "music", "add"};
   std::mt19937 rng(11);
   auto pick = [&rng](auto &list) { return std::string(list[rng() % (sizeof list / sizeof list[0])]); };
-  auto num = [&rng]() { return std::to_string(rng() % 200) + (rng() % 3 == 0 ? "." + std::to_string(rng() % 100) : ""); };
+  auto num = [&rng]() {
+    return std::to_string(rng() % 200) + (rng() % 3 == 0 ? "." + std::to_string(rng() % 100) : "");
+  };
   std::string s = "-- star pilot\n-- a benchmark program\n\n";
   for (int f = 0; s.size() < size; f++) {
-    s += "function " + pick(calls) + "_" + pick(names) + std::to_string(f) + "(" + pick(names) + ", " + pick(names) + ")\n";
+    s += "function " + pick(calls) + "_" + pick(names) + std::to_string(f) + "(" + pick(names) + ", " +
+         pick(names) + ")\n";
     const int lines = 3 + static_cast<int>(rng() % 8);
     for (int l = 0; l < lines; l++) {
       switch (rng() % 5) {
-        case 0: s += " local " + pick(names) + std::to_string(rng() % 10) + " = " + pick(names) + "." + pick(names) + " * " + num() + "\n"; break;
-        case 1:
-          s += " if " + pick(names) + "." + pick(names) + " > " + num() + " then " + pick(calls) + "(" + num() + ", " +
-               pick(names) + ", " + num() + ") end\n";
+        case 0:
+          s += " local " + pick(names) + std::to_string(rng() % 10) + " = " + pick(names) + "." +
+               pick(names) + " * " + num() + "\n";
           break;
-        case 2: s += " -- " + pick(names) + " " + pick(calls) + " " + pick(names) + " " + num() + "\n"; break;
-        case 3: s += " print(\"" + pick(names) + " " + num() + "\", " + num() + ", " + num() + ", " + std::to_string(rng() % 16) + ")\n"; break;
-        default: s += " " + pick(calls) + "(" + pick(names) + "+" + num() + ", " + pick(names) + "-" + num() + ", " + std::to_string(rng() % 16) + ")\n"; break;
+        case 1:
+          s += " if " + pick(names) + "." + pick(names) + " > " + num() + " then " + pick(calls) + "(" +
+               num() + ", " + pick(names) + ", " + num() + ") end\n";
+          break;
+        case 2:
+          s += " -- " + pick(names) + " " + pick(calls) + " " + pick(names) + " " + num() + "\n";
+          break;
+        case 3:
+          s += " print(\"" + pick(names) + " " + num() + "\", " + num() + ", " + num() + ", " +
+               std::to_string(rng() % 16) + ")\n";
+          break;
+        default:
+          s += " " + pick(calls) + "(" + pick(names) + "+" + num() + ", " + pick(names) + "-" + num() + ", " +
+               std::to_string(rng() % 16) + ")\n";
+          break;
       }
     }
     s += "end\n\n";
@@ -78,7 +94,8 @@ int main() {
   const std::string worst(60000, 'a');
   std::vector<uint8_t> block;
 
-  double t = best_ms(10, [&] { compress_mini(typical.data(), static_cast<int32_t>(typical.size()), &block); });
+  double t =
+      best_ms(10, [&] { compress_mini(typical.data(), static_cast<int32_t>(typical.size()), &block); });
   printf("compress typical 60000 chars: %8.2f ms  -> %zu bytes (%.0f%%)  target < 20 ms\n", t, block.size(),
          100.0 * block.size() / typical.size());
   std::vector<char> out(65538);
@@ -86,8 +103,9 @@ int main() {
   t = best_ms(20, [&] {
     decompress_mini(block.data(), static_cast<int32_t>(block.size()), out.data(), 65537, &len);
   });
-  printf("decompress typical:           %8.2f ms  -> %d chars%s\n", t, len,
-         typical.compare(0, std::string::npos, out.data(), static_cast<size_t>(len)) == 0 ? "" : "  MISMATCH");
+  printf(
+      "decompress typical:           %8.2f ms  -> %d chars%s\n", t, len,
+      typical.compare(0, std::string::npos, out.data(), static_cast<size_t>(len)) == 0 ? "" : "  MISMATCH");
 
   t = best_ms(5, [&] { compress_mini(worst.data(), static_cast<int32_t>(worst.size()), &block); });
   printf("compress worst 60000 x 'a':   %8.2f ms  -> %zu bytes        target < 300 ms\n", t, block.size());
@@ -106,7 +124,8 @@ int main() {
   orrery_cart *cart = vell_create_orrery_cart();
   if (!cart) return 1;
   std::mt19937 rng(3);
-  for (int32_t a = 0; a < k_cart_image_size; a++) orrery_poke(nullptr, cart, a, static_cast<int32_t>(rng() & 255));
+  for (int32_t a = 0; a < k_cart_image_size; a++)
+    orrery_poke(nullptr, cart, a, static_cast<int32_t>(rng() & 255));
   strcpy(cart->code, typical.substr(0, 30000).c_str());
   cart->label = vell_create_bitmap(128, 128, 8);
   for (int32_t y = 0; y < 128; y++)

@@ -65,7 +65,8 @@ void write_payload_picture(const std::string &path, const std::vector<uint8_t> &
 
 std::vector<uint8_t> from_hex(const std::string &hex) {
   std::vector<uint8_t> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   return out;
 }
 
@@ -90,7 +91,8 @@ TEST_F(CartPng, IndependentDecoderFindsMemoryCodeAndTrailer) {
 
   const std::string path = dir / "game.q7.png";
   ASSERT_EQ(save_orrery_cart_png(c.get(), path.c_str()), CART_PNG_SAVE_OK);
-  process_result r = run_process({"/usr/bin/env", "python3", ORRERY_SOURCE_DIR "/tests/support/png_payload.py", path});
+  process_result r =
+      run_process({"/usr/bin/env", "python3", ORRERY_SOURCE_DIR "/tests/support/png_payload.py", path});
   ASSERT_EQ(r.exit_code, 0) << r.output;
   std::istringstream lines(r.output);
   std::string word, hex;
@@ -103,20 +105,23 @@ TEST_F(CartPng, IndependentDecoderFindsMemoryCodeAndTrailer) {
   EXPECT_EQ(stray, 0);
   const std::vector<uint8_t> payload = from_hex(hex);
   ASSERT_EQ(payload.size(), 32773u);
-  for (int32_t a = 0; a < k_cart_image_size; a++) ASSERT_EQ(payload[a], orrery_peek(nullptr, c.get(), a)) << a;
+  for (int32_t a = 0; a < k_cart_image_size; a++)
+    ASSERT_EQ(payload[a], orrery_peek(nullptr, c.get(), a)) << a;
   std::vector<uint8_t> block;
   compress_mini(code.data(), static_cast<int32_t>(code.size()), &block);
   ASSERT_EQ(block[0], ':');
   EXPECT_EQ(std::vector<uint8_t>(payload.begin() + 0x4300, payload.begin() + 0x4300 + block.size()), block);
   for (size_t i = 0x4300 + block.size(); i < 32768; i++) ASSERT_EQ(payload[i], 0) << i;
-  EXPECT_EQ(std::vector<uint8_t>(payload.begin() + 32768, payload.end()), (std::vector<uint8_t>{12, 0, 1, 16, 'w'}));
+  EXPECT_EQ(std::vector<uint8_t>(payload.begin() + 32768, payload.end()),
+            (std::vector<uint8_t>{12, 0, 1, 16, 'w'}));
 
   cart_ptr back(load_orrery_cart_png(path.c_str()));
   ASSERT_TRUE(back);
   EXPECT_EQ(orrery_cart_png_status(), CART_PNG_OK);
   EXPECT_EQ(back->version, 12);
   EXPECT_EQ(std::string(back->code), code);
-  for (int32_t a = 0; a < k_cart_image_size; a++) ASSERT_EQ(orrery_peek(nullptr, back.get(), a), payload[a]) << a;
+  for (int32_t a = 0; a < k_cart_image_size; a++)
+    ASSERT_EQ(orrery_peek(nullptr, back.get(), a), payload[a]) << a;
   ASSERT_TRUE(back->label);
   EXPECT_EQ(memcmp(back->label->data, c->label->data, 128 * 128), 0);
 }

@@ -12,7 +12,9 @@ namespace {
 
 using bytes = std::vector<uint8_t>;
 
-bytes header(int32_t len) { return {':', 'c', ':', 0, static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len), 0, 0}; }
+bytes header(int32_t len) {
+  return {':', 'c', ':', 0, static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len), 0, 0};
+}
 
 bytes cat(bytes a, const bytes &b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -49,10 +51,12 @@ TEST(CodeCompress, BlocksForChosenTexts) {
       {"upper case", "ABC", cat(header(3), {0, 'A', 0, 'B', 0, 'C'}), {}, true},
       {"table characters", "\n 09az!_", cat(header(8), {1, 2, 3, 12, 13, 38, 39, 59}), {}, true},
       // Twenty characters repeated: one reference of 17, then one of 3.
-      {"repeat of 20", twenty + twenty,
+      {"repeat of 20",
+       twenty + twenty,
        cat(cat(header(40), {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32}),
            {61, 4 + 15 * 16, 61, 4 + 1 * 16}),
-       {}, false},
+       {},
+       false},
       {"3120 back", far_3120, header(3123), {255, 0 + 1 * 16}, false},
       {"3121 back", far_3121, header(3124), {0, 'X', 0, 'Y', 0, 'Z'}, false},
   };
@@ -106,7 +110,8 @@ TEST(CodeCompress, DecoderRefusesAndRepairs) {
       {"no header", {':', 'c', ':', 0, 0}, MINI_DAMAGED, ""},
       // A reference may overlap the text it produces; it stops at the stated length.
       {"overlapping reference", cat(header(6), {13, 60, 1 + 15 * 16}), MINI_OK, "aaaaaa"},
-      {"escaped NUL and high bytes", cat(header(3), {0, 0xff, 0, 0, 0, 'q'}), MINI_OK, std::string("\xff\0q", 3)},
+      {"escaped NUL and high bytes", cat(header(3), {0, 0xff, 0, 0, 0, 'q'}), MINI_OK,
+       std::string("\xff\0q", 3)},
   };
   for (const row &r : rows) {
     int status = -1;
@@ -119,7 +124,8 @@ TEST(CodeCompress, DecoderRefusesAndRepairs) {
   bytes block = block_of("abcdefghij");
   std::vector<char> out(16, 'x');
   int32_t len = -1;
-  EXPECT_EQ(decompress_mini(block.data(), static_cast<int32_t>(block.size()), out.data(), 9, &len), MINI_TOO_LONG);
+  EXPECT_EQ(decompress_mini(block.data(), static_cast<int32_t>(block.size()), out.data(), 9, &len),
+            MINI_TOO_LONG);
   EXPECT_EQ(len, 0);
   EXPECT_EQ(std::string(out.data(), 9), std::string(9, '\0'));
   EXPECT_EQ(out[9], 'x');

@@ -18,14 +18,14 @@ namespace {
 
 constexpr int32_t k_pixels = k_cart_png_width * k_cart_png_height;
 constexpr int32_t k_label_side = 128;
-constexpr int32_t k_title_chars = 31;                // characters kept of a title line
+constexpr int32_t k_title_chars = 31;  // characters kept of a title line
 constexpr int32_t k_title_x = 18;
-constexpr int32_t k_title_y[2] = {167, 175};         // first and second code line
+constexpr int32_t k_title_y[2] = {167, 175};  // first and second code line
 constexpr int32_t k_brand_y = 187;
-constexpr uint32_t k_title_colour = 0xfffff8f0;      // 0xAARRGGBB
+constexpr uint32_t k_title_colour = 0xfffff8f0;  // 0xAARRGGBB
 constexpr uint32_t k_brand_colour = 0xffa0a0a0;
 constexpr char k_brand_text[] = "orrery cartridge";
-constexpr int32_t k_near_enough = 192;               // squared RGB distance that ends the palette search
+constexpr int32_t k_near_enough = 192;  // squared RGB distance that ends the palette search
 // The five bytes after the cartridge image; the first is the format version.
 constexpr uint8_t k_trailer[5] = {static_cast<uint8_t>(k_cart_version), 0, 1, 16, k_cart_png_platform};
 
@@ -57,7 +57,8 @@ void draw_picture(const orrery_cart *cart, vell_bitmap *pic) {
   const char *line = cart->code;
   for (int32_t i = 0; i < 2 && line; i++) {
     const std::string title = title_of(line, &line);
-    if (!title.empty()) vell_draw_text_ex(pic, title.c_str(), g_font, k_title_x, k_title_y[i], k_text_colour, k_title_colour);
+    if (!title.empty())
+      vell_draw_text_ex(pic, title.c_str(), g_font, k_title_x, k_title_y[i], k_text_colour, k_title_colour);
   }
   vell_draw_text_ex(pic, k_brand_text, g_font, k_title_x, k_brand_y, k_text_colour, k_brand_colour);
 }
@@ -101,7 +102,8 @@ bool is_cart_picture(const vell_rgba_image &pic) {
 orrery_cart *load_orrery_cart_png_from_picture(const vell_rgba_image &pic) {
   if (!is_cart_picture(pic)) return fail(CART_PNG_NOT_CART);
   std::vector<uint8_t> payload(k_cart_png_payload);
-  for (int32_t i = 0; i < k_cart_png_payload; i++) payload[i] = payload_byte(&pic.pixels[static_cast<size_t>(i) * 4]);
+  for (int32_t i = 0; i < k_cart_png_payload; i++)
+    payload[i] = payload_byte(&pic.pixels[static_cast<size_t>(i) * 4]);
   const int32_t version = payload[k_cart_image_bytes];
   if (version > k_cart_version) {
     char text[32];
@@ -218,7 +220,9 @@ vell_bitmap *create_label_from_picture(const vell_rgba_image &pic) {
   std::vector<uint32_t> cache_key(1u << k_cache_bits, UINT32_MAX);
   std::vector<uint8_t> cache_index(1u << k_cache_bits);
   for (int32_t y = 0; y < k_label_side; y++) {
-    const uint8_t *px = &pic.pixels[(static_cast<size_t>(y + k_cart_png_label_y) * k_cart_png_width + k_cart_png_label_x) * 4];
+    const uint8_t *px =
+        &pic.pixels[(static_cast<size_t>(y + k_cart_png_label_y) * k_cart_png_width + k_cart_png_label_x) *
+                    4];
     for (int32_t x = 0; x < k_label_side; x++, px += 4) {
       const uint32_t rgb = static_cast<uint32_t>(px[0]) << 16 | static_cast<uint32_t>(px[1]) << 8 | px[2];
       const uint32_t slot = (rgb * 2654435761u) >> (32 - k_cache_bits);

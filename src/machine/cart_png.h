@@ -41,9 +41,9 @@ int orrery_cart_png_picture(const orrery_cart *cart, vell_rgba_image *out);
 // Status of the last picture load.
 enum {
   CART_PNG_OK = 0,
-  CART_PNG_UNDECODABLE = 1,    // not a PNG, damaged, or a side of 0 or above 8192
-  CART_PNG_NOT_CART = 2,       // no such file, or the picture is not 160x205
-  CART_PNG_FUTURE_VERSION = 3, // written by a newer console ("future_version: %d" printed)
+  CART_PNG_UNDECODABLE = 1,     // not a PNG, damaged, or a side of 0 or above 8192
+  CART_PNG_NOT_CART = 2,        // no such file, or the picture is not 160x205
+  CART_PNG_FUTURE_VERSION = 3,  // written by a newer console ("future_version: %d" printed)
 };
 int orrery_cart_png_status();
 

@@ -14,7 +14,8 @@ constexpr int32_t k_first_reference = 60;
 struct literal_index {
   uint8_t of[256] = {};
   constexpr literal_index() {
-    for (int32_t i = 1; i < k_literal_count; i++) of[static_cast<uint8_t>(k_literals[i])] = static_cast<uint8_t>(i);
+    for (int32_t i = 1; i < k_literal_count; i++)
+      of[static_cast<uint8_t>(k_literals[i])] = static_cast<uint8_t>(i);
   }
 };
 constexpr literal_index k_literal_index;
@@ -102,7 +103,8 @@ int32_t find_repeatable_block(mini_index &index, const uint8_t *text, int32_t po
   // chain within the window are all the candidates that can count.
   int32_t *chain = index.chain.data();
   int32_t n = 0;
-  for (int32_t j = std::min(last, pos - 1); j >= oldest && n <= k_mini_window; j = index.prev[j]) chain[n++] = j;
+  for (int32_t j = std::min(last, pos - 1); j >= oldest && n <= k_mini_window; j = index.prev[j])
+    chain[n++] = j;
 
   // Oldest first, and only a strictly longer match replaces the best, so the
   // farthest of equally long matches wins. Candidate j can reach at most

@@ -28,9 +28,9 @@ void compress_mini_block(const char *text, int32_t len, std::vector<uint8_t> *ou
 // before it under the same hash, so that the positions sharing a hash can
 // be visited without scanning the text between them.
 struct mini_index {
-  std::vector<int32_t> last;  // k_mini_hash_size entries: newest position with that hash, or -1
-  std::vector<int32_t> prev;  // per position: the previous position with its hash, or -1
-  std::vector<int32_t> chain; // scratch: the candidates of one search, newest first
+  std::vector<int32_t> last;   // k_mini_hash_size entries: newest position with that hash, or -1
+  std::vector<int32_t> prev;   // per position: the previous position with its hash, or -1
+  std::vector<int32_t> chain;  // scratch: the candidates of one search, newest first
   explicit mini_index(int32_t len);
   // Records position p (text[p..p+2] must exist).
   void record(const uint8_t *text, int32_t p);

@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // expected back whole.
   if (ends_with(data, static_cast<size_t>(text_len), "_update60()end")) return 0;
   std::vector<char> back(65537);
-  check(decompress_mini(block.data(), static_cast<int32_t>(block.size()), back.data(), 65537, &len) == MINI_OK);
+  check(decompress_mini(block.data(), static_cast<int32_t>(block.size()), back.data(), 65537, &len) ==
+        MINI_OK);
   check(len == text_len && memcmp(back.data(), text, static_cast<size_t>(text_len)) == 0);
   return 0;
 }
