@@ -126,6 +126,9 @@ TEST(Boot, FramesElevenToFiftyDrawNoiseStripesLogoAndText) {
   EXPECT_GT(strlen(head->code), 0u);
   EXPECT_EQ(vell_getpixel(orrery_state.blank_cart->gfx, 2, 2), 7u) << "the blank cartridge's mark";
   EXPECT_EQ(vell_getpixel(orrery_state.blank_cart->gfx, 5, 2), 7u);
+  // Its code came out of the resource file compressed; it runs.
+  for (int i = 0; i < 10; i++) rig.frame();
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
 }
 
 TEST(Boot, SameClockAndSeedGiveTheSamePixelsAndKeysChangeNothing) {

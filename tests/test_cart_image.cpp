@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -44,30 +45,46 @@ TEST(CartImage, MemoryAndCodeRoundTripThroughTheImage) {
   EXPECT_EQ(back->music[9].flags, 5);
 }
 
-TEST(CartImage, CodeMustFitIn15360Bytes) {
+TEST(CartImage, CodeIsStoredCompressedOrPlainAndMustFit) {
   cart_ptr c(vell_create_orrery_cart());
-  std::vector<uint8_t> image(k_cart_image_bytes);
-  memset(c->code, 'x', 15360);
-  c->code[15360] = 0;
-  ASSERT_EQ(save_orrery_cart_32k(c.get(), image.data()), CART_IMAGE_OK);
   cart_ptr back(vell_create_orrery_cart());
-  ASSERT_EQ(load_orrery_cart_32k(back.get(), image.data()), CART_IMAGE_OK);
-  EXPECT_EQ(strlen(back->code), 15360u);  // no terminator in the image, none needed
+  std::vector<uint8_t> image(k_cart_image_bytes);
+  // Characters outside the one-byte table, without repeats, grow when
+  // compressed and so are stored as they are.
+  std::string noise;
+  for (uint32_t seed = 3; noise.size() < 15361;) noise += static_cast<char>(0x80 + ((seed = seed * 1103515245 + 12345) >> 25));
+  struct row {
+    const char *name;
+    std::string code;
+    int result;
+    bool compressed;
+  } rows[] = {
+      {"long repetitive code", std::string(60000, 'x'), CART_IMAGE_OK, true},
+      {"plain text filling the block", noise.substr(0, 15360), CART_IMAGE_OK, false},
+      {"one byte too many", noise, CART_IMAGE_CODE_TOO_LARGE, false},
+      {"looks like a block marker", ":c:", CART_IMAGE_OK, true},
+      {"empty", "", CART_IMAGE_OK, false},
+  };
+  for (const row &r : rows) {
+    strcpy(c->code, r.code.c_str());
+    std::fill(image.begin(), image.end(), 0xee);
+    ASSERT_EQ(save_orrery_cart_32k(c.get(), image.data()), r.result) << r.name;
+    if (r.result != CART_IMAGE_OK) continue;
+    EXPECT_EQ(memcmp(image.data() + 0x4300, k_compressed_code_marker, 4) == 0, r.compressed) << r.name;
+    EXPECT_EQ(image[k_cart_image_bytes - 1], 0) << r.name;
+    strcpy(back->code, "old code that must go");
+    ASSERT_EQ(load_orrery_cart_32k(back.get(), image.data()), CART_IMAGE_OK) << r.name;
+    EXPECT_EQ(std::string(back->code), r.code) << r.name;
+  }
 
-  c->code[15360] = 'x';
-  c->code[15361] = 0;
-  EXPECT_EQ(save_orrery_cart_32k(c.get(), image.data()), CART_IMAGE_CODE_TOO_LARGE);
-
-  // A compressed code block cannot be read yet: the load fails with empty code.
-  memcpy(image.data() + 0x4300, k_compressed_code_marker, 4);
-  image[0x4304] = 0;
-  image[0x4305] = 5;
+  // A damaged block keeps what was decoded before the damage.
+  memcpy(image.data() + 0x4300, "\x3a\x63\x3a\x00\x00\x05\x00\x00\x0d\x3d\x10", 11);
   EXPECT_EQ(load_orrery_cart_32k(back.get(), image.data()), CART_IMAGE_BAD_CODE);
-  EXPECT_STREQ(back->code, "");
+  EXPECT_STREQ(back->code, "a");
   // ":c:" without the NUL is plain text.
-  image[0x4303] = 'x';
+  memcpy(image.data() + 0x4300, ":c:x", 5);
   EXPECT_EQ(load_orrery_cart_32k(back.get(), image.data()), CART_IMAGE_OK);
-  EXPECT_EQ(std::string(back->code, 4), ":c:x");
+  EXPECT_STREQ(back->code, ":c:x");
 }
 
 TEST(CartImage, ResourceFileCarriesTheHeadCartridgeWhole) {

@@ -70,3 +70,4 @@ void orrery_set_working_cart(orrery_cart *cart) { g_working = cart; }
 
 int orrery_future_version_status() { return g_future_version; }
 void orrery_set_future_version_status(int on) { g_future_version = on ? 1 : 0; }
+

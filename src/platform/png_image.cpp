@@ -4,6 +4,20 @@
 
 #include "platform/files.h"
 
+int vell_png_size(const void *data, size_t size, int32_t *width, int32_t *height) {
+  *width = *height = 0;
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, data, size)) return VELL_PNG_UNDECODABLE;
+  png_image_free(&image);
+  if (image.width == 0 || image.height == 0 || image.width > k_vell_png_max_side ||
+      image.height > k_vell_png_max_side)
+    return VELL_PNG_UNDECODABLE;
+  *width = static_cast<int32_t>(image.width);
+  *height = static_cast<int32_t>(image.height);
+  return VELL_PNG_OK;
+}
+
 int vell_png_decode(const void *data, size_t size, vell_rgba_image *out) {
   out->width = out->height = 0;
   out->pixels.clear();

@@ -28,6 +28,9 @@ enum {
   VELL_PNG_WRITE_FAILED = 3,  // encoding or writing failed; an existing file is kept
 };
 
+// Reads only the header: the picture's size, so that a caller expecting one
+// size can refuse others before decoding. VELL_PNG_OK or VELL_PNG_UNDECODABLE.
+int vell_png_size(const void *data, size_t size, int32_t *width, int32_t *height);
 // Decodes any PNG (palette, grey, 16-bit, with or without alpha) to RGBA.
 int vell_png_decode(const void *data, size_t size, vell_rgba_image *out);
 // Reads and decodes a file (regular files only, bounded in size).

@@ -6,10 +6,12 @@
 #include "audio/audio.h"
 #include "audio/channels.h"
 #include "gfx/bitmap.h"
+#include "gfx/font.h"
 #include "machine/app_config.h"
 #include "machine/cart.h"
 #include "machine/cart_data.h"
 #include "machine/cart_load.h"
+#include "machine/cart_png.h"
 #include "machine/cart_text.h"
 #include "machine/pstate.h"
 #include "platform/config.h"
@@ -154,6 +156,7 @@ void vell_main_init(int argc, const char *const *argv) {
   if (const uint8_t *palette = orrery_resource_palette()) vell_set_palette(palette);
 
   create_console_bitmaps();
+  orrery_set_cart_png_art(orrery_resource_bitmap(k_res_cart_template), vell_font1);
   orrery_console_font_init();
   orrery_reset_buttons();
   orrery_state.glitch_test = orrery_args.glitch_test;
@@ -188,6 +191,7 @@ void vell_main_exit() {
   vell_destroy_bitmap(orrery_state.scratch8);
   orrery_clear_console_state();
   orrery_clear_machine();
+  orrery_set_cart_png_art(nullptr, nullptr);
   orrery_release_resources();
   vell_exit();
 }

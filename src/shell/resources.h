@@ -26,6 +26,7 @@ enum {
   k_res_logo = 2,
   k_res_title = 4,
   k_res_icon = 6,
+  k_res_cart_template = 8,  // 160x205 picture of an empty picture cartridge
 };
 
 // Loads "data.pod" (or another path) and keeps it for the whole run; 0 on
