@@ -45,6 +45,15 @@ constexpr double k_max_gif_seconds = (k_clip_max_frames - 1) / double(k_clip_fps
 uint32_t g_now = 1000;  // the console's clock, moved by the loop below
 uint32_t clock_now() { return g_now; }
 
+std::string g_temp_home;  // the temporary home folder, "" when -home was given
+
+int remove_entry(const char *path, const struct stat *, int, struct FTW *) { return remove(path); }
+// Also run when the console ends the process itself (a cartridge that
+// cannot be loaded).
+void remove_temp_home() {
+  if (!g_temp_home.empty()) nftw(g_temp_home.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 bool ends_with(const std::string &s, const char *suffix) {
   const size_t n = strlen(suffix);
   if (s.size() < n) return false;
@@ -52,8 +61,6 @@ bool ends_with(const std::string &s, const char *suffix) {
     if (tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) return false;
   return true;
 }
-
-int remove_entry(const char *path, const struct stat *, int, struct FTW *) { return remove(path); }
 
 int usage() {
   fprintf(stderr, "usage: orrery-capture CART OUT.png|OUT.gif SECONDS [console options]\n");
@@ -86,15 +93,15 @@ int main(int argc, char **argv) {
     own_home = own_home && strcmp(argv[i], "-home") != 0;
     args.push_back(argv[i]);
   }
-  std::string home;
   if (own_home) {
     char tmpl[] = "/tmp/orrery-capture-XXXXXX";
     if (!mkdtemp(tmpl)) {
       perror("orrery-capture: temporary home folder");
       return CAPTURE_WRITE_FAILED;
     }
-    home = tmpl;
-    args.insert(args.begin() + 1, {"-home", home + "/"});
+    g_temp_home = tmpl;
+    atexit(remove_temp_home);
+    args.insert(args.begin() + 1, {"-home", g_temp_home + "/"});
   }
   args.insert(args.end(), {"-x", cart});
 
@@ -120,6 +127,5 @@ int main(int argc, char **argv) {
   if (written != 0) fprintf(stderr, "orrery-capture: could not write %s\n", out.c_str());
   vell_main_exit();
   vell_set_time_func(nullptr);
-  if (own_home) nftw(home.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
   return written == 0 ? CAPTURE_OK : CAPTURE_WRITE_FAILED;
 }

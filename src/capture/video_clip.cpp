@@ -11,7 +11,8 @@ int32_t clip_length_for(int32_t seconds) {
 
 void clip_record(video_clip *clip, const vell_bitmap *screen, int32_t length) {
   if (!screen || screen->w != k_clip_side || screen->h != k_clip_side || screen->depth != 8) return;
-  if (clip->slots.empty()) {
+  if (clip->slots.size() != static_cast<size_t>(length)) {
+    clip->slots.clear();
     clip->slots.resize(static_cast<size_t>(length));
     clip->first = 0;
     clip->index = 0;

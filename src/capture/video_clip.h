@@ -34,7 +34,8 @@ int32_t clip_length_for(int32_t seconds);
 // Writes the screen (128x128, 8-bit; others are ignored) into the frame at
 // the index. While the clip is not full the index moves on; once it is, the
 // ring turns by one, so the clip keeps the newest N - 1 frames in order.
-// The ring is made with length frames on first use.
+// The ring is made with length frames on first use, and made anew (empty)
+// when length changes.
 void clip_record(video_clip *clip, const vell_bitmap *screen, int32_t length);
 // Makes now the starting point: the next frame is frame 0.
 void clip_reset(video_clip *clip);

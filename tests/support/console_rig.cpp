@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/input.h"
 #include "platform/system.h"
 #include "shell/console.h"
@@ -25,8 +26,11 @@ console_rig::console_rig(const std::vector<std::string> &extra, const std::strin
   vell_set_time_func(rig_clock);
   vell_set_key_source(rig_keys);
   vell_set_program_folder(program_folder);
-  std::vector<std::string> args = {"orrery", "-home", home.path, "-headless", "1", "-foreground_sleep_ms", "0",
-                                   "-background_sleep_ms", "0"};
+  // Captures go to a folder of the test's, never to the user's desktop.
+  const std::string desktop = home.path + "desktop/";
+  vell_make_directory(desktop.c_str());
+  std::vector<std::string> args = {"orrery", "-home", home.path, "-desktop", desktop, "-headless", "1",
+                                   "-foreground_sleep_ms", "0", "-background_sleep_ms", "0"};
   args.insert(args.end(), extra.begin(), extra.end());
   std::vector<const char *> argv;
   for (const std::string &a : args) argv.push_back(a.c_str());
