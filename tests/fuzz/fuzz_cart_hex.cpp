@@ -17,6 +17,12 @@ namespace {
 
 std::string g_folder;  // a temporary folder for the two files
 
+void remove_folder() {
+  unlink((g_folder + "/clip.png").c_str());
+  unlink((g_folder + "/clip.hex").c_str());
+  rmdir(g_folder.c_str());
+}
+
 std::string normalised(const std::string &text) {
   std::string out;
   for (char c : text)
@@ -31,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char tmpl[] = "/tmp/orrery-fuzz-hex-XXXXXX";
     if (!mkdtemp(tmpl)) abort();
     g_folder = tmpl;
+    atexit(remove_folder);
   }
   const std::string text(reinterpret_cast<const char *>(data), size);
   const std::string bin = g_folder + "/clip.png", hex = g_folder + "/clip.hex";
