@@ -57,11 +57,12 @@ else
   failed=$((failed + 1)); failures+=("sanitizer build")
 fi
 
-# Only the audio tests, in a program of their own: the mixer runs on the
-# audio device's thread while the main thread starts and stops sounds.
+# Only the tests with a second thread, in a program of their own: the mixer
+# runs on the audio device's thread while the main thread starts and stops
+# sounds, and a GIF is written by a worker while recording goes on.
 if cmake -S "$here" -B "$here/build-tsan" -G Ninja -DORRERY_TSAN=ON -DORRERY_BENCH=OFF >/dev/null &&
-   cmake --build "$here/build-tsan" -j "$jobs" --target orrery_audio_tests; then
-  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$here/build-tsan" -R '^Audio'
+   cmake --build "$here/build-tsan" -j "$jobs" --target orrery_thread_tests; then
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$here/build-tsan" -R '^Audio|^GifRecording|^CaptureKeys'
 else
   failed=$((failed + 1)); failures+=("thread sanitizer build")
 fi

@@ -93,3 +93,22 @@ TEST(FolderListing, ExistenceAndDates) {
   vell_print_date(86400 * 365 + 3661, text);
   EXPECT_STREQ(text, "1971-01-01 01:01:01");
 }
+
+TEST(FileWriting, NewFilesNeverReplaceAnythingAndLeaveNoTemporaryFile) {
+  temp_home home;
+  const std::string d = home.path + "new/";
+  vell_make_directory(d.c_str());
+  write_file(d + "taken", "old");
+  vell_make_directory((d + "folder").c_str());
+
+  EXPECT_EQ(vell_write_new_file((d + "fresh").c_str(), "abc", 3), VELL_WRITE_OK);
+  EXPECT_EQ(read_file(d + "fresh"), "abc");
+  EXPECT_EQ(vell_write_new_file((d + "taken").c_str(), "abc", 3), VELL_WRITE_EXISTS);
+  EXPECT_EQ(read_file(d + "taken"), "old");
+  EXPECT_EQ(vell_write_new_file((d + "folder").c_str(), "abc", 3), VELL_WRITE_EXISTS);
+  EXPECT_EQ(vell_write_new_file((d + "missing/x").c_str(), "abc", 3), VELL_WRITE_OPEN_FAILED);
+  EXPECT_EQ(list(d, "*", -1), (names{".", "..", "folder", "fresh", "taken"}));
+  struct stat st;
+  ASSERT_EQ(stat((d + "fresh").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+}

@@ -1,7 +1,9 @@
 // The loop with an injected clock: the frame accumulator, requests, the
 // shortcut keys, the audio pause counter and the message bar.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -172,7 +174,8 @@ TEST(Requests, ErrorSuspendsAndPrintsRebootRestartsTheBootAndTheGlitchSilencesEr
 }
 
 TEST(ShortcutKeys, MuteCaptureAndQuitHintShowTheirMessages) {
-  console_rig rig;
+  // A desktop folder that cannot be written, so that captures fail.
+  console_rig rig({"-desktop", "/proc/orrery-no-desktop/"});
   rig.key(k_lctrl, true);
   rig.press({k_m});
   EXPECT_EQ(vell_config.sound_volume, 0);
@@ -195,6 +198,11 @@ TEST(ShortcutKeys, MuteCaptureAndQuitHintShowTheirMessages) {
   rig.press({k_f3});
   EXPECT_STREQ(orrery_state.message, "set video starting point");
   rig.press({k_f9});
+  // The recording is written by a worker; its outcome shows once it ends.
+  for (int i = 0; i < 2000 && strcmp(orrery_state.message, "** failed to save video") != 0; i++) {
+    usleep(5000);
+    rig.iterate(1);
+  }
   EXPECT_STREQ(orrery_state.message, "** failed to save video");
   rig.press({k_f1});
   EXPECT_STREQ(orrery_state.message, "** failed to save screenshot");

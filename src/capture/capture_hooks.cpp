@@ -8,6 +8,7 @@ void orrery_install_capture() {
   hooks.save_png_screenshot = save_png_screenshot;
   hooks.record_video_frame = record_video_frame;
   hooks.reset_video = reset_video;
-  hooks.save_gif = save_gif;
+  hooks.start_gif_save = start_gif_save;
+  hooks.poll_gif_save = poll_gif_save;
   orrery_set_capture_hooks(hooks);
 }

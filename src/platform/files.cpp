@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -140,6 +141,54 @@ int vell_write_file_replacing(const char *path, const void *data, size_t size) {
   if (fclose(f) != 0) result = VELL_WRITE_FAILED;
   if (result == VELL_WRITE_OK && rename(tmp.c_str(), path) != 0) result = VELL_WRITE_FAILED;
   if (result != VELL_WRITE_OK) remove(tmp.c_str());
+  return result;
+}
+
+namespace {
+
+// Writes all of data to fd, resuming after interrupted or partial writes.
+bool write_all(int fd, const void *data, size_t size) {
+  const char *p = static_cast<const char *>(data);
+  while (size > 0) {
+    const ssize_t n = write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Gives tmp the name path unless path exists: 0 done, EEXIST when taken,
+// another errno value on failure. tmp is left in place on failure.
+int take_name(const char *tmp, const char *path) {
+  if (renameat2(AT_FDCWD, tmp, AT_FDCWD, path, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // A file system without exclusive renames: a hard link fails the same
+  // way on an existing name.
+  if (link(tmp, path) != 0) return errno;
+  unlink(tmp);
+  return 0;
+}
+
+}  // namespace
+
+int vell_write_new_file(const char *path, const void *data, size_t size) {
+  std::string tmp = std::string(path) + ".saving-XXXXXX";
+  const int fd = mkstemp(&tmp[0]);
+  if (fd < 0) return VELL_WRITE_OPEN_FAILED;
+  int result = write_all(fd, data, size) ? VELL_WRITE_OK : VELL_WRITE_FAILED;
+  // mkstemp makes the file private; the new file is readable by others as
+  // files commonly are (umask cannot be read without changing it, which
+  // would race with other threads creating files).
+  if (fchmod(fd, 0644) != 0) result = VELL_WRITE_FAILED;
+  if (close(fd) != 0) result = VELL_WRITE_FAILED;
+  if (result == VELL_WRITE_OK) {
+    const int err = take_name(tmp.c_str(), path);
+    if (err == EEXIST) result = VELL_WRITE_EXISTS;
+    else if (err != 0) result = VELL_WRITE_FAILED;
+  }
+  if (result != VELL_WRITE_OK) unlink(tmp.c_str());
   return result;
 }
 

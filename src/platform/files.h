@@ -38,12 +38,19 @@ enum {
   VELL_WRITE_OK = 0,
   VELL_WRITE_OPEN_FAILED = 1,  // the file could not be created
   VELL_WRITE_FAILED = 2,       // writing failed; an existing file is left as it was
+  VELL_WRITE_EXISTS = 3,       // vell_write_new_file: path exists already and was left alone
 };
 // Writes size bytes to path through a neighbouring temporary file that
 // replaces path only once it was written completely, so that a failed write
 // (a full disk, a crash) never leaves a half-written file. Returns a
 // VELL_WRITE_ code.
 int vell_write_file_replacing(const char *path, const void *data, size_t size);
+// Writes size bytes as a new file at path, never replacing one: the data go
+// to a uniquely named temporary neighbour first, which then takes the name
+// only if nothing holds it by then (checked and taken in one step, so two
+// writers racing for a name cannot overwrite each other). Returns a
+// VELL_WRITE_ code; VELL_WRITE_EXISTS when path was taken.
+int vell_write_new_file(const char *path, const void *data, size_t size);
 
 enum {
   VELL_READ_OK = 0,

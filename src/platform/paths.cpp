@@ -89,8 +89,14 @@ std::string vell_prefix_with_appdata_path(const std::string &name) {
 std::string vell_prefix_with_desktop_path(const std::string &name) {
   std::string desk = vell_configured_folder(vell_config.desktop_path);
   if (!desk.empty()) return desk + name;
+  // A desktop folder that does not exist (a machine without a desktop) is
+  // passed over rather than made: files land in the user's home instead.
   std::string xdg = xdg_desktop_folder();
-  if (!xdg.empty()) return with_slash(xdg) + name;
-  if (const char *h = env_or_null("HOME")) return std::string(h) + "/Desktop/" + name;
-  return vell_prefix_with_program_path(name);
+  if (!xdg.empty() && vell_directory_exists(xdg.c_str())) return with_slash(xdg) + name;
+  if (const char *h = env_or_null("HOME")) {
+    const std::string home = with_slash(h);
+    if (vell_directory_exists((home + "Desktop").c_str())) return home + "Desktop/" + name;
+    if (vell_directory_exists(home.c_str())) return home + name;
+  }
+  return vell_prefix_with_appdata_path(name);
 }

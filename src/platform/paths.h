@@ -10,7 +10,8 @@ std::string vell_prefix_with_appdata_path(const std::string &name);
 // name inside the program's own folder.
 std::string vell_prefix_with_program_path(const std::string &name);
 // name inside the desktop folder: desktop_path when set, else the desktop
-// folder of the user's XDG settings, else $HOME/Desktop, else the program folder.
+// folder of the user's XDG settings or $HOME/Desktop when it exists, else
+// $HOME, else the home folder.
 std::string vell_prefix_with_desktop_path(const std::string &name);
 
 // The program's folder, with a trailing '/'. Taken from the running

@@ -95,6 +95,10 @@ void vell_destroy_thread(void *handle) {
   if (handle) SDL_DetachThread(static_cast<SDL_Thread *>(handle));
 }
 
+void vell_wait_thread(void *handle) {
+  if (handle) SDL_WaitThread(static_cast<SDL_Thread *>(handle), nullptr);
+}
+
 const char *vell_platform_error() { return g_sys.sdl_up ? SDL_GetError() : ""; }
 
 int64_t vell_get_calendar_seconds() { return static_cast<int64_t>(time(nullptr)); }

@@ -27,6 +27,8 @@ using vell_thread_func = void (*)();
 void *vell_create_thread(vell_thread_func f);
 // Detaches the thread; it runs to its end on its own.
 void vell_destroy_thread(void *handle);
+// Waits until the thread has ended and releases its handle; null is ignored.
+void vell_wait_thread(void *handle);
 
 // The platform library's last error text ("" when none).
 const char *vell_platform_error();

@@ -69,4 +69,5 @@ void capture_video_frame(const vell_bitmap *screen) {
 void capture_reset_video() {
   if (g_capture.reset_video) g_capture.reset_video();
 }
-int capture_save_gif() { return g_capture.save_gif ? g_capture.save_gif() : 1; }
+int capture_start_gif_save() { return g_capture.start_gif_save ? g_capture.start_gif_save() : 1; }
+int capture_poll_gif_save() { return g_capture.poll_gif_save ? g_capture.poll_gif_save() : 0; }

@@ -29,7 +29,8 @@ struct orrery_capture_hooks {
   int (*save_png_screenshot)(const vell_bitmap *screen);  // 0 when the file was written
   void (*record_video_frame)(const vell_bitmap *screen);  // once per logical frame
   void (*reset_video)();                                  // the recording starts now
-  int (*save_gif)();                                      // 0 when the file was written
+  int (*start_gif_save)();                                // 0 when a background save started, 1 when one still runs
+  int (*poll_gif_save)();                                 // 0 idle, 1 running, 2 written, 3 failed (reported once)
 };
 void orrery_set_capture_hooks(const orrery_capture_hooks &hooks);
 
@@ -43,4 +44,9 @@ void browser_finish_running_download();
 int capture_png_screenshot(const vell_bitmap *screen);
 void capture_video_frame(const vell_bitmap *screen);
 void capture_reset_video();
-int capture_save_gif();
+// Starts writing the recording as a GIF in the background: 0 when started,
+// 1 when the previous save still runs (or there is no capture).
+int capture_start_gif_save();
+// The background save's state: 0 idle, 1 running; 2 written or 3 failed,
+// each reported once.
+int capture_poll_gif_save();

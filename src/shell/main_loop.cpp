@@ -6,6 +6,7 @@
 #include "audio/audio.h"
 #include "audio/channels.h"
 #include "gfx/bitmap.h"
+#include "machine/cart.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "platform/config.h"
@@ -42,6 +43,7 @@ enum : int32_t {
   SC_F3 = 60,
   SC_F4 = 61,
   SC_F6 = 63,
+  SC_F7 = 64,
   SC_F8 = 65,
   SC_F9 = 66,
 };
@@ -196,20 +198,42 @@ void logical_frame() {
   if (c.pause_menu_open || c.frame_flipper == 0 || pstate.target_fps == 30) record_frame();
 }
 
+// Copies the picture the running cartridge shows (without the pause menu
+// or other overlays) into the working cartridge's label, which a saved
+// picture cartridge shows.
+void capture_label() {
+  orrery_cart *cart = orrery_working_cart();
+  const vell_bitmap *screen = orrery_state.presented;
+  if (!cart || !screen) return;
+  if (!cart->label) cart->label = vell_create_bitmap(k_screen_size, k_screen_size, 8);
+  if (!cart->label) return;
+  vell_blit(screen, cart->label, 0, 0, 0, 0, k_screen_size, k_screen_size);
+  show_message("captured label image", 1000);
+}
+
+// Reports a GIF saved in the background once it has been written.
+void report_gif_save() {
+  const int state = capture_poll_gif_save();
+  if (state == 2) show_message("saved video to desktop", 1400);
+  else if (state == 3) show_message("** failed to save video", 1900);
+}
+
 void capture_keys() {
+  report_gif_save();
   const bool ctrl = ctrl_held();
   if (vell_get_key_state(k_key_any_alt) || (ctrl && pressed(SC_0))) return;
   if (pressed(SC_F1) || pressed(SC_F6) || (ctrl && pressed(SC_6))) {
     if (capture_png_screenshot(orrery_state.video_frame) == 0) show_message("saved screenshot to desktop", 1400);
     else show_message("** failed to save screenshot", 1900);
   }
+  if (pstate.mode == MODE_RUNNING && (pressed(SC_F7) || (ctrl && pressed(SC_7)))) capture_label();
   if (pressed(SC_F3) || pressed(SC_F8) || (ctrl && pressed(SC_8))) {
     capture_reset_video();
     show_message("set video starting point", 1400);
   }
+  // The outcome is shown when the worker has written the file.
   if (pressed(SC_F4) || pressed(SC_F9) || (ctrl && pressed(SC_9))) {
-    if (capture_save_gif() == 0) show_message("saved video to desktop", 1400);
-    else show_message("** failed to save video", 1900);
+    if (capture_start_gif_save() != 0) show_message("still saving the last video", 1400);
   }
 }
 

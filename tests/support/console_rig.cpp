@@ -4,6 +4,7 @@
 
 #include "browser/browser_hooks.h"
 #include "capture/capture_hooks.h"
+#include "platform/files.h"
 #include "platform/input.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -29,8 +30,11 @@ console_rig::console_rig(const std::vector<std::string> &extra, const std::strin
   vell_set_program_folder(program_folder);
   orrery_install_browser();
   orrery_install_capture();
-  std::vector<std::string> args = {"orrery", "-home", home.path, "-headless", "1", "-foreground_sleep_ms", "0",
-                                   "-background_sleep_ms", "0"};
+  // Captures go to a folder of the test's, never to the user's desktop.
+  const std::string desktop = home.path + "desktop/";
+  vell_make_directory(desktop.c_str());
+  std::vector<std::string> args = {"orrery", "-home", home.path, "-desktop", desktop, "-headless", "1",
+                                   "-foreground_sleep_ms", "0", "-background_sleep_ms", "0"};
   args.insert(args.end(), extra.begin(), extra.end());
   std::vector<const char *> argv;
   for (const std::string &a : args) argv.push_back(a.c_str());

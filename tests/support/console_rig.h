@@ -12,8 +12,9 @@ struct console_rig {
   temp_home home;
   uint32_t now = 1000;  // the clock the console reads, ms
 
-  // Starts the console headless with the test's clock and keyboard; extra
-  // arguments follow the rig's own. program_folder is where data.pod is read.
+  // Starts the console headless with the test's clock and keyboard, and
+  // home/desktop/ as the desktop folder; extra arguments follow the rig's
+  // own. program_folder is where data.pod is read.
   explicit console_rig(const std::vector<std::string> &extra = {},
                        const std::string &program_folder = ORRERY_BUILD_DIR);
   ~console_rig();

@@ -1,0 +1,54 @@
+// Feeds arbitrary clipboard text to the clipboard cartridge decoder. What it
+// accepts must encode back to the same text, up to white space and the
+// case of the digits.
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "machine/cart_hex.h"
+#include "platform/files.h"
+
+namespace {
+
+std::string g_folder;  // a temporary folder for the two files
+
+void remove_folder() {
+  unlink((g_folder + "/clip.png").c_str());
+  unlink((g_folder + "/clip.hex").c_str());
+  rmdir(g_folder.c_str());
+}
+
+std::string normalised(const std::string &text) {
+  std::string out;
+  for (char c : text)
+    if (!isspace(static_cast<unsigned char>(c))) out += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (g_folder.empty()) {
+    char tmpl[] = "/tmp/orrery-fuzz-hex-XXXXXX";
+    if (!mkdtemp(tmpl)) abort();
+    g_folder = tmpl;
+    atexit(remove_folder);
+  }
+  const std::string text(reinterpret_cast<const char *>(data), size);
+  const std::string bin = g_folder + "/clip.png", hex = g_folder + "/clip.hex";
+  unlink(bin.c_str());
+  if (convert_hex_to_binary_file(text.c_str(), bin.c_str()) != HEX_CART_OK) return 0;
+  if (convert_binary_file_to_hex(bin.c_str(), hex.c_str()) != CART_HEX_OK) abort();
+  std::string back;
+  if (vell_read_file(hex.c_str(), 4 * size + 64, &back) != VELL_READ_OK) abort();
+  // Text from the first NUL on is not seen; anything after the closing tag
+  // is ignored.
+  const std::string seen = normalised(text.substr(0, text.find('\0')));
+  if (seen.compare(0, back.size(), back) != 0) abort();
+  return 0;
+}
