@@ -6,6 +6,7 @@
 #include "api/bitmap.h"
 #include "audio/audio.h"
 #include "browser/cartfind.h"
+#include "browser/catalogue.h"
 #include "machine/cart.h"
 #include "machine/cart_data.h"
 #include "machine/cart_load.h"
@@ -170,6 +171,7 @@ void vell_main_init(int argc, const char *const *argv) {
 }
 
 void vell_main_exit() {
+  shutdown_downloads();
   save_cdata();
   orrery_close_listing();
   orrery_boot_exit();
