@@ -242,6 +242,7 @@ TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillListsAndCartridgesWorkOffli
   finish_download(rig);
   EXPECT_EQ(wip.items.size(), 34u);
   EXPECT_EQ(wip.items.back().kind, ITEM_CART);
+  EXPECT_FALSE(path_exists(home + "bbs/temp_wip__.pip.png")) << "a further page is not kept";
 
   // A cartridge: fetched into its cache file and made the working cartridge.
   ASSERT_EQ(download_bbs_cart("12345"), DOWNLOAD_START_OK);

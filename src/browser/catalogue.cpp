@@ -122,7 +122,10 @@ void take_page(const std::string &target) {
   browser_list *list = nullptr;
   for (int32_t i = LIST_FAV; i < k_browser_lists; i++)
     if (contains(name, cartfind_list(i).name.c_str())) list = &cartfind_list(i);
-  if (!list) return;
+  if (!list) {
+    remove(target.c_str());
+    return;
+  }
   const int append = contains(name, "__") ? 1 : 0;
   if (populate_cartfind_list_from_png_file(*list, target.c_str(), append) != PAGE_OK) {
     say("could not connect to bbs");
@@ -131,6 +134,8 @@ void take_page(const std::string &target) {
     if (rename(target.c_str(), cache.c_str()) != 0) vell_debugf("could not keep page %s\n", cache.c_str());
     if (list->items.size() > 1) list->selection = 1;
   }
+  // A further page, or one that could not be read, is not kept.
+  remove(target.c_str());
   clamp_selection(*list);
   list->change_time = vell_get_time();
 }

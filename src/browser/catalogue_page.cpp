@@ -48,19 +48,29 @@ browser_item special_item(int32_t kind, const char *title) {
 bitmap_ptr label_from_rgba(const uint8_t *rgba, int32_t stride, const uint8_t *palette) {
   bitmap_ptr label(vell_create_bitmap(k_label_size, k_label_size, 8));
   if (!label) return label;
+  // Labels are drawn in few colours, so answers are kept in a small cache
+  // indexed by a hash of the RGB value (an entry holds RGB + 1; 0 is empty).
+  uint32_t cached_rgb[256] = {};
+  uint8_t cached_colour[256];
   for (int32_t y = 0; y < k_label_size; y++)
     for (int32_t x = 0; x < k_label_size; x++) {
       const uint8_t *p = rgba + (static_cast<size_t>(y) * stride + x) * 4;
-      int32_t best = 0, best_d = INT32_MAX;
-      for (int32_t c = 0; c < 16; c++) {
-        const int32_t dr = p[0] - palette[c * 3], dg = p[1] - palette[c * 3 + 1], db = p[2] - palette[c * 3 + 2];
-        const int32_t d = dr * dr + dg * dg + db * db;
-        if (d < best_d) {
-          best_d = d;
-          best = c;
+      const uint32_t rgb = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+      const uint32_t slot = (rgb * 2654435761u) >> 24;
+      if (cached_rgb[slot] != rgb + 1) {
+        int32_t best = 0, best_d = INT32_MAX;
+        for (int32_t c = 0; c < 16; c++) {
+          const int32_t dr = p[0] - palette[c * 3], dg = p[1] - palette[c * 3 + 1], db = p[2] - palette[c * 3 + 2];
+          const int32_t d = dr * dr + dg * dg + db * db;
+          if (d < best_d) {
+            best_d = d;
+            best = c;
+          }
         }
+        cached_rgb[slot] = rgb + 1;
+        cached_colour[slot] = static_cast<uint8_t>(best);
       }
-      label->line[y][x] = static_cast<uint8_t>(best);
+      label->line[y][x] = cached_colour[slot];
     }
   return label;
 }

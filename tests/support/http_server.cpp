@@ -110,7 +110,7 @@ void http_server::answer(int fd) {
     for (size_t i = 0; i < body.size(); i++) body[i] = static_cast<char>('a' + i % 26);
     send_all(fd, response(200, "OK", body));
   } else if (path == "/stall") {
-    send_all(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(1000, 'x'));
+    send_all(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x'));
     for (int i = 0; i < 400 && !stopping_; i++) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   } else if (path == "/silent") {
     // Holds the connection open without answering, at most 20 seconds.

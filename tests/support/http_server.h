@@ -12,7 +12,7 @@
 //   /loop      302 to itself
 //   /big       200 with 100000 bytes ('a' + i % 26)
 //   /silent    accepts the request and never answers (until the server stops)
-//   /stall     starts a 100000-byte answer, sends 1000 bytes of it and then
+//   /stall     starts a 100000-byte answer, sends 20000 bytes of it and then
 //              holds the connection (until the server stops)
 // Every connection is handled on its own thread and closed after one answer.
 class http_server {
