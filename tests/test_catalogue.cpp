@@ -91,7 +91,7 @@ TEST(CataloguePage, FullAndPartialPagesFillTheList) {
   browser_list &list = cartfind_list(LIST_NEW);
   std::vector<cell> cells = numbered_cells(32);
   cells[0] = {"7 8 3", "  Cave FLYER|2\x01\xe9  ", "Zep Tr-1 Very Long Name  ", "abc_1", "", 9};
-  cells[1] = {"12 13 4 junk", "x", "", "", "", 0};
+  cells[1] = {"12 13 4 junk", "x", "", "", "a|b\nc", 0};
   ASSERT_EQ(populate_cartfind_list_from_png_file(list, write_page(dir, cells).c_str(), 0), PAGE_OK);
   ASSERT_EQ(list.items.size(), 34u);
   EXPECT_EQ(list.items[0].kind, ITEM_UPDATE);
@@ -108,6 +108,7 @@ TEST(CataloguePage, FullAndPartialPagesFillTheList) {
   EXPECT_EQ(first.favourite, 1);
   EXPECT_TRUE(label_all(first, 9)) << "label pixels become the nearest console colour";
   EXPECT_EQ(list.items[2].lid, "12") << "an empty lid is the first number";
+  EXPECT_EQ(list.items[2].mid, "a_b_c") << "ids cannot break the favourites file";
   EXPECT_EQ(list.items[2].catsub, 4);
   EXPECT_EQ(list.items[2].favourite, 0);
   EXPECT_TRUE(label_all(list.items[20], 19 % 16));
@@ -216,6 +217,7 @@ TEST(CatalogueNames, RequestsAndCacheFilesOfIds) {
   EXPECT_EQ(list_download_file("new", 0), "bbs/temp_new.pip.png");
   EXPECT_EQ(list_download_file("jam", 1), "bbs/temp_jam__.pip.png");
   EXPECT_EQ(bbs_label_file("abc_1"), "bbs/labels/abc_1.png");
+  EXPECT_EQ(bbs_label_file("../../x"), "") << "ids from pages never leave the cache folder";
 
   // The request travels whole in the address's path.
   EXPECT_EQ(catalogue_address("http://127.0.0.1:8000/", catalogue_list_request("cat=7&search=cave run&max=32", 32)),

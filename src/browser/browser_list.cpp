@@ -71,6 +71,15 @@ std::string clean_author(const std::string &text) {
   return s;
 }
 
+std::string clean_id(const std::string &text) {
+  std::string s = text.substr(0, k_item_text_max);
+  for (char &ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 32 || c > 126 || c == '|') ch = '_';
+  }
+  return s;
+}
+
 void mark_favourites(browser_list &list) {
   const browser_list &fav = g_lists[LIST_FAV];
   if (&list == &fav) return;

@@ -90,6 +90,10 @@ void create_cartfind_lists();
 // keeps only a-z and 0-9 (others become '_') and at most 16 characters.
 std::string clean_title(const std::string &text);
 std::string clean_author(const std::string &text);
+// Catalogue ids from a page keep their text, except that characters that
+// cannot be typed and '|' become '_', so that they cannot break a line or a
+// field of the favourites file.
+std::string clean_id(const std::string &text);
 
 // Marks the list's items that match an entry of the favourites list; the
 // favourites list itself is not marked.

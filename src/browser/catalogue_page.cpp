@@ -111,8 +111,8 @@ int populate_cartfind_list_from_image(browser_list &list, const vell_rgba_image 
     item.catsub = c;
     item.title = clean_title(cell_text(*image, k, 1));
     item.author = clean_author(cell_text(*image, k, 2));
-    item.lid = cell_text(*image, k, 3);
-    item.mid = cell_text(*image, k, 4);
+    item.lid = clean_id(cell_text(*image, k, 3));
+    item.mid = clean_id(cell_text(*image, k, 4));
     if (item.lid.empty()) item.lid = std::to_string(a);
     if (item.mid.empty()) item.mid = std::to_string(b);
     const int32_t x = (k % k_page_columns) * k_cell_width, y = (k / k_page_columns) * k_cell_height;

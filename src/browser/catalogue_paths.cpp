@@ -98,7 +98,9 @@ std::string bbs_info_file(const std::string &lid) {
   return bbs_cart_folder(lid) + "temp-" + (n >= 0 ? std::to_string(n) : lid) + ".nfo";
 }
 
-std::string bbs_label_file(const std::string &lid) { return "bbs/labels/" + lid + ".png"; }
+std::string bbs_label_file(const std::string &lid) {
+  return valid_catalogue_id(lid) ? "bbs/labels/" + lid + ".png" : "";
+}
 
 bool check_bbs_file_ok(const char *file) {
   if (!file || !vell_file_exists(file)) return false;

@@ -45,7 +45,7 @@ std::string bbs_cart_file(const std::string &lid);
 //   "bbs/1/temp-12345.nfo", "bbs/carts/temp-abc_1.nfo": a cartridge's
 //   information file; "" for an invalid id
 std::string bbs_info_file(const std::string &lid);
-//   "bbs/labels/<lid>.png": a favourite's saved label
+//   "bbs/labels/<lid>.png": a favourite's saved label; "" for an invalid id
 std::string bbs_label_file(const std::string &lid);
 
 // True when the file exists and, when its name contains ".png", decodes
