@@ -1,5 +1,4 @@
-// Catalogue pages read into lists, the names of requests and cache files,
-// and the cleaning of catalogue texts.
+// Catalogue pages read into lists, and the names of requests and cache files.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -225,41 +224,4 @@ TEST(CatalogueNames, RequestsAndCacheFilesOfIds) {
             "&version=000111cw");
   EXPECT_EQ(catalogue_address("http://h/cat", catalogue_cart_request("abc_1")), "http://h/cat/bbs/cposts/ab/abc_1.q7.png");
   EXPECT_EQ(catalogue_address("", "/bbs/x"), "");
-}
-
-TEST(CatalogueNames, DownloadedFilesAreCheckedByKind) {
-  temp_folder dir;
-  vell_rgba_image tiny;
-  tiny.width = tiny.height = 1;
-  tiny.pixels.assign(4, 9);
-  ASSERT_EQ(vell_png_write_file((dir / "ok.png").c_str(), tiny), VELL_PNG_OK);
-  write_file(dir / "bad.q7.png", "not a picture");
-  write_file(dir / "page.nfo", "anything");
-  struct {
-    std::string file;
-    bool ok;
-  } rows[] = {
-      {dir / "ok.png", true}, {dir / "bad.q7.png", false}, {dir / "page.nfo", true},
-      {dir / "none.nfo", false}, {dir.path, false},
-  };
-  for (const auto &r : rows) EXPECT_EQ(check_bbs_file_ok(r.file.c_str()), r.ok) << r.file;
-}
-
-TEST(CatalogueText, TitlesAndAuthorsAreCleaned) {
-  struct {
-    const char *in;
-    const char *title;
-    const char *author;
-  } rows[] = {
-      {"Hello World  ", "hello world", "hello_world"},
-      {"a|b\tc\x7f", "a_b c", "a_b_c_"},
-      {"\xc3\xa9t\xc3\xa9", "  t", "__t__"},
-      {"ABCDEFGHIJKLMNOPQRSTUV", "abcdefghijklmnopqrstuv", "abcdefghijklmnop"},
-      {"", "", ""},
-  };
-  for (const auto &r : rows) {
-    EXPECT_EQ(clean_title(r.in), r.title) << r.in;
-    EXPECT_EQ(clean_author(r.in), r.author) << r.in;
-    EXPECT_EQ(clean_title(clean_title(r.in)), r.title) << "cleaning twice changes nothing: " << r.in;
-  }
 }
