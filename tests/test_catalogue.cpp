@@ -63,7 +63,7 @@ std::vector<cell> numbered_cells(int n) {
 
 browser_list list_named(int index) {
   browser_list l;
-  l.name = k_browser_list_specs[index].name;
+  l.name = k_browser_list_table[index].name;
   return l;
 }
 

@@ -220,8 +220,8 @@ int32_t sub_of(const std::string &request) {
 // so that the browser's "[load more]" gets an answer.
 int write_pages(int32_t index, const std::vector<const kit_cart *> &carts, const std::string &out,
                 const uint8_t *palette) {
-  const browser_list_spec &spec = k_browser_list_specs[index];
-  const int32_t sub = sub_of(spec.request);
+  const browser_list_def &def = k_browser_list_table[index];
+  const int32_t sub = sub_of(def.request);
   int failures = 0, pages = 0;
   for (size_t start = 0;; start += k_page_entries) {
     std::vector<catalogue_page_entry> entries;
@@ -237,7 +237,7 @@ int write_pages(int32_t index, const std::vector<const kit_cart *> &carts, const
     }
     vell_rgba_image page;
     make_catalogue_page(entries, palette, &page);
-    const std::string file = out + catalogue_list_request(spec.request, static_cast<int32_t>(start));
+    const std::string file = out + catalogue_list_request(def.request, static_cast<int32_t>(start));
     if (vell_png_write_file(file.c_str(), page) != VELL_PNG_OK) {
       fprintf(stderr, "could not write %s\n", file.c_str());
       failures++;
@@ -245,7 +245,7 @@ int write_pages(int32_t index, const std::vector<const kit_cart *> &carts, const
     pages++;
     if (entries.size() < static_cast<size_t>(k_page_entries)) break;
   }
-  printf("%-16s %3zu cartridges, %d page%s\n", spec.title, carts.size(), pages, pages == 1 ? "" : "s");
+  printf("%-16s %3zu cartridges, %d page%s\n", def.title, carts.size(), pages, pages == 1 ? "" : "s");
   return failures;
 }
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-const browser_list_spec k_browser_list_specs[k_browser_lists] = {
+const browser_list_def k_browser_list_table[k_browser_lists] = {
     {"local", "local", ""},
     {"fav", "favourites", "cat=7&orderby=favourites&uid=1"},
     {"new", "new", "cat=7&sub=2"},
@@ -42,9 +42,9 @@ void create_cartfind_lists() {
   for (int32_t i = 0; i < k_browser_lists; i++) {
     browser_list &l = g_lists[i];
     l = browser_list();
-    l.name = k_browser_list_specs[i].name;
-    l.title = k_browser_list_specs[i].title;
-    l.request = k_browser_list_specs[i].request;
+    l.name = k_browser_list_table[i].name;
+    l.title = k_browser_list_table[i].title;
+    l.request = k_browser_list_table[i].request;
   }
 }
 

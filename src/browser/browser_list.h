@@ -71,12 +71,12 @@ enum browser_list_index : int32_t {
 };
 
 // Name, title and initial catalogue request of each list, by list index.
-struct browser_list_spec {
+struct browser_list_def {
   const char *name;
   const char *title;
   const char *request;
 };
-extern const browser_list_spec k_browser_list_specs[k_browser_lists];
+extern const browser_list_def k_browser_list_table[k_browser_lists];
 
 // The eight lists; they live for the whole run.
 browser_list *cartfind_lists();
