@@ -147,6 +147,21 @@ TEST(CommandLine, ConsoleOptionsAndTheCartridgeName) {
   EXPECT_EQ(vell_config.sound_volume, 256);
 }
 
+TEST(CommandLine, CatalogueAddressFromTheFileIsOverriddenForOneRun) {
+  temp_folder home;
+  use_home(home);
+  write_file(home / "config.txt", "catalogue_url   http://127.0.0.1:8000/cat  \n");
+  vell_config_load();
+  EXPECT_STREQ(orrery_config.catalogue_url, "http://127.0.0.1:8000/cat");
+  parse_both({"-catalogue_url", "http://example.invalid", "game.q7"});
+  EXPECT_STREQ(orrery_config.catalogue_url, "http://example.invalid");
+  EXPECT_EQ(orrery_args.auto_load_fn, "game.q7");
+  snprintf(vell_state.app_title, sizeof vell_state.app_title, "orrery");
+  ASSERT_EQ(vell_config_save(), 0);
+  EXPECT_NE(read_file(home / "config.txt").find("catalogue_url http://127.0.0.1:8000/cat\n"), std::string::npos)
+      << "the file's address is kept; the option lasts one run";
+}
+
 TEST(Log, IndentsBlocksAndRefusesOverlongTexts) {
   temp_folder home;
   ASSERT_EQ(vell_open_log((home / "log.txt").c_str()), 0);

@@ -12,5 +12,6 @@ void orrery_install_browser() {
   hooks.draw = cartfind_draw;
   hooks.cancel_download = cancel_download;
   hooks.finish_running_download = finish_running_download;
+  hooks.shutdown = shutdown_downloads;
   orrery_set_browser_hooks(hooks);
 }

@@ -1,8 +1,13 @@
-// Stand-in for the cartridge browser until it is built: it shows nothing
-// and changes nothing.
+// Stand-in for the cartridge browser screen until it is built: it makes the
+// lists and fills the catalogue lists from the cache, but shows nothing.
+#include "browser/browser_list.h"
 #include "browser/cartfind.h"
+#include "browser/catalogue.h"
 
-void cartfind_init() {}
+void cartfind_init() {
+  create_cartfind_lists();
+  load_cached_catalogue_lists();
+}
 
 void cartfind_enter() {}
 

@@ -27,6 +27,18 @@ void read_folder(const char *line, size_t offset, char *out, size_t out_size) {
   else out[0] = 0;
 }
 
+// Copies the text after the key and one separator, without the white space
+// around it.
+void read_text(const char *line, size_t offset, char *out, size_t out_size) {
+  out[0] = 0;
+  if (strlen(line) < offset) return;
+  const char *start = line + offset;
+  while (*start && static_cast<unsigned char>(*start) <= ' ') start++;
+  size_t n = strlen(start);
+  while (n > 0 && static_cast<unsigned char>(start[n - 1]) <= ' ') n--;
+  snprintf(out, out_size, "%.*s", static_cast<int>(n), start);
+}
+
 }  // namespace
 
 void set_default_app_config() {
@@ -49,6 +61,11 @@ void orrery_load_config(const char *line) {
   }
   if (starts_with(line, "cdata_path")) {
     read_folder(line, 11, c.cdata_path, sizeof c.cdata_path);
+    return;
+  }
+  if (starts_with(line, "catalogue_url")) {
+    read_text(line, 14, c.catalogue_url, sizeof c.catalogue_url);
+    snprintf(c.catalogue_url_saved, sizeof c.catalogue_url_saved, "%s", c.catalogue_url);
     return;
   }
   struct int_key {
@@ -116,4 +133,6 @@ void orrery_save_config(FILE *f) {
           "// 0 for off. 1 to allow control of a cart's framerate due to host machine's cpu capacity "
           "(recommended)\n");
   fprintf(f, "host_framerate_control %d\n\n", c.host_framerate_control);
+  fprintf(f, "// address of the cartridge catalogue server, e.g. http://127.0.0.1:8000 (empty: offline)\n");
+  fprintf(f, "catalogue_url %s\n\n", c.catalogue_url_saved);
 }

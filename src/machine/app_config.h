@@ -29,6 +29,12 @@ struct orrery_config_t {
   char cdata_path[1024];           // folder of cartridge data, ends in a separator
   int32_t show_backup_messages;    // read and written; no effect
   int32_t host_framerate_control;  // 1 lets the CPU budget lower a cartridge's frame rate
+  // Address of the cartridge catalogue server ("http://host:port/folder");
+  // empty: the console never reaches the network. -catalogue_url overrides
+  // it for one run: catalogue_url_saved keeps the file's value, which is the
+  // one written back.
+  char catalogue_url[1024];
+  char catalogue_url_saved[1024];
 };
 
 extern orrery_config_t orrery_config;

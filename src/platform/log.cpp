@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -12,6 +13,9 @@ struct log_state {
 };
 
 log_state g_log;
+// Download threads log too (through vell_wget), so every use of g_log is
+// under this lock.
+std::mutex g_log_mutex;
 
 constexpr size_t k_max_debug_text = 512;
 
@@ -19,12 +23,14 @@ constexpr size_t k_max_debug_text = 512;
 
 int vell_open_log(const char *path) {
   vell_close_log();
+  std::lock_guard<std::mutex> lock(g_log_mutex);
   g_log.indent = 0;
   g_log.file = fopen(path, "w");
   return g_log.file ? 0 : 1;
 }
 
 void vell_close_log() {
+  std::lock_guard<std::mutex> lock(g_log_mutex);
   if (g_log.file) fclose(g_log.file);
   g_log.file = nullptr;
 }
@@ -32,6 +38,7 @@ void vell_close_log() {
 void vell_debug(const char *text) {
   if (!text) return;
   if (strlen(text) > k_max_debug_text) text = "[debug string too long!]\n";
+  std::lock_guard<std::mutex> lock(g_log_mutex);
   if (text[0] == '<') {
     if (g_log.indent > 0) g_log.indent--;
     text++;

@@ -123,6 +123,7 @@ enum console_option {
   COPT_GPIO_BASE,
   COPT_GLITCH_TEST,
   COPT_PARAM,
+  COPT_CATALOGUE_URL,
 };
 
 }  // namespace
@@ -167,6 +168,7 @@ void process_arguments(int argc, const char *const *argv) {
       else if (!strcmp(name, "gpio_base")) pending = COPT_GPIO_BASE;
       else if (!strcmp(name, "glitch_test")) pending = COPT_GLITCH_TEST;
       else if (!strcmp(name, "p")) pending = COPT_PARAM;
+      else if (!strcmp(name, "catalogue_url")) pending = COPT_CATALOGUE_URL;
       else if (!strcmp(name, "run")) {
         c.run_after_boot = 1;
         pending = COPT_NONE;
@@ -196,6 +198,7 @@ void process_arguments(int argc, const char *const *argv) {
       case COPT_GPIO_BASE: c.gpio_base = v; break;
       case COPT_GLITCH_TEST: orrery_args.glitch_test = v; break;
       case COPT_PARAM: orrery_args.param_string = std::string(a).substr(0, 1024); break;
+      case COPT_CATALOGUE_URL: copy_text(c.catalogue_url, sizeof c.catalogue_url, a); break;
     }
     pending = COPT_NONE;
   }

@@ -180,6 +180,7 @@ void vell_main_init(int argc, const char *const *argv) {
 }
 
 void vell_main_exit() {
+  browser_shutdown();
   save_cdata();
   orrery_close_listing();
   orrery_boot_exit();

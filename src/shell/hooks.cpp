@@ -59,6 +59,9 @@ void browser_cancel_download() {
 void browser_finish_running_download() {
   if (g_browser.finish_running_download) g_browser.finish_running_download();
 }
+void browser_shutdown() {
+  if (g_browser.shutdown) g_browser.shutdown();
+}
 
 int capture_png_screenshot(const vell_bitmap *screen) {
   return g_capture.save_png_screenshot ? g_capture.save_png_screenshot(screen) : 1;

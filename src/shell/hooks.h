@@ -22,6 +22,7 @@ struct orrery_browser_hooks {
   void (*draw)();                     // once per drawn frame while the browser is the sub-screen
   void (*cancel_download)();          // stops the download worker and returns the slot to idle
   void (*finish_running_download)();  // handles a download that a running cartridge waited for
+  void (*shutdown)();                 // at exit: stops a download and lets its worker end
 };
 void orrery_set_browser_hooks(const orrery_browser_hooks &hooks);
 
@@ -41,6 +42,7 @@ void browser_update();
 void browser_draw();
 void browser_cancel_download();
 void browser_finish_running_download();
+void browser_shutdown();
 int capture_png_screenshot(const vell_bitmap *screen);
 void capture_video_frame(const vell_bitmap *screen);
 void capture_reset_video();

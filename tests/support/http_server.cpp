@@ -2,8 +2,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -106,6 +109,9 @@ void http_server::answer(int fd) {
     std::string body(100000, 'a');
     for (size_t i = 0; i < body.size(); i++) body[i] = static_cast<char>('a' + i % 26);
     send_all(fd, response(200, "OK", body));
+  } else if (path == "/stall") {
+    send_all(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x'));
+    for (int i = 0; i < 400 && !stopping_; i++) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   } else if (path == "/silent") {
     // Holds the connection open without answering, at most 20 seconds.
     for (int i = 0; i < 400 && !stopping_; i++) std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -119,4 +125,42 @@ int closed_port() {
   int fd = bound_socket(&port);
   if (fd >= 0) close(fd);
   return port;
+}
+
+static_web_server::static_web_server(const std::string &folder) {
+  port_ = closed_port();
+  const std::string port = std::to_string(port_);
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    execlp("python3", "python3", "-m", "http.server", port.c_str(), "--bind", "127.0.0.1", "--directory",
+           folder.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  // Waits, at most ten seconds, until the port takes connections.
+  for (int i = 0; i < 200 && pid_ > 0 && !ready_; i++) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port_));
+    ready_ = connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+    close(fd);
+    if (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+static_web_server::~static_web_server() { stop(); }
+
+std::string static_web_server::base_url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+void static_web_server::stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  int status;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  ready_ = false;
 }

@@ -12,6 +12,8 @@
 //   /loop      302 to itself
 //   /big       200 with 100000 bytes ('a' + i % 26)
 //   /silent    accepts the request and never answers (until the server stops)
+//   /stall     starts a 100000-byte answer, sends 20000 bytes of it and then
+//              holds the connection (until the server stops)
 // Every connection is handled on its own thread and closed after one answer.
 class http_server {
  public:
@@ -36,3 +38,21 @@ class http_server {
 
 // A port of 127.0.0.1 on which nothing listens.
 int closed_port();
+
+// A real static web server (python3 -m http.server) serving a folder on
+// 127.0.0.1 until stopped or destroyed.
+class static_web_server {
+ public:
+  explicit static_web_server(const std::string &folder);
+  ~static_web_server();
+  // true once the server answers connections.
+  bool ready() const { return ready_; }
+  // "http://127.0.0.1:<port>"
+  std::string base_url() const;
+  void stop();
+
+ private:
+  int pid_ = -1;
+  int port_ = 0;
+  bool ready_ = false;
+};

@@ -1,0 +1,260 @@
+#include "browser/catalogue.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "browser/browser_list.h"
+#include "browser/catalogue_page.h"
+#include "browser/catalogue_paths.h"
+#include "machine/cart_load.h"
+#include "machine/cart_png.h"
+#include "machine/pstate.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "platform/web.h"
+#include "script/runner.h"
+#include "machine/app_config.h"
+#include "shell/boot.h"
+#include "platform/config.h"
+#include "shell/console.h"
+#include "platform/log.h"
+#include "shell/message_bar.h"
+#include "platform/paths.h"
+
+namespace {
+
+constexpr int32_t k_run_busy_frames = 20;  // frames a freshly downloaded cartridge waits behind the spinner
+
+// One download handed to a worker thread.
+struct download_job {
+  std::string url;
+  std::string target;    // full path of the file it ends in
+  uint32_t generation;   // the slot's generation when it started
+};
+
+// Guards g_generation, g_jobs and the workers' writes of the state word.
+std::mutex g_mutex;
+// Bumped by every start and cancel; a worker reports only while the slot
+// still has the generation it started with.
+uint32_t g_generation = 0;
+// Jobs not yet taken by their worker. Each start adds one job and one
+// thread, so every job is taken exactly once, whichever thread takes it.
+std::vector<download_job> g_jobs;
+std::atomic<int32_t> g_workers{0};  // worker threads not yet ended
+
+std::string g_url;     // current download; main thread only
+std::string g_target;
+int32_t g_cart_ready = 0;  // a downloaded cartridge waits to be run (browser)
+
+void worker() {
+  download_job job;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    job = g_jobs.back();
+    g_jobs.pop_back();
+  }
+  // A temporary neighbour of the target, named after the generation, so
+  // that a cancelled worker still writing can never be mistaken for the
+  // target or collide with a newer download of the same file.
+  const std::string part = job.target + ".part" + std::to_string(job.generation);
+  const int rc = vell_wget(job.url.c_str(), part.c_str());
+  const bool ok = rc == k_wget_ok && check_bbs_file_ok(part.c_str());
+  bool placed = false;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (rc != k_wget_cancelled && job.generation == g_generation &&
+        orrery_state.download_state == DOWNLOAD_RUNNING) {
+      placed = ok && rename(part.c_str(), job.target.c_str()) == 0;
+      orrery_state.download_state = placed ? DOWNLOAD_FINISHED : DOWNLOAD_FAILED;
+    }
+  }
+  if (!placed) remove(part.c_str());
+  g_workers--;
+}
+
+std::string folder_of(const std::string &path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string base_name(const std::string &path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool contains(const std::string &s, const char *part) { return s.find(part) != std::string::npos; }
+
+void say(const char *text) { show_message(text, k_download_message_ms); }
+
+void no_connection() {
+  say("could not connect to bbs.");
+  pstate.busy_countdown = 0;
+}
+
+// Loads a downloaded picture cartridge as the working cartridge; 0 on
+// success, else the loader's status (1 unreadable, 2 not a cartridge
+// picture, 3 future version), which is also shown.
+int load_downloaded_cart(const std::string &path) {
+  orrery_cart *cart = load_orrery_cart_png(path.c_str());
+  if (!cart) {
+    const int status = orrery_cart_png_status();
+    orrery_state.download_error = status;
+    if (status == CART_PNG_UNDECODABLE) say("could not connect to bbs");
+    else if (status == CART_PNG_FUTURE_VERSION) say("future version. please update!");
+    else say("could not load");
+    return status ? status : CART_PNG_NOT_CART;
+  }
+  orrery_state.download_error = 0;
+  orrery_replace_working_cart(cart);
+  set_working_file_name(path.c_str());
+  split_code_to_tabs();
+  return 0;
+}
+
+// A finished page: the list is the one whose name the file's name holds
+// (the last of lists 1-7 that matches); "__" marks a further page.
+void take_page(const std::string &target) {
+  const std::string name = base_name(target);
+  browser_list *list = nullptr;
+  for (int32_t i = LIST_FAV; i < k_browser_lists; i++)
+    if (contains(name, cartfind_list(i).name.c_str())) list = &cartfind_list(i);
+  if (!list) {
+    remove(target.c_str());
+    return;
+  }
+  const int append = contains(name, "__") ? 1 : 0;
+  if (populate_cartfind_list_from_png_file(*list, target.c_str(), append) != PAGE_OK) {
+    say("could not connect to bbs");
+  } else if (!append) {
+    const std::string cache = vell_prefix_with_appdata_path(list_cache_file(list->name));
+    if (rename(target.c_str(), cache.c_str()) != 0) vell_debugf("could not keep page %s\n", cache.c_str());
+    if (list->items.size() > 1) list->selection = 1;
+  }
+  // A further page, or one that could not be read, is not kept.
+  remove(target.c_str());
+  clamp_selection(*list);
+  list->change_time = vell_get_time();
+}
+
+}  // namespace
+
+void load_cached_catalogue_lists() {
+  for (int32_t i = LIST_NEW; i < k_browser_lists; i++) {
+    browser_list &list = cartfind_list(i);
+    populate_cartfind_list_from_png_file(list, vell_prefix_with_appdata_path(list_cache_file(list.name)).c_str(), 0);
+  }
+  cartfind_list(LIST_SEARCH).request.clear();
+}
+
+int download_file(const char *url, const char *file) {
+  if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
+  if (!url || !*url || !file || !*file) {
+    no_connection();
+    return DOWNLOAD_START_NO_ADDRESS;
+  }
+  g_url = url;
+  g_target = file;
+  vell_make_directories(folder_of(g_target).c_str());
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_generation++;
+    g_jobs.push_back({g_url, g_target, g_generation});
+    orrery_state.download_state = DOWNLOAD_RUNNING;
+    orrery_state.download_start = vell_get_time();
+  }
+  vell_debugf("download %s\n", g_url.c_str());
+  g_workers++;
+  void *thread = vell_create_thread(worker);
+  if (!thread) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_jobs.pop_back();
+    g_workers--;
+    orrery_state.download_state = DOWNLOAD_FAILED;
+    vell_debugf("could not start a download thread: %s\n", vell_platform_error());
+  }
+  vell_destroy_thread(thread);
+  return DOWNLOAD_START_OK;
+}
+
+int download_list(const char *name, const char *request, int32_t start_index) {
+  if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
+  const std::string url = catalogue_address(orrery_config.catalogue_url,
+                                            catalogue_list_request(request ? request : "", start_index));
+  const std::string file = vell_prefix_with_appdata_path(list_download_file(name ? name : "", start_index != 0));
+  return download_file(url.c_str(), file.c_str());
+}
+
+int download_bbs_cart(const char *lid) {
+  const std::string id = lid ? lid : "";
+  if (!valid_catalogue_id(id)) {
+    cancel_download();
+    say("download failed");
+    pstate.busy_countdown = 0;
+    return DOWNLOAD_START_NO_ADDRESS;
+  }
+  if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
+  const std::string url = catalogue_address(orrery_config.catalogue_url, catalogue_cart_request(id));
+  const std::string file = vell_prefix_with_appdata_path(bbs_cart_file(id));
+  return download_file(url.c_str(), file.c_str());
+}
+
+void cancel_download() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_generation++;
+  const bool running = orrery_state.download_state == DOWNLOAD_RUNNING;
+  orrery_state.download_state = DOWNLOAD_IDLE;
+  if (running) vell_wget_cancel();
+}
+
+void shutdown_downloads() {
+  cancel_download();
+  for (int i = 0; i < 200 && g_workers.load() > 0; i++) vell_delay(10);
+}
+
+void update_cartfind_download() {
+  orrery_state_t &c = orrery_state;
+  const int32_t state = c.download_state;
+  if (state == DOWNLOAD_IDLE) return;
+  // A clock that stepped back counts as no time passed.
+  const int32_t elapsed = static_cast<int32_t>(vell_get_time() - c.download_start);
+  if (state == DOWNLOAD_RUNNING) {
+    const int64_t limit = int64_t(vell_config.timeout > 0 ? vell_config.timeout : 1) * 1000;
+    if (elapsed > limit) {
+      cancel_download();
+      say("timeout");
+      pstate.busy_countdown = 0;
+    }
+    return;
+  }
+  if (elapsed < static_cast<int32_t>(k_download_min_ms)) return;
+  c.download_state = DOWNLOAD_IDLE;
+  if (state == DOWNLOAD_FAILED) {
+    say("could not connect to bbs.");
+    return;
+  }
+  const std::string name = base_name(g_target);
+  if (contains(name, ".pip")) take_page(g_target);
+  else if (contains(name, ".q7.png") && load_downloaded_cart(g_target) == 0) g_cart_ready = 1;
+}
+
+int take_downloaded_cart_ready() {
+  const int ready = g_cart_ready;
+  g_cart_ready = 0;
+  return ready;
+}
+
+const char *download_target() { return g_target.c_str(); }
+
+void finish_running_download() {
+  if (load_downloaded_cart(g_target) != 0) {
+    run_chain_cancel_pending();
+    return;
+  }
+  run_chain_confirm_pending();
+  pstate.pending_request = REQ_RUN;
+  pstate.busy_countdown = k_run_busy_frames;
+}

@@ -1,0 +1,110 @@
+#include "browser/catalogue_paths.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/files.h"
+#include "platform/png_image.h"
+
+namespace {
+
+// All-digit ids of up to this many digits are numbers (they fit in 32 bits
+// and so name one folder and file); longer ones are named like other ids.
+constexpr size_t k_numeric_id_digits = 9;
+
+bool all_digits(const std::string &s) {
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return !s.empty();
+}
+
+// The number of an id that is one, else -1.
+long numeric_id(const std::string &lid) {
+  if (!all_digits(lid) || lid.size() > k_numeric_id_digits) return -1;
+  return strtol(lid.c_str(), nullptr, 10);
+}
+
+// Bytes that may stand in a URL path as they are.
+bool path_safe(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  return c && strchr("-._~!$&'()*+,;=:@/", c) != nullptr;
+}
+
+}  // namespace
+
+bool valid_catalogue_id(const std::string &lid) {
+  if (lid.size() < 2) return false;
+  for (char c : lid)
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+  return true;
+}
+
+std::string catalogue_list_request(const std::string &request, int32_t start_index) {
+  char head[96];
+  snprintf(head, sizeof head, "/bbs/cpost_lister3.php?max=%d&start_index=%d&", k_page_entries, start_index);
+  return head + request + "&version=" + k_catalogue_version + k_catalogue_platform;
+}
+
+std::string catalogue_cart_request(const std::string &lid) {
+  if (!valid_catalogue_id(lid)) return "";
+  const long n = numeric_id(lid);
+  char path[160];
+  if (n >= 0) snprintf(path, sizeof path, "/bbs/cposts/%ld/%ld.q7.png", n / 10000, n);
+  else snprintf(path, sizeof path, "/bbs/cposts/%c%c/%s.q7.png", lid[0], lid[1], lid.c_str());
+  return path;
+}
+
+std::string catalogue_page_request(const std::string &lid) { return "/bbs/?pid=" + lid; }
+
+std::string catalogue_address(const char *base, const std::string &request) {
+  if (!base || !*base) return "";
+  std::string address = base;
+  while (!address.empty() && address.back() == '/') address.pop_back();
+  static const char hex[] = "0123456789ABCDEF";
+  for (unsigned char c : request) {
+    if (path_safe(c)) {
+      address += static_cast<char>(c);
+    } else {
+      address += '%';
+      address += hex[c >> 4];
+      address += hex[c & 15];
+    }
+  }
+  return address;
+}
+
+std::string list_cache_file(const std::string &name) { return "bbs/" + name + ".pip.png"; }
+
+std::string list_download_file(const std::string &name, int further) {
+  return "bbs/temp_" + name + (further ? "__" : "") + ".pip.png";
+}
+
+std::string bbs_cart_folder(const std::string &lid) {
+  const long n = numeric_id(lid);
+  if (n >= 0) return "bbs/" + std::to_string(n / 10000) + "/";
+  return "bbs/carts/";
+}
+
+std::string bbs_cart_file(const std::string &lid) {
+  if (!valid_catalogue_id(lid)) return "";
+  const long n = numeric_id(lid);
+  return bbs_cart_folder(lid) + (n >= 0 ? std::to_string(n) : lid) + ".q7.png";
+}
+
+std::string bbs_info_file(const std::string &lid) {
+  if (!valid_catalogue_id(lid)) return "";
+  const long n = numeric_id(lid);
+  return bbs_cart_folder(lid) + "temp-" + (n >= 0 ? std::to_string(n) : lid) + ".nfo";
+}
+
+std::string bbs_label_file(const std::string &lid) {
+  return valid_catalogue_id(lid) ? "bbs/labels/" + lid + ".png" : "";
+}
+
+bool check_bbs_file_ok(const char *file) {
+  if (!file || !vell_file_exists(file)) return false;
+  if (!strstr(file, ".png")) return true;
+  vell_rgba_image image;
+  return vell_png_read_file(file, &image) == VELL_PNG_OK;
+}

@@ -1,0 +1,53 @@
+// Names of everything the catalogue involves: the requests made to the
+// catalogue server, the web addresses they become, and the cache files
+// under the home folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Version text and platform letter sent with every list request.
+constexpr const char *k_catalogue_version = "000111c";
+constexpr char k_catalogue_platform = 'w';
+constexpr int32_t k_page_entries = 32;  // entries a list request asks for
+
+// A catalogue id is at least two characters of a-z, 0-9 and '_'.
+bool valid_catalogue_id(const std::string &lid);
+
+// Requests (path and query on the catalogue server):
+//   a page of a list: "/bbs/cpost_lister3.php?max=32&start_index=N&<request>&version=000111cw"
+std::string catalogue_list_request(const std::string &request, int32_t start_index);
+//   a cartridge: "/bbs/cposts/1/12345.q7.png" for an id of digits (folder
+//   id / 10000), else "/bbs/cposts/ab/abc_1.q7.png" (its first two
+//   characters); "" for an invalid id
+std::string catalogue_cart_request(const std::string &lid);
+//   a cartridge's web page: "/bbs/?pid=<lid>"
+std::string catalogue_page_request(const std::string &lid);
+
+// The web address of a request on the server at base (the configured
+// catalogue address; a trailing '/' is ignored), or "" when base is empty.
+// The request's text travels whole in the address's path: '?' and any byte
+// that may not stand in a path are written as %XX. A static web server
+// decodes them again and so answers every request with the file whose name
+// is exactly the request's text; the catalogue kit writes such files.
+std::string catalogue_address(const char *base, const std::string &request);
+
+// Cache files, relative to the home folder:
+//   "bbs/<name>.pip.png": the last good first page of a list
+std::string list_cache_file(const std::string &name);
+//   "bbs/temp_<name>.pip.png", or "bbs/temp_<name>__.pip.png" for a
+//   further page: where a page download lands
+std::string list_download_file(const std::string &name, int further);
+//   "bbs/1/" for id 12345, "bbs/carts/" for abc_1: the cartridge's folder
+std::string bbs_cart_folder(const std::string &lid);
+//   "bbs/1/12345.q7.png", "bbs/carts/abc_1.q7.png"; "" for an invalid id
+std::string bbs_cart_file(const std::string &lid);
+//   "bbs/1/temp-12345.nfo", "bbs/carts/temp-abc_1.nfo": a cartridge's
+//   information file; "" for an invalid id
+std::string bbs_info_file(const std::string &lid);
+//   "bbs/labels/<lid>.png": a favourite's saved label; "" for an invalid id
+std::string bbs_label_file(const std::string &lid);
+
+// True when the file exists and, when its name contains ".png", decodes
+// as a PNG picture.
+bool check_bbs_file_ok(const char *file);

@@ -1,0 +1,227 @@
+// Catalogue pages read into lists, and the names of requests and cache files.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "browser/browser_list.h"
+#include "browser/catalogue_page.h"
+#include "browser/catalogue_paths.h"
+#include "platform/png_image.h"
+#include "support/process.h"
+
+namespace {
+
+// A palette whose 16 console colours are far apart.
+void use_test_palette() {
+  uint8_t rgb[768] = {};
+  for (int c = 0; c < 16; c++) {
+    rgb[c * 3] = static_cast<uint8_t>(c * 16);
+    rgb[c * 3 + 1] = static_cast<uint8_t>(255 - c * 16);
+    rgb[c * 3 + 2] = static_cast<uint8_t>(c & 1 ? 200 : 20);
+  }
+  vell_set_engine_palette(rgb);
+}
+
+struct cell {
+  std::string numbers, title, author, lid, mid;
+  int colour;  // the label is this palette colour, slightly off
+};
+
+// A page written pixel by pixel, independently of the kit's page maker.
+std::string write_page(const temp_folder &dir, const std::vector<cell> &cells, int w = 1024, int h = 544) {
+  vell_rgba_image page;
+  page.width = w;
+  page.height = h;
+  page.pixels.assign(static_cast<size_t>(w) * h * 4, 255);
+  const uint8_t *palette = vell_engine_palette();
+  for (size_t k = 0; k < cells.size(); k++) {
+    const int x0 = static_cast<int>(k % 8) * 128, y0 = static_cast<int>(k / 8) * 136;
+    auto px = [&](int x, int y) { return &page.pixels[(static_cast<size_t>(y0 + y) * w + x0 + x) * 4]; };
+    for (int y = 0; y < 128 && y0 + y < h; y++)
+      for (int x = 0; x < 128; x++) {
+        uint8_t *p = px(x, y);
+        for (int ch = 0; ch < 3; ch++) p[ch] = static_cast<uint8_t>(palette[cells[k].colour * 3 + ch] ^ 3);
+      }
+    const std::string lines[5] = {cells[k].numbers, cells[k].title, cells[k].author, cells[k].lid, cells[k].mid};
+    for (int j = 0; j < 5 && y0 + 128 + j < h; j++)
+      for (int i = 0; i < 128; i++) px(i, 128 + j)[1] = i < static_cast<int>(lines[j].size()) ? lines[j][i] : 0;
+  }
+  static int n = 0;
+  const std::string path = dir / ("page" + std::to_string(n++) + ".png");
+  EXPECT_EQ(vell_png_write_file(path.c_str(), page), VELL_PNG_OK);
+  return path;
+}
+
+std::vector<cell> numbered_cells(int n) {
+  std::vector<cell> cells;
+  for (int k = 0; k < n; k++)
+    cells.push_back({std::to_string(k + 1) + " " + std::to_string(k + 100) + " 2", "cart " + std::to_string(k),
+                     "someone", "c" + std::to_string(k), "m", k % 16});
+  return cells;
+}
+
+browser_list list_named(int index) {
+  browser_list l;
+  l.name = k_browser_list_table[index].name;
+  return l;
+}
+
+bool label_all(const browser_item &item, int colour) {
+  if (!item.label || item.label->w != 128 || item.label->h != 128) return false;
+  for (int y = 0; y < 128; y++)
+    for (int x = 0; x < 128; x++)
+      if (item.label->line[y][x] != colour) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST(CataloguePage, FullAndPartialPagesFillTheList) {
+  temp_folder dir;
+  use_test_palette();
+  create_cartfind_lists();
+  browser_item fav;
+  fav.kind = ITEM_CART;
+  fav.lid = "abc_1";
+  cartfind_list(LIST_FAV).items.push_back(std::move(fav));
+
+  // A full page: header, 32 cartridges, "[load more]".
+  browser_list &list = cartfind_list(LIST_NEW);
+  std::vector<cell> cells = numbered_cells(32);
+  cells[0] = {"7 8 3", "  Cave FLYER|2\x01\xe9  ", "Zep Tr-1 Very Long Name  ", "abc_1", "", 9};
+  cells[1] = {"12 13 4 junk", "x", "", "", "a|b\nc", 0};
+  ASSERT_EQ(populate_cartfind_list_from_png_file(list, write_page(dir, cells).c_str(), 0), PAGE_OK);
+  ASSERT_EQ(list.items.size(), 34u);
+  EXPECT_EQ(list.items[0].kind, ITEM_UPDATE);
+  EXPECT_EQ(list.items[0].title, "[update]");
+  EXPECT_EQ(list.items[0].icon, k_icon_special);
+  EXPECT_FALSE(list.items[0].label);
+  const browser_item &first = list.items[1];
+  EXPECT_EQ(first.kind, ITEM_CART);
+  EXPECT_EQ(first.title, "  cave flyer_2");
+  EXPECT_EQ(first.author, "zep_tr_1_very_lo");
+  EXPECT_EQ(first.lid, "abc_1");
+  EXPECT_EQ(first.mid, "8") << "an empty mid is the second number";
+  EXPECT_EQ(first.catsub, 3);
+  EXPECT_EQ(first.favourite, 1);
+  EXPECT_TRUE(label_all(first, 9)) << "label pixels become the nearest console colour";
+  EXPECT_EQ(list.items[2].lid, "12") << "an empty lid is the first number";
+  EXPECT_EQ(list.items[2].mid, "a_b_c") << "ids cannot break the favourites file";
+  EXPECT_EQ(list.items[2].catsub, 4);
+  EXPECT_EQ(list.items[2].favourite, 0);
+  EXPECT_TRUE(label_all(list.items[20], 19 % 16));
+  EXPECT_EQ(list.items[33].kind, ITEM_LOAD_MORE);
+  EXPECT_EQ(list.items[33].title, "[load more]");
+  EXPECT_TRUE(label_all(list.items[33], 0)) << "[load more] has an empty label";
+
+  // A further page replaces "[load more]"; five entries and an empty cell
+  // end the catalogue.
+  ASSERT_EQ(populate_cartfind_list_from_png_file(list, write_page(dir, numbered_cells(5)).c_str(), 1), PAGE_OK);
+  ASSERT_EQ(list.items.size(), 38u);
+  EXPECT_EQ(list.items[33].title, "cart 0");
+  EXPECT_EQ(list.items[37].kind, ITEM_CART);
+
+  // A cell whose first number is 0 is empty even when later cells are not.
+  std::vector<cell> gap = numbered_cells(32);
+  gap[3].numbers = "0 5 5";
+  browser_list gapped = list_named(LIST_JAM);
+  ASSERT_EQ(populate_cartfind_list_from_png_file(gapped, write_page(dir, gap).c_str(), 0), PAGE_OK);
+  EXPECT_EQ(gapped.items.size(), 32u) << "header and 31 entries, no [load more]";
+
+  struct {
+    int index;
+    size_t expected;     // items after reading a page of 5 entries
+    int32_t first_kind;  // kind of item 0
+  } rows[] = {
+      {LIST_NEW, 6, ITEM_UPDATE},
+      {LIST_SEARCH, 6, ITEM_SEARCH},
+      {LIST_FAV, 6, ITEM_CART},  // no header; the favourite already there stays
+  };
+  const std::string five = write_page(dir, numbered_cells(5));
+  for (const auto &r : rows) {
+    browser_list l = list_named(r.index);
+    if (r.index == LIST_FAV) l.items.emplace_back().kind = ITEM_CART;
+    ASSERT_EQ(populate_cartfind_list_from_png_file(l, five.c_str(), 0), PAGE_OK) << l.name;
+    EXPECT_EQ(l.items.size(), r.expected) << l.name;
+    EXPECT_EQ(l.items[0].kind, r.first_kind) << l.name;
+    EXPECT_NE(l.items.back().kind, ITEM_LOAD_MORE) << l.name;
+  }
+}
+
+TEST(CataloguePage, UnusablePagesLeaveAFilledListAsItWas) {
+  temp_folder dir;
+  use_test_palette();
+  const std::string good = write_page(dir, numbered_cells(32));
+  const std::string narrow = write_page(dir, numbered_cells(3), 1024, 512);
+  const std::string not_png = dir / "page.pip.png";
+  write_file(not_png, "<html>404</html>");
+  struct {
+    const char *what;
+    std::string file;
+    int append;
+    bool filled;  // the list holds a full page before
+    int rc;
+    size_t items;
+  } rows[] = {
+      {"wrong size, empty list", narrow, 0, false, PAGE_WRONG_SIZE, 1},
+      {"wrong size, filled list", narrow, 0, true, PAGE_WRONG_SIZE, 34},
+      {"wrong size, further page", narrow, 1, true, PAGE_WRONG_SIZE, 34},
+      {"not a picture, empty list", not_png, 0, false, PAGE_UNREADABLE, 1},
+      {"missing, filled list", dir / "none.png", 0, true, PAGE_UNREADABLE, 34},
+      {"missing, further page", dir / "none.png", 1, true, PAGE_UNREADABLE, 34},
+  };
+  for (const auto &r : rows) {
+    browser_list l = list_named(LIST_WIP);
+    if (r.filled) {
+      ASSERT_EQ(populate_cartfind_list_from_png_file(l, good.c_str(), 0), PAGE_OK);
+    }
+    EXPECT_EQ(populate_cartfind_list_from_png_file(l, r.file.c_str(), r.append), r.rc) << r.what;
+    EXPECT_EQ(l.items.size(), r.items) << r.what;
+    EXPECT_EQ(l.items.front().kind, ITEM_UPDATE) << r.what;
+    if (r.filled) {
+      EXPECT_EQ(l.items.back().kind, ITEM_LOAD_MORE) << r.what;
+    }
+  }
+}
+
+TEST(CatalogueNames, RequestsAndCacheFilesOfIds) {
+  struct {
+    const char *lid;
+    const char *request;
+    const char *cache;
+    const char *info;
+  } rows[] = {
+      {"12345", "/bbs/cposts/1/12345.q7.png", "bbs/1/12345.q7.png", "bbs/1/temp-12345.nfo"},
+      {"abc_1", "/bbs/cposts/ab/abc_1.q7.png", "bbs/carts/abc_1.q7.png", "bbs/carts/temp-abc_1.nfo"},
+      {"42", "/bbs/cposts/0/42.q7.png", "bbs/0/42.q7.png", "bbs/0/temp-42.nfo"},
+      {"123456789012", "/bbs/cposts/12/123456789012.q7.png", "bbs/carts/123456789012.q7.png",
+       "bbs/carts/temp-123456789012.nfo"},  // too long to be a number
+      {"", "", "", ""},
+      {"a", "", "", ""},
+      {"Ab_1", "", "", ""},
+      {"ab-1", "", "", ""},
+      {"../x", "", "", ""},
+      {"ab 1", "", "", ""},
+  };
+  for (const auto &r : rows) {
+    EXPECT_EQ(catalogue_cart_request(r.lid), r.request) << r.lid;
+    EXPECT_EQ(bbs_cart_file(r.lid), r.cache) << r.lid;
+    EXPECT_EQ(bbs_info_file(r.lid), r.info) << r.lid;
+    EXPECT_EQ(valid_catalogue_id(r.lid), r.request[0] != 0) << r.lid;
+  }
+  EXPECT_EQ(catalogue_list_request("cat=7&sub=2", 0),
+            "/bbs/cpost_lister3.php?max=32&start_index=0&cat=7&sub=2&version=000111cw");
+  EXPECT_EQ(list_cache_file("new"), "bbs/new.pip.png");
+  EXPECT_EQ(list_download_file("new", 0), "bbs/temp_new.pip.png");
+  EXPECT_EQ(list_download_file("jam", 1), "bbs/temp_jam__.pip.png");
+  EXPECT_EQ(bbs_label_file("abc_1"), "bbs/labels/abc_1.png");
+  EXPECT_EQ(bbs_label_file("../../x"), "") << "ids from pages never leave the cache folder";
+
+  // The request travels whole in the address's path.
+  EXPECT_EQ(catalogue_address("http://127.0.0.1:8000/", catalogue_list_request("cat=7&search=cave run&max=32", 32)),
+            "http://127.0.0.1:8000/bbs/cpost_lister3.php%3Fmax=32&start_index=32&cat=7&search=cave%20run&max=32"
+            "&version=000111cw");
+  EXPECT_EQ(catalogue_address("http://h/cat", catalogue_cart_request("abc_1")), "http://h/cat/bbs/cposts/ab/abc_1.q7.png");
+  EXPECT_EQ(catalogue_address("", "/bbs/x"), "");
+}
