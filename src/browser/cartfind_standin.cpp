@@ -9,3 +9,5 @@ void cartfind_enter() {}
 void cartfind_update() {}
 
 void cartfind_draw() {}
+
+void cartfind_show_after_program() {}

@@ -27,6 +27,10 @@ enum : int32_t {
 constexpr int32_t k_cart_image_size = k_addr_user;  // 17152 bytes a cartridge file stores
 constexpr int32_t k_sfx_bytes = 68;                 // bytes per sound effect in memory
 
+// Register 0x5f30: a program writes 1 so that the next press of the pause
+// button does not open the pause menu; the console writes 0 back.
+constexpr int32_t k_addr_pause_suppress = 0x5f30;
+
 // While 0x5f60-0x5f63 hold these four bytes, screen palette entries keep
 // bit 7, so that the extended display colours 128-143 can be shown.
 constexpr uint8_t k_extended_palette_code[4] = {0x5e, 0xc7, 0x0a, 0x91};

@@ -232,13 +232,8 @@ void every_update() {
   if (pstate.mode == MODE_CONSOLE)
     for (int i = 0; i < 2 && orrery_listing_lines() > 0; i++) orrery_list_files();
   if (pstate.mode == MODE_RUNNING && pressed(SC_ESCAPE)) {
-    if (c.pause_menu_open) {
-      c.pause_menu_open = 0;
-    } else {
-      c.pause_menu_open = 1;
-      c.pause_menu_selection = 0;
-      build_paused_menu();
-    }
+    if (c.pause_menu_open) close_paused_menu();
+    else open_paused_menu();
   }
   capture_keys();
   if (pstate.busy_countdown == 0 && c.download_state == DOWNLOAD_IDLE) pstate.spinner_counter = 0;
@@ -275,7 +270,7 @@ void vell_main_update() {
   if (ctrl_held() && pressed(SC_M)) toggle_mute();
   carry_out_request();
   if (pstate.mode != MODE_RUNNING) {
-    orrery_state.pause_menu_open = 0;
+    if (orrery_state.pause_menu_open) close_paused_menu();
     pstate.target_fps = 30;
   }
   if (frame_due()) {
