@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "api/bitmap.h"
+#include "api/shell_hooks.h"
 #include "audio/audio.h"
 #include "browser/cartfind.h"
 #include "machine/cart.h"
@@ -23,6 +24,7 @@
 #include "shell/console_font.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/keyconfig.h"
 #include "shell/log.h"
 #include "shell/main_loop.h"
 #include "shell/paths.h"
@@ -108,6 +110,8 @@ void orrery_clear_console_state() {
 
 void vell_main_init(int argc, const char *const *argv) {
   orrery_clear_console_state();
+  q7_shell_hooks.print_col = orrery_print_col;
+  q7_shell_hooks.open_keyconfig = keyconfig_open;
   // The machine, with its screen bitmap (the drawing target) and live
   // cartridge, exists from here on.
   if (orrery_create_machine() != 0) vell_fatal_error("could not create the machine");

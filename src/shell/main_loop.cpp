@@ -158,6 +158,15 @@ void paused_frame() {
   record_frame();
 }
 
+// A logical frame of the key configuration screen. The console's key
+// dispatch hands it the typed keys first (the console itself takes no typed
+// commands), so that Escape cancels before the screen could take it as a
+// key; keys after the one that closed it stay buffered.
+void keyconfig_frame() {
+  while (pstate.sub_screen == SUB_KEYCONFIG && vell_keypressed()) keyconfig_keypress(vell_readkey());
+  if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_update();
+}
+
 void running_frame_body() {
   if (orrery_state.download_state != DOWNLOAD_IDLE) {
     update_and_read_buttons();
@@ -183,7 +192,7 @@ void logical_frame() {
     running_frame_body();
   } else {
     update_and_read_buttons();
-    if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_update();
+    if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_frame();
     else if (pstate.sub_screen == SUB_BROWSER) cartfind_update();
     pstate.busy_countdown = 0;
     if (pstate.mode == MODE_BOOT) move_boot();
