@@ -2,7 +2,6 @@
 // driven with the rig's keyboard and a virtual controller.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,7 @@
 
 namespace {
 
-constexpr int32_t k_a = 4, k_s = 22, k_z = 29, k_esc = 41, k_delete = 76;
+constexpr int32_t k_a = 4, k_s = 22, k_z = 29, k_esc = 41, k_delete = 76, k_left = 80;
 
 // The console with the key configuration screen open (the program that
 // called keyconfig() has ended).
@@ -34,8 +33,8 @@ struct keyconfig_rig : runner_rig {
   int32_t slot(int32_t i) const { return orrery_config.button_keys[i]; }
 };
 
-// True when text drawn in the console font at (x, y) in colour c is what the
-// screen shows there: every ink pixel in c and no other pixel of its box.
+// True when the screen shows text at (x, y) in colour c: every ink pixel
+// of the console font's drawing in c and no other pixel of its box.
 bool shows_text(const std::string &text, int32_t x, int32_t y, uint32_t c) {
   vell_bitmap *want = vell_create_bitmap(128, 128, 8);
   vell_draw_text_ex(want, text.c_str(), pstate.font, x, y, k_text_colour, 1);
@@ -43,49 +42,30 @@ bool shows_text(const std::string &text, int32_t x, int32_t y, uint32_t c) {
   bool same = w > 0;
   for (int32_t yy = y; yy < y + 6; yy++)
     for (int32_t xx = x; xx < x + w && xx < 128; xx++)
-      if ((vell_getpixel(want, xx, yy) == 1) != (vell_getpixel(pstate.screen, xx, yy) == c)) same = false;
+      same = same && (vell_getpixel(want, xx, yy) == 1) == (vell_getpixel(pstate.screen, xx, yy) == c);
   vell_destroy_bitmap(want);
   return same;
 }
 
-std::string row_text(int32_t slot, const char *key) {
-  static const char *const labels[] = {"p1 left    ", "p1 right   ", "p1 up      ", "p1 down    ", "p1 button o",
-                                       "p1 button x", "p2 left    ", "p2 right   ", "p2 up      ", "p2 down    ",
-                                       "p2 button o", "p2 button x", "pause      "};
-  return std::string(labels[slot]) + " : " + key;
-}
-
 }  // namespace
-
-TEST(KeyConfig, ScreenAsksForEachSlotAndListsTheDefaults) {
-  keyconfig_rig rig;
-  rig.open();
-  ASSERT_EQ(pstate.mode, MODE_CONSOLE);
-  ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
-  EXPECT_TRUE(shows_text("player key config", 6, 1, 12));
-  EXPECT_TRUE(shows_text("press key for:", 60, 12, 6));
-  EXPECT_TRUE(shows_text("p1 left    ", 60, 19, 7));
-  EXPECT_TRUE(shows_text("esc to cancel", 60, 33, 13));
-  EXPECT_EQ(vell_getpixel(pstate.screen, 8, 43), 14u) << "the current row's bar";
-  EXPECT_TRUE(shows_text(row_text(0, "left"), 10, 44, 1));
-  EXPECT_TRUE(shows_text(row_text(10, "tab"), 10, 104, 5));
-  EXPECT_TRUE(shows_text(row_text(12, "p"), 10, 116, 5));
-}
 
 TEST(KeyConfig, EdgeCasesOfAssigningKeys) {
   {
     SCOPED_TRACE("a key held at opening is not taken until every key is released");
     keyconfig_rig rig;
     rig.open({k_a});
+    ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
+    EXPECT_TRUE(shows_text("press key for:", 60, 12, 6));
+    EXPECT_TRUE(shows_text("p1 left    ", 60, 19, 7));
+    EXPECT_EQ(vell_getpixel(pstate.screen, 8, 43), 14u) << "the current row's bar";
+    EXPECT_TRUE(shows_text("p1 left     : left", 10, 44, 1));
+    EXPECT_TRUE(shows_text("p2 button o : tab", 10, 104, 5));
     for (int i = 0; i < 5; i++) rig.frame();
-    EXPECT_EQ(rig.slot(0), 0);
     EXPECT_EQ(orrery_keyconfig.slot, 0);
     rig.key(k_a, false);
     rig.frame();
-    rig.frame();
     rig.tap({k_s});
     EXPECT_EQ(rig.slot(0), k_s);
-    EXPECT_EQ(orrery_keyconfig.slot, 1);
   }
   {
     SCOPED_TRACE("two keys held together fill consecutive slots in scancode order");
@@ -94,24 +74,20 @@ TEST(KeyConfig, EdgeCasesOfAssigningKeys) {
     rig.tap({k_s, k_a});
     EXPECT_EQ(rig.slot(0), k_a);
     EXPECT_EQ(rig.slot(1), k_s);
-    EXPECT_EQ(orrery_keyconfig.slot, 2);
-    EXPECT_TRUE(shows_text(row_text(1, "s"), 10, 50, 5));
-    EXPECT_TRUE(shows_text(row_text(2, "up"), 10, 56, 1));
+    EXPECT_TRUE(shows_text("p1 right    : s", 10, 50, 5));
+    EXPECT_TRUE(shows_text("p1 up       : up", 10, 56, 1));
   }
   {
     SCOPED_TRACE("Delete gives p1 button o its default keys back");
     keyconfig_rig rig;
     orrery_config.button_keys[4] = 9;  // F
     rig.open();
-    for (int32_t sc : {5, 6, 7, 8}) rig.tap({sc});
-    ASSERT_EQ(orrery_keyconfig.slot, 4);
-    rig.tap({k_delete});
+    for (int32_t sc : {5, 6, 7, 8, k_delete}) rig.tap({sc});
     EXPECT_EQ(rig.slot(4), 0);
-    EXPECT_TRUE(shows_text(row_text(4, "z"), 10, 68, 5));
+    EXPECT_TRUE(shows_text("p1 button o : z", 10, 68, 5));
     rig.key(k_z, true);
     rig.frame();
     EXPECT_NE(player_key(BTN_O, 0), 0) << "Z works for O again";
-    rig.key(k_z, false);
   }
 }
 
@@ -120,18 +96,16 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
   rig.open();
   for (int32_t sc = 4; sc < 16; sc++) rig.tap({sc});
   // The thirteenth key is held past the keyboard's repeat delay: it must
-  // not close the screen it completed.
+  // not also close the screen it completed.
   rig.key(16, true);
   for (int i = 0; i < 25; i++) rig.frame();
   rig.key(16, false);
   rig.frame();
   rig.frame();
   ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
-  EXPECT_EQ(orrery_keyconfig.slot, 13);
   EXPECT_TRUE(shows_text("saved config.", 60, 12, 11));
   EXPECT_TRUE(shows_text("any key to quit", 60, 22, 12));
-  EXPECT_TRUE(shows_text(row_text(12, "m"), 10, 116, 5));
-  for (int32_t i = 0; i < 13; i++) EXPECT_EQ(rig.slot(i), 4 + i) << "slot " << i;
+  EXPECT_TRUE(shows_text("pause       : m", 10, 116, 5));
   rig.tap({k_z});
   EXPECT_EQ(pstate.sub_screen, SUB_NONE);
   EXPECT_EQ(pstate.cursor_y, 120);
@@ -140,10 +114,9 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
   rig.frame();
   EXPECT_NE(player_key(BTN_LEFT, 0), 0);
   rig.key(k_a, false);
-  rig.key(80, true);
+  rig.key(k_left, true);
   rig.frame();
   EXPECT_EQ(player_key(BTN_LEFT, 0), 0);
-  rig.key(80, false);
   vell_exit();
   const std::string config = read_file(rig.home.path + "config.txt");
   EXPECT_NE(config.find("button_keys 4 5 6 7 8 9 10 11 12 13 14 15 16 \n"), std::string::npos) << config;
@@ -152,7 +125,6 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
 TEST(KeyConfig, EscapePutsTheSavedKeysBackAndCloses) {
   keyconfig_rig rig;
   orrery_config.button_keys[1] = 9;
-  const orrery_config_t before = orrery_config;
   rig.open();
   rig.tap({k_a});
   rig.tap({k_s});
@@ -161,36 +133,27 @@ TEST(KeyConfig, EscapePutsTheSavedKeysBackAndCloses) {
   rig.frame();
   rig.frame();
   EXPECT_EQ(pstate.sub_screen, SUB_NONE);
-  EXPECT_EQ(memcmp(before.button_keys, orrery_config.button_keys, sizeof before.button_keys), 0);
-  EXPECT_TRUE(shows_text(row_text(1, "f"), 10, 50, 5)) << "redrawn with the restored keys";
+  EXPECT_EQ(rig.slot(0), 0);
+  EXPECT_EQ(rig.slot(1), 9);
+  EXPECT_TRUE(shows_text("p1 right    : f", 10, 50, 5)) << "redrawn with the restored keys";
 }
 
 TEST(KeyConfig, ControllerStartCancelsAndAnyButtonClosesTheFinishedScreen) {
-  auto button = [](keyconfig_rig &rig, int b) {
-    set_virtual_button(b, true);
-    rig.frame();
-    rig.frame();
-    set_virtual_button(b, false);
-    rig.frame();
-  };
-  {
+  for (bool finish : {false, true}) {
     keyconfig_rig rig;
     ASSERT_GE(attach_virtual_controller(), 0);
     rig.open();
-    rig.tap({k_a});
-    button(rig, 0);
-    EXPECT_EQ(pstate.sub_screen, SUB_KEYCONFIG) << "only Start cancels while slots remain";
-    button(rig, 6);
-    EXPECT_EQ(pstate.sub_screen, SUB_NONE);
-    EXPECT_EQ(rig.slot(0), 0);
-  }
-  {
-    keyconfig_rig rig;
-    ASSERT_GE(attach_virtual_controller(), 0);
-    rig.open();
-    for (int32_t sc = 4; sc < 17; sc++) rig.tap({sc});
-    ASSERT_EQ(orrery_keyconfig.slot, 13);
-    button(rig, 1);
-    EXPECT_EQ(pstate.sub_screen, SUB_NONE);
+    for (int32_t sc = 4; sc < (finish ? 17 : 5); sc++) rig.tap({sc});
+    // Start (6) cancels while slots remain; A (0) does nothing then.
+    for (int b : {finish ? 1 : 0, 6}) {
+      if (pstate.sub_screen != SUB_KEYCONFIG) break;
+      set_virtual_button(b, true);
+      rig.frame();
+      rig.frame();
+      set_virtual_button(b, false);
+      rig.frame();
+      EXPECT_EQ(pstate.sub_screen == SUB_KEYCONFIG, !finish && b == 0) << "button " << b;
+    }
+    EXPECT_EQ(rig.slot(0), finish ? k_a : 0);
   }
 }
