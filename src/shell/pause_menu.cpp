@@ -19,6 +19,7 @@
 #include "shell/cart_menu.h"
 #include "shell/console.h"
 #include "shell/engine.h"
+#include "shell/log.h"
 #include "shell/message_bar.h"
 #include "shell/resources.h"
 
@@ -173,9 +174,11 @@ void open_paused_menu() {
   orrery_state.pause_menu_open = 1;
   orrery_state.pause_menu_selection = 0;
   orrery_runner.paused = 1;
+  vell_debugf("pause menu: open with %d rows\n", static_cast<int>(g_menu.count));
 }
 
 void close_paused_menu() {
+  if (orrery_state.pause_menu_open) vell_debug("pause menu: closed\n");
   orrery_state.pause_menu_open = 0;
   orrery_runner.paused = 0;
 }
@@ -188,12 +191,14 @@ void process_paused_keypresses() {
   if (button_pressed(BTN_DOWN, 0)) sel++;
   sel %= g_menu.count;
   if (sel < 0) sel += g_menu.count;
+  if (sel != c.pause_menu_selection) vell_debugf("pause menu: row %d\n", static_cast<int>(sel));
   c.pause_menu_selection = sel;
   if (button_pressed(BTN_O, 0) || button_pressed(BTN_X, 0) || button_pressed(BTN_PAUSE, 0)) {
     for (int32_t b = BTN_O; b <= BTN_PAUSE; b++) {
       orrery_buttons.down[0][b] = 0;
       orrery_buttons.blocked[0][b] = 1;
     }
+    vell_debugf("pause menu: chose %s\n", g_menu.item[sel].label);
     choose(g_menu.item[sel].action);
   }
   // The key that closed the menu must not reach the program.
