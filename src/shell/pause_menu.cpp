@@ -54,11 +54,11 @@ orrery_menu_item make_item(const char *label, int32_t action) {
 }
 
 // Runs the cartridge that loaded this one with a breadcrumb, with the
-// parameters it had then. Returns false (menu left open) when it cannot be
-// loaded.
+// parameters it had then. Returns false (menu left open) when the chain
+// names no file or the file cannot be loaded.
 bool run_chain_back() {
   const char *file = get_run_chain_filename();
-  if (!file || !file[0]) return true;
+  if (!file || !file[0]) return false;
   const std::string path = file;
   const char *param = get_run_chain_param_str();
   const std::string param_copy = param ? param : "";
