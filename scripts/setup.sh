@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-dev
   libsdl2-dev libpng-dev libgif-dev libcurl4-openssl-dev nettle-dev
   libgtest-dev googletest
-  xvfb xauth x11-apps imagemagick gifsicle
+  xvfb xauth x11-apps imagemagick xdotool
   lua5.2 sox python3
 )
 

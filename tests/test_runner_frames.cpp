@@ -25,23 +25,7 @@ constexpr int32_t k_hook_cycles_at_30 = 137 * 1024;  // the first multiple of 10
 // Cycles the count hook charged this frame (API charges are the rest).
 int32_t hook_cycles() { return cpu_budget.frame_cycles - cpu_budget.system_cycles; }
 
-// Runs code on the helper thread and returns its results as text.
-std::string eval(const char *code) {
-  lua_State *H = orrery_runner.helper;
-  const int top = lua_gettop(H);
-  if (luaL_loadstring(H, code) != LUA_OK || lua_pcall(H, 0, LUA_MULTRET, 0) != LUA_OK) {
-    std::string err = lua_tostring(H, -1);
-    lua_settop(H, top);
-    return "error: " + err;
-  }
-  std::string out;
-  for (int i = top + 1; i <= lua_gettop(H); i++) {
-    if (!out.empty()) out += ",";
-    out += lua_isboolean(H, i) ? (lua_toboolean(H, i) ? "true" : "false") : lua_isnil(H, i) ? "nil" : lua_tostring(H, i);
-  }
-  lua_settop(H, top);
-  return out;
-}
+std::string eval(const char *code) { return rig_eval(code); }
 
 int32_t observed_cycles = 0;
 void observe(int32_t n, int) { observed_cycles += n; }

@@ -13,8 +13,10 @@
 
 #include "gfx/bitmap.h"
 #include "machine/pstate.h"
+#include "platform/video.h"
+#include "shell/console.h"
 #include "support/cart_support.h"
-#include "support/console_rig.h"
+#include "support/runner_rig.h"
 #include "support/temp_home.h"
 
 namespace {
@@ -41,16 +43,21 @@ bool load_png(const std::string &path, rgb_image *img) {
 
 bool have(const char *tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
 
+// What run_on_display does once the program is ready: a screenshot, then
+// the end by SIGTERM.
+const char *k_shoot_and_end = "sleep 0.5; import -window root \"$1/shot.png\"; kill -TERM $pid; wait $pid";
+
 // Runs program with the window arguments (plus extra) on a fresh 800x600
 // virtual display with a white root window, waits until ready_cmd succeeds,
-// takes a screenshot into dir/shot.png and ends the program with SIGTERM.
+// then runs the shell commands of after ($pid is the program, $1 the
+// folder dir; the default takes a screenshot into dir/shot.png and ends the
+// program with SIGTERM).
 bool run_on_display(const std::string &program, const std::string &dir, const std::string &extra,
-                    const std::string &ready_cmd) {
+                    const std::string &ready_cmd, const std::string &after = k_shoot_and_end) {
   const std::string inner =
       "unset SDL_VIDEODRIVER; \"$0\" -home \"$1\" -windowed 1 -width 580 -height 540 " + extra +
       " >\"$1/out.txt\" 2>&1 & pid=$!; i=0; until " + ready_cmd +
-      " || [ $i -ge 300 ]; do sleep 0.1; i=$((i+1)); done; sleep 0.5; import -window root \"$1/shot.png\"; "
-      "kill -TERM $pid; wait $pid";
+      " || [ $i -ge 300 ]; do sleep 0.1; i=$((i+1)); done; " + after;
   std::string quoted;
   for (char c : inner) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   const std::string full = "timeout 90 xvfb-run -a -s '-screen 0 800x600x24 -wr' sh -c '" + quoted + "' '" +
@@ -110,8 +117,9 @@ class WindowOnDisplay : public ::testing::Test {
 
   // Runs program with the window arguments plus extra, takes the screenshot
   // and finds the 580x540 window in it.
-  void show(const std::string &program, const std::string &extra, const std::string &ready_cmd) {
-    ASSERT_TRUE(run_on_display(program, home.path, extra, ready_cmd)) << read_file(home.path + "out.txt");
+  void show(const std::string &program, const std::string &extra, const std::string &ready_cmd,
+            const std::string &after = k_shoot_and_end) {
+    ASSERT_TRUE(run_on_display(program, home.path, extra, ready_cmd, after)) << read_file(home.path + "out.txt");
     ASSERT_TRUE(load_png(home.path + "shot.png", &img));
     int x1, y1;
     window_box(img, &wx, &wy, &x1, &y1);
@@ -211,4 +219,71 @@ TEST_F(WindowOnDisplay, WindowSizesPastTheDisplayAreShrunkAndSavedShrunk) {
   ASSERT_NE(at, std::string::npos) << config;
   ASSERT_EQ(sscanf(config.c_str() + at, "window_size %d %d", &w, &h), 2);
   EXPECT_TRUE(w >= 32 && w <= 800 && h >= 32 && h <= 600) << w << " x " << h;
+}
+
+TEST_F(WindowOnDisplay, PauseMenuShowsOverTheCartridgeAndTheKeyboardChoosesItsItemsAndQuits) {
+  if (!have("xdotool")) GTEST_SKIP() << "needs xdotool to press keys";
+  // The cartridge counts its frames into its data (so the file shows that
+  // it runs), and its menu item leaves 42 there.
+  const std::string code =
+      "cartdata('menu_window') menuitem(1, 'ring bell', function() dset(1, 42) end) "
+      "function _update() dset(0, dget(0) + 1) end "
+      "function _draw() cls(3) rectfill(10, 10, 117, 117, 9) circfill(64, 64, 30, 8) print('game', 56, 100, 7) end";
+
+  // The same picture drawn in-process: the page after Escape.
+  std::vector<uint32_t> expected;
+  {
+    runner_rig rig;
+    rig.run(code);
+    for (int i = 0; i < 3; i++) rig.frame();
+    rig.tap({41});
+    ASSERT_EQ(orrery_state.pause_menu_open, 1);
+    const uint8_t *pal = vell_engine_palette();
+    for (int y = 0; y < 128; y++)
+      for (int x = 0; x < 128; x++) {
+        const uint8_t *c = pal + 3 * vell_getpixel(vell_back_page(), x, y);
+        expected.push_back((uint32_t(c[0]) << 16) | (uint32_t(c[1]) << 8) | c[2]);
+      }
+  }
+
+  temp_folder program;
+  std::filesystem::copy_file(ORRERY_BINARY, program / "orrery");
+  chmod((program / "orrery").c_str(), 0755);
+  pod_with_head_cart(program, code);
+  // Each button key is held until the console's log shows its effect, so
+  // that a slow machine neither misses a press nor repeats it. Escape is
+  // tapped: the console takes a tap however short, and a held Escape would
+  // repeat.
+  const std::string after =
+      "log=\"$1/log.txt\"; "
+      "seen() { i=0; until [ $(grep -c \"$1\" \"$log\") -ge $2 ] || [ $i -ge 200 ]; do sleep 0.05; i=$((i+1)); done; }; "
+      "hold() { xdotool keydown $1; seen \"$2\" $3; xdotool keyup $1; sleep 0.2; }; "
+      "sleep 0.5; xdotool mousemove 400 300; xdotool key Escape; seen 'pause menu: open' 1; sleep 0.5; "
+      "import -window root \"$1/shot.png\"; "
+      "hold Down 'pause menu: row 1' 1; hold x 'pause menu: chose ring bell' 1; "
+      "i=0; until grep -q '^........002a0000' \"$1/cdata/menu_window.q7d.txt\" || [ $i -ge 100 ]; do sleep 0.1; "
+      "i=$((i+1)); done; "
+      "xdotool key Escape; seen 'pause menu: open' 2; hold Up 'pause menu: row 3' 1; hold x 'pause menu: chose quit' 1; "
+      "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
+      "if kill -0 $pid 2>/dev/null; then echo still running >\"$1/end.txt\"; kill -TERM $pid; wait $pid; "
+      "else wait $pid; echo exit $? >\"$1/end.txt\"; fi";
+  ASSERT_NO_FATAL_FAILURE(
+      show(program / "orrery", "", "test -f \"$1/cdata/menu_window.q7d.txt\"", after));
+
+  int wrong = 0, menu_ink = 0;
+  for (int y = 0; y < 128; y++)
+    for (int x = 0; x < 128; x++) {
+      const uint32_t want = expected[static_cast<size_t>(y) * 128 + x];
+      const uint32_t got = img.at(wx + 34 + 4 * x + 1, wy + 14 + 4 * y + 1);
+      if (y >= 43 && y <= 85 && x >= 24 && x <= 104) menu_ink += want != expected[0];
+      if (got != want && wrong++ < 5)
+        ADD_FAILURE() << "page pixel " << x << "," << y << ": " << std::hex << got << " not " << want;
+    }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(menu_ink, 100) << "the menu is in the compared picture";
+
+  EXPECT_EQ(read_file(home.path + "end.txt"), "exit 0\n") << "quit ends the program by itself";
+  const std::string data = read_file(home.path + "cdata/menu_window.q7d.txt");
+  EXPECT_EQ(data.substr(8, 8), "002a0000") << "the cartridge ran its item's function: " << data;
+  EXPECT_NE(read_file(home.path + "config.txt").find("button_keys "), std::string::npos);
 }

@@ -17,3 +17,7 @@ void update_buttons() {
 int32_t orrery_btn(int nargs, int32_t i, int32_t p) { return g_hooks.btn ? g_hooks.btn(nargs, i, p) : 0; }
 
 int32_t orrery_btnp(int nargs, int32_t i, int32_t p) { return g_hooks.btnp ? g_hooks.btnp(nargs, i, p) : 0; }
+
+void orrery_open_keyconfig() {
+  if (g_hooks.open_keyconfig) g_hooks.open_keyconfig();
+}

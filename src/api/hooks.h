@@ -10,6 +10,7 @@ struct orrery_api_hooks {
   void (*update_buttons)();  // computes the newly pressed buttons and the repeat
   int32_t (*btn)(int nargs, int32_t i, int32_t p);   // the script function btn, as orrery_btn
   int32_t (*btnp)(int nargs, int32_t i, int32_t p);  // the script function btnp, as orrery_btnp
+  void (*open_keyconfig)();  // the keyconfig command: the key configuration screen takes over
 };
 
 // Replaces the installed hooks; a null field removes that hook.
@@ -22,3 +23,5 @@ void update_buttons();
 // held, btnp the newly pressed ones.
 int32_t orrery_btn(int nargs, int32_t i, int32_t p);
 int32_t orrery_btnp(int nargs, int32_t i, int32_t p);
+// Opens the key configuration screen as the console's sub-screen.
+void orrery_open_keyconfig();

@@ -1,4 +1,4 @@
-// Stand-ins for the console commands and online-service functions that are not built yet:
+// Stand-ins for the console commands that are not built yet:
 // each does nothing and returns no result.
 #include "api/q7.h"
 
@@ -8,15 +8,9 @@ int q7_cd(lua_State *) { return 0; }
 int q7_mkdir(lua_State *) { return 0; }
 int q7_install_demos(lua_State *) { return 0; }
 int q7_install_games(lua_State *) { return 0; }
-int q7_keyconfig(lua_State *) { return 0; }
 int q7_cartfind(lua_State *) { return 0; }
 int q7_load(lua_State *) { return 0; }
 int q7_save(lua_State *) { return 0; }
 int q7_info(lua_State *) { return 0; }
 int q7_export(lua_State *) { return 0; }
 int q7_import(lua_State *) { return 0; }
-int q7_help(lua_State *) { return 0; }
-int q7_login(lua_State *) { return 0; }
-int q7_logout(lua_State *) { return 0; }
-int q7_bbsreq(lua_State *) { return 0; }
-int q7_scoresub(lua_State *) { return 0; }

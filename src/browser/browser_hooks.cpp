@@ -13,5 +13,6 @@ void orrery_install_browser() {
   hooks.cancel_download = cancel_download;
   hooks.finish_running_download = finish_running_download;
   hooks.shutdown = shutdown_downloads;
+  hooks.show_after_program = cartfind_show_after_program;
   orrery_set_browser_hooks(hooks);
 }

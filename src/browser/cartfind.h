@@ -9,3 +9,6 @@ void cartfind_enter();
 // the sub-screen.
 void cartfind_update();
 void cartfind_draw();
+// The pause menu stopped a program that was started from the browser: the
+// browser shows again once the program has stopped.
+void cartfind_show_after_program();

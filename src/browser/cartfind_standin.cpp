@@ -14,3 +14,5 @@ void cartfind_enter() {}
 void cartfind_update() {}
 
 void cartfind_draw() {}
+
+void cartfind_show_after_program() {}

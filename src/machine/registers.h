@@ -35,6 +35,7 @@ enum : int32_t {
   k_addr_mouse_enable = 0x5f2d,    // 1 lets stat(32..36) read the mouse
   k_addr_keep_palette = 0x5f2e,    // 1: the screen palette survives the program's end
   k_addr_audio_pause = 0x5f2f,     // 1 pauses audio while running; 2 keeps it playing in the pause menu
+  k_addr_pause_suppress = 0x5f30,  // 1: the next pause-button press does not open the pause menu (the console writes 0)
   k_addr_fill_pattern = 0x5f31,    // 3 bytes: fill pattern bits 0-7, 8-15, 16-23 (bit 16 transparency)
   k_addr_audio_masks = 0x5f40,     // 4 bytes: channels at half rate, with echo, bit reduction, low-pass
   k_addr_keep_masks = 0x5f44,      // non-zero: the audio masks survive the program's end

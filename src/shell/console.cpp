@@ -28,6 +28,7 @@
 #include "shell/console_output.h"
 #include "shell/engine.h"
 #include "shell/hooks.h"
+#include "shell/keyconfig.h"
 #include "shell/main_loop.h"
 #include "shell/resources.h"
 

@@ -8,6 +8,7 @@
 #include "shell/buttons.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/keyconfig.h"
 #include "shell/message_bar.h"
 
 namespace {
@@ -35,6 +36,7 @@ void orrery_install_hooks() {
   api.update_buttons = buttons_update;
   api.btn = buttons_btn;
   api.btnp = buttons_btnp;
+  api.open_keyconfig = keyconfig_open;
   orrery_set_api_hooks(api);
 }
 
@@ -61,6 +63,9 @@ void browser_finish_running_download() {
 }
 void browser_shutdown() {
   if (g_browser.shutdown) g_browser.shutdown();
+}
+void browser_show_after_program() {
+  if (g_browser.show_after_program) g_browser.show_after_program();
 }
 
 int capture_png_screenshot(const vell_bitmap *screen) {

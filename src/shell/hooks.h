@@ -23,6 +23,7 @@ struct orrery_browser_hooks {
   void (*cancel_download)();          // stops the download worker and returns the slot to idle
   void (*finish_running_download)();  // handles a download that a running cartridge waited for
   void (*shutdown)();                 // at exit: stops a download and lets its worker end
+  void (*show_after_program)();       // the browser comes back once the running program has stopped
 };
 void orrery_set_browser_hooks(const orrery_browser_hooks &hooks);
 
@@ -43,6 +44,7 @@ void browser_draw();
 void browser_cancel_download();
 void browser_finish_running_download();
 void browser_shutdown();
+void browser_show_after_program();
 int capture_png_screenshot(const vell_bitmap *screen);
 void capture_video_frame(const vell_bitmap *screen);
 void capture_reset_video();

@@ -158,6 +158,15 @@ void paused_frame() {
   record_frame();
 }
 
+// A logical frame of the key configuration screen. The console's key
+// dispatch hands it the typed keys first (the console itself takes no typed
+// commands), so that Escape cancels before the screen could take it as a
+// key; keys after the one that closed it stay buffered.
+void keyconfig_frame() {
+  while (pstate.sub_screen == SUB_KEYCONFIG && vell_keypressed()) keyconfig_keypress(vell_readkey());
+  if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_update();
+}
+
 void running_frame_body() {
   if (orrery_state.download_state != DOWNLOAD_IDLE) {
     update_and_read_buttons();
@@ -183,7 +192,7 @@ void logical_frame() {
     running_frame_body();
   } else {
     update_and_read_buttons();
-    if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_update();
+    if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_frame();
     else if (pstate.sub_screen == SUB_BROWSER) browser_update();
     pstate.busy_countdown = 0;
     if (pstate.mode == MODE_BOOT) move_boot();
@@ -255,13 +264,8 @@ void every_update() {
   if (pstate.mode == MODE_CONSOLE)
     for (int i = 0; i < 2 && orrery_listing_lines() > 0; i++) orrery_list_files();
   if (pstate.mode == MODE_RUNNING && pressed(SC_ESCAPE)) {
-    if (c.pause_menu_open) {
-      c.pause_menu_open = 0;
-    } else {
-      c.pause_menu_open = 1;
-      c.pause_menu_selection = 0;
-      build_paused_menu();
-    }
+    if (c.pause_menu_open) close_paused_menu();
+    else open_paused_menu();
   }
   capture_keys();
   if (pstate.busy_countdown == 0 && c.download_state == DOWNLOAD_IDLE) pstate.spinner_counter = 0;
@@ -292,7 +296,7 @@ void vell_main_update() {
   if (ctrl_held() && pressed(SC_M)) toggle_mute();
   carry_out_request();
   if (pstate.mode != MODE_RUNNING) {
-    orrery_state.pause_menu_open = 0;
+    if (orrery_state.pause_menu_open) close_paused_menu();
     pstate.target_fps = 30;
   }
   if (frame_due()) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "machine/cart.h"
+#include "machine/cart_image.h"
 #include "machine/cart_text.h"
 #include "shell/pod.h"
 #include "shell/resources.h"
@@ -46,14 +47,30 @@ void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t 
   EXPECT_EQ(n.custom, custom) << "custom flag";
 }
 
-std::string pod_without_carts(const temp_folder &dir) {
+namespace {
+
+// The real data.pod's first items (system cartridge, resources, font),
+// then the given cartridge images, written into dir.
+std::string write_pod(const temp_folder &dir, const std::vector<uint8_t> *head) {
   const std::unique_ptr<vell_pod> pod = vell_load_pod(ORRERY_BUILD_DIR "/data.pod");
   vell_pod_writer w;
   for (size_t i = 0; i < k_pod_first_cart; i++) {
     const vell_pod_item &item = pod->items[i];
     w.add(item.kind, item.name, item.data, item.size);
   }
+  if (head) w.add(POD_CART, "head", head->data(), head->size());
   const std::vector<uint8_t> bytes = w.file_bytes();
   write_file(dir / "data.pod", std::string(bytes.begin(), bytes.end()));
   return dir.path;
+}
+
+}  // namespace
+
+std::string pod_without_carts(const temp_folder &dir) { return write_pod(dir, nullptr); }
+
+std::string pod_with_head_cart(const temp_folder &dir, const std::string &code) {
+  cart_ptr cart(load_q7_text("orrery cartridge // test\nversion 12\n__lua__\n" + code + "\n"));
+  std::vector<uint8_t> image(k_cart_image_bytes);
+  EXPECT_TRUE(cart && save_orrery_cart_32k(cart.get(), image.data()) == CART_IMAGE_OK);
+  return write_pod(dir, &image);
 }

@@ -27,3 +27,5 @@ void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t 
 // Writes the real data.pod without its cartridges into dir, so that a
 // program started from dir boots without a head cartridge; returns dir.
 std::string pod_without_carts(const temp_folder &dir);
+// The same with code (a program) as the head cartridge, which the boot runs.
+std::string pod_with_head_cart(const temp_folder &dir, const std::string &code);

@@ -61,3 +61,12 @@ void console_rig::press(const std::vector<int32_t> &scancodes) {
   for (int32_t sc : scancodes) key(sc, false);
   iterate(1);
 }
+
+void console_rig::tap(const std::vector<int32_t> &scancodes) {
+  for (int32_t sc : scancodes) key(sc, true);
+  frame();
+  frame();
+  for (int32_t sc : scancodes) key(sc, false);
+  frame();
+  frame();
+}

@@ -29,6 +29,9 @@ struct console_rig {
   // Holds the keys for one iteration (the key tables take them at its end)
   // and runs the next, whose update sees them pressed; then they are up.
   void press(const std::vector<int32_t> &scancodes);
+  // Holds the keys over two logical frames and releases them over two more,
+  // so that the buttons are sampled down once and up once.
+  void tap(const std::vector<int32_t> &scancodes);
 };
 
 // The clock and key array a rig installs, for tests that drive the

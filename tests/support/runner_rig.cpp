@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gfx/ctext.h"
+#include "lauxlib.h"
 #include "lua.h"
 #include "machine/cart.h"
 #include "machine/pstate.h"
@@ -51,6 +52,23 @@ bool runner_rig::is_nil(const char *name) const {
   const bool nil = lua_isnil(H, -1);
   lua_pop(H, 1);
   return nil;
+}
+
+std::string rig_eval(const char *code) {
+  lua_State *H = orrery_runner.helper;
+  const int top = lua_gettop(H);
+  if (luaL_loadstring(H, code) != LUA_OK || lua_pcall(H, 0, LUA_MULTRET, 0) != LUA_OK) {
+    std::string err = lua_tostring(H, -1);
+    lua_settop(H, top);
+    return "error: " + err;
+  }
+  std::string out;
+  for (int i = top + 1; i <= lua_gettop(H); i++) {
+    if (!out.empty()) out += ",";
+    out += lua_isboolean(H, i) ? (lua_toboolean(H, i) ? "true" : "false") : lua_isnil(H, i) ? "nil" : lua_tostring(H, i);
+  }
+  lua_settop(H, top);
+  return out;
 }
 
 std::string cart_file(const std::string &code) { return "orrery cartridge // test\nversion 12\n__lua__\n" + code + "\n"; }

@@ -24,6 +24,11 @@ struct runner_rig : console_rig {
   bool is_nil(const char *name) const;
 };
 
+// Runs code on the runner's helper thread (as a program's own code would
+// run) and returns its results joined by commas: numbers and strings as
+// Lua prints them, booleans and nil by name; "error: ..." when it fails.
+std::string rig_eval(const char *code);
+
 // A text cartridge file's contents holding code.
 std::string cart_file(const std::string &code);
 

@@ -1,0 +1,246 @@
+#include "shell/pause_menu.h"
+
+#include <cstring>
+#include <string>
+
+#include "gfx/bitmap.h"
+#include "api/draw.h"
+#include "gfx/text.h"
+#include "machine/cart_load.h"
+#include "machine/memory.h"
+#include "machine/pstate.h"
+#include "machine/registers.h"
+#include "platform/clipboard.h"
+#include "platform/input.h"
+#include "platform/system.h"
+#include "script/runner.h"
+#include "shell/boot.h"
+#include "shell/buttons.h"
+#include "script/cart_menu.h"
+#include "shell/console.h"
+#include "shell/hooks.h"
+#include "shell/engine.h"
+#include "platform/log.h"
+#include "shell/message_bar.h"
+#include "shell/resources.h"
+
+namespace {
+
+constexpr int k_res_pointer = 245;            // 7x7 pointer before the selected row
+constexpr uint32_t k_reset_interval_ms = 500; // least time between two Ctrl+R resets
+constexpr int32_t k_chain_busy_frames = 20;   // frames the spinner shows before the previous cartridge runs
+constexpr int32_t k_row_height = 8;
+
+struct menu_table {
+  orrery_menu_item item[k_menu_items_max];
+  int32_t count;
+};
+
+menu_table g_menu;
+
+struct reset_key_state {
+  bool used;        // Ctrl+R has reset the cartridge before
+  uint32_t last_ms; // when it last did
+};
+
+reset_key_state g_reset_key;
+
+// A record for the table; the label's rest is zeroed.
+orrery_menu_item make_item(const char *label, int32_t action) {
+  orrery_menu_item it;
+  memset(&it, 0, sizeof it);
+  if (label) memcpy(it.label, label, strnlen(label, k_menu_label_max));
+  it.action = action;
+  return it;
+}
+
+// Runs the cartridge that loaded this one with a breadcrumb, with the
+// parameters it had then. Returns false (menu left open) when the chain
+// names no file or the file cannot be loaded.
+bool run_chain_back() {
+  const char *file = get_run_chain_filename();
+  if (!file || !file[0]) return false;
+  const std::string path = file;
+  const char *param = get_run_chain_param_str();
+  const std::string param_copy = param ? param : "";
+  if (load_working_cart(path.c_str()) != 0) {
+    show_message("could not load", 1500);
+    return false;
+  }
+  split_code_to_tabs();
+  pstate.pending_request = REQ_RUN;
+  set_param_string(param_copy.c_str());
+  pstate.busy_countdown = k_chain_busy_frames;
+  pop_run_chain();
+  return true;
+}
+
+void choose(int32_t action) {
+  if (action > 255) {
+    close_paused_menu();
+    choose_cart_menu_item(action - MENU_CART_ITEM);
+    return;
+  }
+  switch (action) {
+    case MENU_CONTINUE:
+      close_paused_menu();
+      break;
+    case MENU_RESET:
+      close_paused_menu();
+      start_reset_glitch();
+      break;
+    case MENU_EXIT_TO_BROWSER:
+      close_paused_menu();
+      pstate.pending_request = REQ_SUSPEND;
+      browser_show_after_program();
+      break;
+    case MENU_RUN_CHAIN_BACK:
+      if (run_chain_back()) close_paused_menu();
+      break;
+    case MENU_QUIT:
+      vell_state.quit = 1;
+      break;
+    default:
+      break;
+  }
+}
+
+void outline(vell_bitmap *page, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t c) {
+  vell_rectfill(page, x0, y0, x1, y0, c);
+  vell_rectfill(page, x0, y1, x1, y1, c);
+  vell_rectfill(page, x0, y0, x0, y1, c);
+  vell_rectfill(page, x1, y0, x1, y1, c);
+}
+
+bool ctrl_held() { return vell_get_key_state(k_key_any_ctrl) != 0; }
+
+// Ctrl+R: reads the cartridge file again when it changed and restarts the
+// program through the reset glitch. Returns true when it did.
+bool reset_key() {
+  const uint32_t now = vell_get_time();
+  if (pstate.reset_glitch != 0) return false;
+  if (g_reset_key.used && now - g_reset_key.last_ms <= k_reset_interval_ms) return false;
+  do_quick_load();
+  start_reset_glitch();
+  g_reset_key.used = true;
+  g_reset_key.last_ms = now;
+  return true;
+}
+
+// The pause button of player 0 opens the menu, unless the program asked
+// (with 1 in 0x5f30) to have this one press for itself.
+void pause_button() {
+  if (!pstate.program_started || !orrery_buttons.down[0][BTN_PAUSE] || orrery_state.pause_menu_open) return;
+  if (orrery_peek(&pstate, pstate.cart, k_addr_pause_suppress) != 1) {
+    open_paused_menu();
+    block_buttons();
+    return;
+  }
+  orrery_poke(&pstate, pstate.cart, k_addr_pause_suppress, 0);
+  // The press is swallowed whole: it neither opens the menu nor reaches the
+  // program's btn in this frame.
+  orrery_buttons.down[0][BTN_PAUSE] = 0;
+  orrery_buttons.blocked[0][BTN_PAUSE] = 1;
+}
+
+}  // namespace
+
+orrery_menu_item *add_paused_menu_item(const char *label, int32_t action) {
+  if (g_menu.count >= k_menu_items_max) return nullptr;
+  orrery_menu_item *it = &g_menu.item[g_menu.count++];
+  *it = make_item(label, action);
+  return it;
+}
+
+void build_paused_menu() {
+  g_menu.count = 0;
+  add_paused_menu_item("continue", MENU_CONTINUE);
+  for (int32_t n = 1; n <= k_cart_menu_slots; n++)
+    if (orrery_cart_menu.label[n - 1][0]) add_paused_menu_item(orrery_cart_menu.label[n - 1], MENU_CART_ITEM + n);
+  add_paused_menu_item("reset cart", MENU_RESET);
+  const char *back = get_run_chain_label();
+  if (back && back[0]) add_paused_menu_item(back, MENU_RUN_CHAIN_BACK);
+  add_paused_menu_item("quit", MENU_QUIT);
+  if (pstate.sub_screen == SUB_BROWSER) add_paused_menu_item("exit to cartfind", MENU_EXIT_TO_BROWSER);
+}
+
+int32_t paused_menu_count() { return g_menu.count; }
+
+const orrery_menu_item *paused_menu_item(int32_t index) {
+  return index >= 0 && index < g_menu.count ? &g_menu.item[index] : nullptr;
+}
+
+void open_paused_menu() {
+  build_paused_menu();
+  orrery_state.pause_menu_open = 1;
+  orrery_state.pause_menu_selection = 0;
+  orrery_runner.paused = 1;
+  vell_debugf("pause menu: open with %d rows\n", static_cast<int>(g_menu.count));
+}
+
+void close_paused_menu() {
+  if (orrery_state.pause_menu_open) vell_debug("pause menu: closed\n");
+  orrery_state.pause_menu_open = 0;
+  orrery_runner.paused = 0;
+}
+
+void process_paused_keypresses() {
+  orrery_state_t &c = orrery_state;
+  if (!c.pause_menu_open || g_menu.count < 1) return;
+  int32_t sel = c.pause_menu_selection;
+  if (button_pressed(BTN_UP, 0)) sel--;
+  if (button_pressed(BTN_DOWN, 0)) sel++;
+  sel %= g_menu.count;
+  if (sel < 0) sel += g_menu.count;
+  if (sel != c.pause_menu_selection) vell_debugf("pause menu: row %d\n", static_cast<int>(sel));
+  c.pause_menu_selection = sel;
+  if (button_pressed(BTN_O, 0) || button_pressed(BTN_X, 0) || button_pressed(BTN_PAUSE, 0)) {
+    for (int32_t b = BTN_O; b <= BTN_PAUSE; b++) {
+      orrery_buttons.down[0][b] = 0;
+      orrery_buttons.blocked[0][b] = 1;
+    }
+    vell_debugf("pause menu: chose %s\n", g_menu.item[sel].label);
+    choose(g_menu.item[sel].action);
+  }
+  // The key that closed the menu must not reach the program.
+  if (!c.pause_menu_open) block_buttons();
+}
+
+void process_running_keypresses() {
+  while (vell_keypressed()) {
+    const int32_t key = vell_readkey();
+    if (!ctrl_held()) continue;
+    if (key == 'r') {
+      if (reset_key()) {
+        vell_clear_key_buffer();
+        break;
+      }
+    } else if (key == 's') {
+      do_quick_save();
+    } else if (key == 'v') {
+      orrery_runner.clipboard = vell_get_clipboard_text();
+    }
+  }
+  // The program asked to be paused (_set_paused): the menu shows as if the
+  // pause button had been pressed.
+  if (orrery_runner.paused && pstate.program_started && !orrery_state.pause_menu_open) {
+    open_paused_menu();
+    block_buttons();
+  }
+  pause_button();
+}
+
+void draw_paused_menu(vell_bitmap *page) {
+  if (!page) return;
+  const int32_t h = (g_menu.count * k_row_height + 8) / 2;
+  draw_tinted_rect_adaptive(page, 23, 63 - h, 105, 65 + h, 1);
+  outline(page, 24, 64 - h, 104, 64 + h, 7);
+  vell_bitmap *pointer = orrery_resource_bitmap(k_res_pointer);
+  int32_t y = 69 - h;
+  for (int32_t i = 0; i < g_menu.count; i++, y += k_row_height) {
+    const bool selected = i == orrery_state.pause_menu_selection;
+    if (pstate.font)
+      vell_draw_text_ex(page, g_menu.item[i].label, pstate.font, selected ? 35 : 34, y + 1, k_text_colour, 7);
+    if (selected && pointer) vell_draw_sprite(pointer, page, 0, 0, 25, y, 7, 7);
+  }
+}

@@ -1,0 +1,159 @@
+// The key configuration screen, opened by a program's keyconfig() and
+// driven with the rig's keyboard and a virtual controller.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gfx/bitmap.h"
+#include "gfx/text.h"
+#include "machine/pstate.h"
+#include "machine/app_config.h"
+#include "shell/buttons.h"
+#include "shell/engine.h"
+#include "shell/keyconfig.h"
+#include "support/runner_rig.h"
+#include "support/sdl_devices.h"
+
+namespace {
+
+constexpr int32_t k_a = 4, k_s = 22, k_z = 29, k_esc = 41, k_delete = 76, k_left = 80;
+
+// The console with the key configuration screen open (the program that
+// called keyconfig() has ended).
+struct keyconfig_rig : runner_rig {
+  // Runs a program that calls keyconfig(), with the keys held meanwhile.
+  void open(const std::vector<int32_t> &held = {}) {
+    for (int32_t sc : held) key(sc, true);
+    frame();
+    run("keyconfig()");
+    frame();
+    frame();
+  }
+  int32_t slot(int32_t i) const { return orrery_config.button_keys[i]; }
+};
+
+// True when the screen shows text at (x, y) in colour c: every ink pixel
+// of the console font's drawing in c and no other pixel of its box.
+bool shows_text(const std::string &text, int32_t x, int32_t y, uint32_t c) {
+  vell_bitmap *want = vell_create_bitmap(128, 128, 8);
+  vell_draw_text_ex(want, text.c_str(), pstate.font, x, y, k_text_colour, 1);
+  const int32_t w = vell_get_text_width(text.c_str(), pstate.font);
+  bool same = w > 0;
+  for (int32_t yy = y; yy < y + 6; yy++)
+    for (int32_t xx = x; xx < x + w && xx < 128; xx++)
+      same = same && (vell_getpixel(want, xx, yy) == 1) == (vell_getpixel(pstate.screen, xx, yy) == c);
+  vell_destroy_bitmap(want);
+  return same;
+}
+
+}  // namespace
+
+TEST(KeyConfig, EdgeCasesOfAssigningKeys) {
+  {
+    SCOPED_TRACE("a key held at opening is not taken until every key is released");
+    keyconfig_rig rig;
+    rig.open({k_a});
+    ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
+    EXPECT_TRUE(shows_text("press key for:", 60, 12, 6));
+    EXPECT_TRUE(shows_text("p1 left    ", 60, 19, 7));
+    EXPECT_EQ(vell_getpixel(pstate.screen, 8, 43), 14u) << "the current row's bar";
+    EXPECT_TRUE(shows_text("p1 left     : left", 10, 44, 1));
+    EXPECT_TRUE(shows_text("p2 button o : tab", 10, 104, 5));
+    for (int i = 0; i < 5; i++) rig.frame();
+    EXPECT_EQ(orrery_keyconfig.slot, 0);
+    rig.key(k_a, false);
+    rig.frame();
+    rig.tap({k_s});
+    EXPECT_EQ(rig.slot(0), k_s);
+  }
+  {
+    SCOPED_TRACE("two keys held together fill consecutive slots in scancode order");
+    keyconfig_rig rig;
+    rig.open();
+    rig.tap({k_s, k_a});
+    EXPECT_EQ(rig.slot(0), k_a);
+    EXPECT_EQ(rig.slot(1), k_s);
+    EXPECT_TRUE(shows_text("p1 right    : s", 10, 50, 5));
+    EXPECT_TRUE(shows_text("p1 up       : up", 10, 56, 1));
+  }
+  {
+    SCOPED_TRACE("Delete gives p1 button o its default keys back");
+    keyconfig_rig rig;
+    orrery_config.button_keys[4] = 9;  // F
+    rig.open();
+    for (int32_t sc : {5, 6, 7, 8, k_delete}) rig.tap({sc});
+    EXPECT_EQ(rig.slot(4), 0);
+    EXPECT_TRUE(shows_text("p1 button o : z", 10, 68, 5));
+    rig.key(k_z, true);
+    rig.frame();
+    EXPECT_NE(player_key(BTN_O, 0), 0) << "Z works for O again";
+  }
+}
+
+TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved) {
+  keyconfig_rig rig;
+  rig.open();
+  for (int32_t sc = 4; sc < 16; sc++) rig.tap({sc});
+  // The thirteenth key is held past the keyboard's repeat delay: it must
+  // not also close the screen it completed.
+  rig.key(16, true);
+  for (int i = 0; i < 25; i++) rig.frame();
+  rig.key(16, false);
+  rig.frame();
+  rig.frame();
+  ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
+  EXPECT_TRUE(shows_text("saved config.", 60, 12, 11));
+  EXPECT_TRUE(shows_text("any key to quit", 60, 22, 12));
+  EXPECT_TRUE(shows_text("pause       : m", 10, 116, 5));
+  rig.tap({k_z});
+  EXPECT_EQ(pstate.sub_screen, SUB_NONE);
+  EXPECT_EQ(pstate.cursor_y, 120);
+  // The keys work at once: A is player 0's left now, the Left arrow is not.
+  rig.key(k_a, true);
+  rig.frame();
+  EXPECT_NE(player_key(BTN_LEFT, 0), 0);
+  rig.key(k_a, false);
+  rig.key(k_left, true);
+  rig.frame();
+  EXPECT_EQ(player_key(BTN_LEFT, 0), 0);
+  vell_exit();
+  const std::string config = read_file(rig.home.path + "config.txt");
+  EXPECT_NE(config.find("button_keys 4 5 6 7 8 9 10 11 12 13 14 15 16 \n"), std::string::npos) << config;
+}
+
+TEST(KeyConfig, EscapePutsTheSavedKeysBackAndCloses) {
+  keyconfig_rig rig;
+  orrery_config.button_keys[1] = 9;
+  rig.open();
+  rig.tap({k_a});
+  rig.tap({k_s});
+  ASSERT_EQ(rig.slot(1), k_s);
+  push_key_down(k_esc);
+  rig.frame();
+  rig.frame();
+  EXPECT_EQ(pstate.sub_screen, SUB_NONE);
+  EXPECT_EQ(rig.slot(0), 0);
+  EXPECT_EQ(rig.slot(1), 9);
+  EXPECT_TRUE(shows_text("p1 right    : f", 10, 50, 5)) << "redrawn with the restored keys";
+}
+
+TEST(KeyConfig, ControllerStartCancelsAndAnyButtonClosesTheFinishedScreen) {
+  for (bool finish : {false, true}) {
+    keyconfig_rig rig;
+    ASSERT_GE(attach_virtual_controller(), 0);
+    rig.open();
+    for (int32_t sc = 4; sc < (finish ? 17 : 5); sc++) rig.tap({sc});
+    // Start (6) cancels while slots remain; A (0) does nothing then.
+    for (int b : {finish ? 1 : 0, 6}) {
+      if (pstate.sub_screen != SUB_KEYCONFIG) break;
+      set_virtual_button(b, true);
+      rig.frame();
+      rig.frame();
+      set_virtual_button(b, false);
+      rig.frame();
+      EXPECT_EQ(pstate.sub_screen == SUB_KEYCONFIG, !finish && b == 0) << "button " << b;
+    }
+    EXPECT_EQ(rig.slot(0), finish ? k_a : 0);
+  }
+}
