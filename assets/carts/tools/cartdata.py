@@ -121,10 +121,12 @@ def read_source(path):
         kind = words[0]
         if kind == 'sprite':
             n = number(words[1])
-            rows = [r for r in body if r.strip()]
+            rows = [r.strip() for r in body if r.strip()]
+            if len(set(map(len, rows))) != 1 or len(rows[0]) % 8 or len(rows) % 8:
+                fail(where, 'sprite rows must be of one length, both sides a multiple of 8')
             x0, y0 = (n % 16) * 8, (n // 16) * 8
             for j, row in enumerate(rows):
-                for i, ch in enumerate(row.strip()):
+                for i, ch in enumerate(row):
                     v = 0 if ch == '.' else HEX.index(ch)
                     if x0 + i >= 128 or y0 + j >= 128:
                         fail(where, 'sprite runs past the sheet')
@@ -147,6 +149,8 @@ def read_source(path):
         elif kind == 'map':
             x0, y0 = number(words[1]), number(words[2])
             rows = [r for r in body if r.strip()]
+            if len(set(map(len, rows))) != 1:
+                fail(where, 'map rows must be of one length')
             for j, row in enumerate(rows):
                 for i, ch in enumerate(row):
                     if ch not in legend:
