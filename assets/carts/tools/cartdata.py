@@ -12,6 +12,8 @@ are; every other section is written from SOURCE.data. The source format:
     [sprite N]        rows of pixels, one character each (0-9, a-f; '.' is
                       0); 8 rows per sprite row, up to 128 columns, filling
                       the sheet cells from sprite N rightwards and down
+    [pixels X Y]      rows of pixels of any size placed at pixel (X, Y) of
+                      the sheet, for pictures that sspr draws
     [flags]           lines "SPRITE VALUE" or "FIRST-LAST VALUE"
     [legend]          lines "CHARACTER TILE" for the map rows below
                       ('.' and ' ' are tile 0 unless given)
@@ -131,6 +133,15 @@ def read_source(path):
                     if x0 + i >= 128 or y0 + j >= 128:
                         fail(where, 'sprite runs past the sheet')
                     cart.gfx[y0 + j][x0 + i] = v
+            cart.used.add('gfx')
+        elif kind == 'pixels':
+            x0, y0 = number(words[1]), number(words[2])
+            rows = [r.strip() for r in body if r.strip()]
+            for j, row in enumerate(rows):
+                for i, ch in enumerate(row):
+                    if x0 + i >= 128 or y0 + j >= 128:
+                        fail(where, 'picture runs past the sheet')
+                    cart.gfx[y0 + j][x0 + i] = 0 if ch == '.' else HEX.index(ch)
             cart.used.add('gfx')
         elif kind == 'flags':
             for row in body:
