@@ -2,7 +2,7 @@
 // buttons on a script, and keeps what its screen shows at the end: as a PNG
 // picture, as the cartridge's own label, or both.
 //
-//   cart-snap CART.q7 FRAMES [-keys SCRIPT] [-png OUT.png [SCALE]] [-label]
+//   cart-snap CART.q7 FRAMES [-keys SCRIPT] [-png OUT.png [SCALE]] [-label] [-home DIR]
 //
 // FRAMES counts sixtieths of a second (a 30 frames-per-second cartridge
 // runs FRAMES / 2 frames); they pass as fast as the machine allows. SCRIPT
@@ -10,12 +10,15 @@
 // 2): from sixtieth FRAME the buttons are held for LENGTH sixtieths.
 // BUTTONS are letters l r u d o x p for player 0 (p is pause) and L R U D O
 // X for player 1. -label writes the final screen into CART.q7 as its
-// __label__ section. Errors and console output print as "** " lines; the
+// __label__ section. The console's home folder is DIR (kept afterwards, so
+// cartridge data carries over to the next run) or a temporary folder
+// removed at the end. Errors and console output print as "** " lines; the
 // exit status is 1 when the program stopped before the end, 2 on bad usage.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -106,33 +109,36 @@ int write_png(const char *path, int32_t scale) {
 }
 
 // Rewrites the cartridge file with the screen as its label: an old label
-// section is dropped and the new one follows the sprite sheet (or the code
-// when there is no sprite sheet).
+// section is dropped and the new one goes in front of the first section
+// that follows the code and the sprite sheet (or at the end).
 int write_label(const char *path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return 1;
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
+  in.close();
   std::vector<std::string> label = {"__label__"};
   for (int32_t y = 0; y < 128; y++) {
     std::string row;
     for (int32_t x = 0; x < 128; x++) row += "0123456789abcdef"[shown(x, y)];
     label.push_back(row);
   }
+  // A section starts at a line that begins with one of the markers.
+  auto marker = [](const std::string &l) {
+    for (const char *m : {"__lua__", "__gfx__", "__gff__", "__map__", "__sfx__", "__music__", "__label__"})
+      if (l.compare(0, strlen(m), m) == 0) return true;
+    return false;
+  };
   std::vector<std::string> out;
   size_t insert_at = 0;
-  bool in_label = false, after_gfx = false;
+  bool skipping = false;
   for (const std::string &line : lines) {
-    const bool marker = line.size() >= 7 && line.compare(0, 2, "__") == 0 && line.compare(line.size() - 2, 2, "__") == 0;
-    if (marker) {
-      if (after_gfx && !insert_at) insert_at = out.size();
-      in_label = line == "__label__";
-      after_gfx = line == "__gfx__" || line == "__lua__";
-      if (in_label) continue;
-    } else if (after_gfx && line.empty() && !insert_at) {
-      insert_at = out.size();
+    if (marker(line)) {
+      skipping = line.compare(0, 9, "__label__") == 0;
+      if (!insert_at && line.compare(0, 7, "__lua__") != 0 && line.compare(0, 7, "__gfx__") != 0 && !skipping)
+        insert_at = out.size();
     }
-    if (!in_label) out.push_back(line);
+    if (!skipping) out.push_back(line);
   }
   if (!insert_at) insert_at = out.size();
   out.insert(out.begin() + static_cast<long>(insert_at), label.begin(), label.end());
@@ -142,7 +148,7 @@ int write_label(const char *path) {
 }
 
 int usage() {
-  fprintf(stderr, "usage: cart-snap CART.q7 FRAMES [-keys SCRIPT] [-png OUT.png [SCALE]] [-label]\n");
+  fprintf(stderr, "usage: cart-snap CART.q7 FRAMES [-keys SCRIPT] [-png OUT.png [SCALE]] [-label] [-home DIR]\n");
   return 2;
 }
 
@@ -156,12 +162,15 @@ int main(int argc, char **argv) {
   const char *png = nullptr;
   int32_t scale = 1;
   bool label = false;
+  std::string home;
   for (int i = 3; i < argc; i++) {
     if (!strcmp(argv[i], "-keys") && i + 1 < argc) {
       if (!parse_script(argv[++i], &script)) return usage();
     } else if (!strcmp(argv[i], "-png") && i + 1 < argc) {
       png = argv[++i];
       if (i + 1 < argc && argv[i + 1][0] != '-') scale = std::max(1, std::min(8, atoi(argv[++i])));
+    } else if (!strcmp(argv[i], "-home") && i + 1 < argc) {
+      home = argv[++i];
     } else if (!strcmp(argv[i], "-label")) {
       label = true;
     } else {
@@ -172,7 +181,15 @@ int main(int argc, char **argv) {
   // No window and no sound device: nothing of the run reaches the desktop.
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  const std::string home = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/cart-snap-home";
+  bool temporary_home = false;
+  if (home.empty()) {
+    std::string pattern = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/cart-snap-XXXXXX";
+    if (!mkdtemp(&pattern[0])) return 1;
+    home = pattern;
+    temporary_home = true;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(home, ec);
   vell_set_time_func(clock_now);
   vell_set_key_source(key_source);
   const char *args[] = {"orrery", "-home", home.c_str(), "-headless", "1", "-foreground_sleep_ms", "0",
@@ -207,5 +224,6 @@ int main(int argc, char **argv) {
     rc = 1;
   }
   vell_exit();
+  if (temporary_home) std::filesystem::remove_all(home, ec);
   return rc;
 }
