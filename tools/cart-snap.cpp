@@ -108,40 +108,52 @@ int write_png(const char *path, int32_t scale) {
   return vell_png_write_file(path, img);
 }
 
-// Rewrites the cartridge file with the screen as its label: an old label
-// section is dropped and the new one goes in front of the first section
-// that follows the code and the sprite sheet (or at the end).
+// Rewrites the cartridge file with the screen as its label, where the
+// console's own saver puts it: right after the sprite sheet's rows, or,
+// without a sprite sheet, in front of the first section after the code (or
+// at the end). An old label section is dropped.
 int write_label(const char *path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return 1;
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   in.close();
+  auto is = [](const std::string &l, const char *m) { return l.compare(0, strlen(m), m) == 0; };
+  auto marker = [&](const std::string &l) {
+    for (const char *m : {"__lua__", "__gfx__", "__gff__", "__map__", "__sfx__", "__music__", "__label__"})
+      if (is(l, m)) return true;
+    return false;
+  };
+  std::vector<std::string> out;
+  bool old_label = false;
+  for (const std::string &line : lines) {
+    if (marker(line)) old_label = is(line, "__label__");
+    else if (line.empty()) old_label = false;
+    if (!old_label) out.push_back(line);
+  }
+  size_t at = out.size();
+  bool in_gfx = false, after_code = false;
+  for (size_t i = 0; i < out.size(); i++) {
+    if (in_gfx && (out[i].empty() || marker(out[i]))) {
+      at = i;
+      break;
+    }
+    if (marker(out[i])) {
+      if (after_code && !is(out[i], "__gfx__")) {
+        at = i;
+        break;
+      }
+      in_gfx = is(out[i], "__gfx__");
+      after_code = true;
+    }
+  }
   std::vector<std::string> label = {"__label__"};
   for (int32_t y = 0; y < 128; y++) {
     std::string row;
     for (int32_t x = 0; x < 128; x++) row += "0123456789abcdef"[shown(x, y)];
     label.push_back(row);
   }
-  // A section starts at a line that begins with one of the markers.
-  auto marker = [](const std::string &l) {
-    for (const char *m : {"__lua__", "__gfx__", "__gff__", "__map__", "__sfx__", "__music__", "__label__"})
-      if (l.compare(0, strlen(m), m) == 0) return true;
-    return false;
-  };
-  std::vector<std::string> out;
-  size_t insert_at = 0;
-  bool skipping = false;
-  for (const std::string &line : lines) {
-    if (marker(line)) {
-      skipping = line.compare(0, 9, "__label__") == 0;
-      if (!insert_at && line.compare(0, 7, "__lua__") != 0 && line.compare(0, 7, "__gfx__") != 0 && !skipping)
-        insert_at = out.size();
-    }
-    if (!skipping) out.push_back(line);
-  }
-  if (!insert_at) insert_at = out.size();
-  out.insert(out.begin() + static_cast<long>(insert_at), label.begin(), label.end());
+  out.insert(out.begin() + static_cast<long>(at), label.begin(), label.end());
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   for (const std::string &line : out) f << line << '\n';
   return f ? 0 : 1;

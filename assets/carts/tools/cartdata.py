@@ -214,13 +214,14 @@ def split_q7(path):
 def write_q7(path, cart):
     head, code, label = split_q7(path)
     out = head + ['__lua__'] + code
+    # the label follows the sprite sheet as the console saves it, or, with
+    # no sprite sheet, comes after an empty line (where cart-snap puts it)
     if 'gfx' in cart.used:
         out.append('__gfx__')
         out += [''.join(HEX[v] for v in row) for row in cart.gfx]
-    if label:
-        out.append('__label__')
-        out += label
-    out.append('')
+        out += (['__label__'] + label if label else []) + ['']
+    else:
+        out += [''] + (['__label__'] + label if label else [])
     if 'gff' in cart.used:
         out.append('__gff__')
         out += [''.join('%02x' % f for f in cart.flags[k:k + 128]) for k in (0, 128)]
