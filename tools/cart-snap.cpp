@@ -19,13 +19,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "api/bitmap.h"
 #include "machine/pstate.h"
+#include "platform/files.h"
 #include "platform/input.h"
 #include "platform/png_image.h"
 #include "platform/system.h"
@@ -113,11 +113,11 @@ int write_png(const char *path, int32_t scale) {
 // without a sprite sheet, in front of the first section after the code (or
 // at the end). An old label section is dropped.
 int write_label(const char *path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return 1;
+  std::string text;
+  if (vell_read_file(path, 1u << 20, &text) != VELL_READ_OK) return 1;
   std::vector<std::string> lines;
+  std::stringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
-  in.close();
   auto is = [](const std::string &l, const char *m) { return l.compare(0, strlen(m), m) == 0; };
   auto marker = [&](const std::string &l) {
     for (const char *m : {"__lua__", "__gfx__", "__gff__", "__map__", "__sfx__", "__music__", "__label__"})
@@ -154,9 +154,9 @@ int write_label(const char *path) {
     label.push_back(row);
   }
   out.insert(out.begin() + static_cast<long>(at), label.begin(), label.end());
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  for (const std::string &line : out) f << line << '\n';
-  return f ? 0 : 1;
+  std::string result;
+  for (const std::string &line : out) result += line + "\n";
+  return vell_write_file_replacing(path, result.data(), result.size()) == 0 ? 0 : 1;
 }
 
 int usage() {
