@@ -190,6 +190,13 @@ int main(int argc, char **argv) {
     }
   }
 
+  // (The console ends the process when it cannot load the cartridge, which
+  // would leave a temporary home behind.)
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(cart, ec)) {
+    fprintf(stderr, "cart-snap: no cartridge %s\n", cart);
+    return 1;
+  }
   // No window and no sound device: nothing of the run reaches the desktop.
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
@@ -200,7 +207,6 @@ int main(int argc, char **argv) {
     home = pattern;
     temporary_home = true;
   }
-  std::error_code ec;
   std::filesystem::create_directories(home, ec);
   vell_set_time_func(clock_now);
   vell_set_key_source(key_source);
