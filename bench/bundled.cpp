@@ -1,0 +1,136 @@
+// What the bundled cartridges cost: each runs in-process and headless for
+// twenty emulated seconds of scripted button presses, on a clock that moves
+// a sixtieth of a second per loop iteration, so nothing waits. Printed per
+// cartridge: the share of the frame budget its frames used (mean and peak),
+// the frames shown below the rate it asked for, the most script memory it
+// held, and the host CPU time per emulated second.
+//
+//   bench_bundled [--seconds N]
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "machine/pstate.h"
+#include "platform/input.h"
+#include "platform/system.h"
+#include "script/cpu_budget.h"
+#include "script/interp.h"
+#include "shell/console.h"
+#include "shell/main_loop.h"
+#include "platform/paths.h"
+
+namespace {
+
+const char *const k_carts[] = {
+    "demos/shapes",  "demos/sprites", "demos/sounds", "demos/text",     "demos/palette",     "demos/sixty",
+    "demos/saves",   "demos/menu",    "demos/coro",   "demos/mouse",    "demos/duel",        "demos/bounce",
+    "games/orbithop", "games/bricklight", "games/cratekeep", "games/nightflight", "games/glowworm",
+};
+
+// Arrows, O and X of both players.
+const int32_t k_keys[] = {80, 79, 82, 81, 29, 27, 22, 9, 8, 7, 225, 4};
+
+uint32_t g_now = 1000;
+uint8_t g_keys[512];
+uint32_t bench_clock() { return g_now; }
+const uint8_t *bench_keys(int *count) {
+  *count = 512;
+  return g_keys;
+}
+
+double cpu_seconds() {
+  rusage u;
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+std::string program_folder() {
+  const std::string binary = ORRERY_BINARY;
+  return binary.substr(0, binary.find_last_of('/') + 1);
+}
+
+struct figures {
+  double mean_load, peak_load;  // share of the frame budget at the wanted rate
+  int slow_frames, frames;      // logical frames below the wanted rate, all logical frames
+  int64_t peak_memory;          // bytes of script memory charged
+  double seconds_per_second;    // host CPU seconds per emulated second
+  bool stopped;                 // the program ended or failed
+};
+
+figures measure(const char *name, int emulated_seconds) {
+  char home[] = "/tmp/orrery-bench-XXXXXX";
+  if (!mkdtemp(home)) {
+    perror("mkdtemp");
+    exit(1);
+  }
+  const std::string cart = std::string(ORRERY_SOURCE_DIR "/assets/carts/") + name + ".q7";
+  const std::string home_arg = std::string(home) + "/";
+  vell_set_time_func(bench_clock);
+  vell_set_key_source(bench_keys);
+  vell_set_program_folder(program_folder());
+  const char *argv[] = {"orrery", "-home", home_arg.c_str(), "-headless", "1", "-foreground_sleep_ms", "0",
+                        "-background_sleep_ms", "0", "-x", cart.c_str()};
+  vell_main_init(static_cast<int>(sizeof argv / sizeof argv[0]), argv);
+
+  figures f{};
+  double load_sum = 0;
+  uint32_t seed = 12345;
+  int held = -1, hold_left = 0;
+  const double start = cpu_seconds();
+  for (int i = 0; i < emulated_seconds * 60 && !f.stopped; i++) {
+    if (hold_left == 0) {
+      if (held >= 0) g_keys[held] = 0;
+      seed = seed * 1103515245u + 12345u;
+      held = (seed >> 16) % 3 == 0 ? -1 : k_keys[(seed >> 8) % 12];
+      if (held >= 0) g_keys[held] = 1;
+      hold_left = 1 + (seed >> 20) % 12;
+    }
+    hold_left--;
+    const int32_t before = pstate.frame_counter;
+    g_now += i % 3 == 2 ? 16 : 17;
+    vell_main_iteration();
+    f.stopped = pstate.mode != MODE_RUNNING;
+    f.peak_memory = std::max(f.peak_memory, orrery_lua_memory.charged);
+    if (pstate.frame_counter == before) continue;
+    const double load = cycles_2_frame_capacity(cpu_budget.mark_cycles[2]) / 65536.0;
+    load_sum += load;
+    f.peak_load = std::max(f.peak_load, load);
+    f.frames++;
+    if (current_fps() < cpu_budget.wanted_fps) f.slow_frames++;
+  }
+  f.seconds_per_second = (cpu_seconds() - start) / emulated_seconds;
+  f.mean_load = f.frames ? load_sum / f.frames : 0;
+
+  memset(g_keys, 0, sizeof g_keys);
+  vell_main_exit();
+  vell_set_key_source(nullptr);
+  vell_set_time_func(nullptr);
+  const std::string rm = std::string("rm -rf '") + home + "'";
+  if (std::system(rm.c_str()) != 0) fprintf(stderr, "could not remove %s\n", home);
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  int seconds = 20;
+  for (int i = 1; i + 1 < argc; i++)
+    if (strcmp(argv[i], "--seconds") == 0) seconds = atoi(argv[++i]);
+  if (seconds < 1) seconds = 1;
+
+  printf("bundled cartridges, %d emulated seconds of scripted buttons each\n", seconds);
+  printf("  %-18s %9s %9s %11s %10s %9s\n", "cartridge", "mean cpu", "peak cpu", "slow frames", "memory kb",
+         "host s/s");
+  for (const char *name : k_carts) {
+    const figures f = measure(name, seconds);
+    printf("  %-18s %8.0f%% %8.0f%% %5d / %-5d %10lld %9.3f%s\n", name, f.mean_load * 100, f.peak_load * 100,
+           f.slow_frames, f.frames, static_cast<long long>(f.peak_memory / 1024), f.seconds_per_second,
+           f.stopped ? "  (stopped early)" : "");
+  }
+  return 0;
+}

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The tools behind the bundled cartridges: cartdata.py writes the data
+# sections (the note a4 plays at 440 Hz) and leaves the code alone;
+# cart-snap presses buttons on a script, saves the screen as a PNG and
+# writes it into the cartridge as its label without touching the code.
+set -euo pipefail
+build=$1
+source_dir=$2
+tool=$source_dir/assets/carts/tools/cartdata.py
+snap=$build/cart-snap
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+code_of() { awk '/^__lua__/ { on = 1; next } /^__/ { on = 0 } on' "$1"; }
+
+cat > "$dir/cart.q7" <<'CART'
+orrery cartridge // tools test
+version 12
+__lua__
+c = 8
+function _update() if btn(4) then c = 11 end end
+
+function _draw() cls(c) end
+CART
+cat > "$dir/cart.data" <<'DATA'
+# a sprite, a tone and a pattern
+[sprite 1]
+7.......
+.7......
+..7.....
+...7....
+....7...
+.....7..
+......7.
+.......7
+[sfx 2 speed 4]
+w0 v7 a4*32
+[music]
+0 - 2 - - -
+DATA
+code_of "$dir/cart.q7" > "$dir/code.before"
+
+python3 "$tool" build "$dir/cart.data" "$dir/cart.q7"
+code_of "$dir/cart.q7" | cmp -s - "$dir/code.before" || fail "cartdata.py changed the code"
+gfx_row0=$(awk '/^__gfx__/ { getline; print substr($0, 9, 8); exit }' "$dir/cart.q7")
+[ "$gfx_row0" = 70000000 ] || fail "sprite 1 row 0 is $gfx_row0"
+sfx2=$(awk '/^__sfx__/ { for (i = 0; i < 3; i++) getline; print substr($0, 1, 13); exit }' "$dir/cart.q7")
+[ "$sfx2" = 0004000021070 ] || fail "sfx 2 starts $sfx2"
+grep -qx "00 02424344" "$dir/cart.q7" || fail "pattern 0"
+cp "$dir/cart.q7" "$dir/once.q7"
+python3 "$tool" build "$dir/cart.data" "$dir/cart.q7"
+cmp -s "$dir/cart.q7" "$dir/once.q7" || fail "a second build changed the file"
+"$build/orrery-render" "$dir/cart.q7" "$dir/a4.wav" 1 sfx 2
+f=$(sox "$dir/a4.wav" -n stat -freq 2>&1 | awk 'NF == 2 && $1 ~ /^[0-9.]+$/ && $2 + 0 > best { best = $2 + 0; f = $1 } END { print f }')
+awk -v f="$f" 'BEGIN { exit !(f >= 434 && f <= 446) }' || fail "a4 sounds at $f Hz"
+[ "$(python3 "$tool" tokens "$dir/cart.q7" | awk '{ print $1 }')" = 20 ] || fail "token count"
+
+# The colour of pixel (x, y) of an 8-bit RGBA PNG, as RRGGBB.
+pixel() {
+  python3 - "$1" "$2" "$3" <<'PY'
+import struct, sys, zlib
+data = open(sys.argv[1], 'rb').read()
+pos, idat, width = 8, b'', 0
+while pos < len(data):
+    n, kind = struct.unpack('>I4s', data[pos:pos + 8])
+    body = data[pos + 8:pos + 8 + n]
+    if kind == b'IHDR':
+        width, height, depth, colour = struct.unpack('>IIBB', body[:10])
+        assert (depth, colour) == (8, 6), (depth, colour)
+    if kind == b'IDAT':
+        idat += body
+    pos += 12 + n
+raw, stride, rows, prev = zlib.decompress(idat), width * 4, [], bytearray(width * 4)
+for y in range(len(raw) // (stride + 1)):
+    kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+    for i in range(stride):
+        a = line[i - 4] if i >= 4 else 0
+        b, c = prev[i], prev[i - 4] if i >= 4 else 0
+        p = a + b - c
+        pred = [0, a, b, (a + b) // 2, a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else (b if abs(p - b) <= abs(p - c) else c)][kind]
+        line[i] = (line[i] + pred) & 255
+    rows.append(line)
+    prev = line
+x, y = int(sys.argv[2]), int(sys.argv[3])
+print('%02x%02x%02x' % tuple(rows[y][x * 4:x * 4 + 3]))
+PY
+}
+colour() { awk -v i="$1" '$1 == i { print $2 }' "$source_dir/assets/palette.txt"; }
+
+"$snap" "$dir/cart.q7" 60 -png "$dir/plain.png" 2 || fail "cart-snap exited with $?"
+[ "$(pixel "$dir/plain.png" 255 255)" = "$(colour 8)" ] || fail "the screen without buttons is not colour 8"
+"$snap" "$dir/cart.q7" 60 -keys 10:o -png "$dir/pressed.png" -label || fail "cart-snap with keys exited with $?"
+[ "$(pixel "$dir/pressed.png" 0 0)" = "$(colour 11)" ] || fail "pressing o did not reach the cartridge"
+code_of "$dir/cart.q7" | cmp -s - "$dir/code.before" || fail "cart-snap changed the code"
+[ "$(awk '/^__label__/ { on = 1; next } /^__/ { on = 0 } on' "$dir/cart.q7" | grep -c '^b\{128\}$')" = 128 ] ||
+  fail "the label is not 128 rows of colour 11"
+"$snap" "$dir/cart.q7" 60 -label || fail "a second label"
+[ "$(grep -c '^__label__' "$dir/cart.q7")" = 1 ] || fail "the old label was not replaced"
+
+printf 'orrery cartridge // x\nversion 12\n__lua__\nfunction _update() nothing.here = 1 end\n' > "$dir/broken.q7"
+set +e
+"$snap" "$dir/broken.q7" 60 > "$dir/broken.out"
+rc=$?
+set -e
+[ $rc -eq 1 ] || fail "a failing cartridge exits with $rc"
+grep -q "attempt to index" "$dir/broken.out" || fail "the error was not printed"
+echo "cart_tools: ok"
