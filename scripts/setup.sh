@@ -14,7 +14,7 @@ packages=(
   libsdl2-dev libpng-dev libgif-dev libcurl4-openssl-dev nettle-dev
   libgtest-dev googletest
   xvfb xauth x11-apps imagemagick xdotool
-  lua5.2 sox python3
+  lua5.2 sox python3 desktop-file-utils gifsicle
 )
 
 missing=()

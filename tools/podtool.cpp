@@ -3,6 +3,12 @@
 //
 //   podtool build MANIFEST OUT.pod
 //   podtool list FILE.pod
+//   podtool png FILE.pod POSITION OUT.png [SCALE]
+//
+// png writes one picture of a resource file as a PNG enlarged SCALE times
+// (1..64, default 1): 32-bit pictures as they are, 8-bit ones through the
+// file's palette with colour 0 transparent. The build uses it to make the
+// desktop icon from the window icon.
 //
 // The manifest and source formats are described in assets/README.md.
 
@@ -22,6 +28,7 @@
 #include "machine/cart_image.h"
 #include "machine/cart_text.h"
 #include "machine/memory.h"
+#include "platform/png_image.h"
 #include "shell/pod.h"
 #include "shell/resources.h"
 
@@ -380,6 +387,70 @@ void list_pod(const vell_pod *pod, const std::string &prefix) {
   }
 }
 
+// The item at a dotted position ("1.6"), or null.
+const vell_pod_item *item_at(const vell_pod *pod, const std::string &position) {
+  std::istringstream ps(position);
+  std::string part;
+  const vell_pod_item *item = nullptr;
+  while (std::getline(ps, part, '.')) {
+    if (item) pod = vell_pod_list(item);
+    if (!pod || part.empty() || part.find_first_not_of("0123456789") != std::string::npos) return nullptr;
+    item = vell_pod_get(pod, strtoul(part.c_str(), nullptr, 10));
+    if (!item) return nullptr;
+  }
+  return item;
+}
+
+int export_png(const char *pod_path, const std::string &position, const char *out_path, int scale) {
+  int status = 0;
+  auto pod = vell_load_pod(pod_path, &status);
+  if (!pod) {
+    fprintf(stderr, "podtool: cannot load %s (status %d)\n", pod_path, status);
+    return 1;
+  }
+  const vell_pod_item *item = item_at(pod.get(), position);
+  vell_bitmap *b = item && item->kind == POD_BITMAP ? vell_decode_pod_bitmap(item->data, item->size) : nullptr;
+  if (!b) {
+    fprintf(stderr, "podtool: no picture at %s in %s\n", position.c_str(), pod_path);
+    return 1;
+  }
+  const vell_pod_item *pal = item_at(pod.get(), "1.1");
+  const uint8_t *palette = pal && pal->kind == POD_PALETTE && pal->size >= 768 ? pal->data : nullptr;
+  if (b->depth == 8 && !palette) {
+    vell_destroy_bitmap(b);
+    fprintf(stderr, "podtool: %s has no palette for an 8-bit picture\n", pod_path);
+    return 1;
+  }
+  vell_rgba_image img;
+  img.width = b->w * scale;
+  img.height = b->h * scale;
+  img.pixels.resize(static_cast<size_t>(img.width) * img.height * 4);
+  for (int32_t y = 0; y < img.height; y++) {
+    for (int32_t x = 0; x < img.width; x++) {
+      uint8_t *out = &img.pixels[(static_cast<size_t>(y) * img.width + x) * 4];
+      const int32_t sx = x / scale, sy = y / scale;
+      if (b->depth == 32) {
+        uint32_t v;
+        memcpy(&v, b->line[sy] + sx * 4, 4);
+        out[0] = (v >> 16) & 255;
+        out[1] = (v >> 8) & 255;
+        out[2] = v & 255;
+        out[3] = v >> 24;
+      } else {
+        const uint8_t c = b->line[sy][sx];
+        memcpy(out, palette + c * 3, 3);
+        out[3] = c ? 255 : 0;
+      }
+    }
+  }
+  vell_destroy_bitmap(b);
+  if (vell_png_write_file(out_path, img) != VELL_PNG_OK) {
+    fprintf(stderr, "podtool: cannot write %s\n", out_path);
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -394,6 +465,16 @@ int main(int argc, char **argv) {
     list_pod(pod.get(), "");
     return 0;
   }
-  fprintf(stderr, "usage: podtool build MANIFEST OUT.pod | podtool list FILE.pod\n");
+  if ((argc == 5 || argc == 6) && !strcmp(argv[1], "png")) {
+    const int scale = argc == 6 ? atoi(argv[5]) : 1;
+    if (scale < 1 || scale > 64) {
+      fprintf(stderr, "podtool: scale must be 1..64\n");
+      return 2;
+    }
+    return export_png(argv[2], argv[3], argv[4], scale);
+  }
+  fprintf(stderr,
+          "usage: podtool build MANIFEST OUT.pod | podtool list FILE.pod |\n"
+          "       podtool png FILE.pod POSITION OUT.png [SCALE]\n");
   return 2;
 }

@@ -72,6 +72,16 @@ std::string vell_program_folder() {
 
 std::string vell_prefix_with_program_path(const std::string &name) { return vell_program_folder() + name; }
 
+std::string vell_prefix_with_data_path(const std::string &name) {
+  std::string beside = vell_prefix_with_program_path(name);
+  if (vell_file_exists(beside.c_str())) return beside;
+  // An installation keeps the program in <prefix>/bin and its data in
+  // <prefix>/share/orrery.
+  std::string shared = vell_program_folder() + "../share/orrery/" + name;
+  if (vell_file_exists(shared.c_str())) return shared;
+  return beside;
+}
+
 std::string vell_prefix_with_appdata_path(const std::string &name) {
   std::string home = vell_configured_folder(vell_config.home_path);
   if (!home.empty()) return home + name;

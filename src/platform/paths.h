@@ -9,6 +9,11 @@
 std::string vell_prefix_with_appdata_path(const std::string &name);
 // name inside the program's own folder.
 std::string vell_prefix_with_program_path(const std::string &name);
+// A file the program ships with (the resource file, the start picture): the
+// program's own folder when it is there (a build folder), else the shared
+// data folder of an installation ("../share/orrery/" from the program's
+// folder) when it is there, else the program's own folder.
+std::string vell_prefix_with_data_path(const std::string &name);
 // name inside the desktop folder: desktop_path when set, else the desktop
 // folder of the user's XDG settings or $HOME/Desktop when it exists, else
 // $HOME, else the home folder.

@@ -109,9 +109,9 @@ void release_console_carts() {
   }
 }
 
-// "splash.png" from the program folder in the console colours, or null.
+// "splash.png" from the program's data folder in the console colours, or null.
 vell_bitmap *load_splash() {
-  const std::string path = vell_prefix_with_program_path("splash.png");
+  const std::string path = vell_prefix_with_data_path("splash.png");
   png_image image = {};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_file(&image, path.c_str())) return nullptr;

@@ -142,7 +142,7 @@ void vell_main_init(int argc, const char *const *argv) {
   settle_folder(orrery_config.root_path, sizeof orrery_config.root_path, "carts/");
   settle_folder(orrery_config.cdata_path, sizeof orrery_config.cdata_path, "cdata/");
 
-  const std::string pod_path = vell_prefix_with_program_path("data.pod");
+  const std::string pod_path = vell_prefix_with_data_path("data.pod");
   if (orrery_load_resources(pod_path) != POD_OK) {
     printf("couldn't load %s\n", pod_path.c_str());
     vell_end_process(0);
