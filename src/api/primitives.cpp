@@ -76,6 +76,22 @@ inline void plot(vell_bitmap *bmp, int32_t x, int32_t y, int32_t colour, int32_t
   if (inside_clip(bmp, x, y)) store(bmp, x, y, colour, pattern);
 }
 
+// Sets n >= 1 bytes from p to v; short spans (most of a small disc's rows)
+// without a library call.
+inline void fill_span(uint8_t *p, uint8_t v, int32_t n) {
+  if (n >= 8) {
+    memset(p, v, size_t(n));
+  } else if (n >= 4) {
+    const uint32_t word = v * 0x01010101u;
+    memcpy(p, &word, 4);  // the two stores overlap for n < 8
+    memcpy(p + n - 4, &word, 4);
+  } else {
+    p[0] = v;
+    p[n - 1] = v;
+    p[n / 2] = v;
+  }
+}
+
 }  // namespace
 
 void putpixel(vell_bitmap *bmp, int32_t x, int32_t y, int32_t colour, int32_t pattern) {
@@ -89,7 +105,7 @@ void draw_hline(vell_bitmap *bmp, int32_t x0, int32_t x1, int32_t y, int32_t col
   uint8_t *row = bmp->line[y];
   const int32_t nibble = (pattern >> (12 - 4 * (y & 3))) & 15;
   if (nibble == 0) {
-    memset(row + x0, colour & 15, size_t(x1 - x0 + 1));
+    fill_span(row + x0, static_cast<uint8_t>(colour & 15), x1 - x0 + 1);
     return;
   }
   // Colour of each column x & 3 of this row; -1 leaves the pixel alone.
@@ -98,7 +114,14 @@ void draw_hline(vell_bitmap *bmp, int32_t x0, int32_t x1, int32_t y, int32_t col
     const bool set = (nibble >> (3 - i)) & 1;
     table[i] = !set ? colour & 15 : (pattern & k_fill_transparent) ? -1 : (colour >> 4) & 15;
   }
-  for (int32_t x = x0; x <= x1; x++)
+  int32_t x = x0;
+  if (!(pattern & k_fill_transparent)) {
+    // Every pixel is written: whole groups of four at once.
+    for (; x <= x1 && (x & 3); x++) row[x] = static_cast<uint8_t>(table[x & 3]);
+    const uint8_t group[4] = {uint8_t(table[0]), uint8_t(table[1]), uint8_t(table[2]), uint8_t(table[3])};
+    for (; x + 3 <= x1; x += 4) memcpy(row + x, group, 4);
+  }
+  for (; x <= x1; x++)
     if (table[x & 3] >= 0) row[x] = static_cast<uint8_t>(table[x & 3]);
 }
 
