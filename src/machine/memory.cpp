@@ -326,6 +326,9 @@ int orrery_extended_palette_enabled(const pstate_t *m) {
 
 int32_t orrery_peek(const pstate_t *m, const orrery_cart *cart, int32_t addr) {
   if (!in_space(addr)) return 0;
+  // The screen and user data first: the regions programs peek most.
+  if (m && addr >= k_addr_screen) return read_screen(m, addr) & 255;
+  if (m && addr >= k_addr_user && addr < k_addr_cdata) return m->ram[addr];
   int32_t v = m ? m->ram[addr] : 0;
   if (addr < k_addr_user) {
     v = read_cart(cart, addr);
