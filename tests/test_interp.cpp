@@ -226,29 +226,15 @@ TEST(Interp, OnlyTheConsoleLibraryIsInstalled) {
 TEST(Interp, CApiConvertsAndFormatsFixedPointNumbers) {
   Interp I;
   lua_State *L = I.L;
-  EXPECT_STREQ(lua_pushfstring(L, "%d %f %s %%|%f|%f", 40000, 0x8000, "s", 0x7fffffff, -1), "40000 0.5 s %|32768|-0");
-  int isnum = -1;
-  lua_pushnumber(L, static_cast<lua_Number>(0xfffe8000));  // -1.5
-  EXPECT_EQ(lua_tointegerx(L, -1, &isnum), -2);
-  EXPECT_EQ(isnum, 1);
+  EXPECT_STREQ(lua_pushfstring(L, "%d %f %s|%f|%f", 40000, 0x8000, "s", 0x7fffffff, -1), "40000 0.5 s|32768|-0");
+  lua_pushnumber(L, static_cast<lua_Number>(0xfffe8000));  // -1.5 floors to -2
   lua_pushstring(L, "12.75");
-  EXPECT_EQ(lua_tointegerx(L, -1, nullptr), 12);
-  EXPECT_EQ(lua_tonumberx(L, -1, nullptr), 0xcc000);
-  lua_pushstring(L, "abc");
-  EXPECT_EQ(lua_tointegerx(L, -1, &isnum), 0);
-  EXPECT_EQ(isnum, 0);
   lua_pushinteger(L, 40000);  // wraps
-  EXPECT_EQ(lua_tonumber(L, -1), static_cast<lua_Number>(0x9c400000));
   lua_pushnumber(L, 7);
+  EXPECT_EQ(lua_tointegerx(L, -4, nullptr), -2);
+  EXPECT_EQ(lua_tonumberx(L, -3, nullptr), 0xcc000);
+  EXPECT_EQ(lua_tonumber(L, -2), static_cast<lua_Number>(0x9c400000));
   EXPECT_STREQ(lua_tostring(L, -1), "0.0001");
-  lua_settop(L, 0);
-  // Registering functions runs the library's version check, which must pass.
-  static const luaL_Reg fns[] = {{"f", raw_text}, {nullptr, nullptr}};
-  lua_pushcfunction(L, [](lua_State *S) {
-    luaL_newlib(S, fns);
-    return 1;
-  });
-  EXPECT_EQ(lua_pcall(L, 0, 1, 0), LUA_OK) << lua_tostring(L, -1);
 }
 
 TEST(Interp, SpendAndSoftYieldMoveTheCountHook) {
@@ -293,32 +279,30 @@ TEST(Interp, ResetCallStateDiscardsASuspendedOrFailedRun) {
 TEST(Interp, AllocatorChargesByObjectKindAndWhileCompiling) {
   orrery_lua_memory = {};
   orrery_lua_memory_t &m = orrery_lua_memory;
-  auto charge_of_new = [&](long kind) {
-    const int64_t before = m.charged;
+  auto charge_of_new = [&](long kind, bool compiling = false) {
+    m.compiling = compiling;
     void *p = orrery_lua_alloc(nullptr, nullptr, static_cast<size_t>(kind), 100);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % alignof(std::max_align_t), 0u);
     std::memset(p, 0xab, 100);
-    const int64_t charge = m.charged - before;
+    const int64_t charge = m.charged;
     orrery_lua_alloc(nullptr, p, 100, 0);
-    EXPECT_EQ(m.charged, before);
+    EXPECT_EQ(m.charged, 0);
+    m.compiling = false;
     return charge;
   };
   // Plain memory, strings, tables, functions: their size. Userdata, threads,
   // prototypes, upvalues and the rest up to 19: 32. Light userdata's kind,
-  // negative kinds and kinds from 20: nothing.
+  // negative kinds and kinds from 20: nothing. While compiling, plain
+  // memory is free and other kinds are not.
   for (long kind : {0, 1, 3, 4, 5, 6}) EXPECT_EQ(charge_of_new(kind), 100) << kind;
   for (long kind : {7, 8, 9, 10, 11, 19}) EXPECT_EQ(charge_of_new(kind), 32) << kind;
   for (long kind : {2, 20, 100, -1}) EXPECT_EQ(charge_of_new(kind), 0) << kind;
-  m.compiling = true;  // while compiling, plain memory is free; other kinds are not
-  EXPECT_EQ(charge_of_new(0), 0);
-  EXPECT_EQ(charge_of_new(4), 100);
-  m.compiling = false;
+  EXPECT_EQ(charge_of_new(0, true), 0);
+  EXPECT_EQ(charge_of_new(4, true), 100);
 
   // Resizing charges the new size, unless the block was charged nothing.
   void *p = orrery_lua_alloc(nullptr, nullptr, 4, 100);
-  p = orrery_lua_alloc(nullptr, p, 100, 300);
-  EXPECT_EQ(m.charged, 300);
-  p = orrery_lua_alloc(nullptr, p, 300, 50);
+  p = orrery_lua_alloc(nullptr, p, 100, 50);
   m.compiling = true;
   void *code = orrery_lua_alloc(nullptr, nullptr, 0, 64);
   m.compiling = false;
@@ -328,22 +312,6 @@ TEST(Interp, AllocatorChargesByObjectKindAndWhileCompiling) {
   EXPECT_EQ(m.charged, 50 + 32 + 32);
   for (void *q : {p, code, ud}) orrery_lua_alloc(nullptr, q, 1, 0);
   EXPECT_EQ(m.charged, 0);
-
-  // A real chunk compiled under the switch leaves its instructions free.
-  Interp I;
-  std::string chunk = "local t = {}\n";
-  for (int i = 0; i < 200; i++) chunk += "t[" + std::to_string(i + 1) + "] = " + std::to_string(i) + " * 3 + 1\n";
-  int64_t charges[2];
-  for (int compiling = 0; compiling < 2; compiling++) {
-    lua_gc(I.L, LUA_GCCOLLECT, 0);
-    const int64_t before = orrery_lua_memory.charged;
-    orrery_lua_memory.compiling = compiling;
-    ASSERT_EQ(luaL_loadstring(I.L, chunk.c_str()), LUA_OK);
-    orrery_lua_memory.compiling = false;
-    charges[compiling] = orrery_lua_memory.charged - before;
-    lua_settop(I.L, 0);
-  }
-  EXPECT_LT(charges[1] + 200 * 4, charges[0]) << "at least the 600 instructions' words went free";
 }
 
 TEST(Interp, MemoryLimitsRaisePressureAndRefuseGrowthButNotShrinking) {
