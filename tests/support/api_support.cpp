@@ -21,6 +21,13 @@ void record_charge(int32_t cycles, int refund) { g_charges.push_back({cycles, re
 std::vector<std::string> g_memory_errors;
 void record_memory_error(const char *message) { g_memory_errors.push_back(message); }
 
+// _pix(x, y): a screen pixel read directly, past clip and camera.
+int screen_pixel(lua_State *L) {
+  const int x = static_cast<int>(luaL_checkinteger(L, 1)) & 127, y = static_cast<int>(luaL_checkinteger(L, 2)) & 127;
+  lua_pushinteger(L, pstate.screen->line[y][x]);
+  return 1;
+}
+
 }  // namespace
 
 void ApiMachine::SetUp() {
@@ -35,6 +42,7 @@ void ApiMachine::SetUp() {
   L = orrery_lua_open();
   ASSERT_NE(L, nullptr);
   add_c_functions(L);
+  lua_register(L, "_pix", screen_pixel);
 }
 
 void ApiMachine::TearDown() {
@@ -118,6 +126,13 @@ int ApiMachine::count(const std::string &exprs) {
   const int n = lua_gettop(L) - base;
   lua_settop(L, base);
   return n;
+}
+
+void ApiMachine::expect_after(std::initializer_list<after_case> rows) {
+  for (const after_case &r : rows) {
+    run(r.code);
+    EXPECT_EQ(num(r.expr), r.want) << r.code << " then " << r.expr;
+  }
 }
 
 std::vector<std::string> ApiMachine::take_memory_errors() {
