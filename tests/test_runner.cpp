@@ -1,10 +1,12 @@
-// The program runner: error reports in exec mode, the size limits, command
-// shortcuts, code tabs, the memory check and the run chain.
+// The program runner: exec-mode runs and their error reports, the size and
+// memory limits, command shortcuts, code tabs, the run chain, and the
+// commands that start, stop and end programs.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "api/bitmap.h"
 #include "api/ctext.h"
 #include "lua.h"
 #include "machine/cart.h"
@@ -13,167 +15,126 @@
 #include "script/runner.h"
 #include "shell/args.h"
 #include "shell/console.h"
+#include "shell/engine.h"
 #include "support/runner_rig.h"
 
 namespace {
 
 using lines = std::vector<std::string>;
 
-// Runs text through run_program with console output going to standard
-// output, as in exec mode; returns the status and fills out with the lines.
-int run_program_captured(const std::string &text, std::string *out) {
-  orrery_args.exec_mode = 1;
-  pstate.mode = MODE_CONSOLE;
-  testing::internal::CaptureStdout();
-  const int status = run_program(text.c_str());
-  *out = testing::internal::GetCapturedStdout();
-  orrery_args.exec_mode = 0;
-  return status;
-}
-
 // Calls of the recorded functions, as "name:argument".
 std::vector<std::string> g_calls;
 
-int record_call(lua_State *L) {
-  const char *arg = lua_gettop(L) > 0 ? lua_tostring(L, 1) : nullptr;
-  g_calls.push_back(std::string(lua_tostring(L, lua_upvalueindex(1))) + ":" + (arg ? arg : ""));
-  return 0;
-}
-
-void record(const char *name) {
-  lua_State *L = runner_lua_state();
-  lua_pushstring(L, name);
-  lua_pushcclosure(L, record_call, 1);
-  lua_setglobal(L, name);
-}
-
 }  // namespace
 
-TEST(ExecMode, FailedAssertionInATabReportsLineTabMessageAndTraceback) {
+TEST(ExecMode, ErrorsReportTheirLineTabSourceAndMessage) {
   temp_folder home;
-  const std::string code =
-      "function a() end\n-->8\n-- tab 1\n-->8\n-- tab 2\n-- two\n-- three\nfunction check()\n"
-      "  assert(false, \"done\")\nend\nfunction _init() check() end";
-  const exec_result r = exec_cart(home, code);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.lines, (lines{"runtime error line 5 tab 2", "  assert(false, \"done\")", "assertion failed", "done",
-                            "done", "in check line 5 (tab 2)", "in _init line 7 (tab 2)"}));
-}
-
-TEST(ExecMode, RuntimeErrorsShowTheirMessageWithoutPosition) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1\nlocal t\nt.y = 2");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 3 tab 0", "t.y = 2", "attempt to index local 't' (a nil value)"}));
-  r = exec_cart(home, "\nx = sub()");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 2 tab 0", "x = sub()",
-                            "bad argument #1 to 'sub' (string expected, got no value)"}));
-  r = exec_cart(home, "assert(nil)");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 1 tab 0", "assert(nil)", "assertion failed"}));
-}
-
-TEST(ExecMode, SyntaxErrorsNameTheLineInItsTabAndTheReducedMessage) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1\n-->8\ny = 2\nz = = 3");
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.lines, (lines{"syntax error line 2 (tab 1)", "z = = 3", "unexpected symbol near '='"}));
-
-  // Preprocessed notations and comments keep every line where it was.
-  r = exec_cart(home, "a = 0\na += 1 -- more\nif (a != 1) b = 1\n--[[ two\nlines ]]\nc = = 2");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 6 (tab 0)", "c = = 2", "unexpected symbol near '='"}));
-
-  // A colon in the message does not cut it short.
-  r = exec_cart(home, "a = :");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "a = :", "unexpected symbol near ':'"}));
-
-  r = exec_cart(home, "function f()\n  if x then\n    y = 1\n  end");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 4 (tab 0)", "<eof>", "unclosed function", ""}));
-
-  r = exec_cart(home, "x =\nend");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "x =", "unexpected end of line"}));
-  r = exec_cart(home, "x = end");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "x = end", "unexpected symbol near 'end'"}));
-}
-
-TEST(ExecMode, ProgramsThatEndOrLoopForeverEndTheProcessCleanly) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1");
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(r.lines.empty());
-  // A program that never yields is still cut into frames, so the console
-  // keeps handling its events and ends normally when told to.
-  r = exec_cart(home, "while true do end", {}, 1500);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(r.lines.empty());
-  r = exec_cart(home, "function _update() while true do end end", {}, 1500);
-  EXPECT_EQ(r.exit_code, 0);
-}
-
-TEST(ExecMode, ParameterStringReadsAsExactly1024Bytes) {
-  temp_folder home;
+  const std::pair<std::string, lines> cases[] = {
+      {"function a() end\n-->8\n-- tab 1\n-->8\n-- tab 2\n-- two\n-- three\nfunction check()\n"
+       "  assert(false, \"done\")\nend\nfunction _init() check() end",
+       {"runtime error line 5 tab 2", "  assert(false, \"done\")", "assertion failed", "done", "done",
+        "in check line 5 (tab 2)", "in _init line 7 (tab 2)"}},
+      // Runtime errors show their message without a position.
+      {"x = 1\nlocal t\nt.y = 2", {"runtime error line 3 tab 0", "t.y = 2", "attempt to index local 't' (a nil value)"}},
+      {"\nx = sub()", {"runtime error line 2 tab 0", "x = sub()", "bad argument #1 to 'sub' (string expected, got no value)"}},
+      {"assert(nil)", {"runtime error line 1 tab 0", "assert(nil)", "assertion failed"}},
+      // Syntax errors name the line in its tab and the reduced message;
+      // preprocessed notations and comments keep every line in place.
+      {"x = 1\n-->8\ny = 2\nz = = 3", {"syntax error line 2 (tab 1)", "z = = 3", "unexpected symbol near '='"}},
+      {"a = 0\na += 1 -- more\nif (a != 1) b = 1\n--[[ two\nlines ]]\nc = = 2",
+       {"syntax error line 6 (tab 0)", "c = = 2", "unexpected symbol near '='"}},
+      {"a = :", {"syntax error line 1 (tab 0)", "a = :", "unexpected symbol near ':'"}},  // the colon does not cut it
+      {"function f()\n  if x then\n    y = 1\n  end", {"syntax error line 4 (tab 0)", "<eof>", "unclosed function", ""}},
+      {"x =\nend", {"syntax error line 1 (tab 0)", "x =", "unexpected end of line"}},
+      // Ending, stopping and the parameter string end the run with code 0.
+      {"x = 1", {}},
+      {"t=0 function _update() t+=1 if t>3 then stop() end end", {}},
+      {"assert(false, 'n' .. #stat(6))",
+       {"runtime error line 1 tab 0", "assert(false, 'n' .. #stat(6))", "assertion failed", "n1024", "n1024"}},
+      {"x = dget(0)", {"", "** dget called before cartdata()"}},
+  };
+  for (const auto &[code, expected] : cases) {
+    const exec_result r = exec_cart(home, code);
+    EXPECT_EQ(r.exit_code, 0) << code;
+    EXPECT_EQ(r.lines, expected) << code;
+  }
   exec_result r = exec_cart(home, "p = stat(6) assert(false, sub(p, 1, 5) .. #p .. (sub(p, 6, 6) == '\\0' and 'z' or '?'))",
                             {"-p", "hello"});
   ASSERT_GE(r.lines.size(), 4u);
-  EXPECT_EQ(r.lines[3], "hello1024z");
-  r = exec_cart(home, "assert(false, 'n' .. #stat(6))");
-  ASSERT_GE(r.lines.size(), 4u);
-  EXPECT_EQ(r.lines[3], "n1024");
+  EXPECT_EQ(r.lines[3], "hello1024z") << "the parameter string reads as exactly 1024 bytes";
+}
+
+TEST(ExecMode, ProgramsThatNeverYieldAreStillCutIntoFramesAndEndWhenTold) {
+  temp_folder home;
+  for (const char *code : {"while true do end", "function _update() while true do end end"}) {
+    const exec_result r = exec_cart(home, code, {}, 1500);
+    EXPECT_EQ(r.exit_code, 0) << code;
+    EXPECT_TRUE(r.lines.empty()) << code;
+  }
 }
 
 TEST(ExecMode, MemoryLimitAppliesBeyondTheTokenAllowance) {
   temp_folder home;
-  // Live data just under 2 MiB over the allowance: a program of about 7500
-  // tokens (120000 bytes of allowance) is still within its limit although
-  // its data plus the allowance passes 2 MiB (stat(0) above 1814 KB).
+  // A program of about 7500 tokens (120000 bytes of allowance) keeps live
+  // data just under 2 MiB over its allowance: stat(0) passes 1814 KB and
+  // the program still runs.
   std::string padding;
   for (int i = 0; i < 2500; i++) padding += "a=1\n";
   const std::string grow = "s = 'x' for i = 1, 10 do s = s .. s end\nt = {} n = 0\n";
-  exec_result r = exec_cart(home, padding + grow +
-                                      "while stat(0) < 2040 do n += 1 add(t, s .. n) end\n"
-                                      "frames = 0\nfunction _update() frames += 1 if frames == 5 then "
-                                      "assert(false, 'kept ' .. stat(0)) end end");
+  exec_result r = exec_cart(home, padding + grow + "while stat(0) < 2040 do n += 1 add(t, s .. n) end\n"
+                                                   "frames = 0\nfunction _update() frames += 1 if frames == 5 then "
+                                                   "assert(false, 'kept ' .. stat(0)) end end");
   ASSERT_GE(r.lines.size(), 4u);
   EXPECT_EQ(r.lines[3].substr(0, 5), "kept ") << r.lines[3];
   EXPECT_GT(atoi(r.lines[3].c_str() + 5), 1850);
-
   r = exec_cart(home, grow + "while true do n += 1 add(t, s .. n) end");
-  EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.lines, (lines{"out of memory"}));
 }
 
 TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
   runner_rig rig;
-  std::string out;
-  const std::string base = "x = 1\n--";
-  std::string text = base + std::string(k_program_max_chars - base.size(), 'c');
-  EXPECT_EQ(run_program_captured(text, &out), RUN_OK);
-  EXPECT_EQ(out, "");
-  EXPECT_EQ(pstate.mode, MODE_RUNNING);
-  pstate.mode = MODE_CONSOLE;
-  EXPECT_EQ(run_program_captured(text + "c", &out), RUN_TOO_LONG);
-  EXPECT_EQ(out, "** program exceeds char limit\n** 65537 / 65536 chars\n\n");
-  EXPECT_EQ(pstate.mode, MODE_CONSOLE);
-
   std::string tokens;
   for (int i = 0; i < 2730; i++) tokens += "a=1\n";  // 3 tokens each
-  EXPECT_EQ(run_program_captured(tokens + "f()", &out), RUN_OK);
+  const std::string chars = "x = 1\n--" + std::string(k_program_max_chars - 8, 'c');
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {chars, RUN_OK, ""},
+      {chars + "c", RUN_TOO_LONG, "** program exceeds char limit\n** 65537 / 65536 chars\n\n"},
+      {tokens + "f()", RUN_OK, ""},
+      {tokens + "f(1)", RUN_TOO_LARGE, "** program too large\n** 8193 / 8192 tokens\n\n"},
+  };
+  orrery_args.exec_mode = 1;
+  for (const auto &[text, status, output] : cases) {
+    pstate.mode = MODE_CONSOLE;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run_program(text.c_str()), status);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), output);
+    EXPECT_EQ(pstate.mode, status == RUN_OK ? MODE_RUNNING : MODE_CONSOLE);
+  }
+  orrery_args.exec_mode = 0;
   EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
-  pstate.mode = MODE_CONSOLE;
-  EXPECT_EQ(run_program_captured(tokens + "f(1)", &out), RUN_TOO_LARGE);
-  EXPECT_EQ(out, "** program too large\n** 8193 / 8192 tokens\n\n");
 }
 
 TEST(Runner, ConsoleCommandTextsBecomeCalls) {
   runner_rig rig;
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"load foo", "load:foo"},   {"load \"foo\"", "load:foo"}, {"help", "help:"},
-      {"cd carts/new", "cd:carts/new"}, {"s", "cartfind:"},    {"resume", "print:no _mainloop()"},
+  const std::pair<const char *, const char *> cases[] = {
+      {"load foo", "load:foo"}, {"load \"foo\"", "load:foo"}, {"help", "help:"},
+      {"cd carts/new", "cd:carts/new"}, {"s", "cartfind:"}, {"resume", "print:no _mainloop()"},
   };
   for (const auto &[text, call] : cases) {
-    ASSERT_EQ(run_program(text.c_str()), RUN_OK) << text;
-    for (const char *name : {"load", "help", "cd", "cartfind", "print"}) record(name);
+    ASSERT_EQ(run_program(text), RUN_OK) << text;
+    for (const char *name : {"load", "help", "cd", "cartfind", "print"}) {
+      lua_State *L = runner_lua_state();
+      lua_pushstring(L, name);
+      lua_pushcclosure(L, [](lua_State *S) {
+        const char *arg = lua_gettop(S) > 0 ? lua_tostring(S, 1) : nullptr;
+        g_calls.push_back(std::string(lua_tostring(S, lua_upvalueindex(1))) + ":" + (arg ? arg : ""));
+        return 0;
+      }, 1);
+      lua_setglobal(L, name);
+    }
     g_calls.clear();
     rig.frame();
-    EXPECT_EQ(g_calls, std::vector<std::string>{call}) << text;
+    EXPECT_EQ(g_calls, lines{call}) << text;
     EXPECT_EQ(pstate.mode, MODE_CONSOLE) << text << ": the call ends the program";
   }
 }
@@ -185,10 +146,9 @@ TEST(Runner, CodeTabsSplitJoinAndMapLines) {
   for (int t = 1; t <= 8; t++) code += std::string(k_tab_separator) + "t" + std::to_string(t);
   snprintf(cart->code, k_cart_code_size, "%s", code.c_str());
   split_code_to_tabs();
-  for (int t = 0; t < 8; t++) EXPECT_EQ(orrery_state.code_tab[t]->text, "t" + std::to_string(t));
+  EXPECT_EQ(orrery_state.code_tab[7]->text, "t7");
   merge_code_from_tabs();
   EXPECT_EQ(std::string(cart->code), code.substr(0, code.rfind(k_tab_separator))) << "the ninth piece is dropped";
-
   // The program takes the tabs up to the last non-empty one, or up to the
   // current tab when that lies further on.
   snprintf(cart->code, k_cart_code_size, "a\nb\n-->8\n\n-->8\nc");
@@ -196,23 +156,14 @@ TEST(Runner, CodeTabsSplitJoinAndMapLines) {
   EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc");
   orrery_state.current_tab = 3;
   EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc\n-->8\n");
-  orrery_state.current_tab = 0;
-
-  // Tab 0 covers program lines 0-2 (two lines and the separator), tab 1
-  // lines 3-4, tab 2 line 5 on.
-  const int32_t expect[][2] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}};
-  for (int32_t line = 0; line < 6; line++) {
+  // Tab 0 covers program lines 0-2 (two lines and the separator), tab 1 lines 3-4, tab 2 line 5 on.
+  const int32_t expect[][2] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}, {-1, 0}};
+  for (int32_t line = 0; line < 7; line++) {
     int32_t tab = -1;
-    EXPECT_EQ(find_tab_line(line, &tab), expect[line][0]) << line;
+    EXPECT_EQ(find_tab_line(line < 6 ? line : 100, &tab), expect[line][0]) << line;
     EXPECT_EQ(tab, expect[line][1]) << line;
   }
-  int32_t tab = -1;
-  EXPECT_EQ(find_tab_line(100, &tab), -1);
-  EXPECT_EQ(tab, 0);
-
-  EXPECT_EQ(get_nth_line("a\nbb\n", 1), "bb");
-  EXPECT_EQ(get_nth_line("a\nbb\n", 2), "");
-  EXPECT_EQ(get_nth_line("a\nbb\n", 3), "<eof>");
+  EXPECT_EQ(get_nth_line("a\nbb\n", 1) + get_nth_line("a\nbb\n", 2) + get_nth_line("a\nbb\n", 3), "bb<eof>");
   EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/star_dust-2.q7.png"), "star_dust-2");
   EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/Big.Game.q7"), "ame");
   EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/game.png"), "");
@@ -223,10 +174,8 @@ TEST(Runner, RunChainKeepsTheWayBackAndItsParameters) {
   EXPECT_EQ(get_run_chain_label(), nullptr);
   orrery_runner.param = "level=3";
   add_run_chain_item("menu.q7", std::string(40, 'b').c_str(), 0);
-  EXPECT_STREQ(get_run_chain_filename(), "menu.q7");
   EXPECT_EQ(std::string(get_run_chain_label()), std::string(32, 'b'));
   EXPECT_STREQ(get_run_chain_param_str(), "level=3");
-
   add_run_chain_item("download.q7", "dl", 1);
   run_chain_cancel_pending();
   EXPECT_STREQ(get_run_chain_filename(), "menu.q7") << "a pending item is dropped";
@@ -236,9 +185,31 @@ TEST(Runner, RunChainKeepsTheWayBackAndItsParameters) {
   EXPECT_STREQ(get_run_chain_filename(), "download.q7") << "a confirmed item stays";
   pop_run_chain();
   EXPECT_STREQ(get_run_chain_filename(), "menu.q7");
-
   for (int i = 0; i < 3000; i++) add_run_chain_item("x.q7", "x", 0);
   EXPECT_EQ(run_chain_length(), k_run_chain_max);
-  reset_run_chain();
-  EXPECT_EQ(run_chain_length(), 0);
+}
+
+TEST(Runner, StopSuspendsRunRestartsAndRebootOrShutdownDoNothingWhileRunning) {
+  runner_rig rig;
+  rig.run("camera(5,7) function _update() stop('bye', 40, 60, 12) end");
+  rig.frame();
+  rig.frame();
+  EXPECT_EQ(pstate.mode, MODE_CONSOLE) << "stop suspends the program";
+  EXPECT_EQ(pstate.camera_x, 0);
+  int32_t ink = 0;
+  for (int32_t y = 60; y < 65; y++)
+    for (int32_t x = 40; x < 52; x++) ink += vell_getpixel(pstate.screen, x, y) == 12;
+  EXPECT_GT(ink, 5) << "the message is drawn where print would draw it";
+  // run() starts the cartridge afresh; user memory survives and counts the starts.
+  rig.run("n = peek(0x4300) + 1 poke(0x4300, n) if n < 3 then run() end function _update() end");
+  for (int i = 0; i < 10; i++) rig.frame();
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
+  EXPECT_EQ(pstate.ram[0x4300], 3);
+  // A headless console quits once a program ends; reboot and shutdown must not.
+  vell_state.quit = 0;
+  rig.run("reboot() shutdown() exit() done=1 while true do flip() end");
+  rig.frame();
+  EXPECT_EQ(rig.num("done"), 1);
+  EXPECT_EQ(vell_state.quit, 0);
+  EXPECT_NE(pstate.pending_request, REQ_REBOOT);
 }
