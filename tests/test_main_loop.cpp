@@ -1,7 +1,9 @@
 // The loop with an injected clock: the frame accumulator, requests, the
-// shortcut keys, the audio pause counter and the message bar.
+// shortcut keys, the audio pause counter, the message bar, and how the
+// screen is presented (draw modes, the extended-palette unlock).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,23 +16,23 @@
 #include "shell/console.h"
 #include "shell/main_loop.h"
 #include "shell/message_bar.h"
+#include "shell/presentation.h"
 #include "support/console_rig.h"
 
 namespace {
 
-constexpr int32_t k_lctrl = 224, k_lalt = 226, k_m = 16, k_q = 20, k_6 = 35, k_escape = 41, k_f1 = 58,
-                  k_f3 = 60, k_f9 = 66;
+constexpr int32_t k_lctrl = 224, k_lalt = 226, k_m = 16, k_q = 20, k_6 = 35, k_escape = 41, k_f1 = 58, k_f3 = 60,
+                  k_f9 = 66;
 
 // Runs iterations as a 60 Hz display would (whole milliseconds, 1000/60
-// apart on average); returns for each whether a logical frame ran.
-std::vector<bool> run_at_60hz(console_rig &rig, int iterations) {
-  std::vector<bool> ran;
+// apart on average); returns for each the logical frames it ran, as digits.
+std::string frames_at_60hz(console_rig &rig, int iterations) {
   const uint32_t start = rig.now;
+  std::string ran;
   for (int i = 1; i <= iterations; i++) {
     const int32_t before = pstate.frame_counter;
     rig.iterate(start + static_cast<uint32_t>(i * 1000 / 60) - rig.now);
-    EXPECT_LE(pstate.frame_counter - before, 1) << "two frames in iteration " << i;
-    ran.push_back(pstate.frame_counter != before);
+    ran += static_cast<char>('0' + pstate.frame_counter - before);
   }
   return ran;
 }
@@ -43,68 +45,49 @@ void enter_running(int32_t fps) {
 
 // Frames that update the buttons, counted down on the shared repeat counter
 // (nothing is pressed, so nothing else sets it).
-struct button_frame_counter {
-  button_frame_counter() { orrery_buttons.repeat = 100000; }
-  int32_t frames() const { return 100000 - orrery_buttons.repeat; }
-};
+int32_t button_frames(int32_t from) { return from - orrery_buttons.repeat; }
 
 // The top row of the message bar on the back page (its box is colour 8 at
 // the right end), or -1 when no bar is drawn.
-int32_t bar_top() {
-  const vell_bitmap *page = vell_back_page();
+int32_t bar_top_at(uint32_t t) {
+  g_rig_now = t;
+  vell_main_draw();
   for (int32_t y = 100; y < 128; y++)
-    if (vell_getpixel(page, 127, y) == 8) return y;
+    if (vell_getpixel(vell_back_page(), 127, y) == 8) return y;
   return -1;
 }
 
-// Number of pixels of colour c in rows y0..y1 of the back page.
 int32_t count_colour(uint32_t c, int32_t y0, int32_t y1) {
-  const vell_bitmap *page = vell_back_page();
   int32_t n = 0;
   for (int32_t y = y0; y <= y1; y++)
-    for (int32_t x = 0; x < 128; x++) n += vell_getpixel(page, x, y) == c;
+    for (int32_t x = 0; x < 128; x++) n += vell_getpixel(vell_back_page(), x, y) == c;
   return n;
-}
-
-void draw_at(uint32_t t) {
-  g_rig_now = t;
-  vell_main_draw();
 }
 
 }  // namespace
 
-TEST(FrameAccumulator, SixtyHertzDisplayRunsThirtyFpsOnEverySecondIterationAndSixtyOnEvery) {
+TEST(FrameAccumulator, ThirtyAndSixtyFpsOnASixtyHertzDisplayAndAtMostFourCatchUpFrames) {
   console_rig rig;
-  std::vector<bool> ran = run_at_60hz(rig, 120);
-  size_t first = 0;
-  while (first < ran.size() && !ran[first]) first++;
+  const std::string at30 = frames_at_60hz(rig, 120);
+  const size_t first = at30.find('1');
   ASSERT_LT(first, 3u);
-  for (size_t i = first; i < ran.size(); i++) EXPECT_EQ(ran[i], (i - first) % 2 == 0) << "iteration " << i;
-
+  std::string alternating;
+  while (alternating.size() < 120 - first) alternating += "10";
+  EXPECT_EQ(at30.substr(first), alternating.substr(0, 120 - first)) << "every second iteration";
   enter_running(60);
-  ran = run_at_60hz(rig, 120);
-  int missed = 0;
-  for (bool r : ran) missed += !r;
-  EXPECT_LE(missed, 1) << "whole milliseconds lose a little against 1000/60";
-  EXPECT_EQ(pstate.target_fps, 60);
-}
-
-TEST(FrameAccumulator, StallLeavesAtMostFourCatchUpFramesEvenAfterHalfAnHour) {
-  console_rig rig;
+  const std::string at60 = frames_at_60hz(rig, 120);
+  EXPECT_LE(std::count(at60.begin(), at60.end(), '0'), 1) << "whole milliseconds lose a little against 1000/60";
+  EXPECT_EQ(at60.find('2'), std::string::npos);
+  enter_running(30);
   for (uint32_t stall : {10000u, 1800000u}) {
     rig.frame();
     rig.iterate(stall);
     EXPECT_EQ(orrery_state.frame_acc, 3 * 0x10000) << "capped at 4.0 before the frame ran, stall " << stall;
-    int frames = 1;
-    for (int i = 0; i < 6; i++) {
-      const int32_t before = pstate.frame_counter;
-      rig.iterate(0);
-      frames += pstate.frame_counter != before;
-    }
-    EXPECT_EQ(frames, 4) << "stall " << stall;
+    const int32_t before = pstate.frame_counter;
+    for (int i = 0; i < 6; i++) rig.iterate(0);
+    EXPECT_EQ(pstate.frame_counter - before, 3) << "stall " << stall;
   }
-  // A clock that steps back gives a negative increment: no frame, and the
-  // backlog is dropped.
+  // A clock that steps back gives no frame, and the backlog is dropped.
   rig.iterate(50);
   const int32_t before = pstate.frame_counter;
   rig.iterate(static_cast<uint32_t>(-500));
@@ -117,119 +100,89 @@ TEST(FrameAccumulator, PauseMenuRunsAtThirtyInASixtyFpsCartridgeAndFreezesTheFra
   enter_running(60);
   rig.press({k_escape});
   ASSERT_EQ(orrery_state.pause_menu_open, 1);
-  const int32_t frame_counter = pstate.frame_counter;
-  button_frame_counter counter;
-  run_at_60hz(rig, 120);
-  EXPECT_NEAR(counter.frames(), 60, 1);
-  EXPECT_EQ(pstate.frame_counter, frame_counter) << "nothing but the menu advances";
-
+  orrery_buttons.repeat = 100000;
+  EXPECT_EQ(frames_at_60hz(rig, 120), std::string(120, '0')) << "nothing but the menu advances";
+  EXPECT_NEAR(button_frames(100000), 60, 1);
   rig.press({k_escape});
-  ASSERT_EQ(orrery_state.pause_menu_open, 0);
-  button_frame_counter running;
-  run_at_60hz(rig, 120);
-  EXPECT_GE(running.frames(), 119);
-
-  // Leaving running mode closes the menu and brings the rate back to 30.
+  orrery_buttons.repeat = 100000;
+  frames_at_60hz(rig, 120);
+  EXPECT_GE(button_frames(100000), 119);
+  // Leaving running mode closes the menu and brings the rate back to 30;
+  // at the console Escape opens nothing.
   rig.press({k_escape});
-  ASSERT_EQ(orrery_state.pause_menu_open, 1);
   pstate.mode = MODE_CONSOLE;
   rig.iterate(1);
-  EXPECT_EQ(orrery_state.pause_menu_open, 0);
-  EXPECT_EQ(pstate.target_fps, 30);
+  EXPECT_EQ(orrery_state.pause_menu_open * 100 + pstate.target_fps, 30);
   rig.press({k_escape});
-  EXPECT_EQ(orrery_state.pause_menu_open, 0) << "Escape opens the menu only while running";
+  EXPECT_EQ(orrery_state.pause_menu_open, 0);
 }
 
 TEST(Requests, ErrorSuspendsAndPrintsRebootRestartsTheBootAndTheGlitchSilencesErrors) {
   console_rig rig;
   for (int i = 0; i < 110; i++) rig.frame();
   enter_running(30);
-  // Suspending puts the console's cursor at the program's cursor row.
-  pstate.cursor_y = 30;
-  const int32_t y = pstate.cursor_y;
-  orrery_runtime_error("attempt to call a nil value");
-  EXPECT_EQ(pstate.pending_request, REQ_SUSPEND_ERROR);
-  rig.frame();
-  EXPECT_EQ(pstate.mode, MODE_CONSOLE);
-  EXPECT_EQ(pstate.pending_request, REQ_NONE);
-  EXPECT_EQ(pstate.cursor_y, y + 12) << "an empty line, then the error";
-  int32_t ink = 0;
-  for (int32_t x = 0; x < 128; x++) ink += vell_getpixel(pstate.screen, x, y + 7) == 6;
-  EXPECT_GT(ink, 20) << "the error text in colour 6";
-
-  enter_running(30);
   pstate.reset_glitch = 3;
   orrery_runtime_error("ignored while glitching");
   EXPECT_EQ(pstate.pending_request, REQ_NONE);
   pstate.reset_glitch = 0;
-
+  // Suspending puts the console's cursor at the program's cursor row.
+  pstate.cursor_y = 30;
+  orrery_runtime_error("attempt to call a nil value");
+  EXPECT_EQ(pstate.pending_request, REQ_SUSPEND_ERROR);
+  rig.frame();
+  EXPECT_EQ(pstate.mode, MODE_CONSOLE);
+  EXPECT_EQ(pstate.cursor_y, 42) << "an empty line, then the error";
+  int32_t ink = 0;
+  for (int32_t x = 0; x < 128; x++) ink += vell_getpixel(pstate.screen, x, 37) == 6;
+  EXPECT_GT(ink, 20) << "the error text in colour 6";
   pstate.pending_request = REQ_REBOOT;
   rig.frame();
   EXPECT_EQ(pstate.mode, MODE_BOOT);
   EXPECT_EQ(pstate.frame_counter, -14) << "the boot restarts at -15 and this update ran its first frame";
-  EXPECT_EQ(pstate.program_started, 1) << "the runner clears it when it resets";
 }
 
 TEST(ShortcutKeys, MuteCaptureAndQuitHintShowTheirMessages) {
   console_rig rig;
-  rig.key(k_lctrl, true);
-  rig.press({k_m});
-  EXPECT_EQ(vell_config.sound_volume, 0);
-  EXPECT_EQ(vell_config.music_volume, 0);
-  EXPECT_STREQ(orrery_state.message, "sound off");
-  EXPECT_EQ(orrery_state.message_end - orrery_state.message_start, 1400u + 400u);
-  EXPECT_EQ(orrery_buttons.down[0][BTN_X], 0);
-  rig.press({k_m});
-  EXPECT_EQ(vell_config.sound_volume, 256);
-  EXPECT_EQ(vell_config.music_volume, 256);
-  EXPECT_STREQ(orrery_state.message, "sound on");
-
-  rig.press({k_q});
-  EXPECT_STREQ(orrery_state.message, "alt-f4 to fastquit");
-  rig.press({k_6});
-  EXPECT_STREQ(orrery_state.message, "** failed to save screenshot");
-  EXPECT_EQ(orrery_state.message_end - orrery_state.message_start, 1900u + 400u);
-  rig.key(k_lctrl, false);
-
-  rig.press({k_f3});
-  EXPECT_STREQ(orrery_state.message, "set video starting point");
-  rig.press({k_f9});
-  EXPECT_STREQ(orrery_state.message, "** failed to save video");
-  rig.press({k_f1});
-  EXPECT_STREQ(orrery_state.message, "** failed to save screenshot");
-
-  show_message("marker", 1000);
-  rig.key(k_lalt, true);
-  rig.press({k_f1});
-  EXPECT_STREQ(orrery_state.message, "marker") << "no capture while Alt is held";
+  // Keys held (Ctrl or Alt first), then the message shown and how long it lasts.
+  const std::tuple<std::vector<int32_t>, const char *, uint32_t> cases[] = {
+      {{k_lctrl, k_m}, "sound off", 1800}, {{k_lctrl, k_m}, "sound on", 1800},
+      {{k_lctrl, k_q}, "alt-f4 to fastquit", 0}, {{k_lctrl, k_6}, "** failed to save screenshot", 2300},
+      {{k_f3}, "set video starting point", 0}, {{k_f9}, "** failed to save video", 0},
+      {{k_f1}, "** failed to save screenshot", 0}, {{k_lalt, k_f1}, "marker", 0},  // no capture while Alt is held
+  };
+  for (const auto &[keys, message, lasts] : cases) {
+    show_message("marker", 1000);
+    if (keys.size() == 2) rig.key(keys[0], true);
+    rig.press({keys.back()});
+    if (keys.size() == 2) rig.key(keys[0], false);
+    EXPECT_STREQ(orrery_state.message, message);
+    if (lasts) {
+      EXPECT_EQ(orrery_state.message_end - orrery_state.message_start, lasts) << message;
+    }
+    EXPECT_EQ(orrery_buttons.down[0][BTN_X], 0) << "Ctrl+M does not press X";
+  }
+  EXPECT_EQ(vell_config.sound_volume + vell_config.music_volume, 512);
 }
 
 TEST(AudioPause, CounterFollowsTheControlByteAndTheMenuWithFourUpdatesOfTail) {
   console_rig rig;
   enter_running(30);
-  auto counter = [] { return orrery_state.audio_pause_counter.load(); };
-  orrery_poke(&pstate, pstate.cart, 0x5f2f, 1);
-  rig.iterate(1);
-  EXPECT_EQ(counter(), 1);
-  orrery_poke(&pstate, pstate.cart, 0x5f2f, 0);
-  std::vector<int32_t> tail;
-  for (int i = 0; i < 6; i++) {
+  // Before each iteration: the control byte and the menu; after: the counter.
+  const std::tuple<int32_t, int32_t, int32_t> steps[] = {
+      {1, 0, 1}, {0, 0, 2}, {0, 0, 3}, {0, 0, 4}, {0, 0, 5}, {0, 0, 0}, {0, 0, 0},
+      {0, 1, 1},  // the menu pauses audio
+      {2, 1, 2},  // unless the byte is 2
+  };
+  for (const auto &[byte, menu, counter] : steps) {
+    orrery_poke(&pstate, pstate.cart, 0x5f2f, byte);
+    orrery_state.pause_menu_open = menu;
     rig.iterate(1);
-    tail.push_back(counter());
+    EXPECT_EQ(orrery_state.audio_pause_counter.load(), counter) << byte << " " << menu;
   }
-  EXPECT_EQ(tail, (std::vector<int32_t>{2, 3, 4, 5, 0, 0}));
-
-  orrery_state.pause_menu_open = 1;
-  rig.iterate(1);
-  EXPECT_EQ(counter(), 1) << "the menu pauses audio";
-  orrery_poke(&pstate, pstate.cart, 0x5f2f, 2);
-  rig.iterate(1);
-  EXPECT_EQ(counter(), 2) << "unless the byte is 2";
-
   orrery_poke(&pstate, pstate.cart, 0x5f2f, 1);
   pstate.mode = MODE_CONSOLE;
   for (int i = 0; i < 5; i++) rig.iterate(1);
-  EXPECT_EQ(counter(), 0) << "outside running mode the byte does not count";
+  EXPECT_EQ(orrery_state.audio_pause_counter.load(), 0) << "outside running mode the byte does not count";
 }
 
 TEST(MessageBar, SlidesInAndOutLastsItsTimePlus400MsAndAlternatesColours) {
@@ -237,44 +190,84 @@ TEST(MessageBar, SlidesInAndOutLastsItsTimePlus400MsAndAlternatesColours) {
   const uint32_t t0 = rig.now;
   g_rig_now = t0;
   show_message("saved", 1000);
-  EXPECT_EQ(orrery_state.message_end - orrery_state.message_start, 1400u);
   EXPECT_EQ(orrery_state.message_colour, 15);
-  const std::vector<std::pair<uint32_t, int32_t>> expected = {
-      {0, -1}, {100, 126}, {199, 121}, {200, 121}, {700, 121}, {1199, 121}, {1200, 121}, {1300, 126}, {1380, 121 + 9},
-  };
-  for (const auto &e : expected) {
-    draw_at(t0 + e.first);
-    const int32_t top = e.second > 127 ? -1 : e.second;
-    EXPECT_EQ(bar_top(), top) << "at " << e.first << " ms";
-  }
-  draw_at(t0 + 1399);
-  EXPECT_EQ(message_bar_shows("saved"), 1);
-  draw_at(t0 + 1400);
-  EXPECT_EQ(message_bar_shows("saved"), 0);
-  EXPECT_EQ(bar_top(), -1);
-
-  draw_at(t0 + 500);
+  std::vector<int32_t> tops;
+  for (uint32_t t : {0, 100, 199, 200, 1199, 1300, 1380, 1400}) tops.push_back(bar_top_at(t0 + t));
+  EXPECT_EQ(tops, (std::vector<int32_t>{-1, 126, 121, 121, 121, 126, -1, -1}));
+  bar_top_at(t0 + 500);
   show_message("first", 1000);
-  draw_at(t0 + 800);
-  EXPECT_GT(count_colour(7, 122, 126), 0) << "15 was taken by the message before";
-  EXPECT_EQ(count_colour(15, 122, 126), 0);
+  bar_top_at(t0 + 800);
+  EXPECT_EQ(count_colour(15, 122, 126), 0) << "15 was taken by the message before";
+  EXPECT_GT(count_colour(7, 122, 126), 0);
   show_message_2("%s %d", 1000, "second", 2);
   EXPECT_STREQ(orrery_state.message, "second 2");
-  draw_at(t0 + 1100);
+  bar_top_at(t0 + 1100);
   EXPECT_GT(count_colour(15, 122, 126), 0);
-
   // Start 0: drawn in place from the first moment.
   show_message("still", 1000);
   orrery_state.message_start = 0;
-  draw_at(t0 + 500);
-  EXPECT_EQ(bar_top(), 121);
-
+  EXPECT_EQ(bar_top_at(t0 + 500), 121);
   g_rig_now = t0 + 2000;
   show_message("devkit mouse enabled", 2000);
-  draw_at(t0 + 2500);
-  const vell_bitmap *page = vell_back_page();
-  EXPECT_EQ(vell_getpixel(page, 50, 120), 6u);
-  EXPECT_EQ(vell_getpixel(page, 101, 123), 0u);
-  EXPECT_EQ(vell_getpixel(page, 127, 123), 0u) << "the devkit box ends at x 101";
+  bar_top_at(t0 + 2500);
+  EXPECT_EQ(vell_getpixel(vell_back_page(), 101, 123) * 16 + vell_getpixel(vell_back_page(), 127, 123), 0u)
+      << "the devkit box ends at x 101";
   EXPECT_GT(count_colour(1, 121, 125), 10) << "text in colour 1";
+}
+
+TEST(Presentation, DrawModesStretchAndMirrorARunningProgramsScreen) {
+  ASSERT_EQ(orrery_create_machine(), 0);
+  orrery_state.presented = vell_create_bitmap(128, 128, 8);
+  // Where mode m takes the pixel shown at x (or y) from.
+  auto from = [](int32_t m, int32_t v, bool y) {
+    if (m == (y ? 2 : 1) || m == 3) return v / 2;
+    if (m == (y ? 6 : 5) || m == 7) return v < 64 ? v : 127 - v;
+    return v;
+  };
+  for (int32_t m : {0, 1, 2, 3, 4, 5, 6, 7, 8, 255})
+    for (bool rows : {false, true}) {
+      // Each pixel holds its own x (or y) coordinate.
+      for (int32_t i = 0; i < 128 * 128; i++) pstate.screen->line[i / 128][i % 128] = static_cast<uint8_t>(rows ? i / 128 : i % 128);
+      apply_draw_mode(pstate.screen, m);
+      int wrong = 0;
+      for (int32_t i = 0; i < 128 * 128; i++) wrong += pstate.screen->line[i / 128][i % 128] != from(m, rows ? i / 128 : i % 128, rows);
+      EXPECT_EQ(wrong, 0) << "mode " << m << (rows ? " rows" : " columns");
+    }
+  // Applied only while a program runs; screen memory is not changed.
+  vell_rectfill(pstate.screen, 0, 0, 127, 127, 0);
+  vell_putpixel(pstate.screen, 10, 0, 9);
+  orrery_poke(&pstate, pstate.cart, 0x5f2c, 5);
+  blit_orrery_back_page_to_orrery_screen();
+  EXPECT_EQ(vell_getpixel(orrery_state.presented, 117, 0), 0u);
+  enter_running(30);
+  blit_orrery_back_page_to_orrery_screen();
+  EXPECT_EQ(vell_getpixel(orrery_state.presented, 117, 0), 9u);
+  EXPECT_EQ(vell_getpixel(pstate.screen, 117, 0), 0u);
+  vell_destroy_bitmap(orrery_state.presented);
+  orrery_state.presented = nullptr;
+  orrery_clear_machine();
+}
+
+TEST(Presentation, ScreenPaletteEntry0x8CShowsColour12UnlessTheUnlockValueIsInPlace) {
+  ASSERT_EQ(orrery_create_machine(), 0);
+  orrery_state.presented = vell_create_bitmap(128, 128, 8);
+  vell_putpixel(pstate.screen, 0, 0, 3);
+  vell_putpixel(pstate.screen, 1, 0, 4);
+  orrery_poke(&pstate, pstate.cart, 0x5f13, 0x8c);
+  orrery_poke(&pstate, pstate.cart, 0x5f14, 0x75);
+  for (int i = 0; i < 4; i++) orrery_poke(&pstate, pstate.cart, 0x5f60 + i, k_extended_palette_code[i]);
+  // The unlock byte off by one bit, then right again: the entry was reduced
+  // and stored back, so bit 7 stays lost.
+  const std::tuple<int32_t, uint32_t, int32_t> cases[] = {
+      {k_extended_palette_code[3], 140, 0x8c}, {k_extended_palette_code[3] ^ 1, 12, 0x0c}, {k_extended_palette_code[3], 12, 0x0c}};
+  for (const auto &[unlock, shown, stored] : cases) {
+    orrery_poke(&pstate, pstate.cart, 0x5f63, unlock);
+    blit_orrery_back_page_to_orrery_screen();
+    EXPECT_EQ(vell_getpixel(orrery_state.presented, 0, 0), shown);
+    EXPECT_EQ(orrery_peek(&pstate, pstate.cart, 0x5f13), stored);
+    EXPECT_EQ(vell_getpixel(orrery_state.presented, 1, 0), 5u) << "bits 4-6 are dropped either way";
+  }
+  vell_destroy_bitmap(orrery_state.presented);
+  orrery_state.presented = nullptr;
+  orrery_clear_machine();
 }
