@@ -30,11 +30,11 @@ TEST_F(ScriptApi, MathAndBitFunctionsOnAll32Bits) {
   });
   // rnd follows the seed, whose bit 31 is dropped; its bound is the raw value.
   run("srand(5) a = {rnd(10), rnd(10), rnd()} srand(5) b = {rnd(10), rnd(10), rnd()}");
-  EXPECT_TRUE(truth("a[1] == b[1] and a[2] == b[2] and a[3] == b[3]"));
+  EXPECT_EQ(num("(a[1] == b[1] and a[2] == b[2] and a[3] == b[3]) and 1 or 0"), 1);
   orrery_srand(5 << 16);
   EXPECT_EQ(raw("a[1]"), static_cast<int32_t>(orrery_random(10 << 16)));
   run("srand(-1) a = rnd(1000) srand(32767) b = rnd(1000)");
-  EXPECT_TRUE(truth("a == b and rnd(0) == 0 and rnd(nil) == 0"));
+  EXPECT_EQ(num("(a == b and rnd(0) == 0 and rnd(nil) == 0) and 1 or 0"), 1);
 }
 
 TEST_F(ScriptApi, PeekPokeCopiesAndFillsReachEveryRegion) {

@@ -96,8 +96,8 @@ TEST_F(Sprites, SheetMapAndFlagsShareTheirMemory) {
       {"fset(3, 7, false) fset(3, 0, nil)", "fget(3)", 0x06}, {"fset(3, 9, true) fset(300, 1) fset(-1, 1) fset(3)", "fget(3)", 6},
       {"fset(4, 0x1ff)", "fget(4)", 0xff}, {"", "fget(256)", 0},
   });
-  EXPECT_EQ(type("fget(3, 1)"), "boolean");
-  EXPECT_TRUE(truth("fget(3, 1) and not fget(3, 0) and not fget(3, 8) and not fget(3, -1) and not fget(256, 0)"));
+  EXPECT_EQ(str("type(fget(3, 1))"), "boolean");
+  EXPECT_EQ(num("(fget(3, 1) and not fget(3, 0) and not fget(3, 8) and not fget(3, -1) and not fget(256, 0)) and 1 or 0"), 1);
   EXPECT_EQ(count("fget()"), 0);
 }
 

@@ -1,6 +1,7 @@
 #include "support/runner_rig.h"
 
 #include <cstring>
+#include <sstream>
 
 #include "api/ctext.h"
 #include "lua.h"
@@ -16,41 +17,14 @@ void runner_rig::run(const std::string &code) {
   iterate(0);
 }
 
-namespace {
-
 // Globals are read on the runner's helper thread: the program's own thread
 // is suspended in the middle of its frame.
-lua_State *global(const char *name) {
+int32_t runner_rig::raw(const char *name) const {
   lua_State *H = orrery_runner.helper;
   lua_getglobal(H, name);
-  return H;
-}
-
-}  // namespace
-
-int32_t runner_rig::raw(const char *name) const {
-  lua_State *H = global(name);
   const int32_t v = lua_tonumberx(H, -1, nullptr);
   lua_pop(H, 1);
   return v;
-}
-
-double runner_rig::num(const char *name) const { return raw(name) / 65536.0; }
-
-std::string runner_rig::str(const char *name) const {
-  lua_State *H = global(name);
-  size_t n = 0;
-  const char *s = lua_tolstring(H, -1, &n);
-  std::string v = s ? std::string(s, n) : "";
-  lua_pop(H, 1);
-  return v;
-}
-
-bool runner_rig::is_nil(const char *name) const {
-  lua_State *H = global(name);
-  const bool nil = lua_isnil(H, -1);
-  lua_pop(H, 1);
-  return nil;
 }
 
 std::string cart_file(const std::string &code) { return "orrery cartridge // test\nversion 12\n__lua__\n" + code + "\n"; }
@@ -62,14 +36,7 @@ exec_result exec_cart(const temp_folder &home, const std::string &code, const st
   argv.insert(argv.end(), extra.begin(), extra.end());
   const process_result r = run_process(argv, {}, kill_after_ms);
   exec_result out{r.exit_code, {}};
-  size_t pos = 0;
-  while (pos < r.output.size()) {
-    size_t end = r.output.find('\n', pos);
-    if (end == std::string::npos) end = r.output.size();
-    std::string line = r.output.substr(pos, end - pos);
-    if (line.compare(0, 3, "** ") == 0) line = line.substr(3);
-    out.lines.push_back(line);
-    pos = end + 1;
-  }
+  std::istringstream in(r.output);
+  for (std::string line; std::getline(in, line);) out.lines.push_back(line.compare(0, 3, "** ") ? line : line.substr(3));
   return out;
 }

@@ -17,11 +17,9 @@ struct runner_rig : console_rig {
   // Makes code (tabs separated by "\n-->8\n") the working cartridge's code
   // and carries out a run request, as the shell does; no frame runs yet.
   void run(const std::string &code);
-  // Global variables of the program.
-  double num(const char *name) const;    // a number, 0 when not one
-  int32_t raw(const char *name) const;   // a number's 16.16 bits
-  std::string str(const char *name) const;
-  bool is_nil(const char *name) const;
+  // Global variables of the program: a number's 16.16 bits, or its value.
+  int32_t raw(const char *name) const;
+  double num(const char *name) const { return raw(name) / 65536.0; }
 };
 
 // A text cartridge file's contents holding code.

@@ -4,7 +4,6 @@ local co = cocreate(function()
   return "done"
 end)
 for i = 1, 5 do print(costatus(co), coresume(co)) end
-
 local acc = cocreate(function(a)
   local total = a
   while true do
@@ -17,21 +16,12 @@ end)
 print(coresume(acc, 1))
 print(coresume(acc, 2))
 print(coresume(acc))
-print(costatus(acc))
-
 local outer = cocreate(function()
   local inner = cocreate(function() yield("inner 1") end)
   print("from inner", coresume(inner))
   yield("outer 1")
-  print("from inner", coresume(inner))
-  print("inner status", costatus(inner))
+  print("inner", coresume(inner), costatus(inner))
 end)
 while costatus(outer) ~= "dead" do print("outer gives", coresume(outer)) end
-
 local bad = cocreate(function() local t = nil return t.x end)
-print("failed ok", (coresume(bad)), costatus(bad))
-print(coresume(bad))
-local me, self_status
-me = cocreate(function() self_status = costatus(me) end)
-coresume(me)
-print("inside", self_status)
+print("failed", (coresume(bad)), costatus(bad))

@@ -1,10 +1,10 @@
--- Tables: arrays, records, sets, nested structures, sorting by hand.
+-- Tables and strings: arrays, sets, nested structures, sorting by hand,
+-- concatenation, sub and comparison.
 local arr = {}
 for i = 1, 1000 do arr[i] = (i % 101) * 37 % 101 end
 local s = 0
 for i = 1, #arr do s = (s + arr[i] * (i % 100)) % 20000 end
-print("array", #arr, s, arr[1], arr[500], arr[1000])
-
+print("array", #arr, s, arr[500])
 local small = {}
 for i = 1, 30 do small[i] = (i * 79) % 61 end
 for i = 2, #small do
@@ -13,21 +13,12 @@ for i = 2, #small do
   small[j + 1] = v
 end
 local line = ""
-for i = 1, #small do line = line .. small[i] .. " " end
-print(line)
-
-local set = {}
+for i = 1, #small do line = line .. small[i] .. "," end
+print(line, #line)
+local set, total, n = {}, 0, 0
 for _, w in pairs({"x", "y", "x", "z", "y", "x"}) do set[w] = (set[w] or 0) + 1 end
-print(set.x, set.y, set.z)
-local total, n = 0, 0
-for k, v in pairs({10, 20, 30, a = 1, b = 2, [-1] = 5, [0] = 6}) do total = total + v n = n + 1 end
-print("pairs", n, total)
-local grid = {}
-for y = 1, 20 do
-  grid[y] = {}
-  for x = 1, 20 do grid[y][x] = x * y end
-end
-print("grid", grid[7][9], #grid, #grid[3])
-local holes = {1, 2, 3}
-holes[3] = nil
-print(#holes)
+for k, v in pairs({10, 20, 30, a = 1, [-1] = 5, [0] = 6}) do total = total + v n = n + 1 end
+print(set.x, set.y, set.z, n, total)
+print("neg" .. -5 .. "|" .. 32767 .. "|" .. -32768, "10" + 5, "3" * "4", "100" - 1)
+print(sub("hello world", 7), sub("hello world", -5, -3), sub("abc", 0), sub("abc", 2, 1), sub("abc", 10))
+print("a" < "b", "Z" < "a", "" < "a", "10" < "9", type("5" + 0), type(5 .. ""))
