@@ -2,7 +2,6 @@
 // blocking, custom keys and the btn/btnp logic.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "machine/pstate.h"
@@ -14,39 +13,23 @@
 #include "shell/buttons.h"
 #include "shell/config.h"
 #include "support/cases.h"
-#include "support/console_rig.h"
+#include "support/platform_rig.h"
 #include "support/sdl_devices.h"
-#include "support/temp_home.h"
 
 namespace {
 
 constexpr int32_t k_z = 29, k_x = 27, k_m = 16, k_s = 22, k_a = 4, k_lctrl = 224, k_left = 80;
 
-// The platform's keyboard fed from the rig's key array, with the console's
-// default settings and a target of fps frames per second.
-struct button_rig {
-  temp_home home;
+// The platform with the console's default settings and a target of fps frames per second.
+struct button_rig : platform_rig {
   explicit button_rig(int32_t fps = 30) {
-    memset(g_rig_keys, 0, sizeof g_rig_keys);
-    vell_set_time_func(rig_clock);
-    vell_set_key_source(rig_keys);
-    vell_config.foreground_sleep_ms = vell_config.background_sleep_ms = 0;
-    vell_system_init();
-    vell_keys_init();
     set_default_app_config();
     orrery_reset_buttons();
     pstate.target_fps = fps;
   }
-  ~button_rig() {
-    vell_joystick_exit();
-    vell_set_key_source(nullptr);
-    vell_set_time_func(nullptr);
-    vell_system_exit();
-  }
   // The sample a frame's flip takes: key tables refreshed, then buttons read.
   void sample() {
-    g_rig_now += 33;
-    vell_handle_system_messages();
+    poll_at(g_rig_now + 33);
     read_buttons();
   }
   // Frames 0..count-1 in the runner's order (edge update, the program reads

@@ -7,39 +7,17 @@
 #include <vector>
 
 #include "api/bitmap.h"
-#include "api/engine_font.h"
 #include "platform/clipboard.h"
 #include "platform/input.h"
 #include "platform/layout.h"
 #include "platform/system.h"
 #include "platform/video.h"
 #include "shell/config.h"
-#include "support/temp_home.h"
+#include "support/platform_rig.h"
 
 namespace {
 
 std::vector<int32_t> rect(const vell_rect &r) { return {r.x, r.y, r.w, r.h}; }
-
-// The platform with a windowed 580x540 screen on SDL's dummy video driver.
-struct window_rig {
-  temp_home home;
-  explicit window_rig(int software = 0) {
-    vell_config.windowed = 1;
-    vell_config.software_blit = software;
-    vell_config.foreground_sleep_ms = 0;
-    vell_system_init();
-    vell_text_init();
-    vell_video_init();
-    vell_set_window_size(580, 540);
-    vell_set_screen(128, 128, 8, 0x100);
-  }
-  ~window_rig() {
-    vell_video_exit();
-    vell_text_exit();
-    vell_set_time_func(nullptr);
-    vell_system_exit();
-  }
-};
 
 uint32_t g_now = 0;
 
@@ -83,7 +61,7 @@ TEST(DestRect, PageIsLaidOutByTheConfiguredModeAndMouseMapsBack) {
 
 TEST(Screen, WindowLaysThePageOutPresentsOnBothPathsAndTogglesFullScreen) {
   for (int software : {0, 1}) {
-    window_rig rig(software);
+    platform_rig rig(true, software);
     ASSERT_EQ(vell_has_window(), 1);
     const std::string log = rig.home.log();
     EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n set pixel_perfect 1\n window size: 580 540\n"), std::string::npos);
@@ -93,7 +71,7 @@ TEST(Screen, WindowLaysThePageOutPresentsOnBothPathsAndTogglesFullScreen) {
     vell_blit_to_video_plat(vell_back_page());
     EXPECT_EQ(rect(vell_get_dest_rect()), (std::vector<int32_t>{34, 14, 512, 512}));
   }
-  window_rig rig;
+  platform_rig rig(true);
   vell_resize_back_page(64, 32);  // a page of another size is laid out anew
   vell_blit_to_video_plat(vell_back_page());
   EXPECT_EQ(rect(vell_get_dest_rect()), (std::vector<int32_t>{2, 126, 576, 288}));
@@ -109,7 +87,7 @@ TEST(Screen, WindowLaysThePageOutPresentsOnBothPathsAndTogglesFullScreen) {
 }
 
 TEST(Screen, MouseMapsThroughThePictureAndHonoursRequestedPositions) {
-  window_rig rig;
+  platform_rig rig(true);
   // System positions, the page position then read, and the deltas since the stored one.
   const std::tuple<int, int, int, int> moves[] = {{34, 14, 0, 0}, {545, 525, 127, 127}};
   for (const auto &[sx, sy, px, py] : moves) {
