@@ -36,15 +36,6 @@ struct output_rig : console_rig {
   ~output_rig() { orrery_set_cpu_observer(nullptr); }
 };
 
-// Rows y..y+5 of the screen against text drawn alone at (0, y).
-bool line_is(const char *text, int32_t y, uint32_t c = 6) {
-  vell_bitmap *expected = vell_create_bitmap(128, 128, 8);
-  vell_draw_text_ex(expected, text, pstate.font, 0, y, k_text_colour, c);
-  const bool same = std::equal(expected->data + y * 128, expected->data + std::min(y + 6, 128) * 128, pstate.screen->data + y * 128);
-  vell_destroy_bitmap(expected);
-  return same;
-}
-
 bool rows_clear(int32_t y0, int32_t y1) {
   return std::all_of(pstate.screen->data + y0 * 128, pstate.screen->data + (y1 + 1) * 128, [](uint8_t v) { return v == 0; });
 }
@@ -66,19 +57,19 @@ TEST(ConsoleOutput, LinesWrapAt32AndScrollOnceALineFromTheTwentyFirstAtAFrameEac
   output_rig rig;
   const std::string text = "0123456789abcdefghijklmnopqrstuvwxyz0123";  // 40 characters
   orrery_print(text.c_str());
-  EXPECT_TRUE(line_is(text.substr(0, 32).c_str(), 0) && line_is(text.substr(32).c_str(), 6));
+  EXPECT_TRUE(screen_line_is(text.substr(0, 32).c_str(), 0) && screen_line_is(text.substr(32).c_str(), 6));
   EXPECT_EQ(pstate.cursor_y, 12);
   for (int i = 3; i <= 25; i++) {
     orrery_print_2_col(7, "line %d of %d", i, 25);
     EXPECT_EQ(g_charged, i <= 20 ? 0 : (i - 20) * 65536) << "after line " << i;
   }
-  EXPECT_TRUE(line_is("line 6 of 25", 0, 7) && line_is("line 25 of 25", 114, 7));
+  EXPECT_TRUE(screen_line_is("line 6 of 25", 0, 7) && screen_line_is("line 25 of 25", 114, 7));
   EXPECT_EQ(pstate.cursor_y, 120);
   // A long line on the last row: one scroll to make room, one after the text.
   g_charged = 0;
   orrery_print(text.c_str());
   EXPECT_EQ(g_charged, 2 * 65536);
-  EXPECT_TRUE(line_is("line 25 of 25", 102, 7) && line_is(text.substr(0, 32).c_str(), 108));
+  EXPECT_TRUE(screen_line_is("line 25 of 25", 102, 7) && screen_line_is(text.substr(0, 32).c_str(), 108));
   EXPECT_TRUE(rows_clear(120, 127));
 }
 
@@ -99,7 +90,7 @@ TEST(ConsoleOutput, EmptyLinesClearToTheBottomAndTheCursorStaysOnTheScreen) {
   orrery_poke(&pstate, pstate.cart, 0x5f27, 200);
   orrery_print("low");
   EXPECT_EQ(pstate.cursor_y, 122);
-  EXPECT_TRUE(line_is("low", 116));
+  EXPECT_TRUE(screen_line_is("low", 116));
 }
 
 TEST(ConsoleOutput, PromptClearsItsBoxAndBlinksTheCursorAtX8) {
