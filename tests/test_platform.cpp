@@ -1,13 +1,12 @@
 // The platform's devices and files: keyboard tables, the key buffer, window
 // and quit messages, game controllers, the audio device and its lock, the
-// clipboard, folder listings and dates.
+// clipboard and folder listings.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -138,13 +137,12 @@ TEST(KeyBuffer, KeyCodesTextShortcutsAndItsLimit) {
   for (; vell_keypressed(); n++) vell_readkey();
   EXPECT_EQ(n, 32);
   g_rig_keys[k_z] = 1;
-  rig.poll_at(1210);
-  rig.poll_at(1220);
-  EXPECT_EQ(vell_keypressed(), 0);
-  rig.poll_at(1720);
-  EXPECT_EQ(vell_readkey(), -1);
-  rig.poll_at(1730);
-  EXPECT_EQ(vell_keypressed(), 0) << "held, not repeated";
+  std::vector<int32_t> held;
+  for (uint32_t t : {1210, 1220, 1720, 1730}) {
+    rig.poll_at(t);
+    held.push_back(vell_keypressed() ? vell_readkey() : 0);
+  }
+  EXPECT_EQ(held, (std::vector<int32_t>{0, 0, -1, 0})) << "nothing until the repeat";
 }
 
 TEST(SystemMessages, WindowCloseWheelQuitAndAltF4) {
@@ -190,12 +188,11 @@ TEST(Controllers, MappingFilesAreReadAndTheHomeFileIsCreated) {
   EXPECT_EQ(reading(0), (std::vector<uint32_t>{1, 0, 0, 0})) << "not attached";
   reading(0);
   const std::string log = rig.home.log();
-  EXPECT_NE(log.find(" added controller mapping: 03000000aaaa0000bbbb000000000000,Test Pad"), std::string::npos);
-  EXPECT_NE(log.find(" failed to add controller mapping: nonsense"), std::string::npos);
+  for (const char *line : {" added controller mapping: 03000000aaaa0000bbbb000000000000,Test Pad",
+                           " failed to add controller mapping: nonsense", "** could not read joystick 0 (not attached)"})
+    EXPECT_NE(log.find(line), std::string::npos) << line;
   EXPECT_EQ(log.find("my pads"), std::string::npos);
-  const size_t first = log.find("** could not read joystick 0 (not attached)");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_EQ(log.find("** could not read joystick 0", first + 1), std::string::npos) << "reported once";
+  EXPECT_EQ(log.find("** could not read", log.find("** could not read") + 1), std::string::npos) << "reported once";
 }
 
 TEST(Controllers, ReadingsWaitForReleaseAndCentreAndHotPlugWorks) {
@@ -231,12 +228,11 @@ TEST(Controllers, ReadingsWaitForReleaseAndCentreAndHotPlugWorks) {
 TEST(AudioDevice, OpensOnlyForSixteenVoicesWithAWindowAndRunsTheMixerOutsideTheLock) {
   platform_rig rig;
   vell_config.mix_buffer_size = 512;
-  vell_config.headless = 1;
-  vell_sound_init_plat(16);
-  EXPECT_EQ(vell_sound_running(), 0) << "headless";
-  vell_config.headless = 0;
-  vell_sound_init_plat(4);
-  EXPECT_EQ(vell_sound_running(), 0) << "only the 16-voice sound system opens the device";
+  for (auto [headless, voices] : {std::pair{1, 16}, std::pair{0, 4}}) {
+    vell_config.headless = headless;
+    vell_sound_init_plat(voices);
+    EXPECT_EQ(vell_sound_running(), 0) << "headless, or not the 16-voice sound system";
+  }
   static std::atomic<int> last_count{0};
   vell_set_audio_callback([](int16_t *samples, int count) {
     std::fill(samples, samples + count, 0);
@@ -266,11 +262,9 @@ TEST(Clipboard, TextRoundTripsThroughFilesWithoutADisplay) {
   const std::string dir = rig.home.path;
   EXPECT_EQ(vell_save_clipboard_to_file((dir + "clip.txt").c_str()), 1) << "no text";
   vell_set_clipboard_text("line one\nline two");
-  EXPECT_EQ(vell_save_clipboard_to_file((dir + "clip.txt").c_str()), 0);
+  EXPECT_EQ(vell_save_clipboard_to_file((dir + "clip.txt").c_str()) + vell_load_clipboard_from_file((dir + "no.txt").c_str()), 1);
   EXPECT_EQ(read_file(dir + "clip.txt"), "line one\nline two");
-  EXPECT_EQ(vell_save_clipboard_to_file((dir + "no/such/clip.txt").c_str()), 1);
   write_file(dir + "big.txt", std::string(k_vell_clipboard_file_max + 100, 'x'));
-  EXPECT_EQ(vell_load_clipboard_from_file((dir + "none.txt").c_str()), 1);
   EXPECT_EQ(vell_load_clipboard_from_file((dir + "big.txt").c_str()), 0);
   EXPECT_EQ(vell_get_clipboard_text().size(), k_vell_clipboard_file_max);
 }
@@ -297,12 +291,4 @@ TEST(FolderListing, PatternsKeepSuffixesWithoutCaseAndMasksSplitFoldersFromFiles
   EXPECT_EQ(vell_file_exists(home.path.c_str()) + vell_directory_exists((home.path + "f.txt").c_str()), 0);
   EXPECT_EQ(vell_make_directories((home.path + "a/b/c").c_str()), 0);
   EXPECT_EQ(vell_make_directory((home.path + "f.txt/x").c_str()), 1);
-  int32_t y, m, dd;
-  const int32_t date = vell_get_date(&y, &m, &dd);
-  EXPECT_EQ(date, y * 10000 + m * 100 + dd);
-  setenv("TZ", "UTC", 1);
-  tzset();
-  char text[32];
-  vell_print_date(86400 * 365 + 3661, text);
-  EXPECT_STREQ(text, "1971-01-01 01:01:01");
 }

@@ -1,9 +1,8 @@
-// The resource file: writing and reading nested lists, damaged files, and
-// the built data.pod holding what the console takes from it.
+// The resource file: writing and reading nested lists, bitmap blocks, and
+// damaged files.
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -78,34 +77,4 @@ TEST(Pod, NestedListsRoundTripAndDamagedFilesFailCleanly) {
   EXPECT_FALSE(vell_decode_pod_bitmap(block.data(), static_cast<uint32_t>(block.size() - 1)));
   vell_destroy_bitmap(b);
   vell_destroy_bitmap(c);
-}
-
-TEST(Pod, BuiltResourceFileHoldsThePicturesFontAndPaletteTheConsoleUses) {
-  ASSERT_EQ(orrery_load_resources(ORRERY_BUILD_DIR "/data.pod"), POD_OK);
-  const uint8_t *pal = orrery_resource_palette();
-  std::set<int> colours;
-  for (int i = 0; i < 144; i = i == 15 ? 128 : i + 1) colours.insert(pal[i * 3] << 16 | pal[i * 3 + 1] << 8 | pal[i * 3 + 2]);
-  EXPECT_EQ(colours.size(), 32u) << "the console and extended colours are all different";
-  EXPECT_EQ(pal[0] | pal[1] | pal[2], 0) << "colour 0 is black";
-  EXPECT_TRUE(pal[24] >= 0xc0 && pal[25] < 0x60 && pal[26] < 0x60) << "colour 8 is the message bar's red";
-  const std::vector<vell_bitmap *> &glyphs = orrery_resource_font_glyphs();
-  ASSERT_EQ(glyphs.size(), 256u);
-  for (int code : {65, 127, 128, 255}) EXPECT_EQ(glyphs[code]->w * 10 + glyphs[code]->h, code < 128 ? 35 : 75) << code;
-  // Pictures by number range: width, height, depth.
-  const int pictures[][5] = {{2, 2, 40, 10, 8},       {6, 6, 32, 32, 32},    {8, 8, 160, 205, 32}, {168, 175, 48, 30, 8},
-                             {176, 182, 7, 5, 8},     {183, 184, 3, 5, 8},   {185, 185, 7, 5, 8},  {188, 188, 23, 20, 8},
-                             {212, 223, 12, 12, 8},   {226, 226, 15, 15, 8}, {229, 244, 12, 12, 8}, {245, 245, 7, 7, 8}};
-  for (const auto &p : pictures)
-    for (int n = p[0]; n <= p[1]; n++) {
-      const vell_bitmap *b = orrery_resource_bitmap(n);
-      ASSERT_NE(b, nullptr) << "resource " << n;
-      EXPECT_EQ((std::vector<int32_t>{b->w, b->h, b->depth}), (std::vector<int32_t>{p[2], p[3], p[4]})) << n;
-      // 8-bit pictures are drawn into screen memory, which keeps only the console colours.
-      for (int32_t i = 0; b->depth == 8 && i < b->w * b->h; i++) ASSERT_LT(vell_getpixel(b, i % b->w, i / b->w), 16u) << n;
-    }
-  EXPECT_EQ(orrery_resource_text(k_res_title), "orrery");
-  EXPECT_EQ(orrery_resource_system_cart().compare(0, 16, "orrery cartridge"), 0);
-  ASSERT_FALSE(orrery_resource_cart_images().empty());
-  EXPECT_EQ(orrery_resource_cart_images()[0].name, "head");
-  orrery_release_resources();
 }

@@ -261,24 +261,6 @@ TEST_F(Tokenizer, TokensTakeTheirExtentByKind) {
   EXPECT_EQ(count_tokens(text.c_str()), 3 * 3000);
 }
 
-TEST_F(Tokenizer, ReportsPositionsTextAndLines) {
-  const char *text = "abc -- note\n\"s\" 12\n";
-  const char *p = get_first_token(text);
-  EXPECT_EQ(p, text + 3);
-  EXPECT_STREQ(tokenizer.ident, "abc");
-  p = get_next_token(p);
-  EXPECT_EQ(p, text + 11) << "a comment ends at its newline";
-  p = get_next_token(get_next_token(p));
-  EXPECT_EQ(tokenizer.line, 1);
-  EXPECT_STREQ(tokenizer.ident, "\"s\"");
-  const char *end = get_next_token(get_next_token(get_next_token(p)));
-  EXPECT_EQ(tokenizer.line, 2);
-  EXPECT_EQ(get_token(), TOKEN_EOF);
-  EXPECT_EQ(end, text + 19);
-  EXPECT_EQ(get_next_token(end), end) << "reading past the end stays at the end";
-  end_tokenizing();
-}
-
 TEST_F(Tokenizer, ApiNamesAreAddedUpToTheListsLimitAndGetTheirColour) {
   const std::string longest(63, 'n');
   EXPECT_EQ(add_api_function_name(nullptr), API_NAME_BAD);

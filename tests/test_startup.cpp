@@ -1,5 +1,5 @@
 // Start-up and shutdown: the whole program run as a separate process, the
-// configuration file reader and writer, the command-line parsers and the log.
+// configuration file reader and writer, and the command-line parsers.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,7 +12,6 @@
 #include "shell/args.h"
 #include "shell/config.h"
 #include "shell/engine.h"
-#include "shell/log.h"
 #include "support/cases.h"
 #include "support/process.h"
 
@@ -158,15 +157,4 @@ TEST(CommandLine, OptionsMatchByPrefixTakeTheirValuesAndNameTheCartridge) {
   EXPECT_EQ(orrery_args.exec_mode, 1);
   EXPECT_EQ(orrery_args.auto_load_fn, "game.q7") << "arguments after | are ignored";
   EXPECT_EQ(vell_config.sound_volume, 5);
-}
-
-TEST(Log, IndentsBlocksAndRefusesOverlongTexts) {
-  temp_folder home;
-  ASSERT_EQ(vell_open_log((home / "log.txt").c_str()), 0);
-  for (const char *s : {">start\n", "inside\n", ">deeper\n", "two\n", "<\n", "<end\n", "<below zero\n"}) vell_debug(s);
-  vell_debug(std::string(513, 'a').c_str());
-  vell_debug(std::string(512, 'b').c_str());
-  vell_close_log();
-  EXPECT_EQ(read_file(home / "log.txt"),
-            "start\n  inside\n  deeper\n    two\n  \nend\nbelow zero\n[debug string too long!]\n" + std::string(512, 'b'));
 }
