@@ -1,5 +1,5 @@
 // The console's loop with an injected clock: the boot sequence frame by
-// frame, the splash picture and reset glitch, the frame accumulator,
+// frame, the frame accumulator,
 // requests, shortcut keys, the audio pause counter, the message bar, and how
 // the screen is presented (draw modes, the extended-palette unlock).
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string>
 #include <vector>
-#include <png.h>
 #include <cstring>
 
 #include "api/bitmap.h"
@@ -329,58 +328,4 @@ TEST(Boot, WithoutAHeadCartridgeTheScreenStaysAtBootingCartridge) {
   EXPECT_EQ(pstate.mode, MODE_BOOT);
   EXPECT_EQ(pstate.pending_request, REQ_NONE);
   EXPECT_TRUE(bytes(pstate.screen) == booted);
-}
-
-TEST(Boot, SplashPictureShowsInConsoleColoursUntilAKeyIsPressed) {
-  temp_folder program;
-  pod_without_carts(program);
-  // A 200x100 picture: left half pure red, right half transparent.
-  std::vector<uint8_t> rgba(200 * 100 * 4, 0);
-  for (int i = 0; i < 200 * 100; i++) rgba[i * 4] = rgba[i * 4 + 3] = i % 200 < 100 ? 255 : 0;
-  png_image image = {};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = 200;
-  image.height = 100;
-  image.format = PNG_FORMAT_RGBA;
-  ASSERT_TRUE(png_image_write_to_file(&image, (program / "splash.png").c_str(), 0, rgba.data(), 0, nullptr));
-  console_rig rig({}, program.path);
-  for (int i = 0; i < 20; i++) rig.frame();
-  ASSERT_EQ(pstate.mode, MODE_SPLASH);
-  const vell_bitmap *page = vell_back_page();
-  ASSERT_EQ(page->w * 1000 + page->h, 200100);
-  EXPECT_GT(vell_engine_palette()[vell_getpixel(page, 10, 10) * 3], 150) << "the nearest console colour to red";
-  EXPECT_EQ(vell_getpixel(page, 150, 50), 0u) << "transparent pixels become colour 0";
-  rig.key(44, true);  // space
-  rig.frame();
-  rig.frame();
-  EXPECT_EQ(pstate.mode, MODE_BOOT);
-  rig.key(44, false);
-  rig.frame();
-  EXPECT_EQ(vell_back_page()->w, 128);
-}
-
-TEST(ResetGlitch, ScribblesOnceKeepsTheGuardedByteAndThenRestartsTheCartridge) {
-  console_rig rig;
-  for (int i = 0; i < 110; i++) rig.frame();
-  pstate.mode = MODE_RUNNING;
-  pstate.program_started = 1;
-  pstate.pending_request = REQ_NONE;
-  orrery_poke(&pstate, pstate.cart, 0x5f2e, 1);
-  const std::vector<uint8_t> ram(pstate.ram, pstate.ram + k_mem_size);
-  const int32_t cdata0 = pstate.cdata[0];
-  start_reset_glitch();
-  std::vector<int32_t> states;
-  for (int i = 0; i < 5; i++) {
-    rig.frame();
-    states.push_back(pstate.reset_glitch);
-    if (pstate.reset_glitch != 2) continue;
-    int changed = 0;
-    for (int32_t a = 0; a < k_mem_size; a++) changed += pstate.ram[a] != ram[a];
-    EXPECT_GT(changed, 10) << "memory scribbled";
-    EXPECT_EQ(orrery_peek(&pstate, pstate.cart, 0x5f2e), 1);
-    EXPECT_EQ(pstate.cdata[0], cdata0) << "persistent data untouched";
-  }
-  EXPECT_EQ(states, (std::vector<int32_t>{2, 3, 4, 0, 0}));
-  EXPECT_EQ(pstate.mode, MODE_RUNNING);
-  EXPECT_EQ(pstate.pending_request, REQ_NONE) << "the run request posted at the glitch's end was carried out";
 }
