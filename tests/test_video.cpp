@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "api/bitmap.h"
-#include "platform/clipboard.h"
 #include "platform/input.h"
 #include "platform/layout.h"
 #include "platform/system.h"
@@ -75,11 +74,8 @@ TEST(Screen, WindowLaysThePageOutPresentsOnBothPathsAndTogglesFullScreen) {
   vell_resize_back_page(64, 32);  // a page of another size is laid out anew
   vell_blit_to_video_plat(vell_back_page());
   EXPECT_EQ(rect(vell_get_dest_rect()), (std::vector<int32_t>{2, 126, 576, 288}));
-  vell_set_clipboard_text("through the platform");
-  EXPECT_EQ(vell_get_clipboard_text(), "through the platform");
   vell_toggle_fullscreen();
-  EXPECT_EQ(vell_get_windowed(), 0);
-  EXPECT_EQ(vell_has_window(), 1);
+  EXPECT_EQ(vell_get_windowed() * 10 + vell_has_window(), 1);
   vell_set_windowed(1);
   int32_t w, h;
   vell_get_drawable_size(&w, &h);
@@ -88,27 +84,20 @@ TEST(Screen, WindowLaysThePageOutPresentsOnBothPathsAndTogglesFullScreen) {
 
 TEST(Screen, MouseMapsThroughThePictureAndHonoursRequestedPositions) {
   platform_rig rig(true);
-  // System positions, the page position then read, and the deltas since the stored one.
-  const std::tuple<int, int, int, int> moves[] = {{34, 14, 0, 0}, {545, 525, 127, 127}};
-  for (const auto &[sx, sy, px, py] : moves) {
-    vell_warp_system_mouse(sx, sy);
-    int32_t x, y, b;
-    vell_get_mouse(&x, &y, &b);
-    EXPECT_EQ((std::vector<int32_t>{x, y, b}), (std::vector<int32_t>{px, py, 0}));
-  }
+  int32_t x, y, b, dx, dy;
+  vell_warp_system_mouse(545, 525);
+  vell_get_mouse(&x, &y, &b);
   vell_store_mouse_position();
   vell_warp_system_mouse(545 - 40, 525 - 8);
-  int32_t dx, dy, x, y, b;
   vell_get_mouse_deltas(&dx, &dy);
-  EXPECT_EQ((std::vector<int32_t>{dx, dy}), (std::vector<int32_t>{-10, -2}));
+  EXPECT_EQ((std::vector<int32_t>{x, y, b, dx, dy}), (std::vector<int32_t>{127, 127, 0, -10, -2}));
   // A requested position holds until the system pointer moves on both axes.
   vell_set_mouse(64, 64);
-  vell_warp_system_mouse(300, 517);
-  vell_get_mouse(&x, &y, &b);
-  EXPECT_EQ((std::vector<int32_t>{x, y}), (std::vector<int32_t>{64, 64}));
-  vell_warp_system_mouse(301, 300);
-  vell_get_mouse(&x, &y, &b);
-  EXPECT_EQ((std::vector<int32_t>{x, y}), (std::vector<int32_t>{66, 71}));
+  for (auto [sx, sy, px, py] : {std::tuple{300, 517, 64, 64}, {301, 300, 66, 71}}) {
+    vell_warp_system_mouse(sx, sy);
+    vell_get_mouse(&x, &y, &b);
+    EXPECT_EQ((std::vector<int32_t>{x, y}), (std::vector<int32_t>{px, py}));
+  }
 }
 
 TEST(Screen, HeadlessKeepsThePageWithoutWindowAndSmoothsTheFrameRate) {
@@ -133,10 +122,6 @@ TEST(Screen, HeadlessKeepsThePageWithoutWindowAndSmoothsTheFrameRate) {
   EXPECT_EQ(vell_has_window(), 0);
   ASSERT_NE(vell_back_page(), nullptr);
   vell_blit_to_video_plat(vell_back_page());
-  vell_set_mouse(10, 20);
-  int32_t x, y, b;
-  vell_get_mouse(&x, &y, &b);
-  EXPECT_EQ((std::vector<int32_t>{x, y, b}), (std::vector<int32_t>{10, 20, 0}));
   EXPECT_EQ(home.log().find("video driver:"), std::string::npos);
   vell_video_exit();
   vell_system_exit();
