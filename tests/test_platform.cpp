@@ -1,6 +1,6 @@
 // The platform's devices and files: keyboard tables, the key buffer, window
-// and quit messages, game controllers, the audio device and its lock, the
-// clipboard and folder listings.
+// and quit messages, game controllers, the audio device and its lock, and
+// folder listings.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/audio_device.h"
-#include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
@@ -255,18 +254,6 @@ TEST(AudioDevice, OpensOnlyForSixteenVoicesWithAWindowAndRunsTheMixerOutsideTheL
   EXPECT_TRUE(wait_for_calls(before));
   vell_unlock_audio_plat();  // an extra unlock is ignored
   vell_set_audio_callback(nullptr);
-}
-
-TEST(Clipboard, TextRoundTripsThroughFilesWithoutADisplay) {
-  platform_rig rig;
-  const std::string dir = rig.home.path;
-  EXPECT_EQ(vell_save_clipboard_to_file((dir + "clip.txt").c_str()), 1) << "no text";
-  vell_set_clipboard_text("line one\nline two");
-  EXPECT_EQ(vell_save_clipboard_to_file((dir + "clip.txt").c_str()) + vell_load_clipboard_from_file((dir + "no.txt").c_str()), 1);
-  EXPECT_EQ(read_file(dir + "clip.txt"), "line one\nline two");
-  write_file(dir + "big.txt", std::string(k_vell_clipboard_file_max + 100, 'x'));
-  EXPECT_EQ(vell_load_clipboard_from_file((dir + "big.txt").c_str()), 0);
-  EXPECT_EQ(vell_get_clipboard_text().size(), k_vell_clipboard_file_max);
 }
 
 TEST(FolderListing, PatternsKeepSuffixesWithoutCaseAndMasksSplitFoldersFromFiles) {

@@ -95,12 +95,6 @@ TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
       << "-width lasts one run only";
 }
 
-TEST(Startup, ArgumentsAfterAPipeAreIgnored) {
-  temp_folder home;
-  process_result r = run_process({k_orrery, "-home", home.path, "-x", "missing.q7", "|", "other.q7"});
-  EXPECT_EQ(r.output, "could not load missing.q7\n");
-}
-
 TEST(ConfigFile, ReaderClampsValuesAndWriterKeepsOneRunOverridesOut) {
   temp_folder home;
   use_home(home);

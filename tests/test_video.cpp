@@ -1,6 +1,6 @@
 // The screen: where the page is laid out in the window, windows on SDL's
-// dummy driver, the mouse through the picture, headless runs and the
-// frame-rate figure.
+// dummy driver, the mouse through the picture, and exec mode without any
+// display or sound device.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,8 +17,6 @@
 namespace {
 
 std::vector<int32_t> rect(const vell_rect &r) { return {r.x, r.y, r.w, r.h}; }
-
-uint32_t g_now = 0;
 
 }  // namespace
 
@@ -98,34 +96,6 @@ TEST(Screen, MouseMapsThroughThePictureAndHonoursRequestedPositions) {
     vell_get_mouse(&x, &y, &b);
     EXPECT_EQ((std::vector<int32_t>{x, y}), (std::vector<int32_t>{px, py}));
   }
-}
-
-TEST(Screen, HeadlessKeepsThePageWithoutWindowAndSmoothsTheFrameRate) {
-  temp_home home;
-  vell_config.headless = 1;
-  vell_config.windowed = 1;
-  // 33 ms frames: raw rate 1000 / 33 + 1 = 31, reached 1/16 of the way (and
-  // 1/16 of a frame) per present; the first present only starts the clock.
-  // No time at all counts as 1 ms: raw 1001, one step from 31.0 gives
-  // (15 * 31 + 1001) / 16 + 1/16 = 91.6875.
-  vell_set_time_func([] { return g_now; });
-  g_now = 1000;
-  EXPECT_EQ(vell_get_fps(), 60);
-  for (int i = 0; i <= 200; i++, g_now += 33) vell_blit_to_video_plat(nullptr);
-  EXPECT_EQ(vell_get_fps(), 31);
-  g_now -= 33;
-  vell_blit_to_video_plat(nullptr);
-  EXPECT_EQ(vell_get_fps(), 91);
-  vell_system_init();
-  vell_video_init();
-  vell_set_screen(128, 128, 8, 0x100);
-  EXPECT_EQ(vell_has_window(), 0);
-  ASSERT_NE(vell_back_page(), nullptr);
-  vell_blit_to_video_plat(vell_back_page());
-  EXPECT_EQ(home.log().find("video driver:"), std::string::npos);
-  vell_video_exit();
-  vell_system_exit();
-  vell_set_time_func(nullptr);
 }
 
 TEST(Screen, ExecModeRunsWithoutDisplayOrSoundDevice) {

@@ -127,16 +127,6 @@ TEST_F(WindowOnDisplay, PictureIsTheBackPageFourTimesEnlargedOnBothPathsWithTheF
   }
 }
 
-TEST_F(WindowOnDisplay, ConsoleOpensItsWindowAndCreatesTheControllerFile) {
-  // The sound system starts after the window has been made and shown.
-  ASSERT_NO_FATAL_FAILURE(show(ORRERY_BINARY, "", "grep -q vell_sound_init \"$1/log.txt\""));
-  const std::string log = read_file(home.path + "log.txt");
-  EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n"), std::string::npos) << log;
-  EXPECT_NE(log.find(" set pixel_perfect 1\n"), std::string::npos);
-  EXPECT_NE(log.find("vell_config_save"), std::string::npos) << "SIGTERM ends through the exit sequence";
-  EXPECT_EQ(read_file(home.path + "sdl_controllers.txt"), "// add SDL2 game controller mappings to this file\n");
-}
-
 TEST_F(WindowOnDisplay, BootShowsTheLogoAndTheBootTextAsTheConsoleDrewThem) {
   // The same boot in-process with an injected clock gives the expected
   // picture: rows 0-47 hold the logo and the boot text from frame 50 on.
