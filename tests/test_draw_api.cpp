@@ -164,32 +164,6 @@ TEST_F(DrawApi, PixelsLinesAndRectanglesFollowTheClipAndChargeWhatTheyCover) {
   });
 }
 
-TEST_F(DrawApi, ClippedLinesDrawWhatEveryPointTestWouldDrawAndSkipTheRest) {
-  srand(7);
-  int clipped = 0;
-  for (int k = 0; k < 400; k++) {
-    const int x0 = rand() % 400 - 136, y0 = rand() % 400 - 136, x1 = rand() % 400 - 136, y1 = rand() % 400 - 136;
-    const int cl = rand() % 60, ct = rand() % 60, cr = std::min(cl + rand() % 70 + 1, 128),
-              cb = std::min(ct + rand() % 70 + 1, 128);
-    const std::string call = "line(" + args({x0, y0, x1, y1}) + ")";
-    run("cls() color(7) clip(" + args({cl, ct, cr - cl, cb - ct}) + ") " + call);
-    ASSERT_EQ(lit_pixels(), reference(cl, ct, cr, cb, [&](auto plot) {
-                // From the upper end, a step per unit of the longer axis.
-                const int64_t ax = y1 < y0 ? x1 : x0, ay = std::min(y0, y1), dx = (y1 < y0 ? x0 : x1) - ax,
-                              dy = std::abs(y1 - y0), n = std::max<int64_t>({std::abs(dx), dy, 1});
-                for (int64_t i = 0; i <= n; i++)
-                  plot((ax * 65536 + 32768 + i * (dx * 65536 / n)) >> 16, (ay * 65536 + 32768 + i * (dy * 65536 / n)) >> 16);
-              }))
-        << call << " clip " << args({cl, ct, cr, cb});
-    // Skipping shortens the walk: the charge stays within the unclipped one.
-    const int n = std::max({std::abs(x1 - x0), std::abs(y1 - y0), 1});
-    const int64_t charge = spent_by(call);
-    ASSERT_LE(charge, n / 2 + 1) << call;
-    clipped += charge < n / 2 + 1;
-  }
-  EXPECT_GT(clipped, 100) << "runs outside the clip are skipped, not walked";
-}
-
 TEST_F(DrawApi, CirclesOfAnySizeDrawWhatThePlainWalkDrawsAndChargeWhatTheyCover) {
   srand(11);
   for (int k = 0; k < 300; k++) {
