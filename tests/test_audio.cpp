@@ -2,34 +2,7 @@
 // the formulas, channels and the music sequencer through sfx, music and
 // stat, the mixer's effects, limiter, volumes and pause, and the callback on
 // the device's own thread while the main thread plays.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <thread>
-#include <vector>
-
-#include "api/api.h"
-#include "audio/audio.h"
-#include "audio/channels.h"
-#include "audio/mixer.h"
-#include "audio/sound_data.h"
-#include "audio/synth.h"
-#include "lauxlib.h"
-#include "machine/cart.h"
-#include "machine/memory.h"
-#include "machine/pstate.h"
-#include "platform/audio_device.h"
-#include "platform/system.h"
-#include "script/cpu_budget.h"
-#include "script/interp.h"
-#include "shell/config.h"
-#include "shell/console.h"
-#include "shell/rng.h"
-#include "support/audio_rig.h"
-#include "support/cart_support.h"
-#include "support/cases.h"
-#include "support/temp_home.h"
+#include "support/test.h"
 
 namespace {
 

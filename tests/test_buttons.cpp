@@ -1,20 +1,6 @@
 // Buttons from the keyboard and a virtual controller: sampling, repeat,
 // blocking, custom keys and the btn/btnp logic.
-#include <gtest/gtest.h>
-
-#include <vector>
-
-#include "machine/pstate.h"
-#include "platform/input.h"
-#include "platform/joystick.h"
-#include "platform/system.h"
-#include "script/cpu_budget.h"
-#include "shell/app_config.h"
-#include "shell/buttons.h"
-#include "shell/config.h"
-#include "support/cases.h"
-#include "support/platform_rig.h"
-#include "support/sdl_devices.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,29 +1,9 @@
 // Cartridge files: the .q7 text format read and written field by field, its
 // limits and clamps, safe replacement on disk, 32 KB cartridge images, and
 // persistent cartridge data with its id rules and when it is written.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
-#include <cstring>
-#include <random>
-#include <string>
-#include <vector>
-
-#include "api/bitmap.h"
-#include "machine/cart.h"
-#include "machine/cart_data.h"
-#include "machine/cart_image.h"
-#include "machine/cart_text.h"
-#include "machine/memory.h"
-#include "machine/pstate.h"
-#include "shell/app_config.h"
-#include "shell/pod.h"
-#include "shell/resources.h"
-#include "support/cart_support.h"
-#include "support/cases.h"
-#include "support/process.h"
-#include "support/runner_rig.h"
+#include "support/test.h"
 
 namespace {
 

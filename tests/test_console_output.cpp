@@ -1,23 +1,6 @@
 // Console output: wrapping, scrolling and its CPU charge, empty lines, the
 // prompt, exec-mode output and the paged folder listing.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "api/bitmap.h"
-#include "api/text.h"
-#include "machine/memory.h"
-#include "machine/pstate.h"
-#include "script/cpu_budget.h"
-#include "shell/app_config.h"
-#include "shell/args.h"
-#include "shell/console.h"
-#include "shell/console_output.h"
-#include "support/console_rig.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,11 +1,6 @@
 // The code text object: line positions, its length limit, backups and the
 // clipboard form of glyph bytes.
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-
-#include "api/ctext.h"
+#include "support/test.h"
 
 TEST(CodeText, LinePositionsAndItsLengthLimit) {
   const std::string text = "a=1\n\nprint(a)\nend";

@@ -1,17 +1,7 @@
 // Drawing through the script API: argument rules, camera, clip, palettes,
 // fill pattern, cls, pixels, lines, rectangles, circles, sprites, flags and
 // the map, with their CPU charges; and the tinted rectangle.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <string>
-
-#include "api/bitmap.h"
-#include "api/draw.h"
-#include "machine/pstate.h"
-#include "support/api_support.h"
-#include "support/cases.h"
+#include "support/test.h"
 
 using DrawApi = ApiMachine;
 

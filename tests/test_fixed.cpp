@@ -1,13 +1,5 @@
 // The fixed-point library on its own: exact raw results of every operation.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <string>
-
-#include "script/fixed.h"
-#include "support/cases.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,17 +1,6 @@
 // Engine graphics: bitmaps with their clip, the copy clipper, blits and
 // sprite copies, the engine fonts and the engine text renderer.
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <memory>
-#include <vector>
-#include <string>
-
-#include "api/bitmap.h"
-#include "api/engine_font.h"
-#include "api/font.h"
-#include "api/text.h"
-#include "support/cases.h"
+#include "support/test.h"
 
 namespace {
 

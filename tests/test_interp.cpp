@@ -1,19 +1,9 @@
 // The interpreter with 16.16 numbers, driven through Lua's C API: numbers in
 // scripts, table keys, errors and their lines, the count-hook entry points,
 // the allocator's accounting, and programs compared with stock Lua 5.2.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "lauxlib.h"
-#include "lualib.h"
-#include "script/interp.h"
-#include "support/process.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,16 +1,6 @@
 // The 32 KB address space: every region's encoding, registers and their side
 // effects, copies, and the live, bare and working cartridges.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "api/bitmap.h"
-#include "machine/cart.h"
-#include "machine/memory.h"
-#include "machine/pstate.h"
-#include "support/cart_support.h"
-#include "support/cases.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,25 +1,9 @@
 // The platform's devices and files: keyboard tables, the key buffer, window
 // and quit messages, game controllers, the audio device and its lock, and
 // folder listings.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <thread>
-#include <vector>
-
-#include "platform/audio_device.h"
-#include "platform/files.h"
-#include "platform/input.h"
-#include "platform/joystick.h"
-#include "platform/key_names.h"
-#include "platform/system.h"
-#include "shell/config.h"
-#include "shell/engine.h"
-#include "support/platform_rig.h"
-#include "support/sdl_devices.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,14 +1,6 @@
 // The resource file: writing and reading nested lists, bitmap blocks, and
 // damaged files.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "api/bitmap.h"
-#include "shell/pod.h"
-#include "shell/resources.h"
+#include "support/test.h"
 
 namespace {
 

@@ -3,27 +3,7 @@
 // that start, stop and end programs; and programs frame by frame: the count
 // hook that keeps them within their budget, the CPU figures, the frame-rate
 // controller and the entry points of the program header.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "api/bitmap.h"
-#include "api/ctext.h"
-#include "lauxlib.h"
-#include "lua.h"
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "script/cpu_budget.h"
-#include "script/interp.h"
-#include "script/runner.h"
-#include "shell/app_config.h"
-#include "shell/args.h"
-#include "shell/buttons.h"
-#include "shell/cart_menu.h"
-#include "shell/console.h"
-#include "shell/engine.h"
-#include "support/runner_rig.h"
+#include "support/test.h"
 
 namespace {
 

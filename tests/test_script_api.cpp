@@ -1,21 +1,7 @@
 // The script API's text, math, bit and memory functions on raw 16.16
 // values, their charges and refunds, and the installed API table; text is
 // drawn with the console font from the resource file.
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "api/api.h"
-#include "api/bitmap.h"
-#include "lauxlib.h"
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "script/fixed.h"
-#include "script/interp.h"
-#include "script/tokenizer.h"
-#include "support/api_support.h"
-#include "support/cart_support.h"
-#include "support/cases.h"
+#include "support/test.h"
 
 using ScriptApi = ApiMachine;
 

@@ -2,30 +2,7 @@
 // frame, the frame accumulator,
 // requests, shortcut keys, the audio pause counter, the message bar, and how
 // the screen is presented (draw modes, the extended-palette unlock).
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
-#include <cstring>
-
-#include "api/bitmap.h"
-#include "machine/memory.h"
-#include "machine/pstate.h"
-#include "platform/video.h"
-#include "shell/buttons.h"
-#include "shell/config.h"
-#include "shell/console.h"
-#include "shell/main_loop.h"
-#include "shell/message_bar.h"
-#include "shell/presentation.h"
-#include "support/console_rig.h"
-#include "api/text.h"
-#include "machine/cart.h"
-#include "shell/boot.h"
-#include "shell/resources.h"
-#include "shell/rng.h"
-#include "support/cart_support.h"
+#include "support/test.h"
 
 namespace {
 

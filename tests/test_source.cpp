@@ -2,20 +2,7 @@
 // counts, kinds and extents, positions, API names, colours) and the
 // preprocessor (every notation rewritten exactly, line counts kept for any
 // program, output bounded however long the input).
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstring>
-#include <random>
-#include <string>
-#include <vector>
-#include <utility>
-
-#include "lauxlib.h"
-#include "script/interp.h"
-#include "script/preprocess.h"
-#include "support/process.h"
-#include "script/tokenizer.h"
+#include "support/test.h"
 
 namespace {
 

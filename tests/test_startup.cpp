@@ -1,19 +1,8 @@
 // Start-up and shutdown: the whole program run as a separate process, the
 // configuration file reader and writer, and the command-line parsers.
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "shell/app_config.h"
-#include "shell/args.h"
-#include "shell/config.h"
-#include "shell/engine.h"
-#include "support/cases.h"
-#include "support/process.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,18 +1,7 @@
 // The screen: where the page is laid out in the window, windows on SDL's
 // dummy driver, the mouse through the picture, and exec mode without any
 // display or sound device.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <vector>
-
-#include "api/bitmap.h"
-#include "platform/input.h"
-#include "platform/layout.h"
-#include "platform/system.h"
-#include "platform/video.h"
-#include "shell/config.h"
-#include "support/platform_rig.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,16 +1,9 @@
 // Web fetching against a server on 127.0.0.1, and handing targets to the
 // system's opener.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
-#include "platform/web.h"
-#include "shell/config.h"
-#include "support/http_server.h"
-#include "support/temp_home.h"
+#include "support/test.h"
 
 namespace {
 

@@ -1,19 +1,8 @@
 // Real windows on a virtual X display: the picture as a user would see it,
 // checked from a screenshot of the whole screen.
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "api/bitmap.h"
-#include "machine/pstate.h"
-#include "support/cart_support.h"
-#include "support/console_rig.h"
-#include "support/temp_home.h"
+#include "support/test.h"
 
 namespace {
 
