@@ -7,26 +7,8 @@
 
 namespace {
 
-int print_to_string(lua_State *L) {
-  std::string *out = static_cast<std::string *>(lua_touserdata(L, lua_upvalueindex(1)));
-  for (int i = 1; i <= lua_gettop(L); i++) {
-    if (i > 1) *out += '\t';
-    *out += luaL_tolstring(L, i, nullptr);
-    lua_pop(L, 1);
-  }
-  *out += '\n';
-  return 0;
-}
-
-// raw(x): the raw 32-bit value of a number, as "0x%08x".
-int raw_text(lua_State *L) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08x", static_cast<unsigned>(lua_tonumber(L, 1)));
-  lua_pushstring(L, buf);
-  return 1;
-}
-
-int yield_values(lua_State *L) { return lua_yield(L, lua_gettop(L)); }
+// What print wrote since the last output().
+std::string g_out;
 
 // Count-hook calls, each recording the value of the last mark(n).
 std::vector<int> g_hook_marks;
@@ -34,12 +16,12 @@ int g_mark = 0;
 void record_hook(lua_State *, lua_Debug *) { g_hook_marks.push_back(g_mark); }
 
 // An interpreter state set up like the console's: the console's library
-// functions, plus print into `out`, raw(), yield(), mark(n) and a count hook
-// far away; spend_all(), spend_none(), soft() and soft2() (two soft yields
-// then a spend of 0) reach the hook's entry points.
+// functions, plus print into g_out, raw(x) (the raw 32 bits of a number as
+// "0x%08x"), yield(), mark(n) and a count hook far away; spend_all(),
+// spend_none(), soft() and soft2() (two soft yields then a spend of 0) reach
+// the hook's entry points.
 struct Interp {
   lua_State *L;
-  std::string out;
 
   Interp() {
     orrery_runtime_line = 0;
@@ -56,11 +38,20 @@ struct Interp {
       lua_pushcfunction(L, f.func);
       lua_setglobal(L, f.name);
     }
-    lua_pushlightuserdata(L, &out);
-    lua_pushcclosure(L, print_to_string, 1);
-    lua_setglobal(L, "print");
-    lua_register(L, "raw", raw_text);
-    lua_register(L, "yield", yield_values);
+    g_out.clear();
+    lua_register(L, "print", [](lua_State *S) {
+      for (int i = 1, n = lua_gettop(S); i <= n; i++, lua_pop(S, 1))
+        g_out += (i > 1 ? "\t" : "") + std::string(luaL_tolstring(S, i, nullptr));
+      g_out += '\n';
+      return 0;
+    });
+    lua_register(L, "raw", [](lua_State *S) {
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "0x%08x", static_cast<unsigned>(lua_tonumber(S, 1)));
+      lua_pushstring(S, buf);
+      return 1;
+    });
+    lua_register(L, "yield", [](lua_State *S) { return lua_yield(S, lua_gettop(S)); });
     lua_register(L, "mark", [](lua_State *S) { g_mark = static_cast<int>(luaL_checkinteger(S, 1)); return 0; });
     lua_register(L, "spend_all", [](lua_State *S) { lua_spend_cpu(S, 1 << 30); return 0; });
     lua_register(L, "spend_none", [](lua_State *S) { lua_spend_cpu(S, 0); return 0; });
@@ -86,9 +77,9 @@ struct Interp {
   }
   // Runs code that must succeed and returns what it printed.
   std::string output(const std::string &code) {
-    out.clear();
+    g_out.clear();
     EXPECT_EQ(run(code), "") << code;
-    return out;
+    return g_out;
   }
 };
 
@@ -232,7 +223,7 @@ TEST(Interp, ResetCallStateDiscardsASuspendedOrFailedRun) {
   lua_reset_call_state_orrery(L);
   ASSERT_EQ(luaL_loadstring(L, "print('again')"), LUA_OK);
   EXPECT_EQ(lua_resume(L, nullptr, 0), LUA_OK);
-  EXPECT_EQ(I.out, "5\t7\nagain\n");
+  EXPECT_EQ(g_out, "5\t7\nagain\n");
 }
 
 TEST(Interp, AllocatorChargesByObjectKindAndWhileCompiling) {
