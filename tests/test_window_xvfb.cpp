@@ -34,21 +34,6 @@ bool run_on_display(const std::string &program, const std::string &dir, const st
   return std::system(full.c_str()) == 0;
 }
 
-// The bounding box of pixels that are not the white root window.
-void window_box(const rgb_image &img, int *x0, int *y0, int *x1, int *y1) {
-  *x0 = 800;
-  *y0 = 600;
-  *x1 = *y1 = -1;
-  for (int y = 0; y < 600; y++)
-    for (int x = 0; x < 800; x++)
-      if (img.at(x, y) != 0xffffff) {
-        if (x < *x0) *x0 = x;
-        if (y < *y0) *y0 = y;
-        if (x > *x1) *x1 = x;
-        if (y > *y1) *y1 = y;
-      }
-}
-
 constexpr uint32_t k_pattern[4] = {0xff0000, 0x00ff00, 0x0000ff, 0xffff00};
 
 // Checks the test picture of the pattern tool: 4x enlarged at (34, 14) in
@@ -94,10 +79,15 @@ class WindowOnDisplay : public ::testing::Test {
     ASSERT_TRUE(run_on_display(program, home.path, extra, ready_cmd)) << read_file(home.path + "out.txt");
     img.px = read_file(home.path + "shot.rgb");
     ASSERT_EQ(img.px.size(), 800u * 600 * 3);
-    int x1, y1;
-    window_box(img, &wx, &wy, &x1, &y1);
-    EXPECT_EQ(x1 - wx + 1, 580);
-    EXPECT_EQ(y1 - wy + 1, 540);
+    // The window is the bounding box of what is not the white root window.
+    int x0 = 800, y0 = 600, x1 = -1, y1 = -1;
+    for (int i = 0; i < 800 * 600; i++)
+      if (img.at(i % 800, i / 800) != 0xffffff) {
+        x0 = std::min(x0, i % 800), y0 = std::min(y0, i / 800), x1 = std::max(x1, i % 800), y1 = std::max(y1, i / 800);
+      }
+    wx = x0;
+    wy = y0;
+    EXPECT_EQ((std::vector<int>{x1 - x0 + 1, y1 - y0 + 1}), (std::vector<int>{580, 540}));
   }
 
   temp_home home;
