@@ -61,8 +61,10 @@ void poke(int32_t addr, int32_t value) { orrery_poke(&pstate, pstate.cart, addr,
 samples run_with_mask(const audio_rig &rig, int s, int32_t mask_at, int32_t value, int ticks, int count = 0) {
   orrery_audio_reset();
   for (int32_t a = 0x5f40; a <= 0x5f43; a++) poke(a, a == mask_at ? value : 0);
-  if (s >= 0) orrery_sfx_call(2, s, 0, 0, 0);
-  else orrery_music_call(0, 0, 0);
+  if (s >= 0)
+    orrery_sfx_call(2, s, 0, 0, 0);
+  else
+    orrery_music_call(0, 0, 0);
   return count ? rig.mix(count) : rig.mix_ticks(ticks);
 }
 
@@ -76,16 +78,14 @@ TEST(AudioSynth, PitchStepsAndWaveformsGiveTheirValuesAtEdgePhases) {
   const int32_t phases[9] = {0, 16384, 32767, 32768, 45055, 45056, 57343, 57344, 65535};
   // Samples at full volume (W * 2688 / 2048), by waveform and phase above;
   // waveform 6 is noise.
-  const int32_t expected[8][9] = {
-      {-16128, 0, 16126, 16128, 4032, 4032, -8062, -8064, -16126},
-      {-16125, -6911, 2302, 2303, 9213, 9213, 16124, 16121, -16125},
-      {-10752, -5376, 0, 0, 4030, 4032, 8062, 8064, 10750},
-      {-8062, -8062, -8062, 8062, 8062, 8062, 8062, 8062, 8062},
-      {-8062, -8062, -8062, -8062, -8062, 8062, 8062, 8062, 8062},
-      {-10752, 10752, -10750, -10752, -1, 0, -3583, -3584, -10752},
-      {},
-      {-21504, -5418, 10665, 10666, -1228, -1231, -13293, -13295, -21336},
-  };
+  const int32_t expected[8][9] = {{-16128, 0, 16126, 16128, 4032, 4032, -8062, -8064, -16126},
+                                  {-16125, -6911, 2302, 2303, 9213, 9213, 16124, 16121, -16125},
+                                  {-10752, -5376, 0, 0, 4030, 4032, 8062, 8064, 10750},
+                                  {-8062, -8062, -8062, 8062, 8062, 8062, 8062, 8062, 8062},
+                                  {-8062, -8062, -8062, -8062, -8062, 8062, 8062, 8062, 8062},
+                                  {-10752, 10752, -10750, -10752, -1, 0, -3583, -3584, -10752},
+                                  {},
+                                  {-21504, -5418, 10665, 10666, -1228, -1231, -13293, -13295, -21336}};
   for (int w = 0; w < 8; w++)
     for (int k = 0; w != 6 && k < 9; k++)
       EXPECT_EQ(sample(w, phases[k], static_cast<uint32_t>(phases[k])), expected[w][k]) << w << " at " << phases[k];
@@ -102,8 +102,8 @@ TEST(AudioSynth, OneTickTriangleFadesInOverTheCrossfadeAndOutAfterItsTick) {
   const std::vector<int16_t> out = rig.mix(183 * 3);
   // The new note fades in from silence over 64 samples, then plays whole;
   // with no note left the oscillator fades out over the next 64 samples.
-  const std::pair<int, int16_t> samples[] = {{0, 0},       {1, -231},  {2, -423},  {10, -509},  {32, 3606},
-                                             {63, 406},    {64, 1701}, {100, -15761}, {182, 7762}, {183, 6475},
+  const std::pair<int, int16_t> samples[] = {{0, 0},      {1, -231},  {2, -423},     {10, -509},  {32, 3606},
+                                             {63, 406},   {64, 1701}, {100, -15761}, {182, 7762}, {183, 6475},
                                              {184, 5107}, {214, 593}, {246, -157}};
   for (auto [i, v] : samples) EXPECT_EQ(out[i], v) << "sample " << i;
   EXPECT_EQ(orrery_audio_stat(16), -1);
@@ -120,8 +120,8 @@ TEST(AudioSynth, NoiseDrawsFromTheMixersOwnGenerator) {
   const std::vector<int16_t> out = rig.mix(183);
   // Samples of the first noise tick (seed 0), faded in by i / 64; the
   // engine's generator, used on the main thread, is left alone.
-  expect_rows({ROW(out[1], 2205 * 1 / 64), ROW(out[2], 8190 * 2 / 64), ROW(out[7], -3570 * 7 / 64),
-               ROW(out[100], -525), ROW(vell_rng.a, engine.a), ROW(vell_rng.b, engine.b)});
+  expect_rows({ROW(out[1], 2205 * 1 / 64), ROW(out[2], 8190 * 2 / 64), ROW(out[7], -3570 * 7 / 64), ROW(out[100], -525),
+               ROW(vell_rng.a, engine.a), ROW(vell_rng.b, engine.b)});
 }
 
 TEST(AudioSynth, EffectsFollowTheTickWithinTheNote) {
@@ -136,9 +136,26 @@ TEST(AudioSynth, EffectsFollowTheTickWithinTheNote) {
   const std::vector<orrery_osc> st = tick_states(c, 0, 20);
   EXPECT_EQ(field(st, &orrery_osc::pitch, 16),
             (std::vector<int32_t>{24, 27, 30, 33, 36, 37, 38, 39, 33, 33, 33, 33, 33, 33, 33, 33, 33, 33, 33, 33}));
-  EXPECT_EQ(field(st, &orrery_osc::volume),
-            (std::vector<int32_t>{1792, 1792, 1792, 1792, 1792, (768 + 1792 * 3) / 4, (768 * 2 + 1792 * 2) / 4,
-                                  (768 * 3 + 1792) / 4, 0, 256, 512, 768, 1024, 768, 512, 256, 1024, 1024, 1024, 1024}));
+  EXPECT_EQ(field(st, &orrery_osc::volume), (std::vector<int32_t>{1792,
+                                                                  1792,
+                                                                  1792,
+                                                                  1792,
+                                                                  1792,
+                                                                  (768 + 1792 * 3) / 4,
+                                                                  (768 * 2 + 1792 * 2) / 4,
+                                                                  (768 * 3 + 1792) / 4,
+                                                                  0,
+                                                                  256,
+                                                                  512,
+                                                                  768,
+                                                                  1024,
+                                                                  768,
+                                                                  512,
+                                                                  256,
+                                                                  1024,
+                                                                  1024,
+                                                                  1024,
+                                                                  1024}));
   EXPECT_EQ(field(std::vector<orrery_osc>(st.begin() + 16, st.end()), &orrery_osc::dx),
             (std::vector<int32_t>{1307, 1307 * 3 / 4, 1307 / 2, 1307 / 4}));
 
@@ -195,16 +212,13 @@ TEST(AudioChannels, SfxFollowsItsArgumentRules) {
   for (int s = 0; s < 64; s++) audible(rig.cart(), s, 4);
   // Each call, then the sounds on channels 0-3.
   const std::tuple<int, int, int, int, ints> calls[] = {
-      {0, 3, 0, 0, {-1, -1, -1, -1}},  // no argument does nothing
-      {1, 3, 0, 0, {3, -1, -1, -1}},
-      {1, 3, 0, 0, {3, -1, -1, -1}},   // a second sfx(3) restarts it
-      {2, 4, 4, 0, {3, -1, -1, -1}},   // channels outside -2..3 do nothing
-      {3, 90, 1, -5, {3, 63, -1, -1}},  // n clamps to 0-63, the offset to 0-31
-      {3, 4, 2, 40, {3, 63, 4, -1}},
-      {2, -7, 3, 0, {3, 63, 4, 0}},
-      {2, -1, -2, 0, {3, 63, 4, 0}},   // sfx(-1, -2) stops nothing
-      {2, -1, 1, 0, {3, -1, 4, 0}},
-  };
+      {0, 3, 0, 0, {-1, -1, -1, -1}},                                  // no argument does nothing
+      {1, 3, 0, 0, {3, -1, -1, -1}},   {1, 3, 0, 0, {3, -1, -1, -1}},  // a second sfx(3) restarts it
+      {2, 4, 4, 0, {3, -1, -1, -1}},                                   // channels outside -2..3 do nothing
+      {3, 90, 1, -5, {3, 63, -1, -1}},                                 // n clamps to 0-63, the offset to 0-31
+      {3, 4, 2, 40, {3, 63, 4, -1}},   {2, -7, 3, 0, {3, 63, 4, 0}},
+      {2, -1, -2, 0, {3, 63, 4, 0}},  // sfx(-1, -2) stops nothing
+      {2, -1, 1, 0, {3, -1, 4, 0}}};
   for (const auto &[nargs, n, channel, offset, after] : calls) {
     orrery_sfx_call(nargs, n, channel, offset, 0);
     EXPECT_EQ(sfx_stats(), after) << "sfx(" << n << ", " << channel << ", " << offset << ") of " << nargs;
@@ -268,7 +282,7 @@ TEST(AudioChannels, AutomaticChoiceTakesFreeChannelsThenTheSlowestSound) {
       {{0x40, 0x40, 0x40, 0x40}, 0, 4, 4, {0, 1, 4, 3}},  // the smallest speed goes, the later of a tie
       {{10, 10, 10, 10}, 0b0011, 0, 1, {10, 10, 1, 10}},  // free channels in order unless reserved by music
       {{10, 10, 10, 0x40}, 0, 0, 1, {10, 10, 10, 1}},     // a column off in the pattern frees its channel first
-      {{10, 10, 10, 10}, 0b0010, 4, 4, {0, 1, 4, 3}},     // channel 1 reserved: not taken over
+      {{10, 10, 10, 10}, 0b0010, 4, 4, {0, 1, 4, 3}}      // channel 1 reserved: not taken over
   };
   for (const auto &[columns, mask, busy, sound, after] : cases) {
     vell_stop_all_sounds();

@@ -88,8 +88,11 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
   g_rig_keys[k_z] = g_rig_keys[k_s] = 0;
   orrery_config.button_keys[4] = k_a;  // player 0 O
   const std::tuple<std::vector<int32_t>, int32_t, int32_t, int32_t> cases[] = {
-      {{k_z}, 0, BTN_O, 0}, {{k_a}, 0, BTN_O, 1}, {{k_a}, 1, BTN_X, 1} /* A is also player 1's X */,
-      {{k_m}, 0, BTN_X, 1}, {{k_m, k_lctrl}, 0, BTN_X, 0}};
+      {{k_z}, 0, BTN_O, 0},
+      {{k_a}, 0, BTN_O, 1},
+      {{k_a}, 1, BTN_X, 1} /* A is also player 1's X */,
+      {{k_m}, 0, BTN_X, 1},
+      {{k_m, k_lctrl}, 0, BTN_X, 0}};
   for (const auto &[keys, player, button, down] : cases) {
     for (int32_t k : keys) g_rig_keys[k] = 1;
     rig.sample();
@@ -107,9 +110,11 @@ TEST(Buttons, ControllerDrivesItsPlayerOnlyPastHalfDeflectionAndAfterCentring) {
   ASSERT_EQ(vell_count_joysticks(), 1);
   orrery_config.joystick_index = 1;  // the first controller is player 1
   // Axis value, then the readings of right and left for player 1.
-  const std::tuple<int16_t, int32_t, int32_t> axis[] = {
-      {32767, 0, 0} /* not yet seen centred */, {0, 0, 0}, {32767, 255, 0}, {16000, 0, 0} /* below half */,
-      {-20000, 0, 156}};
+  const std::tuple<int16_t, int32_t, int32_t> axis[] = {{32767, 0, 0} /* not yet seen centred */,
+                                                        {0, 0, 0},
+                                                        {32767, 255, 0},
+                                                        {16000, 0, 0} /* below half */,
+                                                        {-20000, 0, 156}};
   for (const auto &[value, right, left] : axis) {
     set_virtual_axis(0, value);
     EXPECT_EQ(player_button(BTN_RIGHT, 1) * 1000 + player_button(BTN_LEFT, 1), right * 1000 + left) << value;

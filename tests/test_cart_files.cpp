@@ -23,7 +23,6 @@ void expect_same_cart(const orrery_cart *a, const orrery_cart *b) {
   for (int32_t y = 0; a->label && y < 128; y++) ASSERT_EQ(memcmp(a->label->line[y], b->label->line[y], 128), 0) << y;
 }
 
-
 // The file of a run whose value 0 is v (8 hex digits) and the rest 0.
 std::string file_with_first(const std::string &v) {
   std::string text = v + std::string(56, '0') + "\n";
@@ -49,7 +48,7 @@ TEST(CartText, HeaderAndLineEndsDecideWhatLoads) {
       {k_head + "__lua__\r\na\rb\r\n\nc\n__gfx__\n", "a\nb\n\nc", 12, 0},
       {k_head + "__lua__\nkept\ndropped", "kept", 12, 0},  // the last line needs an end mark
       {k_head + "__lua__\nlast\r", "last", 12, 0},
-      {k_head + "stray\n00ff\n__lua__\nx\n", "x", 12, 0},  // text before the first marker is ignored
+      {k_head + "stray\n00ff\n__lua__\nx\n", "x", 12, 0}  // text before the first marker is ignored
   };
   for (const auto &[text, code, version, future] : cases) {
     orrery_set_future_version_status(0);
@@ -82,13 +81,13 @@ TEST(CartText, CodeAndLinesStayBelow65536Characters) {
 }
 
 TEST(CartText, DataSectionsScanTheirDigitsFieldByField) {
-  cart_ptr c = load(k_head + "__gfx__\n0aF9g-\n__label__\n" + zeros(127) + "e\n__map__\n" + zeros(254) +
-                    "Ab\n" + std::string(63, '\n') + "ff\n" + "__sfx__\n0010zz08" + "0c8f3" + "1C53A" + "3g000\n\n02\n");
+  cart_ptr c = load(k_head + "__gfx__\n0aF9g-\n__label__\n" + zeros(127) + "e\n__map__\n" + zeros(254) + "Ab\n" +
+                    std::string(63, '\n') + "ff\n" + "__sfx__\n0010zz08" + "0c8f3" + "1C53A" + "3g000\n\n02\n");
   ASSERT_TRUE(c);
   // Picture digits are lower case only; the 65th map row is past the limit.
   expect_rows({ROW(c->gfx->line[0][1], 10), ROW(c->gfx->line[0][2], 0), ROW(c->gfx->line[0][3], 9),
-               ROW(c->gfx->line[0][4], 0), ROW(c->label->line[0][127], 14),
-               ROW(c->map->line[0][127], 0x0b), ROW(c->map->line[63][0], 0)});
+               ROW(c->gfx->line[0][4], 0), ROW(c->label->line[0][127], 14), ROW(c->map->line[0][127], 0x0b),
+               ROW(c->map->line[63][0], 0)});
   // Sound header 00 10 zz: the scan stops at zz. Upper-case digits scan in
   // notes; effect digit A has bit 3: custom, effect 2. "3g000": pitch 3,
   // then the scan stops. An empty line leaves sound 1 at its defaults.
@@ -105,19 +104,18 @@ TEST(CartText, DataSectionsScanTheirDigitsFieldByField) {
   const std::string gff = "__gff__\n1a0\n" + zeros(255) + "7\nff\n", music = "__music__\n00 00010203\n05 ff\n";
   cart_ptr v2 = load(header(2) + gff + "__music__\n00010243\n"), v3 = load(header(3) + gff + music),
            v4 = load(header(4) + music);
-  expect_rows({
-      ROW(v2->flags[1], 10), ROW(v2->flags[255], 0), ROW(v3->flags[0], 0x1a), ROW(v3->flags[255], 7),
-      ROW(v2->music[0].flags, 0), ROW(v2->music[0].channel[0], 0x41), ROW(v2->music[0].channel[3], 0x43),
-      ROW(v3->music[0].channel[0], 0x41), ROW(v3->music[0].channel[3], 3), ROW(v3->music[1].flags, 5),
-      ROW(v3->music[1].channel[0], 0xff), ROW(v3->music[1].channel[1], 0x42), ROW(v4->music[0].channel[0], 0),
-  });
+  expect_rows({ROW(v2->flags[1], 10), ROW(v2->flags[255], 0), ROW(v3->flags[0], 0x1a), ROW(v3->flags[255], 7),
+               ROW(v2->music[0].flags, 0), ROW(v2->music[0].channel[0], 0x41), ROW(v2->music[0].channel[3], 0x43),
+               ROW(v3->music[0].channel[0], 0x41), ROW(v3->music[0].channel[3], 3), ROW(v3->music[1].flags, 5),
+               ROW(v3->music[1].channel[0], 0xff), ROW(v3->music[1].channel[1], 0x42),
+               ROW(v4->music[0].channel[0], 0)});
 }
 
 TEST(CartText, SaverWritesTheExactLayout) {
   cart_ptr c(vell_create_orrery_cart());
   strcpy(c->code, "-- hi\nprint(1)");
-  std::string expected = "orrery cartridge // " + std::string(k_cart_text_address) +
-                         "\nversion 12\n__lua__\n-- hi\nprint(1)\n__gfx__\n";
+  std::string expected =
+      "orrery cartridge // " + std::string(k_cart_text_address) + "\nversion 12\n__lua__\n-- hi\nprint(1)\n__gfx__\n";
   for (int i = 0; i < 128; i++) expected += zeros(128) + "\n";
   expected += "\n__gff__\n" + zeros(256) + "\n" + zeros(256) + "\n__map__\n";
   for (int i = 0; i < 32; i++) expected += zeros(256) + "\n";
@@ -154,7 +152,11 @@ TEST(CartText, SaverClampsValuesToTheirWidthAndDropsTrailingEmptySounds) {
   EXPECT_EQ(line_after(text, "__gfx__", 1).substr(0, 3), "fc0");
   EXPECT_EQ(line_after(text, "__gff__", 1).substr(0, 4), "00ab");
   EXPECT_EQ(line_after(text, "__map__", 32).substr(252), "00fe");
-  EXPECT_EQ(line_after(text, "__sfx__", 1), "00ff0000" "46f70" "00234" + zeros(150));
+  EXPECT_EQ(line_after(text, "__sfx__", 1),
+            "00ff0000"
+            "46f70"
+            "00234" +
+                zeros(150));
   EXPECT_EQ(line_after(text, "__sfx__", 2), "00000000" + zeros(155) + "00001");
   EXPECT_EQ(line_after(text, "__sfx__", 4), "__music__") << "sounds 0-2 are written, 3-63 are empty";
   EXPECT_EQ(line_after(text, "__music__", 3), "0b 41ff4344");
@@ -266,21 +268,25 @@ TEST(CartImage, ResourceFileCarriesTheHeadCartridgeWhole) {
 
 TEST(CartData, StoppingWritesTheValuesTheNextRunReadsThemAndIdsAreChecked) {
   temp_folder home;
-  exec_result r = exec_cart(home, "assert(not cartdata('my_game_1'), 'found')\ndset(0, 1.5)\ndset(63, -1)\ndset(64, 7)");
+  exec_result r =
+      exec_cart(home, "assert(not cartdata('my_game_1'), 'found')\ndset(0, 1.5)\ndset(63, -1)\ndset(64, 7)");
   EXPECT_TRUE(r.lines.empty());
   std::string expected = file_with_first("00018000");
   expected.replace(7 * 65 + 56, 8, "ffff0000");
   EXPECT_EQ(read_file(home / "cdata/my_game_1.q7d.txt"), expected);
   EXPECT_EQ(expected.size(), static_cast<size_t>(k_cdata_file_size));
   EXPECT_FALSE(path_exists(home / "cdata/my_game_1.q7d.txt.saving"));
-  r = exec_cart(home, "found = cartdata('my_game_1')\nassert(false, (found and 'found' or 'none') .. ' ' .. dget(0) .. "
-                      "' ' .. dget(63) .. ' ' .. dget(64) .. ' ' .. dget(-1))");
+  r = exec_cart(home,
+                "found = cartdata('my_game_1')\nassert(false, (found and 'found' or 'none') .. ' ' .. dget(0) .. "
+                "' ' .. dget(63) .. ' ' .. dget(64) .. ' ' .. dget(-1))");
   ASSERT_GE(r.lines.size(), 4u);
   EXPECT_EQ(r.lines[3], "found 1.5 -1 0 0");
 
   const std::pair<std::string, std::string> errors[] = {
-      {"cartdata('Game')", "cart data id: bad char"}, {"cartdata('b-c')", "cart data id: bad char"},
-      {"cartdata('" + std::string(65, 'a') + "')", "cart data id too long"}, {"cartdata('')", "cart data id too long"},
+      {"cartdata('Game')", "cart data id: bad char"},
+      {"cartdata('b-c')", "cart data id: bad char"},
+      {"cartdata('" + std::string(65, 'a') + "')", "cart data id too long"},
+      {"cartdata('')", "cart data id too long"},
       {"cartdata('a') cartdata('a')", "cartdata() can only be called once"}};
   for (const auto &[code, message] : errors) {
     r = exec_cart(home, code);

@@ -20,7 +20,8 @@ struct output_rig : console_rig {
 };
 
 bool rows_clear(int32_t y0, int32_t y1) {
-  return std::all_of(pstate.screen->data + y0 * 128, pstate.screen->data + (y1 + 1) * 128, [](uint8_t v) { return v == 0; });
+  return std::all_of(pstate.screen->data + y0 * 128, pstate.screen->data + (y1 + 1) * 128,
+                     [](uint8_t v) { return v == 0; });
 }
 
 // Everything the listing prints in exec mode until it is done, line by line.
@@ -79,11 +80,13 @@ TEST(ConsoleOutput, EmptyLinesClearToTheBottomAndTheCursorStaysOnTheScreen) {
 TEST(ConsoleOutput, PromptClearsItsBoxAndBlinksTheCursorAtX8) {
   output_rig rig;
   // The screen at (12, 30), (13, 30), the cursor at (9, 31) and the prompt at (1, 31).
-  auto shown = [] { return std::vector<uint32_t>{vell_getpixel(pstate.screen, 12, 30), vell_getpixel(pstate.screen, 13, 30),
-                                                 vell_getpixel(pstate.screen, 9, 31), vell_getpixel(pstate.screen, 1, 31)}; };
+  auto shown = [] {
+    return std::vector<uint32_t>{vell_getpixel(pstate.screen, 12, 30), vell_getpixel(pstate.screen, 13, 30),
+                                 vell_getpixel(pstate.screen, 9, 31), vell_getpixel(pstate.screen, 1, 31)};
+  };
   for (auto [mode, now, want] : {std::tuple{MODE_CONSOLE, 256u, std::vector<uint32_t>{0, 5, 8, 7}},  // cursor on
-                                 {MODE_CONSOLE, 512u, std::vector<uint32_t>{0, 5, 0, 7}},          // cursor off
-                                 {MODE_BOOT, 256u, std::vector<uint32_t>{5, 5, 5, 5}}}) {          // only at the console
+                                 {MODE_CONSOLE, 512u, std::vector<uint32_t>{0, 5, 0, 7}},            // cursor off
+                                 {MODE_BOOT, 256u, std::vector<uint32_t>{5, 5, 5, 5}}}) {  // only at the console
     pstate.mode = mode;
     vell_rectfill(pstate.screen, 0, 0, 127, 127, 5);
     pstate.cursor_y = 30;
@@ -116,7 +119,8 @@ TEST(ConsoleOutput, ExecModePrintsLinesAndListingsOnStandardOutput) {
   const std::vector<std::string> page = listing("");
   ASSERT_EQ(page.size(), 19u);
   EXPECT_EQ(page[0], "** directory: /");
-  EXPECT_EQ(page[10].substr(0, 6) + page[11].substr(0, 7) + page[17].substr(0, 7) + page[18], "** dir** game** game** --more--");
+  EXPECT_EQ(page[10].substr(0, 6) + page[11].substr(0, 7) + page[17].substr(0, 7) + page[18],
+            "** dir** game** game** --more--");
   // A smaller folder lists whole: every file under "*", only cartridges without it.
   snprintf(orrery_state.current_folder, sizeof orrery_state.current_folder, "dir3/");
   std::filesystem::create_directory(root / "dir3/sub");

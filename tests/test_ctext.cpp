@@ -22,8 +22,8 @@ TEST(CodeText, BackupRecordsHaveTheirLayoutAndRestoreNewestFirst) {
   ctext_set_text(c, "ab");
   c->cursor = 1, c->sel_start = 0, c->sel_end = 2, c->scroll_x = -3, c->scroll_y = 12;
   vell_backup_ctext(c);
-  const uint8_t expected[] = {1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0xfd, 0xff, 0xff, 0xff, 12, 0, 0, 0,
-                              'a', 'b', 0, 23, 0, 0, 0};
+  const uint8_t expected[] = {1,    0,    0,  0, 0, 0, 0,   0,   2, 0,  0, 0, 0xfd, 0xff,
+                              0xff, 0xff, 12, 0, 0, 0, 'a', 'b', 0, 23, 0, 0, 0};
   ASSERT_EQ(c->backup.size(), sizeof expected);
   EXPECT_EQ(memcmp(c->backup.data(), expected, sizeof expected), 0);
   const std::string with_zero("a\0b", 3);  // the record's length bounds the text

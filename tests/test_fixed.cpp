@@ -16,31 +16,30 @@ std::string text_of(int32_t v) {
 }  // namespace
 
 TEST(Fixed, OperationsGiveTheirExactRawValues) {
-  expect_rows({
-      ROW(fixed_add(32767 * ONE, ONE), MIN), ROW(fixed_sub(MIN, 1), MAX), ROW(fixed_neg(MIN), MIN),
-      ROW(q7_fmul(256 * ONE, 256 * ONE), 0), ROW(q7_fmul(3 * ONE, -ONE / 2), -3 * ONE / 2),
-      ROW(q7_fmul(-1, 1), -1), ROW(fixed_floor(fix(-0.5)), -1), ROW(fixed_from_int(-3), -3 * ONE),
-      // Division by zero saturates, 2^32 wraps, quotients truncate toward zero.
-      ROW(q7_fdiv(ONE, 0), MAX), ROW(q7_fdiv(-ONE, 0), MIN + 1), ROW(q7_fdiv(0, 0), MAX), ROW(q7_fdiv(ONE, 1), 0),
-      ROW(q7_fdiv(ONE, 6), 0x2aaaaaaa), ROW(q7_fdiv(ONE, 3 * ONE), 0x5555), ROW(q7_fdiv(-ONE, 3 * ONE), -0x5555),
-      ROW(q7_fdiv(MIN, -ONE), MIN),
-      // The saturating form clamps instead of wrapping.
-      ROW(fdiv(ONE, 1), MAX), ROW(fdiv(-ONE, 1), MIN + 1), ROW(fdiv(MIN, -ONE), MAX), ROW(fdiv(ONE, 4 * ONE), ONE / 4),
-      // -32768 % 3 is 1; a divisor of -32768 acts as 32768.
-      ROW(q7_fmod(-5 * ONE, 3 * ONE), ONE), ROW(q7_fmod(5 * ONE, -3 * ONE), 2 * ONE),
-      ROW(q7_fmod(7 * ONE, 0), 7 * ONE), ROW(q7_fmod(-ONE / 2, ONE), ONE / 2), ROW(q7_fmod(fix(5.5), 2 * ONE), fix(1.5)),
-      ROW(q7_fmod(MIN, 3 * ONE), ONE), ROW(q7_fmod(-1, MIN), MAX), ROW(q7_fmod(5 * ONE, MIN), 5 * ONE),
-      ROW(q7_fmod(MIN, MIN), 0),
-      // Roots: zero and values from 32761 on give 0 and 181. Powers multiply
-      // whole steps and one root per fraction bit.
-      ROW(fsqrt(4 * ONE), 2 * ONE), ROW(fsqrt(ONE / 4), ONE / 2), ROW(fsqrt(2 * ONE), 0x16aab),
-      ROW(fsqrt(ONE / 2), 0xb4b4), ROW(fsqrt(0), 0), ROW(fsqrt(32761 * ONE), 181 * ONE), ROW(fsqrt(MAX), 181 * ONE),
-      ROW(q7_fpow(2 * ONE, 3 * ONE), 8 * ONE), ROW(q7_fpow(2 * ONE, ONE / 2), 0x16aab),
-      ROW(q7_fpow(2 * ONE, fix(0.75)), fmul(fsqrt(2 * ONE), fsqrt(fsqrt(2 * ONE)))), ROW(q7_fpow(0, 0), ONE),
-      ROW(q7_fpow(ONE / 2, -2 * ONE), 4 * ONE), ROW(q7_fpow(-2 * ONE, 3 * ONE), -8 * ONE),
-      ROW(q7_fpow(2 * ONE, 16 * ONE), 0), ROW(q7_fpow(0, -ONE), MAX), ROW(q7_fpow(2 * ONE, MIN), 0),
-      ROW(q7_fpow(4 * ONE, fix(1.5)), 8 * ONE),
-  });
+  expect_rows(
+      {ROW(fixed_add(32767 * ONE, ONE), MIN), ROW(fixed_sub(MIN, 1), MAX), ROW(fixed_neg(MIN), MIN),
+       ROW(q7_fmul(256 * ONE, 256 * ONE), 0), ROW(q7_fmul(3 * ONE, -ONE / 2), -3 * ONE / 2), ROW(q7_fmul(-1, 1), -1),
+       ROW(fixed_floor(fix(-0.5)), -1), ROW(fixed_from_int(-3), -3 * ONE),
+       // Division by zero saturates, 2^32 wraps, quotients truncate toward zero.
+       ROW(q7_fdiv(ONE, 0), MAX), ROW(q7_fdiv(-ONE, 0), MIN + 1), ROW(q7_fdiv(0, 0), MAX), ROW(q7_fdiv(ONE, 1), 0),
+       ROW(q7_fdiv(ONE, 6), 0x2aaaaaaa), ROW(q7_fdiv(ONE, 3 * ONE), 0x5555), ROW(q7_fdiv(-ONE, 3 * ONE), -0x5555),
+       ROW(q7_fdiv(MIN, -ONE), MIN),
+       // The saturating form clamps instead of wrapping.
+       ROW(fdiv(ONE, 1), MAX), ROW(fdiv(-ONE, 1), MIN + 1), ROW(fdiv(MIN, -ONE), MAX), ROW(fdiv(ONE, 4 * ONE), ONE / 4),
+       // -32768 % 3 is 1; a divisor of -32768 acts as 32768.
+       ROW(q7_fmod(-5 * ONE, 3 * ONE), ONE), ROW(q7_fmod(5 * ONE, -3 * ONE), 2 * ONE),
+       ROW(q7_fmod(7 * ONE, 0), 7 * ONE), ROW(q7_fmod(-ONE / 2, ONE), ONE / 2),
+       ROW(q7_fmod(fix(5.5), 2 * ONE), fix(1.5)), ROW(q7_fmod(MIN, 3 * ONE), ONE), ROW(q7_fmod(-1, MIN), MAX),
+       ROW(q7_fmod(5 * ONE, MIN), 5 * ONE), ROW(q7_fmod(MIN, MIN), 0),
+       // Roots: zero and values from 32761 on give 0 and 181. Powers multiply
+       // whole steps and one root per fraction bit.
+       ROW(fsqrt(4 * ONE), 2 * ONE), ROW(fsqrt(ONE / 4), ONE / 2), ROW(fsqrt(2 * ONE), 0x16aab),
+       ROW(fsqrt(ONE / 2), 0xb4b4), ROW(fsqrt(0), 0), ROW(fsqrt(32761 * ONE), 181 * ONE), ROW(fsqrt(MAX), 181 * ONE),
+       ROW(q7_fpow(2 * ONE, 3 * ONE), 8 * ONE), ROW(q7_fpow(2 * ONE, ONE / 2), 0x16aab),
+       ROW(q7_fpow(2 * ONE, fix(0.75)), fmul(fsqrt(2 * ONE), fsqrt(fsqrt(2 * ONE)))), ROW(q7_fpow(0, 0), ONE),
+       ROW(q7_fpow(ONE / 2, -2 * ONE), 4 * ONE), ROW(q7_fpow(-2 * ONE, 3 * ONE), -8 * ONE),
+       ROW(q7_fpow(2 * ONE, 16 * ONE), 0), ROW(q7_fpow(0, -ONE), MAX), ROW(q7_fpow(2 * ONE, MIN), 0),
+       ROW(q7_fpow(4 * ONE, fix(1.5)), 8 * ONE)});
   // Just below the limit the root search ends at 180 and refines upward;
   // values without a meaningful root still return.
   EXPECT_GT(fsqrt(0x7ff8ffff), 180 * ONE);
@@ -56,13 +55,29 @@ TEST(Fixed, TrigonometryUsesItsTablesAndKeepsAnglesInRange) {
     ASSERT_EQ(fixed_atan_table(i), std::llroundl(65536.0L * std::atan(i / 2048.0L) / two_pi)) << i;
   const int32_t c45 = fixed_cos_table(2048);
   expect_rows({
-      ROW(fsin(0), 0), ROW(fsin(ONE / 4), -ONE), ROW(fsin(3 * ONE / 4), ONE), ROW(fsin(ONE / 2), 0),
-      ROW(fcos(0), ONE), ROW(fcos(ONE / 2), -ONE), ROW(fcos(ONE / 4), 0), ROW(fcos(5 * ONE / 4), 0),
-      ROW(fcos(-ONE / 2), -ONE), ROW(fcos(ONE / 8), c45), ROW(fsin(ONE / 8), -c45), ROW(fcos(3 * ONE / 8), -c45),
-      ROW(fcos(MAX), ONE), ROW(fatan2(ONE, 0), 0), ROW(fatan2(0, -ONE), ONE / 4), ROW(fatan2(-ONE, 0), ONE / 2),
-      ROW(fatan2(0, ONE), 3 * ONE / 4), ROW(fatan2(ONE, -ONE), ONE / 8), ROW(fatan2(ONE, ONE), 7 * ONE / 8),
-      ROW(fatan2(0, 0), ONE / 4), ROW(fatan2(-ONE, -ONE), 3 * ONE / 8), ROW(fatan2(-ONE, ONE), 5 * ONE / 8),
-      ROW(fatan2(1, MIN), 3 * ONE / 4),  // -dy wraps back to -32768
+      ROW(fsin(0), 0),
+      ROW(fsin(ONE / 4), -ONE),
+      ROW(fsin(3 * ONE / 4), ONE),
+      ROW(fsin(ONE / 2), 0),
+      ROW(fcos(0), ONE),
+      ROW(fcos(ONE / 2), -ONE),
+      ROW(fcos(ONE / 4), 0),
+      ROW(fcos(5 * ONE / 4), 0),
+      ROW(fcos(-ONE / 2), -ONE),
+      ROW(fcos(ONE / 8), c45),
+      ROW(fsin(ONE / 8), -c45),
+      ROW(fcos(3 * ONE / 8), -c45),
+      ROW(fcos(MAX), ONE),
+      ROW(fatan2(ONE, 0), 0),
+      ROW(fatan2(0, -ONE), ONE / 4),
+      ROW(fatan2(-ONE, 0), ONE / 2),
+      ROW(fatan2(0, ONE), 3 * ONE / 4),
+      ROW(fatan2(ONE, -ONE), ONE / 8),
+      ROW(fatan2(ONE, ONE), 7 * ONE / 8),
+      ROW(fatan2(0, 0), ONE / 4),
+      ROW(fatan2(-ONE, -ONE), 3 * ONE / 8),
+      ROW(fatan2(-ONE, ONE), 5 * ONE / 8),
+      ROW(fatan2(1, MIN), 3 * ONE / 4)  // -dy wraps back to -32768
   });
   for (int32_t dx : {1, -1, MAX, MIN})
     for (int32_t dy : {1, -1, MAX, MIN}) {
@@ -86,9 +101,9 @@ static std::string reference_text(int32_t v) {
 
 TEST(Fixed, TextFormMatchesPrintfForEveryFraction) {
   const std::pair<int32_t, const char *> examples[] = {
-      {fix(0.1), "0.1"}, {0x5555, "0.3333"}, {0xffff, "1"}, {-1, "-0"}, {fix(16383.75), "16383.75"},
-      {MAX, "32768"}, {MIN, "-32768"}, {MIN + 1, "-32768"}, {0x2aaaaaaa, "10922.6667"}, {1, "0"}, {7, "0.0001"},
-  };
+      {fix(0.1), "0.1"},           {0x5555, "0.3333"}, {0xffff, "1"},   {-1, "-0"},
+      {fix(16383.75), "16383.75"}, {MAX, "32768"},     {MIN, "-32768"}, {MIN + 1, "-32768"},
+      {0x2aaaaaaa, "10922.6667"},  {1, "0"},           {7, "0.0001"}};
   for (const auto &[v, text] : examples) EXPECT_EQ(text_of(v), text) << std::hex << v;
   for (int whole : {0, 1, 2, 99, 12345, 16383, 32766, 32767, -1, -2, -100, -32767, -32768})
     for (int32_t frac = 0; frac < 0x10000; frac++) {
@@ -98,21 +113,62 @@ TEST(Fixed, TextFormMatchesPrintfForEveryFraction) {
 }
 
 TEST(Fixed, ParsingNumerals) {
-  const std::pair<std::string, int64_t> cases[] = {
-      {"0.1", 0x1999}, {"0x.8", 0x8000}, {"0b.1", 0x8000}, {"0x10.4", 0x104000}, {"0b101.1", 0x58000},
-      {"40000", MIN}, {"1e5", MIN}, {"65535", MIN}, {"32768", MIN}, {"1e999", MIN}, {"32767.99999", MAX},
-      {"-32768", MIN}, {"-0x10", 0x100000} /* the sign of a 0x numeral is ignored */, {"+0x10", 0x100000},
-      {"0xffff", -ONE}, {"0x10000", 0}, {"0x7fff.ffff", MAX}, {"0x.1", 0x1000}, {"0x1.0001", 0x10001},
-      // Digits past the 16th fraction bit are dropped.
-      {"0x1.00019", 0x10001}, {"0b1.0000000000000001", 0x10001}, {"0b1.00000000000000011", 0x10001},
-      {"0B11", 3 * ONE}, {"0XaB", 0xab * ONE}, {"  12 \t\n", 12 * ONE}, {" 0x10 ", 16 * ONE}, {".5", ONE / 2},
-      {"5.", 5 * ONE}, {"1.5e1", 15 * ONE}, {"-1", -ONE}, {"-0.1", -0x1999}, {"-2.5", -0x28000},
-      {"0." + std::string(100, '0') + "1", 0}, {std::string(100, '0') + "7", 7 * ONE},
-      // Not numbers.
-      {"0x1p4", -1}, {"inf", -1}, {"-inf", -1}, {"nan", -1}, {"", -1}, {" ", -1}, {"0x", -1}, {"0x.", -1},
-      {"0b", -1}, {"0b2", -1}, {"1 2", -1}, {"1e", -1}, {"abc", -1}, {"12a", -1}, {"0x1g", -1}, {"1x", -1},
-      {"0y5", -1}, {"- 1", -1}, {"1..2", -1}, {"0b1.1.1", -1},
-  };
+  const std::pair<std::string, int64_t> cases[] = {{"0.1", 0x1999},
+                                                   {"0x.8", 0x8000},
+                                                   {"0b.1", 0x8000},
+                                                   {"0x10.4", 0x104000},
+                                                   {"0b101.1", 0x58000},
+                                                   {"40000", MIN},
+                                                   {"1e5", MIN},
+                                                   {"65535", MIN},
+                                                   {"32768", MIN},
+                                                   {"1e999", MIN},
+                                                   {"32767.99999", MAX},
+                                                   {"-32768", MIN},
+                                                   {"-0x10", 0x100000} /* the sign of a 0x numeral is ignored */,
+                                                   {"+0x10", 0x100000},
+                                                   {"0xffff", -ONE},
+                                                   {"0x10000", 0},
+                                                   {"0x7fff.ffff", MAX},
+                                                   {"0x.1", 0x1000},
+                                                   {"0x1.0001", 0x10001},
+                                                   // Digits past the 16th fraction bit are dropped.
+                                                   {"0x1.00019", 0x10001},
+                                                   {"0b1.0000000000000001", 0x10001},
+                                                   {"0b1.00000000000000011", 0x10001},
+                                                   {"0B11", 3 * ONE},
+                                                   {"0XaB", 0xab * ONE},
+                                                   {"  12 \t\n", 12 * ONE},
+                                                   {" 0x10 ", 16 * ONE},
+                                                   {".5", ONE / 2},
+                                                   {"5.", 5 * ONE},
+                                                   {"1.5e1", 15 * ONE},
+                                                   {"-1", -ONE},
+                                                   {"-0.1", -0x1999},
+                                                   {"-2.5", -0x28000},
+                                                   {"0." + std::string(100, '0') + "1", 0},
+                                                   {std::string(100, '0') + "7", 7 * ONE},
+                                                   // Not numbers.
+                                                   {"0x1p4", -1},
+                                                   {"inf", -1},
+                                                   {"-inf", -1},
+                                                   {"nan", -1},
+                                                   {"", -1},
+                                                   {" ", -1},
+                                                   {"0x", -1},
+                                                   {"0x.", -1},
+                                                   {"0b", -1},
+                                                   {"0b2", -1},
+                                                   {"1 2", -1},
+                                                   {"1e", -1},
+                                                   {"abc", -1},
+                                                   {"12a", -1},
+                                                   {"0x1g", -1},
+                                                   {"1x", -1},
+                                                   {"0y5", -1},
+                                                   {"- 1", -1},
+                                                   {"1..2", -1},
+                                                   {"0b1.1.1", -1}};
   for (const auto &[text, want] : cases) {
     int32_t v = 0;
     const bool ok = orrery_parse_number(text.data(), text.size(), &v);
@@ -122,7 +178,10 @@ TEST(Fixed, ParsingNumerals) {
   int32_t v;
   EXPECT_TRUE(orrery_parse_number("12345", 2, &v));
   EXPECT_EQ(v, 12 * ONE);
-  EXPECT_FALSE(orrery_parse_number("1\0" "2", 3, &v));
+  EXPECT_FALSE(
+      orrery_parse_number("1\0"
+                          "2",
+                          3, &v));
 }
 
 // The generator as the rule states it, written independently of the library.

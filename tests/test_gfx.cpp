@@ -53,9 +53,10 @@ TEST(EngineBitmap, CreationRefusesBadSizesAndTheClipLimitsPixels) {
   EXPECT_EQ(vell_bitmaps_alive(), before + 2);
   vell_set_clip(b.get(), -4, 2, 40, 6);
   for (int32_t y : {1, 2, 6}) vell_putpixel(b.get(), 3, y, 9);  // the bottom is exclusive
-  b->line[0][0] = 7;  // on the bitmap but outside the clip
+  b->line[0][0] = 7;                                            // on the bitmap but outside the clip
   expect_rows({ROW(b->cl, 0), ROW(b->cr, 16), ROW(b->line[1][3], 0), ROW(b->line[2][3], 9), ROW(b->line[6][3], 0),
-               ROW(vell_getpixel(b.get(), 0, 0), 0), ROW(vell_getpixel(b.get(), -1, 2), 0), ROW(vell_getpixel(nullptr, 0, 0), 0)});
+               ROW(vell_getpixel(b.get(), 0, 0), 0), ROW(vell_getpixel(b.get(), -1, 2), 0),
+               ROW(vell_getpixel(nullptr, 0, 0), 0)});
   // The save slot is engine-wide: saved from one bitmap, restored onto another.
   vell_save_clip(b.get());
   vell_reset_clip(b.get());
@@ -76,19 +77,21 @@ TEST(EngineBitmap, CopyClipperTrimsToSourceAndDestinationClipWithoutOverflow) {
   const row rows[] = {
       {0, 0, -5, -5, 10, 10, 0, 1, 5, 5, 0, 0, 5, 5},  // the lower-right part lands in the corner
       {-3, 0, 4, 0, 6, 2, 0, 1, 0, 0, 7, 0, 3, 2},     // a negative source moves the destination
-      {10, 0, 0, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0},                  // starting at the source width copies nothing
+      {10, 0, 0, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0},     // starting at the source width copies nothing
       {0, 0, 0, 0, 10, 10, 1, 1, 2, 2, 2, 2, 4, 3},    // clip (2, 2)-(6, 5), not the bitmap, limits the copy
-      {0, 0, 6, 2, 3, 3, 1, 0, 0, 0, 0, 0, 0, 0},                    // starting at the clip's right edge
+      {0, 0, 6, 2, 3, 3, 1, 0, 0, 0, 0, 0, 0, 0},      // starting at the clip's right edge
       {-2147483647, 0, 0, 0, -2147483647, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-      {0, 0, -2147483647, 0, 2147483647, 4, 0, 0, 0, 0, 0, 0, 0, 0},
-  };
+      {0, 0, -2147483647, 0, 2147483647, 4, 0, 0, 0, 0, 0, 0, 0, 0}};
   for (const row &r : rows) {
-    if (r.clip) vell_set_clip(dst.get(), 2, 2, 6, 5);
-    else vell_reset_clip(dst.get());
+    if (r.clip)
+      vell_set_clip(dst.get(), 2, 2, 6, 5);
+    else
+      vell_reset_clip(dst.get());
     int32_t sx = r.sx, sy = r.sy, dx = r.dx, dy = r.dy, w = r.w, h = r.h;
     EXPECT_EQ(vell_clip(src.get(), dst.get(), sx, sy, dx, dy, w, h), r.ok) << r.sx << "," << r.dx << " " << r.w;
     if (r.ok) {
-      EXPECT_EQ((std::vector<int32_t>{sx, sy, dx, dy, w, h}), (std::vector<int32_t>{r.osx, r.osy, r.odx, r.ody, r.ow, r.oh}));
+      EXPECT_EQ((std::vector<int32_t>{sx, sy, dx, dy, w, h}),
+                (std::vector<int32_t>{r.osx, r.osy, r.odx, r.ody, r.ow, r.oh}));
     }
   }
 }
@@ -136,10 +139,9 @@ TEST(EngineBitmap, ColouredSpriteCopiesMirrorAndClipFromTheRightSide) {
   // sits in the sprite's right half; a source hanging off its left edge
   // leaves its missing columns on the destination's right.
   const std::tuple<int32_t, int32_t, int, const char *> cases[] = {
-      {0, 4, 0, "....77..........\n"}, {0, 4, 1, "......77........\n"}, {0, -2, 1, "77..............\n"},
+      {0, 4, 0, "....77..........\n"},  {0, 4, 1, "......77........\n"},  {0, -2, 1, "77..............\n"},
       {0, -3, 1, "7...............\n"}, {0, 13, 1, "...............7\n"}, {-2, 8, 0, "..........77....\n"},
-      {-2, 8, 1, "........77......\n"},
-  };
+      {-2, 8, 1, "........77......\n"}};
   for (const auto &[sx, dx, mirrored, row] : cases) {
     memset(dst->line[0], 0, 16);
     vell_draw_sprite_col(src.get(), dst.get(), sx, 0, dx, 0, 4, 1, 7, mirrored);
@@ -162,14 +164,21 @@ TEST(EngineText, GlyphsLinesWidthsAndPlacement) {
   // Returns the last line's top (5 high + spacing 1); byte 127 ends the
   // text after its own glyph.
   EXPECT_EQ(vell_draw_text_ex(b.get(), "I\nI", vell_font1, 2, 3, k_text_colour, 9), 9);
-  expect_rows({ROW(vell_getpixel(b.get(), 3, 3), 9), ROW(vell_getpixel(b.get(), 4, 9), 9), ROW(vell_getpixel(b.get(), 2, 4), 0)});
+  expect_rows({ROW(vell_getpixel(b.get(), 3, 3), 9), ROW(vell_getpixel(b.get(), 4, 9), 9),
+               ROW(vell_getpixel(b.get(), 2, 4), 0)});
   bitmap_ptr end = make(64, 8);
-  vell_draw_text_ex(end.get(), "A\x7f" "A", vell_font1, 0, 0, k_text_colour, 1);
+  vell_draw_text_ex(end.get(),
+                    "A\x7f"
+                    "A",
+                    vell_font1, 0, 0, k_text_colour, 1);
   EXPECT_EQ(ink_span(end.get()), "0-10");
   // Centred and ended texts, wrapping and fitting at the clip's edge.
   const std::tuple<const char *, int32_t, int32_t, int32_t, const char *> cases[] = {
-      {"AB", 32, 0, k_text_centre, "27-37"}, {"AB", 32, 0, k_text_end, "21-31"}, {"AAAAA", 0, 0, k_text_wrap, "0-16"},
-      {"ABCDEFGH", 0, 0, k_text_fit, "2-31"}, {"AB", 3, 0, k_text_fit, "3-13"}};
+      {"AB", 32, 0, k_text_centre, "27-37"},
+      {"AB", 32, 0, k_text_end, "21-31"},
+      {"AAAAA", 0, 0, k_text_wrap, "0-16"},
+      {"ABCDEFGH", 0, 0, k_text_fit, "2-31"},
+      {"AB", 3, 0, k_text_fit, "3-13"}};
   for (const auto &[text, x, y, flags, span] : cases) {
     bitmap_ptr t = make(32 + 32 * (flags != k_text_fit), 12);
     if (flags == k_text_wrap) vell_set_clip(t.get(), 0, 0, 18, 12);
@@ -189,8 +198,8 @@ TEST(EngineText, PhatOutlinesAndTargetDepthsPickTheirGlyphs) {
   fonts f;
   bitmap_ptr b = make(16, 16), t = make(8, 8, 32), t2 = make(8, 8, 32);
   vell_draw_text_phat(b.get(), "I", vell_font1, 4, 4, 0, 3, 7);
-  expect_rows({ROW(vell_getpixel(b.get(), 6, 5), 7), ROW(vell_getpixel(b.get(), 5, 5), 3), ROW(vell_getpixel(b.get(), 4, 4), 3),
-               ROW(vell_getpixel(b.get(), 5, 10), 0)});
+  expect_rows({ROW(vell_getpixel(b.get(), 6, 5), 7), ROW(vell_getpixel(b.get(), 5, 5), 3),
+               ROW(vell_getpixel(b.get(), 4, 4), 3), ROW(vell_getpixel(b.get(), 5, 10), 0)});
   // A 32-bit target takes the 32-bit glyphs as they are; a font with only
   // an 8-bit set draws on it in the colour.
   vell_rectfill(t.get(), 0, 0, 7, 7, 0xff000000u);

@@ -52,10 +52,22 @@ struct Interp {
       return 1;
     });
     lua_register(L, "yield", [](lua_State *S) { return lua_yield(S, lua_gettop(S)); });
-    lua_register(L, "mark", [](lua_State *S) { g_mark = static_cast<int>(luaL_checkinteger(S, 1)); return 0; });
-    lua_register(L, "spend_all", [](lua_State *S) { lua_spend_cpu(S, 1 << 30); return 0; });
-    lua_register(L, "spend_none", [](lua_State *S) { lua_spend_cpu(S, 0); return 0; });
-    lua_register(L, "soft", [](lua_State *S) { lua_orrery_soft_yield(S); return 0; });
+    lua_register(L, "mark", [](lua_State *S) {
+      g_mark = static_cast<int>(luaL_checkinteger(S, 1));
+      return 0;
+    });
+    lua_register(L, "spend_all", [](lua_State *S) {
+      lua_spend_cpu(S, 1 << 30);
+      return 0;
+    });
+    lua_register(L, "spend_none", [](lua_State *S) {
+      lua_spend_cpu(S, 0);
+      return 0;
+    });
+    lua_register(L, "soft", [](lua_State *S) {
+      lua_orrery_soft_yield(S);
+      return 0;
+    });
     lua_register(L, "soft2", [](lua_State *S) {
       lua_orrery_soft_yield(S);
       lua_orrery_soft_yield(S);
@@ -98,8 +110,7 @@ TEST(Interp, NumbersFollowTheFixedPointRules) {
       {"(1/3) .. '', 16383.75 .. '|' .. -1/16384/4, #'hello', raw(#'hello')", "0.3333\t16383.75|-0\t5\t0x00050000"},
       {"0b101.1, 0x10.4, 0x.8, 40000, 65535, 0x7fff.ffff", "5.5\t16.25\t0.5\t-32768\t-32768\t32768"},
       {"sub('hello', 2.9), sub('hello', -1.5), sub('hello', 2, 3.99), sub('hello', '2', '3'), sub(12345, 2, 3)",
-       "ello\tlo\tel\tel\t23"},
-  };
+       "ello\tlo\tel\tel\t23"}};
   for (const auto &[exprs, printed] : cases)
     EXPECT_EQ(I.output(std::string("print(") + exprs + ")"), std::string(printed) + "\n");
   // A numeric for loop wraps at the top of the range.
@@ -108,9 +119,9 @@ TEST(Interp, NumbersFollowTheFixedPointRules) {
             "32767 32767.5 -32768 123\n");
   // Constant folding gives what the virtual machine computes, division and
   // modulo by a constant 0 included.
-  const char *pairs[][2] = {{"7.25 * -3.5", "a * b"}, {"7.25 / -3.5", "a / b"}, {"7.25 % -3.5", "a % b"},
+  const char *pairs[][2] = {{"7.25 * -3.5", "a * b"},  {"7.25 / -3.5", "a / b"},      {"7.25 % -3.5", "a % b"},
                             {"7.25 ^ 2.5", "a ^ 2.5"}, {"7.25 + 32767", "a + 32767"}, {"7.25 / 0", "a / z"},
-                            {"7.25 % 0", "a % z"}, {"(-3.5) ^ -2", "b ^ -2"}};
+                            {"7.25 % 0", "a % z"},     {"(-3.5) ^ -2", "b ^ -2"}};
   for (auto &p : pairs) {
     const std::string out =
         I.output(std::string("local a, b, z = 7.25, -3.5, 0 print(raw(") + p[0] + "), raw(" + p[1] + "))");
@@ -149,8 +160,7 @@ TEST(Interp, ErrorsGiveTheirMessageAndRecordTheirLine) {
       {"-- orrery header\nlocal s = sub()",
        "[string \"-- orrery header...\"]:2: bad argument #1 to 'sub' (string expected, got no value)", 2},
       {"-- orrery header\n\nassert(false, 'boom')", "[string \"-- orrery header...\"]:3: boom", 3},
-      {"assert(nil)", "[string \"assert(nil)\"]:1: assertion failed!", 1},
-  };
+      {"assert(nil)", "[string \"assert(nil)\"]:1: assertion failed!", 1}};
   for (const auto &[code, message, line] : runtime) {
     orrery_runtime_line = 0;
     EXPECT_EQ(I.run(code), message);
@@ -171,17 +181,17 @@ TEST(Interp, ErrorsGiveTheirMessageAndRecordTheirLine) {
   for (int i = 0; i < 210; i++) locals += "local v" + std::to_string(i) + "\n";
   const std::pair<std::string, const char *> syntax[] = {
       {"\n\n\ngoto nowhere", "no visible label 'nowhere' for <goto> at line 2"},
-      {locals + "end", "too many local variables (limit is 200) in function at line 1"},
-  };
+      {locals + "end", "too many local variables (limit is 200) in function at line 1"}};
   for (const auto &[code, message] : syntax) EXPECT_NE(I.run(code).find(message), std::string::npos) << message;
   orrery_cite_line_hook = nullptr;
 }
 
 TEST(Interp, OnlyTheConsoleLibraryIsInstalled) {
   Interp I;
-  EXPECT_EQ(I.output("print(ipairs, tostring, tonumber, error, pcall, string, math, io, os, coroutine, debug, "
-                     "require, load, next, rawget, select, unpack, collectgarbage, _G, bit32, package)"),
-            "nil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\n");
+  EXPECT_EQ(
+      I.output("print(ipairs, tostring, tonumber, error, pcall, string, math, io, os, coroutine, debug, "
+               "require, load, next, rawget, select, unpack, collectgarbage, _G, bit32, package)"),
+      "nil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\tnil\n");
   EXPECT_EQ(I.output("local co = cocreate(function(a) local b = yield(a + 1) return b * 2 end) "
                      "print(coresume(co, 1)) print(coresume(co, 10)) print(costatus(co), coresume(co))"),
             "true\t2\ntrue\t20\ndead\tfalse\tcannot resume dead coroutine\n");
@@ -192,12 +202,10 @@ TEST(Interp, SpendAndSoftYieldMoveTheCountHook) {
   // count left. Spending more than remains runs the hook at the very next
   // instruction; a spend restores the count a soft yield saved, even after
   // a second soft yield.
-  const std::tuple<const char *, std::vector<int>, bool> cases[] = {
-      {"mark(1) spend_none() mark(2) mark(3)", {}, false},
-      {"mark(1) spend_all() mark(2) mark(3)", {1}, false},
-      {"mark(1) soft() mark(2) mark(3)", {1}, true},
-      {"mark(1) soft2() mark(2) mark(3)", {}, false},
-  };
+  const std::tuple<const char *, std::vector<int>, bool> cases[] = {{"mark(1) spend_none() mark(2) mark(3)", {}, false},
+                                                                    {"mark(1) spend_all() mark(2) mark(3)", {1}, false},
+                                                                    {"mark(1) soft() mark(2) mark(3)", {1}, true},
+                                                                    {"mark(1) soft2() mark(2) mark(3)", {}, false}};
   for (const auto &[code, marks, soft_left] : cases) {
     Interp I;
     EXPECT_EQ(I.run(code), "");
@@ -302,9 +310,11 @@ TEST_P(InterpDiff, PrintsWhatStockLuaPrints) {
   if (access(stock.c_str(), X_OK) != 0) GTEST_SKIP() << stock << " is not installed (scripts/setup.sh installs it)";
   const std::string program = std::string(ORRERY_TEST_DATA) + "/lua/" + GetParam() + ".lua";
   const process_result ours = run_process({ORRERY_BUILD_DIR "/q7lua", program});
-  const process_result theirs = run_process(
-      {stock, "-e", "cocreate=coroutine.create coresume=coroutine.resume costatus=coroutine.status "
-                    "yield=coroutine.yield sub=string.sub trace=debug.traceback", program});
+  const process_result theirs =
+      run_process({stock, "-e",
+                   "cocreate=coroutine.create coresume=coroutine.resume costatus=coroutine.status "
+                   "yield=coroutine.yield sub=string.sub trace=debug.traceback",
+                   program});
   ASSERT_EQ(theirs.exit_code, 0) << "stock interpreter failed on " << program;
   ASSERT_EQ(ours.exit_code, 0);
   ASSERT_GE(std::count(theirs.output.begin(), theirs.output.end(), '\n'), 4);

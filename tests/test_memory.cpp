@@ -40,8 +40,8 @@ TEST_F(Memory, AddressesOutsideTheSpaceReadZeroAndReportEachBadWrite) {
   memcpy(-2, 32764, 4);
   poke(0x4300, 9);
   memcpy(0x4300, -1, 2);  // a source outside the space reads 0
-  expect_rows({ROW(peek(-1), 0), ROW(peek(INT32_MIN), 0), ROW(errors(), 4), ROW(peek(32767), 0x11),
-               ROW(peek(1), 0x11), ROW(peek(0x4300), 0)});
+  expect_rows({ROW(peek(-1), 0), ROW(peek(INT32_MIN), 0), ROW(errors(), 4), ROW(peek(32767), 0x11), ROW(peek(1), 0x11),
+               ROW(peek(0x4300), 0)});
   // Lengths outside 1-32767 do nothing at all; a glitch's bad writes are silent.
   g_errors.clear();
   memset(0x4300, 5, 0);
@@ -88,7 +88,7 @@ TEST_F(Memory, FlagMusicAndSoundBytesEncodeTheirFields) {
   poke(0x3000 + 200, 0xf3);
   poke(0x3100, 0x81);
   poke(0x3100 + 5 * 4 + 2, 0x45);  // pattern 5, channel 2: clears only flag bit 2
-  poke(0x3200, 0x21);  // note word 0x0c21: pitch 33, waveform 0, volume 6
+  poke(0x3200, 0x21);              // note word 0x0c21: pitch 33, waveform 0, volume 6
   poke(0x3201, 0x0c);
   poke(note + 1, 0xff);  // waveform bit 2, volume, effect and the custom flag
   poke(note, 0xc5);
@@ -96,14 +96,13 @@ TEST_F(Memory, FlagMusicAndSoundBytesEncodeTheirFields) {
   for (int32_t i = 0; i < 4; i++) poke(0x42fc + i, header[i]);
   expect_note(c->sfx[0].notes[0], 33, 0, 6, 0, 0);
   expect_note(c->sfx[3].notes[31], 5, 7, 7, 7, 128);
-  expect_rows({
-      ROW(c->flags[200], 0xf3), ROW(peek(0x3000 + 200), 0xf3), ROW(peek(0x3100), 0x81), ROW(c->music[0].channel[0], 1),
-      ROW(c->music[0].flags, 1), ROW(c->music[5].channel[2], 0x45), ROW(c->music[5].flags, 0xb),
-      ROW(peek(0x3100 + 5 * 4 + 3), 0xc4), ROW(peek(0x3100 + 63 * 4 + 1), 0x42) /* the empty default */,
-      ROW(peek(note), 0xc5), ROW(peek(note + 1), 0xff), ROW(c->sfx[63].editor_mode, 2), ROW(c->sfx[63].speed, 0xfe),
-      ROW(c->sfx[63].loop_start, 8), ROW(c->sfx[63].loop_end, 24), ROW(peek(0x3200 + 65), 1),
-      ROW(peek(0x3200 + 68 + 65), 16),
-  });
+  expect_rows({ROW(c->flags[200], 0xf3), ROW(peek(0x3000 + 200), 0xf3), ROW(peek(0x3100), 0x81),
+               ROW(c->music[0].channel[0], 1), ROW(c->music[0].flags, 1), ROW(c->music[5].channel[2], 0x45),
+               ROW(c->music[5].flags, 0xb), ROW(peek(0x3100 + 5 * 4 + 3), 0xc4),
+               ROW(peek(0x3100 + 63 * 4 + 1), 0x42) /* the empty default */, ROW(peek(note), 0xc5),
+               ROW(peek(note + 1), 0xff), ROW(c->sfx[63].editor_mode, 2), ROW(c->sfx[63].speed, 0xfe),
+               ROW(c->sfx[63].loop_start, 8), ROW(c->sfx[63].loop_end, 24), ROW(peek(0x3200 + 65), 1),
+               ROW(peek(0x3200 + 68 + 65), 16)});
   // The even byte keeps waveform bit 2; the odd byte carries it.
   poke(note, 0x01);
   EXPECT_EQ(c->sfx[3].notes[31].waveform, 4);
@@ -114,8 +113,8 @@ TEST_F(Memory, FlagMusicAndSoundBytesEncodeTheirFields) {
 TEST_F(Memory, PersistentDataBytesAreLittleEndianAndMarkTheChange) {
   poke(0x5e00, 1);
   pstate.cdata[5] = static_cast<int32_t>(0x80018000u);
-  expect_rows({ROW(pstate.cdata[0], 1), ROW(pstate.cdata_changed, 1), ROW(peek(0x5e14), 0x00),
-               ROW(peek(0x5e15), 0x80), ROW(peek(0x5e16), 0x01), ROW(peek(0x5e17), 0x80)});
+  expect_rows({ROW(pstate.cdata[0], 1), ROW(pstate.cdata_changed, 1), ROW(peek(0x5e14), 0x00), ROW(peek(0x5e15), 0x80),
+               ROW(peek(0x5e16), 0x01), ROW(peek(0x5e17), 0x80)});
   poke(0x5e17, 0x7f);
   EXPECT_EQ(pstate.cdata[5], 0x7f018000);
   // The reset glitch's scribbles do not reach the persistent values.
@@ -128,20 +127,18 @@ TEST_F(Memory, PersistentDataBytesAreLittleEndianAndMarkTheChange) {
 TEST_F(Memory, RegistersApplyTheirSideEffects) {
   const std::pair<int32_t, int32_t> pokes[] = {
       {0x5f29, 0x01}, {0x5f28, 0x80}, {0x5f2a, 0xff}, {0x5f2b, 0xff},  // camera: the high byte is signed
-      {0x5f20, 10}, {0x5f23, 200},                                      // clip, applied to the screen at once
-      {0x5f31, 0x5a}, {0x5f32, 0xa5}, {0x5f33, 0x03}, {0x5f33, 0x00},   // fill pattern: 0x5f33 clears only bit 16
-      {0x5f40, 0xff}, {0x5f43, 0x29},                                   // audio masks keep 4 bits
-      {0x5f03, 0x13}, {0x5f1f, 0x8c}, {0x5f25, 0x18}, {0x5f26, 40}, {0x5f2c, 3},
-  };
+      {0x5f20, 10},   {0x5f23, 200},                                   // clip, applied to the screen at once
+      {0x5f31, 0x5a}, {0x5f32, 0xa5}, {0x5f33, 0x03}, {0x5f33, 0x00},  // fill pattern: 0x5f33 clears only bit 16
+      {0x5f40, 0xff}, {0x5f43, 0x29},                                  // audio masks keep 4 bits
+      {0x5f03, 0x13}, {0x5f1f, 0x8c}, {0x5f25, 0x18}, {0x5f26, 40},   {0x5f2c, 3}};
   for (const auto &[a, v] : pokes) poke(a, v);
   vell_putpixel(pstate.screen, 5, 5, 3);
-  expect_rows({
-      ROW(pstate.camera_x, 384), ROW(pstate.camera_y, -1), ROW(peek(0x5f28), 0x80), ROW(pstate.screen->cl, 10),
-      ROW(pstate.screen->cb, 128), ROW(peek(0x5f23), 200), ROW(screen(5, 5), 0), ROW(pstate.fill_pattern, 0x2a55a),
-      ROW(peek(0x5f33), 0x02), ROW(peek(0x5f32), 0xa5), ROW(pstate.audio_mask[0].load(), 15),
-      ROW(pstate.audio_mask[3].load(), 9), ROW(peek(0x5f40), 0xff), ROW(pstate.draw_pal[3], 0x13),
-      ROW(pstate.screen_pal[15], 0x8c), ROW(pstate.pen, 0x18), ROW(pstate.cursor_x, 40), ROW(pstate.draw_mode, 3),
-  });
+  expect_rows({ROW(pstate.camera_x, 384), ROW(pstate.camera_y, -1), ROW(peek(0x5f28), 0x80), ROW(pstate.screen->cl, 10),
+               ROW(pstate.screen->cb, 128), ROW(peek(0x5f23), 200), ROW(screen(5, 5), 0),
+               ROW(pstate.fill_pattern, 0x2a55a), ROW(peek(0x5f33), 0x02), ROW(peek(0x5f32), 0xa5),
+               ROW(pstate.audio_mask[0].load(), 15), ROW(pstate.audio_mask[3].load(), 9), ROW(peek(0x5f40), 0xff),
+               ROW(pstate.draw_pal[3], 0x13), ROW(pstate.screen_pal[15], 0x8c), ROW(pstate.pen, 0x18),
+               ROW(pstate.cursor_x, 40), ROW(pstate.draw_mode, 3)});
   // Fields read back as the drawing functions left them, negatives included.
   pstate.pen = 0x1e;
   pstate.camera_x = -1;

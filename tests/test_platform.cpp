@@ -42,7 +42,8 @@ std::vector<std::string> list(const std::string &folder, const char *pattern, in
 
 std::atomic<int> g_calls{0};
 bool wait_for_calls(int more_than) {
-  for (int i = 0; i < 500 && g_calls.load() <= more_than; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 500 && g_calls.load() <= more_than; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return g_calls.load() > more_than;
 }
 
@@ -94,7 +95,7 @@ TEST(KeyBuffer, KeyCodesTextShortcutsAndItsLimit) {
   for (int32_t sc : {40, 42, 41, k_a}) push_key_down(sc);  // Return, Backspace, Escape; a letter alone has no code
   push_text_input("q");
   push_text_input("\xc3\xa9");  // more than one byte: not a key
-  rig.poll_at(1100);           // well after activation, so Tab counts
+  rig.poll_at(1100);            // well after activation, so Tab counts
   push_key_down(43);
   rig.poll_at(1110);
   std::vector<int32_t> codes;
@@ -171,8 +172,9 @@ TEST(Controllers, MappingFilesAreReadAndTheHomeFileIsCreated) {
   EXPECT_EQ(reading(0), (std::vector<uint32_t>{1, 0, 0, 0})) << "not attached";
   reading(0);
   const std::string log = rig.home.log();
-  for (const char *line : {" added controller mapping: 03000000aaaa0000bbbb000000000000,Test Pad",
-                           " failed to add controller mapping: nonsense", "** could not read joystick 0 (not attached)"})
+  for (const char *line :
+       {" added controller mapping: 03000000aaaa0000bbbb000000000000,Test Pad",
+        " failed to add controller mapping: nonsense", "** could not read joystick 0 (not attached)"})
     EXPECT_NE(log.find(line), std::string::npos) << line;
   EXPECT_EQ(log.find("my pads"), std::string::npos);
   EXPECT_EQ(log.find("** could not read", log.find("** could not read") + 1), std::string::npos) << "reported once";
@@ -254,9 +256,9 @@ TEST(FolderListing, PatternsKeepSuffixesWithoutCaseAndMasksSplitFoldersFromFiles
       {d, "", 0x4000, {"../", "./", "games.q7/", "sub/"}},
       {d, "all", ~0x4000, {"B.Q7:2", "a.q7:2", "c.q7.png:2", "notes.txt:2"}},
       {d + "missing", "*", -1, {"!"}},
-      {d, "*.nothing", -1, {"!"}},
-  };
-  for (const auto &[folder, pattern, mask, want] : cases) EXPECT_EQ(list(folder, pattern, mask), want) << pattern << " " << mask;
+      {d, "*.nothing", -1, {"!"}}};
+  for (const auto &[folder, pattern, mask, want] : cases)
+    EXPECT_EQ(list(folder, pattern, mask), want) << pattern << " " << mask;
   write_file(home.path + "f.txt", "1");
   EXPECT_EQ(vell_file_exists((home.path + "f.txt").c_str()) + vell_directory_exists(home.path.c_str()), 2);
   EXPECT_EQ(vell_file_exists(home.path.c_str()) + vell_directory_exists((home.path + "f.txt").c_str()), 0);

@@ -12,7 +12,6 @@ using lines = std::vector<std::string>;
 // Calls of the recorded functions, as "name:argument".
 std::vector<std::string> g_calls;
 
-
 constexpr int32_t k_hook_cycles_at_30 = 137 * 1024;  // the first multiple of 1024 not below 139810
 
 // Cycles the count hook charged this frame (API charges are the rest).
@@ -46,8 +45,10 @@ TEST(ExecMode, ErrorsReportTheirLineTabSourceAndMessage) {
        {"runtime error line 5 tab 2", "  assert(false, \"done\")", "assertion failed", "done", "done",
         "in check line 5 (tab 2)", "in _init line 7 (tab 2)"}},
       // Runtime errors show their message without a position.
-      {"x = 1\nlocal t\nt.y = 2", {"runtime error line 3 tab 0", "t.y = 2", "attempt to index local 't' (a nil value)"}},
-      {"\nx = sub()", {"runtime error line 2 tab 0", "x = sub()", "bad argument #1 to 'sub' (string expected, got no value)"}},
+      {"x = 1\nlocal t\nt.y = 2",
+       {"runtime error line 3 tab 0", "t.y = 2", "attempt to index local 't' (a nil value)"}},
+      {"\nx = sub()",
+       {"runtime error line 2 tab 0", "x = sub()", "bad argument #1 to 'sub' (string expected, got no value)"}},
       {"assert(nil)", {"runtime error line 1 tab 0", "assert(nil)", "assertion failed"}},
       // Syntax errors name the line in its tab and the reduced message;
       // preprocessed notations and comments keep every line in place.
@@ -55,22 +56,22 @@ TEST(ExecMode, ErrorsReportTheirLineTabSourceAndMessage) {
       {"a = 0\na += 1 -- more\nif (a != 1) b = 1\n--[[ two\nlines ]]\nc = = 2",
        {"syntax error line 6 (tab 0)", "c = = 2", "unexpected symbol near '='"}},
       {"a = :", {"syntax error line 1 (tab 0)", "a = :", "unexpected symbol near ':'"}},  // the colon does not cut it
-      {"function f()\n  if x then\n    y = 1\n  end", {"syntax error line 4 (tab 0)", "<eof>", "unclosed function", ""}},
+      {"function f()\n  if x then\n    y = 1\n  end",
+       {"syntax error line 4 (tab 0)", "<eof>", "unclosed function", ""}},
       {"x =\nend", {"syntax error line 1 (tab 0)", "x =", "unexpected end of line"}},
       // Ending, stopping and the parameter string end the run with code 0.
       {"x = 1", {}},
       {"t=0 function _update() t+=1 if t>3 then stop() end end", {}},
       {"assert(false, 'n' .. #stat(6))",
        {"runtime error line 1 tab 0", "assert(false, 'n' .. #stat(6))", "assertion failed", "n1024", "n1024"}},
-      {"x = dget(0)", {"", "** dget called before cartdata()"}},
-  };
+      {"x = dget(0)", {"", "** dget called before cartdata()"}}};
   for (const auto &[code, expected] : cases) {
     const exec_result r = exec_cart(home, code);
     EXPECT_EQ(r.exit_code, 0) << code;
     EXPECT_EQ(r.lines, expected) << code;
   }
-  exec_result r = exec_cart(home, "p = stat(6) assert(false, sub(p, 1, 5) .. #p .. (sub(p, 6, 6) == '\\0' and 'z' or '?'))",
-                            {"-p", "hello"});
+  exec_result r = exec_cart(
+      home, "p = stat(6) assert(false, sub(p, 1, 5) .. #p .. (sub(p, 6, 6) == '\\0' and 'z' or '?'))", {"-p", "hello"});
   ASSERT_GE(r.lines.size(), 4u);
   EXPECT_EQ(r.lines[3], "hello1024z") << "the parameter string reads as exactly 1024 bytes";
 }
@@ -92,9 +93,10 @@ TEST(ExecMode, MemoryLimitAppliesBeyondTheTokenAllowance) {
   std::string padding;
   for (int i = 0; i < 2500; i++) padding += "a=1\n";
   const std::string grow = "s = 'x' for i = 1, 10 do s = s .. s end\nt = {} n = 0\n";
-  exec_result r = exec_cart(home, padding + grow + "while stat(0) < 2040 do n += 1 add(t, s .. n) end\n"
-                                                   "frames = 0\nfunction _update() frames += 1 if frames == 5 then "
-                                                   "assert(false, 'kept ' .. stat(0)) end end");
+  exec_result r = exec_cart(home, padding + grow +
+                                      "while stat(0) < 2040 do n += 1 add(t, s .. n) end\n"
+                                      "frames = 0\nfunction _update() frames += 1 if frames == 5 then "
+                                      "assert(false, 'kept ' .. stat(0)) end end");
   ASSERT_GE(r.lines.size(), 4u);
   EXPECT_EQ(r.lines[3].substr(0, 5), "kept ") << r.lines[3];
   EXPECT_GT(atoi(r.lines[3].c_str() + 5), 1850);
@@ -111,8 +113,7 @@ TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
       {chars, RUN_OK, ""},
       {chars + "c", RUN_TOO_LONG, "** program exceeds char limit\n** 65537 / 65536 chars\n\n"},
       {tokens + "f()", RUN_OK, ""},
-      {tokens + "f(1)", RUN_TOO_LARGE, "** program too large\n** 8193 / 8192 tokens\n\n"},
-  };
+      {tokens + "f(1)", RUN_TOO_LARGE, "** program too large\n** 8193 / 8192 tokens\n\n"}};
   orrery_args.exec_mode = 1;
   for (const auto &[text, status, output] : cases) {
     pstate.mode = MODE_CONSOLE;
@@ -127,20 +128,22 @@ TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
 
 TEST(Runner, ConsoleCommandTextsBecomeCalls) {
   runner_rig rig;
-  const std::pair<const char *, const char *> cases[] = {
-      {"load foo", "load:foo"}, {"load \"foo\"", "load:foo"}, {"help", "help:"},
-      {"cd carts/new", "cd:carts/new"}, {"s", "cartfind:"}, {"resume", "print:no _mainloop()"},
-  };
+  const std::pair<const char *, const char *> cases[] = {{"load foo", "load:foo"}, {"load \"foo\"", "load:foo"},
+                                                         {"help", "help:"},        {"cd carts/new", "cd:carts/new"},
+                                                         {"s", "cartfind:"},       {"resume", "print:no _mainloop()"}};
   for (const auto &[text, call] : cases) {
     ASSERT_EQ(run_program(text), RUN_OK) << text;
     for (const char *name : {"load", "help", "cd", "cartfind", "print"}) {
       lua_State *L = runner_lua_state();
       lua_pushstring(L, name);
-      lua_pushcclosure(L, [](lua_State *S) {
-        const char *arg = lua_gettop(S) > 0 ? lua_tostring(S, 1) : nullptr;
-        g_calls.push_back(std::string(lua_tostring(S, lua_upvalueindex(1))) + ":" + (arg ? arg : ""));
-        return 0;
-      }, 1);
+      lua_pushcclosure(
+          L,
+          [](lua_State *S) {
+            const char *arg = lua_gettop(S) > 0 ? lua_tostring(S, 1) : nullptr;
+            g_calls.push_back(std::string(lua_tostring(S, lua_upvalueindex(1))) + ":" + (arg ? arg : ""));
+            return 0;
+          },
+          1);
       lua_setglobal(L, name);
     }
     g_calls.clear();
@@ -227,7 +230,8 @@ TEST(CountHook, LoopsInCoroutinesAndFinalizersCannotHoldTheConsole) {
   EXPECT_GE(rig.num("resumes"), 2);
   // A finalizer runs while the runner collects garbage between frames,
   // where nothing can be suspended; one that never returns is stopped.
-  rig.run("setmetatable({}, {__gc = function() while true do end end})\nframes = 0\nfunction _update() frames += 1 end");
+  rig.run(
+      "setmetatable({}, {__gc = function() while true do end end})\nframes = 0\nfunction _update() frames += 1 end");
   for (int i = 0; i < 4; i++) rig.frame();
   EXPECT_EQ(pstate.mode, MODE_RUNNING);
   EXPECT_GE(rig.num("frames"), 2);
@@ -235,7 +239,8 @@ TEST(CountHook, LoopsInCoroutinesAndFinalizersCannotHoldTheConsole) {
 
 TEST(CpuFigures, ChargesFillTheFrameAndStatOneIsItsShare) {
   runner_rig rig;
-  rig.run("function _update()\n  start = stat(1)\n  for j = 1, 3 do for i = 1, 23000 do end end\n  half = stat(1)\nend");
+  rig.run(
+      "function _update()\n  start = stat(1)\n  for j = 1, 3 do for i = 1, 23000 do end end\n  half = stat(1)\nend");
   for (int i = 0; i < 3; i++) rig.frame();
   EXPECT_LT(rig.num("start"), 0.05) << "restarts at flip";
   EXPECT_NEAR(rig.num("half"), 0.5, 0.05);
@@ -271,9 +276,10 @@ TEST(CpuFigures, ChargesFillTheFrameAndStatOneIsItsShare) {
 
 TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
   runner_rig rig;
-  rig.run("u = 0 d = 0 old = 0\nfunction _update() old += 1 end\n"
-          "function _update60() u += 1 for i = 1, 20000 do end for i = 1, 20000 do end end\n"
-          "function _draw() d += 1 for i = 1, 20000 do end for i = 1, 15000 do end end");
+  rig.run(
+      "u = 0 d = 0 old = 0\nfunction _update() old += 1 end\n"
+      "function _update60() u += 1 for i = 1, 20000 do end for i = 1, 20000 do end end\n"
+      "function _draw() d += 1 for i = 1, 20000 do end for i = 1, 15000 do end end");
   for (int i = 0; i < 24; i++) rig.iterate(17);
   EXPECT_EQ(pstate.target_fps, 30);
   const double u = rig.num("u"), d = rig.num("d");
@@ -328,8 +334,9 @@ TEST(FrameRate, ControllerHalvesOnRequestRecoversAndCountsQuickDrops) {
 
 TEST(RunnerEntryPoints, TimeStatButtonsThePausedBoxAndMenuItems) {
   runner_rig rig;
-  rig.run("picked = 0\nmenuitem(1, 'first', function() picked += 1 end)\nmenuitem(0, 'zero', nil)\n"
-          "_menuitem(6, 'six')\n_menuitem(2, 'a label of twenty ch')\nfunction _update() t = time() end");
+  rig.run(
+      "picked = 0\nmenuitem(1, 'first', function() picked += 1 end)\nmenuitem(0, 'zero', nil)\n"
+      "_menuitem(6, 'six')\n_menuitem(2, 'a label of twenty ch')\nfunction _update() t = time() end");
   for (int i = 0; i < 45; i++) rig.frame();
   EXPECT_EQ(rig.raw("t"), 0x18000) << "45 updates are 1.5 seconds";
   EXPECT_EQ(eval("return stat(5), stat(3), stat(4), stat(7), stat(8), stat(100), type(stat()), #stat(6)"),

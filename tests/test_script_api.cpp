@@ -20,17 +20,18 @@ TEST_F(ScriptApi, PrintStepsTheCursorAndScrollsAtTheBottom) {
       {"print('hi', 10, 10) print('x')", 10, 10, "6000\n6660\n6660\n6660\n6060\n0000\n", 16},  // x over the h
       {"cursor(20, 30) print('x', 50)", 20, 30, k_x, 30},  // two arguments: at the cursor, which stays
       {"print('a\\na\\na')", 0, 12, k_a, 18},
-      {"camera(-10, -2) print('x') camera()", 10, 2, k_x, 6},  // the camera moves the text, not the cursor
-      {"cursor(0, 120) print('x')", 0, 114, k_x, 120},  // drawn at 120, then scrolled up by 6
+      {"camera(-10, -2) print('x') camera()", 10, 2, k_x, 6},      // the camera moves the text, not the cursor
+      {"cursor(0, 120) print('x')", 0, 114, k_x, 120},             // drawn at 120, then scrolled up by 6
       {"cursor(0, 120) print('x') print('a')", 0, 114, k_a, 120},  // the next line again at 120, scrolled
-      {"print() print(cls())", 0, 0, k_blank, 0},  // no argument: no step
+      {"print() print(cls())", 0, 0, k_blank, 0}                   // no argument: no step
   };
   for (const auto &[code, x, y, cell, row] : cases) {
     run(std::string("cls() ") + code);
     EXPECT_EQ(picture(x, y, 4, 6), cell) << code;
     EXPECT_EQ(num("peek(0x5f27)"), row) << code;
   }
-  expect_after({{"cursor(5.5, 7.9)", "peek(0x5f26) * 256 + peek(0x5f27)", 5 * 256 + 7}, {"cursor()", "peek(0x5f27)", 0}});
+  expect_after(
+      {{"cursor(5.5, 7.9)", "peek(0x5f26) * 256 + peek(0x5f27)", 5 * 256 + 7}, {"cursor()", "peek(0x5f27)", 0}});
   // The scroll stays inside the clip rectangle.
   fill_screen(5);
   run("clip(0, 0, 64, 128) cursor(0, 122) print('') clip()");
@@ -48,8 +49,9 @@ TEST_F(ScriptApi, PrintStepsTheCursorAndScrollsAtTheBottom) {
 }
 
 TEST_F(ScriptApi, PrintShowsEveryKindOfValueInItsColourAndWrapsWhileStopped) {
-  const std::pair<const char *, const char *> values[] = {
-      {"true", "true"}, {"{}", "[table]"}, {"nil", "[nil]"}, {"print", "[function]"}, {"-1/3", "-0.3333"}, {"'a\\127b'", "a"}};
+  const std::pair<const char *, const char *> values[] = {{"true", "true"},    {"{}", "[table]"},
+                                                          {"nil", "[nil]"},    {"print", "[function]"},
+                                                          {"-1/3", "-0.3333"}, {"'a\\127b'", "a"}};
   for (const auto &[value, text] : values) {
     run(std::string("cls() print(") + value + ", 0, 0)");
     const std::string shown = picture(0, 0, 40, 6);
@@ -70,29 +72,48 @@ TEST_F(ScriptApi, PrintShowsEveryKindOfValueInItsColourAndWrapsWhileStopped) {
 }
 
 TEST_F(ScriptApi, TostrAndTonum) {
-  const std::pair<const char *, const char *> texts[] = {
-      {"tostr(1.5, true)", "0x0001.8000"}, {"tostr(-1, true)", "0xffff.0000"}, {"tostr(1.5, nil)", "1.5"},
-      {"tostr(1/3)", "0.3333"}, {"tostr(nil)", "[nil]"}, {"tostr()", "[no value]"}, {"tostr({})", "[table]"},
-      {"tostr('a', true)", "a"}, {"tostr(tostr)", "[function]"}};
+  const std::pair<const char *, const char *> texts[] = {{"tostr(1.5, true)", "0x0001.8000"},
+                                                         {"tostr(-1, true)", "0xffff.0000"},
+                                                         {"tostr(1.5, nil)", "1.5"},
+                                                         {"tostr(1/3)", "0.3333"},
+                                                         {"tostr(nil)", "[nil]"},
+                                                         {"tostr()", "[no value]"},
+                                                         {"tostr({})", "[table]"},
+                                                         {"tostr('a', true)", "a"},
+                                                         {"tostr(tostr)", "[function]"}};
   for (const auto &[expr, text] : texts) EXPECT_EQ(str(expr), text) << expr;
   expect_rows({ROW(raw("tonum('0x10')"), 16 << 16), ROW(raw("tonum('-0x10')"), -16 * 65536),
-               ROW(raw("tonum('12.5')"), 0xc8000), ROW(raw("tonum('0b101')"), 5 << 16), ROW(raw("tonum(' 7 ')"), 7 << 16),
-               ROW(raw("tonum(-2.5)"), -0x28000), ROW(count("tonum('abc')"), 0), ROW(count("tonum({})"), 0),
-               ROW(count("tonum(true)"), 0), ROW(count("tonum()"), 0)});
+               ROW(raw("tonum('12.5')"), 0xc8000), ROW(raw("tonum('0b101')"), 5 << 16),
+               ROW(raw("tonum(' 7 ')"), 7 << 16), ROW(raw("tonum(-2.5)"), -0x28000), ROW(count("tonum('abc')"), 0),
+               ROW(count("tonum({})"), 0), ROW(count("tonum(true)"), 0), ROW(count("tonum()"), 0)});
 }
 
 TEST_F(ScriptApi, MathAndBitFunctionsOnAll32Bits) {
-  expect_rows({
-      ROW(raw("flr(-0.5)"), -0x10000), ROW(raw("sgn(0)"), 0x10000), ROW(raw("sgn(-0.001)"), -0x10000),
-      ROW(raw("abs(-32768)"), INT32_MIN), ROW(raw("min(3)"), 0) /* a missing argument is 0 */, ROW(raw("max(-3)"), 0),
-      ROW(raw("mid(5)"), 0), ROW(raw("mid(3, 1, 2)"), 2 << 16), ROW(raw("mid(2, 2, 1)"), 2 << 16),
-      ROW(raw("sin(0.25)"), -0x10000), ROW(raw("atan2(1, -1)"), 0x2000), ROW(raw("sqrt(2)"), 0x16aab),
-      ROW(raw("band(bnot(0), 0.5)"), 0x8000), ROW(raw("band(-1, 0.5)"), 0), ROW(raw("bor(0x0f00, 0.25)"), 0x0f004000),
-      ROW(raw("bxor(3, 1)"), 2 << 16), ROW(raw("bnot(-1)"), 0xffff), ROW(raw("shl(1, 1.9)"), 2 << 16),
-      ROW(raw("shl(1, 32)"), 0), ROW(raw("shl(0x0.0001, -1)"), INT32_MIN) /* -1 shifts by 31 */,
-      ROW(raw("shl(1, 16)"), 0), ROW(raw("shr(-1, 1)"), -0x8000), ROW(raw("shr(1, 16)"), 1), ROW(raw("shr(-1, 40)"), 0),
-      ROW(raw("shr(-1, 31)"), -1),
-  });
+  expect_rows({ROW(raw("flr(-0.5)"), -0x10000),
+               ROW(raw("sgn(0)"), 0x10000),
+               ROW(raw("sgn(-0.001)"), -0x10000),
+               ROW(raw("abs(-32768)"), INT32_MIN),
+               ROW(raw("min(3)"), 0) /* a missing argument is 0 */,
+               ROW(raw("max(-3)"), 0),
+               ROW(raw("mid(5)"), 0),
+               ROW(raw("mid(3, 1, 2)"), 2 << 16),
+               ROW(raw("mid(2, 2, 1)"), 2 << 16),
+               ROW(raw("sin(0.25)"), -0x10000),
+               ROW(raw("atan2(1, -1)"), 0x2000),
+               ROW(raw("sqrt(2)"), 0x16aab),
+               ROW(raw("band(bnot(0), 0.5)"), 0x8000),
+               ROW(raw("band(-1, 0.5)"), 0),
+               ROW(raw("bor(0x0f00, 0.25)"), 0x0f004000),
+               ROW(raw("bxor(3, 1)"), 2 << 16),
+               ROW(raw("bnot(-1)"), 0xffff),
+               ROW(raw("shl(1, 1.9)"), 2 << 16),
+               ROW(raw("shl(1, 32)"), 0),
+               ROW(raw("shl(0x0.0001, -1)"), INT32_MIN) /* -1 shifts by 31 */,
+               ROW(raw("shl(1, 16)"), 0),
+               ROW(raw("shr(-1, 1)"), -0x8000),
+               ROW(raw("shr(1, 16)"), 1),
+               ROW(raw("shr(-1, 40)"), 0),
+               ROW(raw("shr(-1, 31)"), -1)});
   // rnd follows the seed, whose bit 31 is dropped; its bound is the raw value.
   run("srand(5) a = {rnd(10), rnd(10), rnd()} srand(5) b = {rnd(10), rnd(10), rnd()}");
   EXPECT_EQ(num("(a[1] == b[1] and a[2] == b[2] and a[3] == b[3]) and 1 or 0"), 1);
@@ -107,11 +128,15 @@ TEST_F(ScriptApi, ReloadAndCstoreUseTheWorkingCartridge) {
   orrery_set_working_cart(working.get());
   working->gfx->line[0][0] = 7;
   working->flags[5] = 3;
-  expect_after({{"poke(0, 0) poke(0x3005, 0)", "reload()", 0x4300}, {"", "sget(0, 0) * 16 + fget(5)", 0x73},
-                {"", "reload(0x4300, 0x3004, 2)", 2}, {"", "peek(0x4301)", 3},
+  expect_after({{"poke(0, 0) poke(0x3005, 0)", "reload()", 0x4300},
+                {"", "sget(0, 0) * 16 + fget(5)", 0x73},
+                {"", "reload(0x4300, 0x3004, 2)", 2},
+                {"", "peek(0x4301)", 3},
                 {"poke(0x4300, 1)", "reload(0x4300, 0x3005, 1, 'other.q7')", 0} /* no file form yet */,
-                {"", "peek(0x4300)", 1}, {"poke(0x3006, 9)", "cstore()", 0x4300},
-                {"poke(0x3006, 4)", "cstore(0x3007, 0x3006, 1)", 1}, {"", "cstore(0, 0, 1, 'other.q7')", 0}});
+                {"", "peek(0x4300)", 1},
+                {"poke(0x3006, 9)", "cstore()", 0x4300},
+                {"poke(0x3006, 4)", "cstore(0x3007, 0x3006, 1)", 1},
+                {"", "cstore(0, 0, 1, 'other.q7')", 0}});
   EXPECT_EQ(working->flags[6] * 16 + working->flags[7], 0x94);
 }
 
@@ -129,8 +154,7 @@ TEST_F(ScriptApi, ChargesAndRefunds) {
       {"reload() reload(0, 0, 16) reload(0, 0, 5000) reload(0, 0, 16, 'x')",
        {{32768, false}, {128, false}, {32768, false}, {128, false}}},
       {"cstore() cstore(0, 0, 16) cstore(0, 0, -5)", {{262144, false}, {1024, false}, {-320, false}}},
-      {"clip(1, 2, 3, 4) cls()", {{16, false}, {1024, false}}},
-  };
+      {"clip(1, 2, 3, 4) cls()", {{16, false}, {1024, false}}}};
   take_charges();
   for (const auto &[code, charges] : cases) {
     run(code);
@@ -150,8 +174,9 @@ TEST(ApiRegistry, InstallsEveryNameAndHandsThemToTheTokenizer) {
     EXPECT_TRUE(lua_iscfunction(L, -1)) << api_function_name(i);
     lua_pop(L, 1);
   }
-  ASSERT_EQ(luaL_loadstring(L, "return ls == dir and map == mapdraw and shutdown == exit and menuitem == nil and "
-                               "_menuitem ~= nil and io == nil and string == nil and sub('orrery', 2, 3) == 'rr'"),
+  ASSERT_EQ(luaL_loadstring(L,
+                            "return ls == dir and map == mapdraw and shutdown == exit and menuitem == nil and "
+                            "_menuitem ~= nil and io == nil and string == nil and sub('orrery', 2, 3) == 'rr'"),
             0);
   ASSERT_EQ(lua_pcall(L, 0, 1, 0), 0);
   EXPECT_TRUE(lua_toboolean(L, -1));

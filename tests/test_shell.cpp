@@ -49,7 +49,6 @@ int32_t count_colour(uint32_t c, int32_t y0, int32_t y1) {
   return n;
 }
 
-
 // Runs logical frames until the boot sequence has handled frame c.
 void run_boot_to(console_rig &rig, int32_t c) {
   while (pstate.frame_counter <= c) rig.frame();
@@ -140,10 +139,10 @@ TEST(ShortcutKeys, MuteCaptureAndQuitHintShowTheirMessages) {
   console_rig rig;
   // Keys held (Ctrl or Alt first), then the message shown and how long it lasts.
   const std::tuple<std::vector<int32_t>, const char *, uint32_t> cases[] = {
-      {{k_lctrl, k_m}, "sound off", 1800}, {{k_lctrl, k_m}, "sound on", 1800},
-      {{k_lctrl, k_q}, "alt-f4 to fastquit", 0}, {{k_lctrl, k_6}, "** failed to save screenshot", 2300},
-      {{k_f3}, "set video starting point", 0}, {{k_f9}, "** failed to save video", 0},
-      {{k_f1}, "** failed to save screenshot", 0}, {{k_lalt, k_f1}, "marker", 0},  // no capture while Alt is held
+      {{k_lctrl, k_m}, "sound off", 1800},         {{k_lctrl, k_m}, "sound on", 1800},
+      {{k_lctrl, k_q}, "alt-f4 to fastquit", 0},   {{k_lctrl, k_6}, "** failed to save screenshot", 2300},
+      {{k_f3}, "set video starting point", 0},     {{k_f9}, "** failed to save video", 0},
+      {{k_f1}, "** failed to save screenshot", 0}, {{k_lalt, k_f1}, "marker", 0}  // no capture while Alt is held
   };
   for (const auto &[keys, message, lasts] : cases) {
     show_message("marker", 1000);
@@ -164,9 +163,8 @@ TEST(AudioPause, CounterFollowsTheControlByteAndTheMenuWithFourUpdatesOfTail) {
   enter_running(30);
   // Before each iteration: the control byte and the menu; after: the counter.
   const std::tuple<int32_t, int32_t, int32_t> steps[] = {
-      {1, 0, 1}, {0, 0, 2}, {0, 0, 3}, {0, 0, 4}, {0, 0, 5}, {0, 0, 0}, {0, 0, 0},
-      {0, 1, 1},  // the menu pauses audio
-      {2, 1, 2},  // unless the byte is 2
+      {1, 0, 1}, {0, 0, 2}, {0, 0, 3}, {0, 0, 4}, {0, 0, 5}, {0, 0, 0}, {0, 0, 0}, {0, 1, 1},  // the menu pauses audio
+      {2, 1, 2}                                                                                // unless the byte is 2
   };
   for (const auto &[byte, menu, counter] : steps) {
     orrery_poke(&pstate, pstate.cart, 0x5f2f, byte);
@@ -216,10 +214,12 @@ TEST(Presentation, DrawModesAndTheExtendedPaletteUnlockShapeWhatARunningProgramS
   for (int32_t m : {0, 1, 2, 3, 4, 5, 6, 7, 8, 255})
     for (bool rows : {false, true}) {
       // Each pixel holds its own x (or y) coordinate.
-      for (int32_t i = 0; i < 128 * 128; i++) pstate.screen->line[i / 128][i % 128] = static_cast<uint8_t>(rows ? i / 128 : i % 128);
+      for (int32_t i = 0; i < 128 * 128; i++)
+        pstate.screen->line[i / 128][i % 128] = static_cast<uint8_t>(rows ? i / 128 : i % 128);
       apply_draw_mode(pstate.screen, m);
       int wrong = 0;
-      for (int32_t i = 0; i < 128 * 128; i++) wrong += pstate.screen->line[i / 128][i % 128] != from(m, rows ? i / 128 : i % 128, rows);
+      for (int32_t i = 0; i < 128 * 128; i++)
+        wrong += pstate.screen->line[i / 128][i % 128] != from(m, rows ? i / 128 : i % 128, rows);
       EXPECT_EQ(wrong, 0) << "mode " << m << (rows ? " rows" : " columns");
     }
   // Applied only while a program runs; screen memory is not changed.
@@ -241,8 +241,9 @@ TEST(Presentation, DrawModesAndTheExtendedPaletteUnlockShapeWhatARunningProgramS
   for (int i = 0; i < 4; i++) orrery_poke(&pstate, pstate.cart, 0x5f60 + i, k_extended_palette_code[i]);
   // The unlock byte off by one bit, then right again: the entry was reduced
   // and stored back, so bit 7 stays lost.
-  const std::tuple<int32_t, uint32_t, int32_t> cases[] = {
-      {k_extended_palette_code[3], 140, 0x8c}, {k_extended_palette_code[3] ^ 1, 12, 0x0c}, {k_extended_palette_code[3], 12, 0x0c}};
+  const std::tuple<int32_t, uint32_t, int32_t> cases[] = {{k_extended_palette_code[3], 140, 0x8c},
+                                                          {k_extended_palette_code[3] ^ 1, 12, 0x0c},
+                                                          {k_extended_palette_code[3], 12, 0x0c}};
   for (const auto &[unlock, shown, stored] : cases) {
     orrery_poke(&pstate, pstate.cart, 0x5f63, unlock);
     blit_orrery_back_page_to_orrery_screen();

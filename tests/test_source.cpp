@@ -8,8 +8,7 @@ namespace {
 
 // Preprocesses `source` into an output buffer of `size` bytes followed by a
 // guard area, and checks that nothing was written past the buffer.
-std::string preprocess(const std::string &source, size_t size = k_preprocess_buffer_size,
-                       int *status = nullptr) {
+std::string preprocess(const std::string &source, size_t size = k_preprocess_buffer_size, int *status = nullptr) {
   std::vector<char> out(size + 64, 'Z');
   const int st = orrery_preprocess(source.c_str(), out.data(), size);
   if (status) *status = st;
@@ -19,9 +18,7 @@ std::string preprocess(const std::string &source, size_t size = k_preprocess_buf
   return std::string(out.data());
 }
 
-size_t lines_of(const std::string &text) {
-  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-}
+size_t lines_of(const std::string &text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 struct rewrite {
   const char *in;
@@ -31,7 +28,6 @@ struct rewrite {
 void expect_rewrites(std::initializer_list<rewrite> cases) {
   for (const rewrite &c : cases) EXPECT_EQ(preprocess(c.in), c.out) << "input: " << c.in;
 }
-
 
 using token_list = std::vector<std::pair<int, std::string>>;
 constexpr int N = TOKEN_NAME, D = TOKEN_NUMBER, S = TOKEN_STRING, C = TOKEN_COMMENT, L = TOKEN_NEWLINE, A = TOKEN_API;
@@ -60,42 +56,71 @@ class Tokenizer : public ::testing::Test {
 }  // namespace
 
 TEST(Preprocess, RewritesNotationsAndKeepsEveryLine) {
-  expect_rewrites({
-      // Print shorthand; the other passes are skipped on a print line, the one-line if is not.
-      {"?x", "print(x)"}, {"  ? \"hi\"", "print( \"hi\")"}, {"\t?a, 1 -- where", "print(a, 1)"},
-      {"?a != \x8b", "print(a != \x8b)"}, {"?x if (a) b()", "print(x if (a) then  b()) end "}, {"x = a ? b", "x = a ? b"},
-      // != outside strings.
-      {"if a!=b and c != d then", "if a~=b and c ~= d then"}, {"s = 'x' != [[!=]] != \"!=\"", "s = 'x' ~= [[!=]] ~= \"!=\""},
-      // Comments go; a block comment's newlines follow its line, a long string keeps them in place.
-      {"x -= 1 -- comment", "x = x - ( 1) "}, {"// note", ""}, {"x = 1 // note\ny = 2", "x = 1\ny = 2"},
-      {"a = 1 --[[ one\ntwo\nthree ]] b = 2\nc = 3", "a = 1 b = 2\n\n\nc = 3"},
-      {"s = [[one\ntwo]] x += 1\ny = 2", "s = [[one\ntwo]] x = x + ( 1) \ny = 2"},
-      {"--[[ abc\nx += 1", "\nx = x + ( 1) "}, {"x = [[abc\ny += 1\n", "x = [[abc\ny += 1\n"},
-      {"a=b--[[c]]c=d", "a=b c=d"}, {"x = a- --[[c]]-b", "x = a- -b"}, {"--[[lead]]x = 1", "x = 1"},
-      // Compound assignments: targets, one per pass (the first kind present first), none at a line's start.
-      {"a.b[i] *= f(2) y = 3", "a.b[i] = a.b[i] * ( f(2))  y = 3"}, {"m[a[1]][b] -= 1", "m[a[1]][b] = m[a[1]][b] - ( 1) "},
-      {"x   /= 2", "x = x / ( 2) "}, {"x%=3", "x = x % (3) "}, {"a -= 1 b += 2", "a = a - ( 1)  b = b + ( 2) "},
-      {"+= 1 x += 2", "+= 1 x += 2"}, {"s = \"x += 1\" x += 1", "s = \"x += 1\" x = x + ( 1) "},
-      {"s = \"\\\\\" x += 1", "s = \"\\\\\" x = x + ( 1) "},  // an escaped backslash ends its string
-      {"t[ [[a\nb]] ] += 1\nx = 2", "t[ [[a\nb]] ] += 1\nx = 2"},    // a target holding a newline: left alone
-      // The right-hand side stops where the expression does.
-      {"x += -y * 2 ^ #t % 3", "x = x + ( -y * 2 ^ #t % 3) "}, {"x += a:b(c).d[e] z()", "x = x + ( a:b(c).d[e])  z()"},
-      {"x += (1 + (2)) * f(g(3), [[)]])", "x = x + ( (1 + (2)) * f(g(3), [[)]])) "}, {"f(x += 1)", "f(x = x + ( 1) )"},
-      {"s += \"a\" .. b", "s = s + ( \"a\")  .. b"}, {"x += y == 3", "x = x + ( y)  == 3"}, {"x += f(1", "x = x + ( f(1) "},
-      {"x += [[a\nb]]\ny = 2", "x = x + ( [[a\nb]]) \ny = 2"},
-      // One-line if, and what is left alone.
-      {"if (a) b()", "if (a) then  b() end "}, {"if(a)b()", "if(a) then b() end "},
-      {"  if (f(x) and (y)) return", "  if (f(x) and (y)) then  return end "}, {"if (a) b() else c()", "if (a) then  b() else c() end "},
-      {"if (a != b) x += 1", "if (a ~= b) then  x = x + ( 1)  end "}, {"if (a) or_else()", "if (a) then  or_else() end "},
-      {"if (a) print(\"then\") x()", "if (a) then  print(\"then\") x() end "}, {"if (a) if (b) c()", "if (a) then  if (b) c() end "},
-      {"if (a) then b() end", "if (a) then b() end"}, {"if (a)", "if (a)"}, {"if (a) and b then", "if (a) and b then"},
-      {"elseif (a) b()", "elseif (a) b()"}, {"if (a) (f)()", "if (a) (f)()"}, {"if (a", "if (a"},
-      {"s = \"if (a) b()\"", "s = \"if (a) b()\""},
-      // Button glyphs become numbers outside strings, one of each kind per pass before that pass's compound rewrite.
-      {"b = {\x8b, \x91, \x94, \x83, \x8e, \x97, \x8f}", "b = {0, 1, 2, 3, 4, 5, 6}"},
-      {"print(\"\x8e to jump\", btn(\x8e), [[\x91]])", "print(\"\x8e to jump\", btn(4), [[\x91]])"},
-      {"\x8b" "a \x8b" "b += 1", "0a 0b = b + ( 1) "}, {"x += \x8b.y", "x = x + ( 0.) y"},
-  });
+  expect_rewrites(
+      {// Print shorthand; the other passes are skipped on a print line, the one-line if is not.
+       {"?x", "print(x)"},
+       {"  ? \"hi\"", "print( \"hi\")"},
+       {"\t?a, 1 -- where", "print(a, 1)"},
+       {"?a != \x8b", "print(a != \x8b)"},
+       {"?x if (a) b()", "print(x if (a) then  b()) end "},
+       {"x = a ? b", "x = a ? b"},
+       // != outside strings.
+       {"if a!=b and c != d then", "if a~=b and c ~= d then"},
+       {"s = 'x' != [[!=]] != \"!=\"", "s = 'x' ~= [[!=]] ~= \"!=\""},
+       // Comments go; a block comment's newlines follow its line, a long string keeps them in place.
+       {"x -= 1 -- comment", "x = x - ( 1) "},
+       {"// note", ""},
+       {"x = 1 // note\ny = 2", "x = 1\ny = 2"},
+       {"a = 1 --[[ one\ntwo\nthree ]] b = 2\nc = 3", "a = 1 b = 2\n\n\nc = 3"},
+       {"s = [[one\ntwo]] x += 1\ny = 2", "s = [[one\ntwo]] x = x + ( 1) \ny = 2"},
+       {"--[[ abc\nx += 1", "\nx = x + ( 1) "},
+       {"x = [[abc\ny += 1\n", "x = [[abc\ny += 1\n"},
+       {"a=b--[[c]]c=d", "a=b c=d"},
+       {"x = a- --[[c]]-b", "x = a- -b"},
+       {"--[[lead]]x = 1", "x = 1"},
+       // Compound assignments: targets, one per pass (the first kind present first), none at a line's start.
+       {"a.b[i] *= f(2) y = 3", "a.b[i] = a.b[i] * ( f(2))  y = 3"},
+       {"m[a[1]][b] -= 1", "m[a[1]][b] = m[a[1]][b] - ( 1) "},
+       {"x   /= 2", "x = x / ( 2) "},
+       {"x%=3", "x = x % (3) "},
+       {"a -= 1 b += 2", "a = a - ( 1)  b = b + ( 2) "},
+       {"+= 1 x += 2", "+= 1 x += 2"},
+       {"s = \"x += 1\" x += 1", "s = \"x += 1\" x = x + ( 1) "},
+       {"s = \"\\\\\" x += 1", "s = \"\\\\\" x = x + ( 1) "},       // an escaped backslash ends its string
+       {"t[ [[a\nb]] ] += 1\nx = 2", "t[ [[a\nb]] ] += 1\nx = 2"},  // a target holding a newline: left alone
+       // The right-hand side stops where the expression does.
+       {"x += -y * 2 ^ #t % 3", "x = x + ( -y * 2 ^ #t % 3) "},
+       {"x += a:b(c).d[e] z()", "x = x + ( a:b(c).d[e])  z()"},
+       {"x += (1 + (2)) * f(g(3), [[)]])", "x = x + ( (1 + (2)) * f(g(3), [[)]])) "},
+       {"f(x += 1)", "f(x = x + ( 1) )"},
+       {"s += \"a\" .. b", "s = s + ( \"a\")  .. b"},
+       {"x += y == 3", "x = x + ( y)  == 3"},
+       {"x += f(1", "x = x + ( f(1) "},
+       {"x += [[a\nb]]\ny = 2", "x = x + ( [[a\nb]]) \ny = 2"},
+       // One-line if, and what is left alone.
+       {"if (a) b()", "if (a) then  b() end "},
+       {"if(a)b()", "if(a) then b() end "},
+       {"  if (f(x) and (y)) return", "  if (f(x) and (y)) then  return end "},
+       {"if (a) b() else c()", "if (a) then  b() else c() end "},
+       {"if (a != b) x += 1", "if (a ~= b) then  x = x + ( 1)  end "},
+       {"if (a) or_else()", "if (a) then  or_else() end "},
+       {"if (a) print(\"then\") x()", "if (a) then  print(\"then\") x() end "},
+       {"if (a) if (b) c()", "if (a) then  if (b) c() end "},
+       {"if (a) then b() end", "if (a) then b() end"},
+       {"if (a)", "if (a)"},
+       {"if (a) and b then", "if (a) and b then"},
+       {"elseif (a) b()", "elseif (a) b()"},
+       {"if (a) (f)()", "if (a) (f)()"},
+       {"if (a", "if (a"},
+       {"s = \"if (a) b()\"", "s = \"if (a) b()\""},
+       // Button glyphs become numbers outside strings, one of each kind per pass before that pass's compound rewrite.
+       {"b = {\x8b, \x91, \x94, \x83, \x8e, \x97, \x8f}", "b = {0, 1, 2, 3, 4, 5, 6}"},
+       {"print(\"\x8e to jump\", btn(\x8e), [[\x91]])", "print(\"\x8e to jump\", btn(4), [[\x91]])"},
+       {"\x8b"
+        "a \x8b"
+        "b += 1",
+        "0a 0b = b + ( 1) "},
+       {"x += \x8b.y", "x = x + ( 0.) y"}});
 }
 
 TEST(Preprocess, RealisticProgramsRewriteExactlyAndCompile) {
@@ -114,14 +139,13 @@ TEST(Preprocess, RealisticProgramsRewriteExactlyAndCompile) {
 TEST(Preprocess, KeepsTheLineCountOfAnyProgram) {
   // Pieces glued together at random: every notation, comments and strings
   // that span lines or are left open, and stray brackets.
-  const char *pieces[] = {
-      "x += 1",       "y -= f(2)", "t[i] *= 2", "if (a) b()", "if (a)",   "then",     " end",
-      "?x",           " ? \"hi\"", "a != b",    "\x8b",       "\x94\x97", "-- c",     "// note",
-      "--[[ a\nb ]]", "--[[ open", "[[ s\n]]",  "[[ open",    "\"q",      "'a\\'b'",  "(",
-      ")",            "[",         "]",         " ",          "\n",       "\r\n",     "+=",
-      "if (",         "if(x)y",    "a--[[c]]b", "]]",         "[[",       "--[[[[\n]]",
-      "t[ [[a\nb]] ] += 1",
-  };
+  const char *pieces[] = {"x += 1",    "y -= f(2)", "t[i] *= 2", "if (a) b()", "if (a)",
+                          "then",      " end",      "?x",        " ? \"hi\"",  "a != b",
+                          "\x8b",      "\x94\x97",  "-- c",      "// note",    "--[[ a\nb ]]",
+                          "--[[ open", "[[ s\n]]",  "[[ open",   "\"q",        "'a\\'b'",
+                          "(",         ")",         "[",         "]",          " ",
+                          "\n",        "\r\n",      "+=",        "if (",       "if(x)y",
+                          "a--[[c]]b", "]]",        "[[",        "--[[[[\n]]", "t[ [[a\nb]] ] += 1"};
   std::mt19937 rng(12345);
   for (int program = 0; program < 3000; program++) {
     std::string source;
@@ -161,8 +185,7 @@ TEST(Preprocess, OutputNeverPassesItsBuffer) {
   // A legal 65536-character program can grow past 128 KiB.
   std::string source;
   while (source.size() + 5 <= 65536) source += "a+=1\n";
-  EXPECT_EQ(preprocess(source, k_preprocess_buffer_size, &status).size(),
-            k_preprocess_buffer_size - 1);
+  EXPECT_EQ(preprocess(source, k_preprocess_buffer_size, &status).size(), k_preprocess_buffer_size - 1);
   EXPECT_EQ(status, PREPROCESS_TRUNCATED);
 }
 
@@ -210,14 +233,24 @@ TEST(Preprocess, ProgramsFullOfUnclosedComments) {
 }
 
 TEST_F(Tokenizer, CountsTokensLeavingOutTheFreeOnes) {
-  const std::pair<const char *, int> cases[] = {
-      {"x = 1", 3}, {"local x = 1", 3}, {"f(a, b)", 4}, {"t.x", 2}, {"a:b()", 3}, {"-1", 2},
-      {"if x then y() end", 5}, {"0xFF", 2}, {"0xff", 1}, {"t = {1, 2; [3] = 4}", 9} /* t = { 1 2 [ 3 = 4 */,
-      {"x += 1 y != 2 .. z", 8}, {"foreach(all(t), add) del(t, 1) menuitem(1)", 13},
-      {"-- a comment of any length, with f(x) = 1", 0}, {"x = 1 --[[ y = 2\n]] // z = 3\nw", 4},
-      {"\"unterminated f(x)\ny", 2}, {"\b\t\r x \x0b", 2} /* only 8, 9, 13 and 32 are white space */,
-      {"a b\0c d", 2} /* the text ends at its NUL */, {"", 0},
-  };
+  const std::pair<const char *, int> cases[] = {{"x = 1", 3},
+                                                {"local x = 1", 3},
+                                                {"f(a, b)", 4},
+                                                {"t.x", 2},
+                                                {"a:b()", 3},
+                                                {"-1", 2},
+                                                {"if x then y() end", 5},
+                                                {"0xFF", 2},
+                                                {"0xff", 1},
+                                                {"t = {1, 2; [3] = 4}", 9} /* t = { 1 2 [ 3 = 4 */,
+                                                {"x += 1 y != 2 .. z", 8},
+                                                {"foreach(all(t), add) del(t, 1) menuitem(1)", 13},
+                                                {"-- a comment of any length, with f(x) = 1", 0},
+                                                {"x = 1 --[[ y = 2\n]] // z = 3\nw", 4},
+                                                {"\"unterminated f(x)\ny", 2},
+                                                {"\b\t\r x \x0b", 2} /* only 8, 9, 13 and 32 are white space */,
+                                                {"a b\0c d", 2} /* the text ends at its NUL */,
+                                                {"", 0}};
   for (const auto &[text, count] : cases) EXPECT_EQ(count_tokens(text), count) << text;
   EXPECT_EQ(count_tokens(nullptr), 0);
 }
@@ -232,16 +265,42 @@ TEST_F(Tokenizer, TokensTakeTheirExtentByKind) {
       // Long brackets nest; an unclosed long string runs to the end, an
       // unclosed block comment (or one with '=' levels) to its line end.
       {"[[a [[b]] c]] t[ [1] ] --[[a [[b]] c]] x",
-       {{S, "[[a [[b]] c]]"}, {N, "t"}, {'[', "["}, {'[', "["}, {D, "1"}, {']', "]"}, {']', "]"}, {C, "--[[a [[b]] c]]"}, {N, "x"}}},
-      {"--[[ a\n--[=[ b ]=]\nx = [[s\n", {{C, "--[[ a"}, {L, "\n"}, {C, "--[=[ b ]=]"}, {L, "\n"}, {N, "x"}, {'=', "="}, {S, "[[s\n"}}},
+       {{S, "[[a [[b]] c]]"},
+        {N, "t"},
+        {'[', "["},
+        {'[', "["},
+        {D, "1"},
+        {']', "]"},
+        {']', "]"},
+        {C, "--[[a [[b]] c]]"},
+        {N, "x"}}},
+      {"--[[ a\n--[=[ b ]=]\nx = [[s\n",
+       {{C, "--[[ a"}, {L, "\n"}, {C, "--[=[ b ]=]"}, {L, "\n"}, {N, "x"}, {'=', "="}, {S, "[[s\n"}}},
       // An unclosed opener does not hide a later closed one.
       {"--[[ one\n--[[ two\nx ]] y", {{C, "--[[ one"}, {L, "\n"}, {C, "--[[ two\nx ]]"}, {N, "y"}}},
-      {"<= ~= != <> %= ... !~ a // rest\nb", {{TOKEN_LE, "<="}, {TOKEN_NE, "~="}, {TOKEN_NE, "!="}, {TOKEN_NE, "<>"},
-        {TOKEN_COMPOUND, "%="}, {TOKEN_CONCAT, ".."}, {'.', "."}, {'!', "!"}, {'~', "~"}, {N, "a"}, {L, "// rest"}, {L, "\n"}, {N, "b"}}},
+      {"<= ~= != <> %= ... !~ a // rest\nb",
+       {{TOKEN_LE, "<="},
+        {TOKEN_NE, "~="},
+        {TOKEN_NE, "!="},
+        {TOKEN_NE, "<>"},
+        {TOKEN_COMPOUND, "%="},
+        {TOKEN_CONCAT, ".."},
+        {'.', "."},
+        {'!', "!"},
+        {'~', "~"},
+        {N, "a"},
+        {L, "// rest"},
+        {L, "\n"},
+        {N, "b"}}},
       // Names are classified by the last list that has them.
-      {"elseif nil not foreach spr \x8b\x91 a\x94z", {{TOKEN_ELSEIF, "elseif"}, {TOKEN_CONSTANT, "nil"}, {TOKEN_NOT, "not"},
-        {A, "foreach"}, {N, "spr"}, {N, "\x8b\x91"}, {N, "a\x94z"}}},
-  };
+      {"elseif nil not foreach spr \x8b\x91 a\x94z",
+       {{TOKEN_ELSEIF, "elseif"},
+        {TOKEN_CONSTANT, "nil"},
+        {TOKEN_NOT, "not"},
+        {A, "foreach"},
+        {N, "spr"},
+        {N, "\x8b\x91"},
+        {N, "a\x94z"}}}};
   for (const auto &[text, tokens] : cases) EXPECT_EQ(tokens_of(text), tokens) << text;
   std::string text;
   for (int i = 0; i < 3000; i++) text += "--[[ open\nx=1\n";
@@ -256,7 +315,8 @@ TEST_F(Tokenizer, ApiNamesAreAddedUpToTheListsLimitAndGetTheirColour) {
   EXPECT_EQ(add_api_function_name("end"), API_NAME_OK);
   EXPECT_EQ(count_tokens("spr(1) end"), 4) << "an API name \"end\" is no longer free";
   EXPECT_EQ(add_api_function_name(longest.c_str()), API_NAME_OK);
-  for (int i = 2; i < k_api_name_slots; i++) ASSERT_EQ(add_api_function_name(("f" + std::to_string(i)).c_str()), API_NAME_OK);
+  for (int i = 2; i < k_api_name_slots; i++)
+    ASSERT_EQ(add_api_function_name(("f" + std::to_string(i)).c_str()), API_NAME_OK);
   EXPECT_EQ(add_api_function_name("onemore"), API_NAME_LIST_FULL);
   EXPECT_EQ(tokens_of(longest + " " + longest + "x f255 onemore end"),
             (token_list{{A, longest}, {N, longest + "x"}, {A, "f255"}, {N, "onemore"}, {A, "end"}}));
@@ -266,7 +326,8 @@ TEST_F(Tokenizer, ApiNamesAreAddedUpToTheListsLimitAndGetTheirColour) {
   // Colours by kind: spr ( x , 1 ) if not t then comment newline s = "s" .. nil
   add_api_function_name("spr");
   std::vector<int> colours;
-  for (const auto &token : tokens_of("spr(x, 1) if not t then -- c\n s = \"s\" .. nil")) colours.push_back(get_token_color(token.first));
+  for (const auto &token : tokens_of("spr(x, 1) if not t then -- c\n s = \"s\" .. nil"))
+    colours.push_back(get_token_color(token.first));
   EXPECT_EQ(colours, (std::vector<int>{11, 7, 6, 7, 12, 7, 14, 14, 6, 14, 13, 6, 6, 7, 12, 7, 12}));
   EXPECT_EQ(get_token_color(TOKEN_EOF), 6);
 }

@@ -10,7 +10,6 @@ const std::string k_orrery = ORRERY_BINARY;
 
 bool starts_with(const std::string &s, const std::string &prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
-
 void use_home(const temp_folder &home) {
   vell_config_default();
   set_default_app_config();
@@ -80,8 +79,7 @@ TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   EXPECT_EQ(r.exit_code, 0);
   config = read_file(home / "config.txt");
   EXPECT_NE(config.find("sessions 2 "), std::string::npos);
-  EXPECT_NE(config.find("window_size 0 0 // window width, height\n"), std::string::npos)
-      << "-width lasts one run only";
+  EXPECT_NE(config.find("window_size 0 0 // window width, height\n"), std::string::npos) << "-width lasts one run only";
 }
 
 TEST(ConfigFile, ReaderClampsValuesAndWriterKeepsOneRunOverridesOut) {
@@ -92,8 +90,8 @@ TEST(ConfigFile, ReaderClampsValuesAndWriterKeepsOneRunOverridesOut) {
   write_file(home / "config.txt",
              "// comment\nmix_buffer_size 100\r\nsound_volume 999\nmusic_volume -4\nforeground_sleep_ms 500\n"
              "video_mode 300 200\nwindow_position 10 20\ndesktop_path   /tmp/desk  \nroot_path C:/games\n"
-             "gif_scale 9\ngif_len 12\nbutton_keys 1 2 3 4 5 6 7 8 9 10 11 12 13 \n// " + std::string(251, 'x') +
-             "sessions 41\n");
+             "gif_scale 9\ngif_len 12\nbutton_keys 1 2 3 4 5 6 7 8 9 10 11 12 13 \n// " +
+                 std::string(251, 'x') + "sessions 41\n");
   ASSERT_EQ(vell_config_load(), 0);
   expect_rows({ROW(vell_config.mix_buffer_size, 1024), ROW(vell_config.sound_volume, 256),
                ROW(vell_config.music_volume, 0), ROW(vell_config.foreground_sleep_ms, 200),
@@ -127,8 +125,8 @@ TEST(CommandLine, OptionsMatchByPrefixTakeTheirValuesAndNameTheCartridge) {
   temp_folder home;
   use_home(home);
   const std::string long_param(1500, 'p');
-  parse_both({"cart.q7", "-soundtrack", "5", "-width", "-foo", "300", "-draw_rect", "10,20", "-timeout", "0", "-headless", "x",
-              "-music", "7", "-joystick", "3", "-p", long_param.c_str(), "-run"});
+  parse_both({"cart.q7", "-soundtrack", "5", "-width", "-foo", "300", "-draw_rect", "10,20", "-timeout", "0",
+              "-headless", "x", "-music", "7", "-joystick", "3", "-p", long_param.c_str(), "-run"});
   expect_rows({ROW(vell_config.sound_volume, 5), ROW(vell_config.window_size_w, 300), ROW(vell_config.draw_rect_x, 10),
                ROW(vell_config.draw_rect_y, 20), ROW(vell_config.draw_rect_w, 4096), ROW(vell_config.timeout, 1),
                ROW(vell_config.headless, 1), ROW(vell_config.music_volume, 7), ROW(orrery_config.joystick_index, 3),

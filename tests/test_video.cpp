@@ -12,14 +12,14 @@ std::vector<int32_t> rect(const vell_rect &r) { return {r.x, r.y, r.w, r.h}; }
 TEST(DestRect, PageIsLaidOutByTheConfiguredModeAndMouseMapsBack) {
   // Window and page sizes, pixel_perfect, keep_aspect, and the rectangle.
   const std::tuple<int, int, int, int, int, int, std::vector<int32_t>> cases[] = {
-      {580, 540, 128, 128, 1, 1, {34, 14, 512, 512}},        // the largest whole factor, centred
-      {1920, 1080, 128, 128, 1, 1, {448, 28, 1024, 1024}},   // the height limits the factor
+      {580, 540, 128, 128, 1, 1, {34, 14, 512, 512}},       // the largest whole factor, centred
+      {1920, 1080, 128, 128, 1, 1, {448, 28, 1024, 1024}},  // the height limits the factor
       {256, 256, 128, 128, 1, 1, {0, 0, 256, 256}},
-      {100, 61, 128, 128, 1, 1, {-14, -33, 128, 128}},       // too small: factor 1, offsets toward zero
-      {1920, 1080, 128, 128, 0, 1, {420, 0, 1080, 1080}},    // keep aspect on the limiting axis
+      {100, 61, 128, 128, 1, 1, {-14, -33, 128, 128}},     // too small: factor 1, offsets toward zero
+      {1920, 1080, 128, 128, 0, 1, {420, 0, 1080, 1080}},  // keep aspect on the limiting axis
       {600, 1000, 128, 128, 0, 1, {0, 200, 600, 600}},
-      {500, 500, 160, 100, 0, 1, {0, 94, 500, 312}},         // sizes truncated
-      {1920, 1080, 128, 128, 0, 0, {0, 0, 1920, 1080}},      // stretch
+      {500, 500, 160, 100, 0, 1, {0, 94, 500, 312}},    // sizes truncated
+      {1920, 1080, 128, 128, 0, 0, {0, 0, 1920, 1080}}  // stretch
   };
   vell_config_default();
   vell_config_t c = vell_config;
@@ -36,8 +36,11 @@ TEST(DestRect, PageIsLaidOutByTheConfiguredModeAndMouseMapsBack) {
   EXPECT_EQ(rect(r), (std::vector<int32_t>{34, 14, 512, 512}));
   // Window points back to page pixels: corners, the edge of an enlarged
   // pixel, left of the picture (toward zero), and no picture at all.
-  const std::tuple<vell_rect, int, int, int, int> points[] = {
-      {r, 34, 14, 0, 0}, {r, 545, 525, 127, 127}, {r, 37, 18, 0, 1}, {r, 2, 0, -8, -3}, {vell_rect{0, 0, 0, 0}, 50, 50, 0, 0}};
+  const std::tuple<vell_rect, int, int, int, int> points[] = {{r, 34, 14, 0, 0},
+                                                              {r, 545, 525, 127, 127},
+                                                              {r, 37, 18, 0, 1},
+                                                              {r, 2, 0, -8, -3},
+                                                              {vell_rect{0, 0, 0, 0}, 50, 50, 0, 0}};
   for (const auto &[in, wx, wy, px, py] : points) {
     int32_t x = -1, y = -1;
     vell_window_to_page(in, 128, 128, wx, wy, &x, &y);
@@ -50,7 +53,8 @@ TEST(Screen, WindowLaysThePageOutPresentsOnBothPathsAndTogglesFullScreen) {
     platform_rig rig(true, software);
     ASSERT_EQ(vell_has_window(), 1);
     const std::string log = rig.home.log();
-    EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n set pixel_perfect 1\n window size: 580 540\n"), std::string::npos);
+    EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n set pixel_perfect 1\n window size: 580 540\n"),
+              std::string::npos);
     EXPECT_EQ(log.find("could not create sdl_renderer"), std::string::npos);
     vell_config.show_fps = 1;  // with the frame-rate overlay too
     vell_blit_to_video_plat(vell_back_page());
@@ -91,11 +95,13 @@ TEST(Screen, ExecModeRunsWithoutDisplayOrSoundDevice) {
   temp_home home;
   write_file(home.path + "cart.q7", "orrery cartridge // test\nversion 12\n__lua__\nx = 1\n");
   // No display and the platform's real drivers: nothing may try to use them.
-  const process_result r = run_process({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER",
-                                        "-u", "SDL_AUDIODRIVER", ORRERY_BINARY, "-home", home.path, "-x", home.path + "cart.q7"});
+  const process_result r =
+      run_process({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", "-u",
+                   "SDL_AUDIODRIVER", ORRERY_BINARY, "-home", home.path, "-x", home.path + "cart.q7"});
   EXPECT_EQ(r.exit_code, 0) << r.output;
   const std::string log = read_file(home.path + "log.txt");
   EXPECT_NE(log.find("vell_set_screen 128 128 8 100"), std::string::npos) << log;
-  for (const char *absent : {"video driver:", "SDL_INIT_AUDIO", "FATAL"}) EXPECT_EQ(log.find(absent), std::string::npos) << absent;
+  for (const char *absent : {"video driver:", "SDL_INIT_AUDIO", "FATAL"})
+    EXPECT_EQ(log.find(absent), std::string::npos) << absent;
   EXPECT_NE(log.find("vell_config_save"), std::string::npos);
 }

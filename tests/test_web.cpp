@@ -9,7 +9,8 @@ namespace {
 
 // The file's contents once it exists (waiting up to 5 s).
 std::string wait_for_file(const std::string &path) {
-  for (int i = 0; i < 500 && access(path.c_str(), F_OK) != 0; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 500 && access(path.c_str(), F_OK) != 0; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return access(path.c_str(), F_OK) == 0 ? read_file(path) : "(never written)";
 }
 
@@ -26,8 +27,7 @@ TEST(WebFetch, WritesTheBodyWhateverTheStatusAndReportsEveryFailure) {
       {server.url("/moved"), k_wget_ok, "hello from the test server"},
       {server.url("/loop"), k_wget_no_url, ""},  // endless redirects end
       {"http://127.0.0.1:" + std::to_string(closed_port()) + "/x", k_wget_no_url, ""},
-      {"not an address", k_wget_no_url, ""},
-  };
+      {"not an address", k_wget_no_url, ""}};
   for (const auto &[url, result, body] : cases) {
     EXPECT_EQ(vell_wget(url.c_str(), out.c_str()), result) << url;
     if (!body.empty()) {

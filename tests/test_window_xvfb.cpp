@@ -11,26 +11,29 @@ struct rgb_image {
   std::string px;
   uint32_t at(int x, int y) const {
     const size_t i = (static_cast<size_t>(y) * 800 + x) * 3;
-    return i + 2 < px.size() ? uint32_t(uint8_t(px[i])) << 16 | uint32_t(uint8_t(px[i + 1])) << 8 | uint8_t(px[i + 2]) : 0xffffffu;
+    return i + 2 < px.size() ? uint32_t(uint8_t(px[i])) << 16 | uint32_t(uint8_t(px[i + 1])) << 8 | uint8_t(px[i + 2])
+                             : 0xffffffu;
   }
 };
 
-bool have(const char *tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool have(const char *tool) {
+  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // Runs program with the window arguments (plus extra) on a fresh 800x600
 // virtual display with a white root window, waits until ready_cmd succeeds,
 // takes a screenshot as raw RGB into dir/shot.rgb and ends the program with SIGTERM.
 bool run_on_display(const std::string &program, const std::string &dir, const std::string &extra,
                     const std::string &ready_cmd) {
-  const std::string inner =
-      "unset SDL_VIDEODRIVER; \"$0\" -home \"$1\" -windowed 1 -width 580 -height 540 " + extra +
-      " >\"$1/out.txt\" 2>&1 & pid=$!; i=0; until " + ready_cmd +
-      " || [ $i -ge 300 ]; do sleep 0.1; i=$((i+1)); done; sleep 0.5; import -window root -depth 8 \"rgb:$1/shot.rgb\"; "
-      "kill -TERM $pid; wait $pid";
+  const std::string inner = "unset SDL_VIDEODRIVER; \"$0\" -home \"$1\" -windowed 1 -width 580 -height 540 " + extra +
+                            " >\"$1/out.txt\" 2>&1 & pid=$!; i=0; until " + ready_cmd +
+                            " || [ $i -ge 300 ]; do sleep 0.1; i=$((i+1)); done; sleep 0.5; import -window root -depth "
+                            "8 \"rgb:$1/shot.rgb\"; "
+                            "kill -TERM $pid; wait $pid";
   std::string quoted;
   for (char c : inner) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  const std::string full = "timeout 90 xvfb-run -a -s '-screen 0 800x600x24 -wr' sh -c '" + quoted + "' '" +
-                           program + "' '" + dir + "'";
+  const std::string full =
+      "timeout 90 xvfb-run -a -s '-screen 0 800x600x24 -wr' sh -c '" + quoted + "' '" + program + "' '" + dir + "'";
   return std::system(full.c_str()) == 0;
 }
 

@@ -168,6 +168,7 @@ void ApiMachine::set_sprite(int n, const char *rows[8]) {
   for (int j = 0; j < 8; j++)
     for (int i = 0; i < 8; i++) {
       const char ch = rows[j][i];
-      pstate.cart->gfx->line[(n / 16) * 8 + j][(n % 16) * 8 + i] = static_cast<uint8_t>(ch <= '9' ? ch - '0' : ch - 'a' + 10);
+      pstate.cart->gfx->line[(n / 16) * 8 + j][(n % 16) * 8 + i] =
+          static_cast<uint8_t>(ch <= '9' ? ch - '0' : ch - 'a' + 10);
     }
 }

@@ -6,7 +6,6 @@
 #include "api/bitmap.h"
 #include "api/text.h"
 #include "machine/pstate.h"
-
 #include "platform/input.h"
 #include "platform/system.h"
 #include "shell/console.h"
@@ -30,8 +29,8 @@ console_rig::console_rig(const std::vector<std::string> &extra, const std::strin
   vell_set_time_func(rig_clock);
   vell_set_key_source(rig_keys);
   vell_set_program_folder(program_folder);
-  std::vector<std::string> args = {"orrery", "-home", home.path, "-headless", "1", "-foreground_sleep_ms", "0",
-                                   "-background_sleep_ms", "0"};
+  std::vector<std::string> args = {
+      "orrery", "-home", home.path, "-headless", "1", "-foreground_sleep_ms", "0", "-background_sleep_ms", "0"};
   args.insert(args.end(), extra.begin(), extra.end());
   std::vector<const char *> argv;
   for (const std::string &a : args) argv.push_back(a.c_str());

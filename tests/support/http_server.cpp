@@ -82,14 +82,21 @@ void http_server::answer(int fd) {
   const std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
   std::string out, big(100000, 'a');
   for (size_t i = 0; i < big.size(); i++) big[i] = static_cast<char>('a' + i % 26);
-  if (path == "/ok") out = response(200, "hello from the test server");
-  else if (path == "/missing") out = response(404, "no such page");
-  else if (path == "/moved") out = response(302, "", "Location: /ok\r\n");
-  else if (path == "/loop") out = response(302, "", "Location: /loop\r\n");
-  else if (path == "/big") out = response(200, big);
-  else if (path != "/silent") out = response(500, "unknown path");
+  if (path == "/ok")
+    out = response(200, "hello from the test server");
+  else if (path == "/missing")
+    out = response(404, "no such page");
+  else if (path == "/moved")
+    out = response(302, "", "Location: /ok\r\n");
+  else if (path == "/loop")
+    out = response(302, "", "Location: /loop\r\n");
+  else if (path == "/big")
+    out = response(200, big);
+  else if (path != "/silent")
+    out = response(500, "unknown path");
   // /silent holds the connection open without answering, at most 20 seconds.
-  for (int i = 0; path == "/silent" && i < 400 && !stopping_; i++) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (int i = 0; path == "/silent" && i < 400 && !stopping_; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   for (size_t done = 0; done < out.size();) {
     const ssize_t n = send(fd, out.data() + done, out.size() - done, MSG_NOSIGNAL);
     if (n <= 0) return;

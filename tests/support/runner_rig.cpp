@@ -27,7 +27,9 @@ int32_t runner_rig::raw(const char *name) const {
   return v;
 }
 
-std::string cart_file(const std::string &code) { return "orrery cartridge // test\nversion 12\n__lua__\n" + code + "\n"; }
+std::string cart_file(const std::string &code) {
+  return "orrery cartridge // test\nversion 12\n__lua__\n" + code + "\n";
+}
 
 exec_result exec_cart(const temp_folder &home, const std::string &code, const std::vector<std::string> &extra,
                       int kill_after_ms) {
@@ -37,6 +39,7 @@ exec_result exec_cart(const temp_folder &home, const std::string &code, const st
   const process_result r = run_process(argv, {}, kill_after_ms);
   exec_result out{r.exit_code, {}};
   std::istringstream in(r.output);
-  for (std::string line; std::getline(in, line);) out.lines.push_back(line.compare(0, 3, "** ") ? line : line.substr(3));
+  for (std::string line; std::getline(in, line);)
+    out.lines.push_back(line.compare(0, 3, "** ") ? line : line.substr(3));
   return out;
 }
