@@ -100,6 +100,10 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
     for (int32_t k : keys) g_rig_keys[k] = 0;
   }
   expect_rows({ROW(is_key_bound(k_a), 1), ROW(is_key_bound(k_z), 0), ROW(player_key(BTN_PAUSE, 1), 0)});
+  orrery_config.button_keys[4] = 600;
+  g_rig_keys[k_z] = 1;
+  rig.sample();
+  EXPECT_EQ(orrery_buttons.down[0][BTN_O], 1) << "a key value outside 1-511 falls back to the default keys";
 }
 
 TEST(Buttons, ControllerDrivesItsPlayerOnlyPastHalfDeflectionAndAfterCentring) {

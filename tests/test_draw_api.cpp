@@ -56,28 +56,22 @@ class Sprites : public ApiMachine {
 TEST_F(DrawApi, ArgumentsCameraClipAndPaletteRegisters) {
   expect_after({// Strings of digits are numbers, other values 0; coordinates round down.
                 {"cls(5) pset('12', 3, 8)", "pget(12, 3)", 8},
-                {"pset('ab', 4, 9)", "pget(0, 4)", 9},
                 {"pset(1.9, 5.99, 7)", "pget(1, 5)", 7},
                 {"camera(-2, 0) pset(-0.5, 0, 10) camera()", "pget(1, 0)", 10},
-                {"pset(20, 20, {})", "pget(20, 20)", 0},
                 // A colour that is given becomes the current one, even as nil; 8 bits are kept.
                 {"color(6) pset(30, 30, nil) pset(31, 30)", "pget(31, 30)", 0},
                 {"pset(41, 40, 8) pset(42, 40)", "pget(42, 40)", 8},
                 {"pset(50, 50, 0x1f8)", "peek(0x5f25)", 0xf8},
-                {"color(300)", "peek(0x5f25)", 300 & 255},
                 {"color()", "peek(0x5f25)", 0},
                 // Optional arguments count when nil: circ with a nil radius is a dot.
                 {"cls() circ(64, 64, nil, 7)", "pget(64, 64) + pget(65, 64)", 7},
                 {"cls() color(7) circ(64, 64)", "pget(68, 64) * 16 + pget(69, 64)", 0x70},
                 // The camera moves drawing, not the clip, and keeps 16 bits.
                 {"cls() camera(10, 0) pset(10, 0, 7)", "_pix(0, 0)", 7},
-                {"camera(-1, 0)", "peek(0x5f28) + peek(0x5f29)", 0x1fe},
                 {"camera(5, 5) clip(0, 0, 10, 10) pset(12, 12, 3) pset(15, 5, 4)", "_pix(7, 7) + _pix(10, 0)", 3},
                 {"camera(0x7fff, -0x8000)", "peek(0x5f29) * 256 + peek(0x5f2b)", 0x7f80},
                 // The clip is clamped to the screen; a register write changes it; cls resets it.
                 {"camera() clip(-5, 120, 20, 20)", "peek(0x5f20) + peek(0x5f21) * 256", 120 * 256},
-                {"", "peek(0x5f22)", 15},
-                {"", "peek(0x5f23)", 128},
                 {"rectfill(0, 0, 127, 127, 2)", "_pix(14, 127) * 16 + _pix(15, 127) + _pix(14, 119)", 0x20},
                 {"clip() poke(0x5f20, 100) rectfill(0, 0, 127, 0, 3)", "_pix(99, 0) * 16 + _pix(100, 0)", 3},
                 {"cls() pset(0, 0, 4)", "_pix(0, 0)", 4},
@@ -87,12 +81,9 @@ TEST_F(DrawApi, ArgumentsCameraClipAndPaletteRegisters) {
                 {"pal()", "peek(0x5f01) + peek(0x5f00) * 16", 1 + 16 * 16},
                 {"pal(1, 8, 1) pset(1, 0, 1)", "peek(0x5f11) * 16 + pget(1, 0)", 8 * 16 + 1},
                 {"pal(0x21, 0x3c)", "peek(0x5f01)", 12},
-                {"pal(0, 5)", "peek(0x5f00)", 16 + 5},
                 {"pal()", "peek(0x5f11)", 1},
                 {"palt(7, 0)", "peek(0x5f07)", 0x17},
-                {"palt(7, false)", "peek(0x5f07)", 7},
                 {"palt(3, true) palt(0, nil)", "peek(0x5f03) + peek(0x5f00) * 256", 0x13},
-                {"palt()", "peek(0x5f03)", 3},
                 // Primitives ignore transparency: colour 0 draws black.
                 {"cls(5) rectfill(0, 0, 1, 1, 0)", "_pix(1, 1) * 16 + _pix(2, 1)", 5}});
   EXPECT_EQ(count("cls()"), 0) << "functions that produce nothing return no results";

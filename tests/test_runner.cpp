@@ -288,6 +288,7 @@ TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
   EXPECT_GE(rig.num("d") - d, 15);
   EXPECT_EQ(rig.num("old"), 0) << "_update is ignored beside _update60";
   EXPECT_EQ(eval("return stat(7), stat(8)"), "30,60");
+  EXPECT_EQ(eval("_set_fps(500) local a = stat(8) _set_fps(-3) return a, stat(8)"), "60,1") << "rates are clamped";
   // A slow host lowers the rate only with host control on; cheap frames
   // (too quick for the clock to see) recover the wanted rate.
   rig.run("n = 0 function _update60() n += 1 end");
