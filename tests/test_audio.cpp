@@ -136,26 +136,10 @@ TEST(AudioSynth, EffectsFollowTheTickWithinTheNote) {
   const std::vector<orrery_osc> st = tick_states(c, 0, 20);
   EXPECT_EQ(field(st, &orrery_osc::pitch, 16),
             (std::vector<int32_t>{24, 27, 30, 33, 36, 37, 38, 39, 33, 33, 33, 33, 33, 33, 33, 33, 33, 33, 33, 33}));
-  EXPECT_EQ(field(st, &orrery_osc::volume), (std::vector<int32_t>{1792,
-                                                                  1792,
-                                                                  1792,
-                                                                  1792,
-                                                                  1792,
-                                                                  (768 + 1792 * 3) / 4,
-                                                                  (768 * 2 + 1792 * 2) / 4,
-                                                                  (768 * 3 + 1792) / 4,
-                                                                  0,
-                                                                  256,
-                                                                  512,
-                                                                  768,
-                                                                  1024,
-                                                                  768,
-                                                                  512,
-                                                                  256,
-                                                                  1024,
-                                                                  1024,
-                                                                  1024,
-                                                                  1024}));
+  // The second note slides its volume from 1792 to 768; fades go between 0 and 1024.
+  EXPECT_EQ(field(st, &orrery_osc::volume),
+            (std::vector<int32_t>{1792, 1792, 1792, 1792, 1792, 1536, 1280, 1024, 0,    256,
+                                  512,  768,  1024, 768,  512,  256,  1024, 1024, 1024, 1024}));
   EXPECT_EQ(field(std::vector<orrery_osc>(st.begin() + 16, st.end()), &orrery_osc::dx),
             (std::vector<int32_t>{1307, 1307 * 3 / 4, 1307 / 2, 1307 / 4}));
 
