@@ -1,6 +1,6 @@
 // The program runner: exec-mode runs and their error reports, the size and
-// memory limits, command shortcuts, code tabs, the run chain, the commands
-// that start, stop and end programs; and programs frame by frame: the count
+// memory limits, command shortcuts, code tabs, the commands that start,
+// stop and end programs; and programs frame by frame: the count
 // hook that keeps them within their budget, the CPU figures, the frame-rate
 // controller and the entry points of the program header.
 #include "support/test.h"

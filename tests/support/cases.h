@@ -14,8 +14,9 @@ struct int_case {
   int64_t want;
 };
 
-#define ROW(expr, want) \
-  int_case { #expr, static_cast < int64_t>(expr), static_cast < int64_t>(want) }
+inline int_case make_case(const char *name, int64_t got, int64_t want) { return int_case{name, got, want}; }
+
+#define ROW(expr, want) make_case(#expr, static_cast<int64_t>(expr), static_cast<int64_t>(want))
 
 inline void expect_rows(std::initializer_list<int_case> rows) {
   for (const int_case &r : rows) EXPECT_EQ(r.got, r.want) << r.name;

@@ -1,4 +1,4 @@
-// Everything a test file uses, in one place: GoogleTest, the parts of the
+// Everything a test file uses, in one place: GoogleTest, the headers of the
 // standard library the tests share, the engine and console modules under
 // test (so that a module moving between layer folders is fixed here once),
 // and the shared rigs and helpers of tests/support.
