@@ -95,6 +95,7 @@ TEST(CartText, DataSectionsScanTheirDigitsFieldByField) {
   expect_note(s.notes[1], 0x1c, 5, 3, 2, 128);
   expect_note(s.notes[2], 3, 0, 0, 0, 0);
   EXPECT_EQ(load(k_head + "__sfx__\n00000000ff000\n")->sfx[0].notes[0].pitch, 63) << "pitch keeps its low 6 bits";
+  EXPECT_EQ(load(k_head + "__sfx__\n00-1\n")->sfx[0].speed, 1) << "a sign is not a digit: the default stays";
 
   // Sprite flags: one digit per flag before version 3, two from version 3.
   // Music: 0 means channel-off below version 4; no flags before version 3.
