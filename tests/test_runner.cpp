@@ -1,129 +1,81 @@
-// The program runner: error reports in exec mode, the size limits, command
-// shortcuts, code tabs, the memory check and the run chain.
-#include <gtest/gtest.h>
+// The program runner: exec-mode runs and their error reports, the size and
+// memory limits, command shortcuts, code tabs, the commands that start,
+// stop and end programs; and programs frame by frame: the count
+// hook that keeps them within their budget, the CPU figures, the frame-rate
+// controller and the entry points of the program header.
+#include <ctime>
 
-#include <string>
-#include <vector>
-
-#include "gfx/ctext.h"
-#include "lua.h"
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "script/interp.h"
-#include "script/runner.h"
-#include "shell/args.h"
-#include "shell/console.h"
-#include "support/runner_rig.h"
+#include "support/test.h"
 
 namespace {
 
 using lines = std::vector<std::string>;
 
-// Runs text through run_program with console output going to standard
-// output, as in exec mode; returns the status and fills out with the lines.
-int run_program_captured(const std::string &text, std::string *out) {
-  orrery_args.exec_mode = 1;
-  pstate.mode = MODE_CONSOLE;
-  testing::internal::CaptureStdout();
-  const int status = run_program(text.c_str());
-  *out = testing::internal::GetCapturedStdout();
-  orrery_args.exec_mode = 0;
-  return status;
-}
-
 // Calls of the recorded functions, as "name:argument".
 std::vector<std::string> g_calls;
 
-int record_call(lua_State *L) {
-  const char *arg = lua_gettop(L) > 0 ? lua_tostring(L, 1) : nullptr;
-  g_calls.push_back(std::string(lua_tostring(L, lua_upvalueindex(1))) + ":" + (arg ? arg : ""));
-  return 0;
-}
+constexpr int32_t k_hook_cycles_at_30 = 137 * 1024;  // the first multiple of 1024 not below 139810
 
-void record(const char *name) {
-  lua_State *L = runner_lua_state();
-  lua_pushstring(L, name);
-  lua_pushcclosure(L, record_call, 1);
-  lua_setglobal(L, name);
-}
+// Cycles the count hook charged this frame (API charges are the rest).
+int32_t hook_cycles() { return cpu_budget.frame_cycles - cpu_budget.system_cycles; }
+
+std::string eval(const char *code) { return rig_eval(code); }
 
 }  // namespace
 
-TEST(ExecMode, FailedAssertionInATabReportsLineTabMessageAndTraceback) {
+TEST(ExecMode, ErrorsReportTheirLineTabSourceAndMessage) {
   temp_folder home;
-  const std::string code =
-      "function a() end\n-->8\n-- tab 1\n-->8\n-- tab 2\n-- two\n-- three\nfunction check()\n"
-      "  assert(false, \"done\")\nend\nfunction _init() check() end";
-  const exec_result r = exec_cart(home, code);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.lines, (lines{"runtime error line 5 tab 2", "  assert(false, \"done\")", "assertion failed", "done",
-                            "done", "in check line 5 (tab 2)", "in _init line 7 (tab 2)"}));
-}
-
-TEST(ExecMode, RuntimeErrorsShowTheirMessageWithoutPosition) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1\nlocal t\nt.y = 2");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 3 tab 0", "t.y = 2", "attempt to index local 't' (a nil value)"}));
-  r = exec_cart(home, "\nx = sub()");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 2 tab 0", "x = sub()",
-                            "bad argument #1 to 'sub' (string expected, got no value)"}));
-  r = exec_cart(home, "assert(nil)");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 1 tab 0", "assert(nil)", "assertion failed"}));
-}
-
-TEST(ExecMode, SyntaxErrorsNameTheLineInItsTabAndTheReducedMessage) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1\n-->8\ny = 2\nz = = 3");
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.lines, (lines{"syntax error line 2 (tab 1)", "z = = 3", "unexpected symbol near '='"}));
-
-  // Preprocessed notations and comments keep every line where it was.
-  r = exec_cart(home, "a = 0\na += 1 -- more\nif (a != 1) b = 1\n--[[ two\nlines ]]\nc = = 2");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 6 (tab 0)", "c = = 2", "unexpected symbol near '='"}));
-
-  // A colon in the message does not cut it short.
-  r = exec_cart(home, "a = :");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "a = :", "unexpected symbol near ':'"}));
-
-  r = exec_cart(home, "function f()\n  if x then\n    y = 1\n  end");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 4 (tab 0)", "<eof>", "unclosed function", ""}));
-
-  r = exec_cart(home, "x =\nend");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "x =", "unexpected end of line"}));
-  r = exec_cart(home, "x = end");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "x = end", "unexpected symbol near 'end'"}));
-}
-
-TEST(ExecMode, ProgramsThatEndOrLoopForeverEndTheProcessCleanly) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1");
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(r.lines.empty());
-  // A program that never yields is still cut into frames, so the console
-  // keeps handling its events and ends normally when told to.
-  r = exec_cart(home, "while true do end", {}, 1500);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(r.lines.empty());
-  r = exec_cart(home, "function _update() while true do end end", {}, 1500);
-  EXPECT_EQ(r.exit_code, 0);
-}
-
-TEST(ExecMode, ParameterStringReadsAsExactly1024Bytes) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "p = stat(6) assert(false, sub(p, 1, 5) .. #p .. (sub(p, 6, 6) == '\\0' and 'z' or '?'))",
-                            {"-p", "hello"});
+  const std::pair<std::string, lines> cases[] = {
+      {"function a() end\n-->8\n-- tab 1\n-->8\n-- tab 2\n-- two\n-- three\nfunction check()\n"
+       "  assert(false, \"done\")\nend\nfunction _init() check() end",
+       {"runtime error line 5 tab 2", "  assert(false, \"done\")", "assertion failed", "done", "done",
+        "in check line 5 (tab 2)", "in _init line 7 (tab 2)"}},
+      // Runtime errors show their message without a position.
+      {"x = 1\nlocal t\nt.y = 2",
+       {"runtime error line 3 tab 0", "t.y = 2", "attempt to index local 't' (a nil value)"}},
+      {"\nx = sub()",
+       {"runtime error line 2 tab 0", "x = sub()", "bad argument #1 to 'sub' (string expected, got no value)"}},
+      {"assert(nil)", {"runtime error line 1 tab 0", "assert(nil)", "assertion failed"}},
+      // Syntax errors name the line in its tab and the reduced message;
+      // preprocessed notations and comments keep every line in place.
+      {"x = 1\n-->8\ny = 2\nz = = 3", {"syntax error line 2 (tab 1)", "z = = 3", "unexpected symbol near '='"}},
+      {"a = 0\na += 1 -- more\nif (a != 1) b = 1\n--[[ two\nlines ]]\nc = = 2",
+       {"syntax error line 6 (tab 0)", "c = = 2", "unexpected symbol near '='"}},
+      {"a = :", {"syntax error line 1 (tab 0)", "a = :", "unexpected symbol near ':'"}},  // the colon does not cut it
+      {"function f()\n  if x then\n    y = 1\n  end",
+       {"syntax error line 4 (tab 0)", "<eof>", "unclosed function", ""}},
+      {"x =\nend", {"syntax error line 1 (tab 0)", "x =", "unexpected end of line"}},
+      // Ending, stopping and the parameter string end the run with code 0.
+      {"x = 1", {}},
+      {"t=0 function _update() t+=1 if t>3 then stop() end end", {}},
+      {"assert(false, 'n' .. #stat(6))",
+       {"runtime error line 1 tab 0", "assert(false, 'n' .. #stat(6))", "assertion failed", "n1024", "n1024"}},
+      {"x = dget(0)", {"", "** dget called before cartdata()"}}};
+  for (const auto &[code, expected] : cases) {
+    const exec_result r = exec_cart(home, code);
+    EXPECT_EQ(r.exit_code, 0) << code;
+    EXPECT_EQ(r.lines, expected) << code;
+  }
+  exec_result r = exec_cart(
+      home, "p = stat(6) assert(false, sub(p, 1, 5) .. #p .. (sub(p, 6, 6) == '\\0' and 'z' or '?'))", {"-p", "hello"});
   ASSERT_GE(r.lines.size(), 4u);
-  EXPECT_EQ(r.lines[3], "hello1024z");
-  r = exec_cart(home, "assert(false, 'n' .. #stat(6))");
-  ASSERT_GE(r.lines.size(), 4u);
-  EXPECT_EQ(r.lines[3], "n1024");
+  EXPECT_EQ(r.lines[3], "hello1024z") << "the parameter string reads as exactly 1024 bytes";
+}
+
+TEST(ExecMode, ProgramsThatNeverYieldAreStillCutIntoFramesAndEndWhenTold) {
+  temp_folder home;
+  for (const char *code : {"while true do end", "function _update() while true do end end"}) {
+    const exec_result r = exec_cart(home, code, {}, 1500);
+    EXPECT_EQ(r.exit_code, 0) << code;
+    EXPECT_TRUE(r.lines.empty()) << code;
+  }
 }
 
 TEST(ExecMode, MemoryLimitAppliesBeyondTheTokenAllowance) {
   temp_folder home;
-  // Live data just under 2 MiB over the allowance: a program of about 7500
-  // tokens (120000 bytes of allowance) is still within its limit although
-  // its data plus the allowance passes 2 MiB (stat(0) above 1814 KB).
+  // A program of about 7500 tokens (120000 bytes of allowance) keeps live
+  // data just under 2 MiB over its allowance: stat(0) passes 1814 KB and
+  // the program still runs.
   std::string padding;
   for (int i = 0; i < 2500; i++) padding += "a=1\n";
   const std::string grow = "s = 'x' for i = 1, 10 do s = s .. s end\nt = {} n = 0\n";
@@ -134,46 +86,55 @@ TEST(ExecMode, MemoryLimitAppliesBeyondTheTokenAllowance) {
   ASSERT_GE(r.lines.size(), 4u);
   EXPECT_EQ(r.lines[3].substr(0, 5), "kept ") << r.lines[3];
   EXPECT_GT(atoi(r.lines[3].c_str() + 5), 1850);
-
   r = exec_cart(home, grow + "while true do n += 1 add(t, s .. n) end");
-  EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.lines, (lines{"out of memory"}));
 }
 
 TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
   runner_rig rig;
-  std::string out;
-  const std::string base = "x = 1\n--";
-  std::string text = base + std::string(k_program_max_chars - base.size(), 'c');
-  EXPECT_EQ(run_program_captured(text, &out), RUN_OK);
-  EXPECT_EQ(out, "");
-  EXPECT_EQ(pstate.mode, MODE_RUNNING);
-  pstate.mode = MODE_CONSOLE;
-  EXPECT_EQ(run_program_captured(text + "c", &out), RUN_TOO_LONG);
-  EXPECT_EQ(out, "** program exceeds char limit\n** 65537 / 65536 chars\n\n");
-  EXPECT_EQ(pstate.mode, MODE_CONSOLE);
-
   std::string tokens;
   for (int i = 0; i < 2730; i++) tokens += "a=1\n";  // 3 tokens each
-  EXPECT_EQ(run_program_captured(tokens + "f()", &out), RUN_OK);
+  const std::string chars = "x = 1\n--" + std::string(k_program_max_chars - 8, 'c');
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {chars, RUN_OK, ""},
+      {chars + "c", RUN_TOO_LONG, "** program exceeds char limit\n** 65537 / 65536 chars\n\n"},
+      {tokens + "f()", RUN_OK, ""},
+      {tokens + "f(1)", RUN_TOO_LARGE, "** program too large\n** 8193 / 8192 tokens\n\n"}};
+  orrery_args.exec_mode = 1;
+  for (const auto &[text, status, output] : cases) {
+    pstate.mode = MODE_CONSOLE;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run_program(text.c_str()), status);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), output);
+    EXPECT_EQ(pstate.mode, status == RUN_OK ? MODE_RUNNING : MODE_CONSOLE);
+  }
+  orrery_args.exec_mode = 0;
   EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
-  pstate.mode = MODE_CONSOLE;
-  EXPECT_EQ(run_program_captured(tokens + "f(1)", &out), RUN_TOO_LARGE);
-  EXPECT_EQ(out, "** program too large\n** 8193 / 8192 tokens\n\n");
 }
 
 TEST(Runner, ConsoleCommandTextsBecomeCalls) {
   runner_rig rig;
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"load foo", "load:foo"},   {"load \"foo\"", "load:foo"}, {"help", "help:"},
-      {"cd carts/new", "cd:carts/new"}, {"s", "cartfind:"},    {"resume", "print:no _mainloop()"},
-  };
+  const std::pair<const char *, const char *> cases[] = {{"load foo", "load:foo"}, {"load \"foo\"", "load:foo"},
+                                                         {"help", "help:"},        {"cd carts/new", "cd:carts/new"},
+                                                         {"s", "cartfind:"},       {"resume", "print:no _mainloop()"}};
   for (const auto &[text, call] : cases) {
-    ASSERT_EQ(run_program(text.c_str()), RUN_OK) << text;
-    for (const char *name : {"load", "help", "cd", "cartfind", "print"}) record(name);
+    ASSERT_EQ(run_program(text), RUN_OK) << text;
+    for (const char *name : {"load", "help", "cd", "cartfind", "print"}) {
+      lua_State *L = runner_lua_state();
+      lua_pushstring(L, name);
+      lua_pushcclosure(
+          L,
+          [](lua_State *S) {
+            const char *arg = lua_gettop(S) > 0 ? lua_tostring(S, 1) : nullptr;
+            g_calls.push_back(std::string(lua_tostring(S, lua_upvalueindex(1))) + ":" + (arg ? arg : ""));
+            return 0;
+          },
+          1);
+      lua_setglobal(L, name);
+    }
     g_calls.clear();
     rig.frame();
-    EXPECT_EQ(g_calls, std::vector<std::string>{call}) << text;
+    EXPECT_EQ(g_calls, lines{call}) << text;
     EXPECT_EQ(pstate.mode, MODE_CONSOLE) << text << ": the call ends the program";
   }
 }
@@ -185,10 +146,9 @@ TEST(Runner, CodeTabsSplitJoinAndMapLines) {
   for (int t = 1; t <= 8; t++) code += std::string(k_tab_separator) + "t" + std::to_string(t);
   snprintf(cart->code, k_cart_code_size, "%s", code.c_str());
   split_code_to_tabs();
-  for (int t = 0; t < 8; t++) EXPECT_EQ(orrery_runner.code_tab[t]->text, "t" + std::to_string(t));
+  EXPECT_EQ(orrery_runner.code_tab[7]->text, "t7");
   merge_code_from_tabs();
   EXPECT_EQ(std::string(cart->code), code.substr(0, code.rfind(k_tab_separator))) << "the ninth piece is dropped";
-
   // The program takes the tabs up to the last non-empty one, or up to the
   // current tab when that lies further on.
   snprintf(cart->code, k_cart_code_size, "a\nb\n-->8\n\n-->8\nc");
@@ -196,49 +156,279 @@ TEST(Runner, CodeTabsSplitJoinAndMapLines) {
   EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc");
   orrery_runner.current_tab = 3;
   EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc\n-->8\n");
-  orrery_runner.current_tab = 0;
-
-  // Tab 0 covers program lines 0-2 (two lines and the separator), tab 1
-  // lines 3-4, tab 2 line 5 on.
-  const int32_t expect[][2] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}};
-  for (int32_t line = 0; line < 6; line++) {
+  // Tab 0 covers program lines 0-2 (two lines and the separator), tab 1 lines 3-4, tab 2 line 5 on.
+  const int32_t expect[][2] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}, {-1, 0}};
+  for (int32_t line = 0; line < 7; line++) {
     int32_t tab = -1;
-    EXPECT_EQ(find_tab_line(line, &tab), expect[line][0]) << line;
+    EXPECT_EQ(find_tab_line(line < 6 ? line : 100, &tab), expect[line][0]) << line;
     EXPECT_EQ(tab, expect[line][1]) << line;
   }
-  int32_t tab = -1;
-  EXPECT_EQ(find_tab_line(100, &tab), -1);
-  EXPECT_EQ(tab, 0);
-
-  EXPECT_EQ(get_nth_line("a\nbb\n", 1), "bb");
-  EXPECT_EQ(get_nth_line("a\nbb\n", 2), "");
-  EXPECT_EQ(get_nth_line("a\nbb\n", 3), "<eof>");
-  EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/star_dust-2.q7.png"), "star_dust-2");
-  EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/Big.Game.q7"), "ame");
-  EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/game.png"), "");
+  EXPECT_EQ(get_nth_line("a\nbb\n", 1) + get_nth_line("a\nbb\n", 2) + get_nth_line("a\nbb\n", 3), "bb<eof>");
 }
 
-TEST(Runner, RunChainKeepsTheWayBackAndItsParameters) {
-  reset_run_chain();
-  EXPECT_EQ(get_run_chain_label(), nullptr);
-  orrery_runner.param = "level=3";
-  add_run_chain_item("menu.q7", std::string(40, 'b').c_str(), 0);
-  EXPECT_STREQ(get_run_chain_filename(), "menu.q7");
-  EXPECT_EQ(std::string(get_run_chain_label()), std::string(32, 'b'));
-  EXPECT_STREQ(get_run_chain_param_str(), "level=3");
+TEST(Runner, StopSuspendsRunRestartsAndRebootOrShutdownDoNothingWhileRunning) {
+  runner_rig rig;
+  rig.run("camera(5,7) function _update() stop('bye', 40, 60, 12) end");
+  rig.frame();
+  rig.frame();
+  EXPECT_EQ(pstate.mode, MODE_CONSOLE) << "stop suspends the program";
+  EXPECT_EQ(pstate.camera_x, 0);
+  int32_t ink = 0;
+  for (int32_t y = 60; y < 65; y++)
+    for (int32_t x = 40; x < 52; x++) ink += vell_getpixel(pstate.screen, x, y) == 12;
+  EXPECT_GT(ink, 5) << "the message is drawn where print would draw it";
+  // run() starts the cartridge afresh; user memory survives and counts the starts.
+  rig.run("n = peek(0x4300) + 1 poke(0x4300, n) if n < 3 then run() end function _update() end");
+  for (int i = 0; i < 10; i++) rig.frame();
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
+  EXPECT_EQ(pstate.ram[0x4300], 3);
+  // A headless console quits once a program ends; reboot and shutdown must not.
+  vell_state.quit = 0;
+  rig.run("reboot() shutdown() exit() done=1 while true do flip() end");
+  rig.frame();
+  EXPECT_EQ(rig.num("done"), 1);
+  EXPECT_EQ(vell_state.quit, 0);
+  EXPECT_NE(pstate.pending_request, REQ_REBOOT);
+}
 
-  add_run_chain_item("download.q7", "dl", 1);
-  run_chain_cancel_pending();
-  EXPECT_STREQ(get_run_chain_filename(), "menu.q7") << "a pending item is dropped";
-  add_run_chain_item("download.q7", "dl", 1);
-  run_chain_confirm_pending();
-  run_chain_cancel_pending();
-  EXPECT_STREQ(get_run_chain_filename(), "download.q7") << "a confirmed item stays";
-  pop_run_chain();
-  EXPECT_STREQ(get_run_chain_filename(), "menu.q7");
+TEST(CountHook, TightLoopsAreSuspendedAtThe137thHookCallEveryFrameWhereverTheyAre) {
+  for (const char *code : {"while true do end", "function _init() while true do end end",
+                           "function _update() while true do end end", "function _draw() while true do end end"}) {
+    runner_rig rig;
+    rig.run(code);
+    for (int32_t frame = 1; frame <= 3; frame++) {
+      rig.frame();
+      ASSERT_EQ(pstate.mode, MODE_RUNNING) << code;
+      EXPECT_EQ(hook_cycles(), frame * k_hook_cycles_at_30) << code << ", frame " << frame;
+    }
+    rig.press({41});  // the console still answers: Escape opens the pause menu
+    EXPECT_EQ(orrery_state.pause_menu_open, 1) << code;
+  }
+}
 
-  for (int i = 0; i < 3000; i++) add_run_chain_item("x.q7", "x", 0);
-  EXPECT_EQ(run_chain_length(), k_run_chain_max);
-  reset_run_chain();
-  EXPECT_EQ(run_chain_length(), 0);
+TEST(CountHook, LoopsInCoroutinesAndFinalizersCannotHoldTheConsole) {
+  runner_rig rig;
+  rig.run("c = cocreate(function() while true do end end)\nresumes = 0\nwhile true do coresume(c) resumes += 1 end");
+  for (int32_t frame = 1; frame <= 3; frame++) {
+    rig.frame();
+    EXPECT_LT(hook_cycles(), frame * (k_hook_cycles_at_30 + 2048)) << "the program stops with the coroutine";
+  }
+  EXPECT_GE(rig.num("resumes"), 2);
+  // A finalizer runs while the runner collects garbage between frames,
+  // where nothing can be suspended; one that never returns is stopped.
+  rig.run(
+      "setmetatable({}, {__gc = function() while true do end end})\nframes = 0\nfunction _update() frames += 1 end");
+  for (int i = 0; i < 4; i++) rig.frame();
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
+  EXPECT_GE(rig.num("frames"), 2);
+}
+
+TEST(CpuFigures, ChargesFillTheFrameAndStatOneIsItsShare) {
+  runner_rig rig;
+  rig.run(
+      "function _update()\n  start = stat(1)\n  for j = 1, 3 do for i = 1, 23000 do end end\n  half = stat(1)\nend");
+  for (int i = 0; i < 3; i++) rig.frame();
+  EXPECT_LT(rig.num("start"), 0.05) << "restarts at flip";
+  EXPECT_NEAR(rig.num("half"), 0.5, 0.05);
+  // A charge counts at least 1; refunds are not system work; whole blocks
+  // of 2048 move the hook closer.
+  cpu_end_frame();
+  cpu_begin_slice();
+  spend_cpu(0);
+  spend_cpu(-5);
+  EXPECT_EQ(cpu_budget.frame_cycles, 2);
+  refund_cpu(-3);
+  EXPECT_EQ(cpu_budget.frame_cycles, -1);
+  EXPECT_EQ(cpu_budget.system_cycles, 2);
+  spend_cpu(2500);
+  EXPECT_EQ(cpu_budget.spend_remainder, 2499 - 2048);
+  EXPECT_EQ(cpu_budget.limiter_count, 2499);
+  // 30 frames per second: 139810 cycles a frame, 60: half as many.
+  set_fps(30);
+  EXPECT_EQ(cycles_2_frame_capacity(69905), 0x8000);
+  set_fps(60);
+  EXPECT_EQ(cycles_2_frame_capacity(frame_budget()), 0x10000);
+  // The runtime charges 8 for a power and 8 per root step.
+  static int32_t observed;
+  orrery_set_cpu_observer([](int32_t n, int) { observed += n; });
+  for (const auto &[code, cycles] : {std::pair{"b = 2 x = b ^ 0.5", 16}, std::pair{"b = 2 x = b ^ 3", 8}}) {
+    observed = 0;
+    rig.run(code);
+    rig.frame();
+    EXPECT_EQ(observed, cycles) << code;
+  }
+  orrery_set_cpu_observer(nullptr);
+}
+
+TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
+  runner_rig rig;
+  rig.run(
+      "u = 0 d = 0 old = 0\nfunction _update() old += 1 end\n"
+      "function _update60() u += 1 for i = 1, 20000 do end for i = 1, 20000 do end end\n"
+      "function _draw() d += 1 for i = 1, 20000 do end for i = 1, 15000 do end end");
+  for (int i = 0; i < 24; i++) rig.iterate(17);
+  EXPECT_EQ(pstate.target_fps, 30);
+  const double u = rig.num("u"), d = rig.num("d");
+  for (int i = 0; i < 40; i++) rig.iterate(17);
+  EXPECT_EQ(rig.num("u") - u, 2 * (rig.num("d") - d));
+  EXPECT_GE(rig.num("d") - d, 15);
+  EXPECT_EQ(rig.num("old"), 0) << "_update is ignored beside _update60";
+  EXPECT_EQ(eval("return stat(7), stat(8)"), "30,60");
+  EXPECT_EQ(eval("_set_fps(500) local a = stat(8) _set_fps(-3) return a, stat(8)"), "60,1") << "rates are clamped";
+  // A slow host lowers the rate only with host control on; cheap frames
+  // (too quick for the clock to see) recover the wanted rate.
+  rig.run("n = 0 function _update60() n += 1 end");
+  orrery_config.host_framerate_control = 0;
+  for (int i = 0; i < 60; i++) rig.iterate(34);
+  EXPECT_EQ(pstate.target_fps, 60);
+  orrery_config.host_framerate_control = 1;
+  for (int i = 0; i < 10; i++) rig.iterate(34);
+  EXPECT_EQ(pstate.target_fps, 30);
+  for (int i = 0; i < 120; i++) rig.iterate(16);
+  EXPECT_EQ(pstate.target_fps, 60);
+}
+
+TEST(FrameRate, ControllerHalvesOnRequestRecoversAndCountsQuickDrops) {
+  runner_rig rig;
+  rig.run("function _update() end");
+  rig.frame();
+  auto measured = [](int32_t fps, int32_t load_cycles) {
+    for (int32_t &h : cpu_budget.history) h = fps;
+    cpu_budget.previous_load = cpu_budget.current_load = cpu_budget.mark_cycles[0] = 0;
+    cpu_budget.mark_cycles[2] = load_cycles;
+  };
+  set_fps(30);
+  measured(60, 1000);
+  cpu_budget.halving_request = 1;
+  update_frame_rate();
+  EXPECT_EQ(pstate.target_fps, 15);
+  cpu_budget.halving_request = 1;
+  update_frame_rate();
+  EXPECT_EQ(pstate.target_fps, 30) << "no second halving; the cheap frame recovers";
+  pstate.target_fps = 15;
+  measured(60, 139810 * 97 / 100);
+  update_frame_rate();
+  EXPECT_EQ(pstate.target_fps, 15) << "no recovery while a frame needs more than 0.96873 of the budget";
+  // Two drops for host slowness within 200 ms raise the penalty.
+  set_fps(60);
+  measured(50, 1000);
+  update_frame_rate();
+  EXPECT_EQ(pstate.target_fps, 30);
+  pstate.target_fps = 60;
+  update_frame_rate();
+  EXPECT_EQ(eval("return stat(10)"), "1");
+}
+
+TEST(RunnerEntryPoints, TimeStatButtonsThePausedBoxAndMenuItems) {
+  runner_rig rig;
+  rig.run(
+      "picked = 0\nmenuitem(1, 'first', function() picked += 1 end)\nmenuitem(0, 'zero', nil)\n"
+      "_menuitem(6, 'six')\n_menuitem(2, 'a label of twenty ch')\nfunction _update() t = time() end");
+  for (int i = 0; i < 45; i++) rig.frame();
+  EXPECT_EQ(rig.raw("t"), 0x18000) << "45 updates are 1.5 seconds";
+  EXPECT_EQ(eval("return stat(5), stat(3), stat(4), stat(7), stat(8), stat(100), type(stat()), #stat(6)"),
+            "12,0,,30,30,0,number,1024");
+  orrery_buttons.down[0][BTN_O] = 1;
+  orrery_buttons.down[1][BTN_LEFT] = 1;
+  EXPECT_EQ(eval("return btn(), btn(4), btn(4, 1), btn(0, 1), btn(4, 8), btn(4, -1), btnp(4)"),
+            "272,true,false,true,false,false,false");
+  vell_set_clip(pstate.screen, 0, 0, 128, 128);
+  EXPECT_EQ(eval("_paused()"), "");
+  const vell_bitmap *s = pstate.screen;
+  EXPECT_EQ(vell_getpixel(s, 45, 48) * 16 + vell_getpixel(s, 82, 56), 0x11u);
+  EXPECT_NE(vell_getpixel(s, 83, 56), 1u);
+  // Menu items: labels cut to 16 characters, callbacks once after being chosen.
+  EXPECT_STREQ(orrery_cart_menu.label[0], "first");
+  EXPECT_STREQ(orrery_cart_menu.label[1], "a label of twent");
+  choose_cart_menu_item(1);
+  rig.frame();
+  rig.frame();
+  EXPECT_EQ(rig.num("picked"), 1);
+  EXPECT_EQ(eval("return _get_menu_item_selected(2), #{_get_menu_item_selected(7)}"), "false,0");
+  EXPECT_EQ(eval("_menuitem(1) return 1"), "1");
+  EXPECT_STREQ(orrery_cart_menu.label[0], "");
+}
+
+namespace {
+
+struct printed_line {
+  std::string text;
+  int32_t colour;
+};
+std::vector<printed_line> g_printed;
+void record_line(const char *text, int32_t colour) { g_printed.push_back({text, colour}); }
+
+}  // namespace
+
+TEST(ConsoleApi, HelpAtTheConsoleAndTheOnlineStubs) {
+  runner_rig rig;
+  rig.run("function _update() end");
+  rig.frame();
+  orrery_machine_hooks hooks = {};
+  hooks.print_col = record_line;
+  orrery_set_machine_hooks(hooks);
+  EXPECT_EQ(rig_eval("help()"), "");
+  EXPECT_TRUE(g_printed.empty()) << "nothing while a cartridge program runs";
+
+  pstate.program_started = 0;  // as at a console that has run no cartridge
+  rig_eval("help()");
+  ASSERT_EQ(g_printed.size(), 18u);
+  const printed_line expected[] = {{"commands", 12}, {"cartfind     to explore cartridges", 14}, {"", 14},
+                                   {"see orrery.txt for more info", 12}};
+  const size_t at[] = {1, 10, 11, 16};
+  for (size_t i = 0; i < 4; i++) {
+    EXPECT_EQ(g_printed[at[i]].text, expected[i].text) << "line " << at[i] + 1;
+    EXPECT_EQ(g_printed[at[i]].colour, expected[i].colour) << "line " << at[i] + 1;
+  }
+  EXPECT_EQ(g_printed[3].text, "load <filename>  save <filename>");
+  EXPECT_EQ(g_printed[17].text, "");
+
+  g_printed.clear();
+  EXPECT_EQ(rig_eval("return login()"), "nil");
+  ASSERT_EQ(g_printed.size(), 2u);
+  EXPECT_EQ(g_printed[0].text, "login unavailable.");
+  EXPECT_EQ(g_printed[1].text, "please update orrery!");
+  EXPECT_EQ(g_printed[1].colour, 6);
+  EXPECT_EQ(rig_eval("return logout(), bbsreq('x', 1), scoresub(5, 'a')"), "nil,nil,nil,0");
+  EXPECT_EQ(rig_eval("printh('x') return extcmd('label')"), "");
+}
+
+TEST(SystemApi, MouseStatsNeedTheEnableByteAndADevelopedCartridgeShowsTheNotice) {
+  for (bool developed : {false, true}) {
+    SCOPED_TRACE(developed ? "with cartridge data" : "plain cartridge");
+    runner_rig rig;
+    rig.run(std::string(developed ? "cartdata('mouse_test') " : "") + "function _update() end");
+    rig.frame();
+    vell_set_mouse(40, 50);
+    push_mouse_wheel(1, -2);
+    rig.frame();  // the event arrives after this frame's button read
+    rig.frame();  // and is taken by this one's
+    EXPECT_EQ(rig_eval("return stat(32), stat(33), stat(35), stat(36)"), "0,0,0,0") << "mouse not enabled";
+    EXPECT_FALSE(message_bar_shows("devkit mouse enabled"));
+    rig_eval("poke(0x5f2d, 1)");
+    EXPECT_EQ(rig_eval("return stat(32), stat(33), stat(34), stat(35), stat(36)"), "40,50,0,1,-2");
+    EXPECT_EQ(message_bar_shows("devkit mouse enabled") != 0, developed);
+    orrery_state.message[0] = 0;
+    rig_eval("stat(32)");
+    EXPECT_FALSE(message_bar_shows("devkit mouse enabled")) << "once a run";
+  }
+}
+
+TEST(SystemApi, DateStatsGiveUtcAndLocalTime) {
+  setenv("TZ", "UTC+3", 1);
+  tzset();
+  runner_rig rig;
+  rig.run("function _update() end");
+  rig.frame();
+  const time_t now = time(nullptr);
+  struct tm utc;
+  gmtime_r(&now, &utc);
+  const std::string got = rig_eval("return stat(80), stat(81), stat(90), stat(83), stat(93), stat(84), stat(94)");
+  int year, month, local_year, hour, local_hour, minute, local_minute;
+  ASSERT_EQ(sscanf(got.c_str(), "%d,%d,%d,%d,%d,%d,%d", &year, &month, &local_year, &hour, &local_hour, &minute,
+                   &local_minute), 7) << got;
+  EXPECT_EQ(year, utc.tm_year + 1900);
+  EXPECT_EQ(month, utc.tm_mon + 1);
+  EXPECT_EQ((hour + 21) % 24, local_hour) << "local time is three hours behind";
+  EXPECT_EQ(minute, local_minute);
 }

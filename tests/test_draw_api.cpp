@@ -1,0 +1,305 @@
+// Drawing through the script API: argument rules, camera, clip, palettes,
+// fill pattern, cls, pixels, lines, rectangles, circles, sprites, flags and
+// the map, with their CPU charges; and the tinted rectangle.
+#include "support/test.h"
+
+using DrawApi = ApiMachine;
+
+namespace {
+
+std::string args(std::initializer_list<int> v) {
+  std::string s;
+  for (int x : v) s += (s.empty() ? "" : ",") + std::to_string(x);
+  return s;
+}
+
+// What a reference walk draws on a clear screen through the clip rectangle
+// [cl, cr) x [ct, cb): walk(plot) visits every point of the figure.
+template <class Walk>
+std::string reference(int cl, int ct, int cr, int cb, Walk walk) {
+  std::string pic(128 * 128, '0');
+  walk([&](int64_t x, int64_t y) {
+    if (x >= cl && x < cr && y >= ct && y < cb) pic[y * 128 + x] = '7';
+  });
+  return pic;
+}
+
+const char *k_sprite0[8] = {"12345670", "89abcdef", "00000007", "70000000",
+                            "11110000", "22220000", "33330000", "4444000f"};
+const char *k_stripes[8] = {"07070707", "07070707", "07070707", "07070707",
+                            "07070707", "07070707", "07070707", "07070707"};
+const char *k_solid9[8] = {"99999999", "99999999", "99999999", "99999999",
+                           "99999999", "99999999", "99999999", "99999999"};
+
+// Sprite 0 and 15 as above, 1 and 2 striped and solid; the screen in colour 5.
+class Sprites : public ApiMachine {
+ protected:
+  void SetUp() override {
+    ApiMachine::SetUp();
+    set_sprite(0, k_sprite0);
+    set_sprite(1, k_stripes);
+    set_sprite(2, k_solid9);
+    set_sprite(15, k_solid9);
+  }
+  // Runs each row's code on a screen of colour 5 and compares a rectangle.
+  void expect_pictures(std::initializer_list<std::tuple<const char *, int, int, int, int, const char *>> rows) {
+    for (const auto &[code, x, y, w, h, pic] : rows) {
+      fill_screen(5);
+      run(code);
+      EXPECT_EQ(picture(x, y, w, h), pic) << code;
+    }
+  }
+};
+
+}  // namespace
+
+TEST_F(DrawApi, ArgumentsCameraClipAndPaletteRegisters) {
+  expect_after({// Strings of digits are numbers, other values 0; coordinates round down.
+                {"cls(5) pset('12', 3, 8)", "pget(12, 3)", 8},
+                {"pset(1.9, 5.99, 7)", "pget(1, 5)", 7},
+                {"camera(-2, 0) pset(-0.5, 0, 10) camera()", "pget(1, 0)", 10},
+                // A colour that is given becomes the current one, even as nil; 8 bits are kept.
+                {"color(6) pset(30, 30, nil) pset(31, 30)", "pget(31, 30)", 0},
+                {"pset(41, 40, 8) pset(42, 40)", "pget(42, 40)", 8},
+                {"pset(50, 50, 0x1f8)", "peek(0x5f25)", 0xf8},
+                {"color()", "peek(0x5f25)", 0},
+                // Optional arguments count when nil: circ with a nil radius is a dot.
+                {"cls() circ(64, 64, nil, 7)", "pget(64, 64) + pget(65, 64)", 7},
+                {"cls() color(7) circ(64, 64)", "pget(68, 64) * 16 + pget(69, 64)", 0x70},
+                // The camera moves drawing, not the clip, and keeps 16 bits.
+                {"cls() camera(10, 0) pset(10, 0, 7)", "_pix(0, 0)", 7},
+                {"camera(5, 5) clip(0, 0, 10, 10) pset(12, 12, 3) pset(15, 5, 4)", "_pix(7, 7) + _pix(10, 0)", 3},
+                {"camera(0x7fff, -0x8000)", "peek(0x5f29) * 256 + peek(0x5f2b)", 0x7f80},
+                // The clip is clamped to the screen; a register write changes it; cls resets it.
+                {"camera() clip(-5, 120, 20, 20)", "peek(0x5f20) + peek(0x5f21) * 256", 120 * 256},
+                {"rectfill(0, 0, 127, 127, 2)", "_pix(14, 127) * 16 + _pix(15, 127) + _pix(14, 119)", 0x20},
+                {"clip() poke(0x5f20, 100) rectfill(0, 0, 127, 0, 3)", "_pix(99, 0) * 16 + _pix(100, 0)", 3},
+                {"cls() pset(0, 0, 4)", "_pix(0, 0)", 4},
+                {"clip(10, 10, -5, 5) rectfill(0, 0, 127, 127, 8)", "_pix(12, 12)", 0},
+                // pal and palt write the draw palette (or the screen palette), 4 bits each; 0 is true.
+                {"clip() pal(1, 8) pset(0, 0, 1)", "pget(0, 0)", 8},
+                {"pal()", "peek(0x5f01) + peek(0x5f00) * 16", 1 + 16 * 16},
+                {"pal(1, 8, 1) pset(1, 0, 1)", "peek(0x5f11) * 16 + pget(1, 0)", 8 * 16 + 1},
+                {"pal(0x21, 0x3c)", "peek(0x5f01)", 12},
+                {"pal()", "peek(0x5f11)", 1},
+                {"palt(7, 0)", "peek(0x5f07)", 0x17},
+                {"palt(3, true) palt(0, nil)", "peek(0x5f03) + peek(0x5f00) * 256", 0x13},
+                // Primitives ignore transparency: colour 0 draws black.
+                {"cls(5) rectfill(0, 0, 1, 1, 0)", "_pix(1, 1) * 16 + _pix(2, 1)", 5}});
+  EXPECT_EQ(count("cls()"), 0) << "functions that produce nothing return no results";
+}
+
+TEST_F(DrawApi, FillPatternAppliesToEveryPrimitiveWithItsTransparencyBit) {
+  expect_after({{"fillp(0x5a5a.8)", "peek(0x5f31) + peek(0x5f32) * 256", 0x5a5a},
+                {"", "peek(0x5f33)", 1},
+                {"fillp(-1)", "peek(0x5f31) + peek(0x5f32)", 0x1fe},
+                {"", "peek(0x5f33)", 0}});
+  // The pattern repeats every 4 pixels and reaches pset, lines and circles;
+  // it is anchored to the screen, and its second colour goes through the palette.
+  const std::tuple<const char *, int, int, const char *> cases[] = {
+      {"color(0x18) fillp(1) rectfill(0, 0, 3, 3)", 4, 4, "8888\n8888\n8888\n8881\n"},
+      {"fillp(1.5) rectfill(0, 0, 3, 3)", 4, 4, "8888\n8888\n8888\n8885\n"},
+      {"fillp(0x0800) rectfill(0, 0, 3, 3)", 4, 4, "8888\n1888\n8888\n8888\n"},
+      {"fillp(0x8000) rectfill(0, 0, 7, 0) pset(4, 4) line(0, 8, 7, 8)", 8, 9,
+       "18881888\n55555555\n55555555\n55555555\n55551555\n55555555\n55555555\n55555555\n18881888\n"},
+      {"camera(1, 0) pal(1, 12) rectfill(1, 0, 4, 0) camera() pal()", 5, 1, "c8885\n"},
+      {"fillp(0xffff.8) circfill(2, 2, 1) circ(2, 2, 2)", 5, 5, "55555\n55555\n55555\n55555\n55555\n"}};
+  for (const auto &[code, w, h, pic] : cases) {
+    fill_screen(5);
+    run(code);
+    EXPECT_EQ(picture(0, 0, w, h), pic) << code;
+  }
+  // cls ignores the palette, resets cursor and clip, keeps the rest.
+  run("fillp(0x5a5a) pal(3, 9) camera(5, 5) color(12) cursor(40, 50) clip(10, 10, 10, 10) cls(3)");
+  EXPECT_EQ(picture(0, 0, 2, 1) + picture(127, 127, 1, 1), "33\n3\n");
+  expect_after({{"", "peek(0x5f26) + peek(0x5f27) + peek(0x5f20)", 0},
+                {"", "peek(0x5f22)", 128},
+                {"", "peek(0x5f28)", 5},
+                {"", "peek(0x5f25)", 12},
+                {"", "peek(0x5f03)", 9},
+                {"", "peek(0x5f31)", 0x5a},
+                {"cls(16)", "_pix(9, 9)", 0},
+                {"cls(1.5)", "_pix(9, 9)", 1}});
+}
+
+TEST_F(DrawApi, PixelsLinesAndRectanglesFollowTheClipAndChargeWhatTheyCover) {
+  expect_after({{"pset(5, 5, 9) clip(0, 0, 4, 4)", "pget(5, 5)", 0},
+                {"pset(6, 6, 9) clip()", "_pix(6, 6)", 0},
+                {"", "pget(5) + pget(-1, 0) + pget(200, 0)", 0},
+                {"color(6) pset(3)", "peek(0x5f25)", 6}});
+  run("pset(-32768, -32768, 1) pset(32767, 32767, 1) camera(-32768, -32768) pset(32767, 32767, 1) camera()");
+  // Lines step from pixel centres and are drawn from their upper end;
+  // missing coordinates read as 0, in the last line's colour.
+  const std::tuple<const char *, int, int, const char *> cases[] = {
+      {"line(1, 1, 1, 1, 7)", 3, 3, "000\n070\n000\n"},
+      {"line(0, 0, 4, 2, 7)", 5, 3, "70000\n07700\n00077\n"},
+      {"line(4, 2, 0, 0, 7)", 5, 3, "70000\n07700\n00077\n"},
+      {"line(4, 0, 0, 2, 7)", 5, 3, "00007\n00770\n77000\n"},
+      {"line(1, 0, 2, 4, 7)", 4, 5, "0700\n0700\n0070\n0070\n0070\n"},
+      {"line(3, 0, 0)", 4, 1, "7777\n"},
+      {"rect(4, 3, 1, 1, 9)", 6, 5, "000000\n099990\n090090\n099990\n000000\n"},
+      {"rectfill(3, 3, 1, 1, 4)", 5, 5, "00000\n04440\n04440\n04440\n00000\n"}};
+  for (const auto &[code, w, h, pic] : cases) {
+    run(std::string("cls() ") + code);
+    EXPECT_EQ(picture(0, 0, w, h), pic) << code;
+  }
+  run("cls() rectfill(-5, 126, 1, 200, 2)");
+  EXPECT_EQ(picture(0, 125, 3, 3), "000\n220\n220\n");
+  // Half a line's walked steps plus one; a rectangle's edges within the
+  // clip (an edge under four pixels is 0, counted as 1); a sixteenth of a
+  // filled area; nothing for what misses the clip.
+  int k = 0;
+  expect_rows({ROW(spent_by("line(0, 0, 127, 0)"), 64), ROW(spent_by("line(5, 5, 5, 5)"), 1),
+               ROW(spent_by("line(-10, -10, -20, -5)"), 1), ROW(spent_by("line(0, 0, 0, 40)"), 21),
+               ROW(spent_by("line(-30000, 64, 30000, 64)") <= 70, 1),
+               ROW(spent_by("rect(0, 0, 127, 127)"), 32 + 32 + 63 + 63),
+               ROW(spent_by("rect(-10, 10, 20, 20)"), 5 + 5 + 4), ROW(spent_by("rect(200, 0, 300, 10)", &k) + k, 0),
+               ROW(spent_by("rect(3, 3, 3, 3)", &k) + k, 1), ROW(spent_by("rectfill(0, 0, 127, 127)"), 1024),
+               ROW(spent_by("rectfill(-10, -10, 3, 3)"), 1), ROW(spent_by("rectfill(0, 0, 6, 6)"), 49 / 16),
+               ROW(spent_by("clip(0, 0, 8, 8) rectfill(0, 0, 127, 127)"), 16 + 64 / 16)});
+}
+
+TEST_F(DrawApi, CirclesOfAnySizeDrawWhatThePlainWalkDrawsAndChargeWhatTheyCover) {
+  srand(11);
+  for (int k = 0; k < 300; k++) {
+    const int scale = k % 3 == 0 ? 40 : k % 3 == 1 ? 400 : 30000;
+    const int r = rand() % scale, cx = rand() % (2 * scale + 128) - scale, cy = rand() % (2 * scale + 128) - scale;
+    const int cl = rand() % 60, ct = rand() % 60, cr = std::min(cl + rand() % 80 + 1, 128),
+              cb = std::min(ct + rand() % 80 + 1, 128);
+    const std::string call = "circ(" + args({cx, cy, r, 7}) + ")";
+    run("cls() clip(" + args({cl, ct, cr - cl, cb - ct}) + ") " + call);
+    ASSERT_EQ(lit_pixels(), reference(cl, ct, cr, cb,
+                                      [&](auto plot) {
+                                        // The midpoint walk over the whole octant.
+                                        for (int64_t x = r, y = 0, d = 1 - r; x >= y;) {
+                                          for (int64_t s : {-1, 1})
+                                            for (int64_t t : {-1, 1}) {
+                                              plot(cx + s * x, cy + t * y);
+                                              plot(cx + s * y, cy + t * x);
+                                            }
+                                          y++;
+                                          if (d < 0) {
+                                            d += 2 * y + 1;
+                                          } else {
+                                            x--;
+                                            d += 2 * (y - x) + 1;
+                                          }
+                                        }
+                                      }))
+        << call << " clip " << args({cl, ct, cr, cb});
+  }
+  run("cls() clip() circ(64, 64, 2, 7) circfill(70, 64, 2, 7)");
+  EXPECT_EQ(picture(62, 62, 11, 5), "07770007770\n70007077777\n70007077777\n70007077777\n07770007770\n");
+  // circ takes its colour before refusing a negative radius; circfill refuses first.
+  expect_after(
+      {{"color(6) circ(64, 64, -1, 9)", "peek(0x5f25)", 9}, {"color(6) circfill(64, 64, -1, 9)", "peek(0x5f25)", 6}});
+  int k = 0;
+  expect_rows({ROW(spent_by("circ(64, 64, 2)"), 2 * 4 + 2), ROW(spent_by("circ(64, 126, 5)"), 2 * 7 + 2),
+               ROW(spent_by("circ(64, 64, 1000)"), 2 * 128 + 2), ROW(spent_by("circ(-100, -100, 5)", &k) + k, 0),
+               ROW(spent_by("circfill(64, 64, 2)"), 4 + 25 / 16), ROW(spent_by("circfill(64, 64, 10)"), 20 + 441 / 16),
+               ROW(spent_by("circfill(-100, -100, 5)"), 10), ROW(spent_by("circfill(64, 64)"), 8 + 81 / 16)});
+}
+
+TEST_F(DrawApi, TintedRectangleDarkensByTableOrByBrightnessAndStaysOnTheBitmap) {
+  for (int c = 0; c < 16; c++) pstate.screen->line[0][c] = static_cast<uint8_t>(c);
+  draw_tinted_rect_adaptive(pstate.screen, 0, 0, 15, 0, 0);
+  EXPECT_EQ(picture(0, 0, 16, 1), "0011001515551115\n");
+  // Classes 15, 0 and 1: two thirds are below class 2, so the brightest
+  // pixel stays lit as colour 1.
+  pstate.screen->line[2][0] = 7;
+  pstate.screen->line[2][1] = 0;
+  pstate.screen->line[2][2] = 1;
+  draw_tinted_rect_adaptive(pstate.screen, 2, 2, 0, 2, 1);
+  EXPECT_EQ(picture(0, 2, 3, 1), "100\n");
+  fill_screen(7);
+  draw_tinted_rect_adaptive(pstate.screen, -10, 120, 300, 400, 0);
+  EXPECT_EQ(pixel(0, 127) * 16 + pixel(0, 119), 0x57);
+}
+
+TEST_F(Sprites, SprDrawsThroughThePalettesFlippedCutOrPastTheSheet) {
+  expect_pictures({
+      {"spr(1, 0, 0)", 0, 0, 9, 1, "575757575\n"},  // colour 0 is transparent by default
+      {"palt(0, false) spr(1, 0, 0)", 0, 0, 9, 1, "070707075\n"},
+      {"pal(7, 8) spr(1, 0, 0) pal()", 0, 0, 9, 1, "080808085\n"},
+      {"spr(1, 0, 0)", 0, 0, 9, 1, "575757575\n"},  // pal() made colour 0 transparent again
+      {"palt(0, false) spr(0, 0, 0, 1, 1, true)", 0, 0, 8, 2, "07654321\nfedcba98\n"},
+      {"palt(0, false) spr(0, 0, 0, 1, 1, false, true)", 0, 0, 8, 2, "4444000f\n33330000\n"},
+      {"palt(0, false) spr(0, 0, 0, 1, 1, 1, 1)", 0, 0, 8, 1, "f0004444\n"},
+      {"spr(0, 0, 0, 0.5, 0.5)", 0, 0, 5, 5, "12345\n89ab5\n00005\n70005\n55555\n"},
+      {"spr(0, 0, 0, 1.5, 0.25)", 0, 0, 13, 3, "1234567007075\n89abcdef07075\n5555555555555\n"},
+      {"palt() spr(15, 0, 0, 2, 1)", 0, 7, 17, 2,
+       "99999999000000005\n55555555555555555\n"},  // past the sheet: colour 0
+      // Nothing for a size below one pixel, h missing (0), or a number outside 0-255.
+      {"spr(15, 0, 0, 2) spr(256, 0, 0) spr(-1, 0, 0) spr(15, 0, 0, 0.1, 1)", 0, 0, 16, 1, "5555555555555555\n"},
+      {"camera(-10, -10) spr(15, 0, 0) camera()", 9, 9, 10, 2, "5555555555\n5999999995\n"},
+      {"spr(15, 100, 100, 1000, 1000)", 127, 127, 1, 1, "0\n"}  // huge sizes are capped at the sheet
+  });
+  int k = 0;
+  expect_rows({ROW(spent_by("spr(0, 0, 0)"), 64), ROW(spent_by("spr(0, 124, 0)"), 32),
+               ROW(spent_by("spr(0, 0, 0, 2, 2)"), 256), ROW(spent_by("spr(0, 200, 0)", &k), 0), ROW(k, 1),
+               ROW(spent_by("spr(300, 0, 0)", &k) + k, 0)});
+}
+
+TEST_F(Sprites, SsprStretchesMirrorsAndSkipsClippedRowsAndColumns) {
+  run("palt(0, false)");
+  expect_pictures(
+      {{"sspr(0, 0, 8, 8, 64, 64, -16, 16)", 47, 64, 18, 2, "500776655443322115\n500776655443322115\n"},
+       {"sspr(0, 0, 8, 8, 0, 0, 16, 16)", 0, 1, 16, 2, "1122334455667700\n8899aabbccddeeff\n"},
+       {"sspr(0, 0, 16, 16, 0, 0, 8, 8)", 0, 0, 8, 2, "9bdf7777\n00007777\n"},  // samples at 1, 3, 5, ...
+       {"sspr(0, 0, 8, 8, 0, 8, 8, -8)", 0, 0, 8, 2, "4444000f\n33330000\n"},   // a negative height mirrors upward
+       {"sspr(-4, 0, 8, 8, 0, 0)", 0, 0, 9, 1, "000012345\n"},                  // the uncovered part is colour 0
+       {"sspr(4, 0, 8, 8, 0, 0, 8, 8, true)", 0, 0, 8, 1, "70700765\n"},
+       // Nothing unless 1 <= sw, sh <= 128 and dw, dh are not 0 (missing with seven arguments).
+       {"sspr(0, 0, 0, 8, 0, 0) sspr(0, 0, 8, 129, 0, 0) sspr(0, 0, 8, 8, 0, 0, 0, 8) sspr(0, 0, 8, 8, 0, 0, 8)", 0, 0,
+        4, 1, "5555\n"}});
+  // Clipped rows and columns are skipped with the sampling unchanged.
+  fill_screen(5);
+  run("sspr(0, 0, 8, 8, -5, -3, 13, 11) sspr(0, 0, 8, 8, 40, 40, 13, 11)");
+  EXPECT_EQ(picture(0, 0, 8, 8), picture(45, 43, 8, 8));
+  run("clip(100, 100, 10, 10) sspr(0, 0, 8, 8, 95, 97, 13, 11) clip()");
+  EXPECT_EQ(picture(100, 100, 8, 8), picture(45, 43, 8, 8));
+  expect_rows({ROW(spent_by("sspr(0, 0, 8, 8, 120, 0, 16, 16)"), 8 * 16),
+               ROW(spent_by("sspr(0, 0, 8, 8, 64, 64, -16, 16)"), 256),
+               ROW(spent_by("sspr(0, 0, 8, 8, -30000, 0, 32000, 4)"), 128 * 4)});
+}
+
+TEST_F(Sprites, SheetMapAndFlagsShareTheirMemory) {
+  expect_after({{"sset(0, 64, 9)", "mget(0, 32)", 9},
+                {"sset(1, 64, 3)", "peek(0x1000)", 0x39},
+                {"", "mget(0, 32)", 0x39},
+                {"sset(2, 2, 0x1f) color(12) sset(3, 2)", "sget(2, 2)", 15},
+                {"", "sget(3, 2)", 0},  // missing colour is 0
+                {"", "peek(0x5f25)", 12},
+                {"sset(-1, 0, 5) sset(128, 0, 5) sset(0, 128, 5)", "sget(-1, 0) + sget(0, 128)", 0},
+                {"mset(1, 32, 0x21)", "sget(2, 64) * 16 + sget(3, 64)", 0x12},
+                {"mset(3, 4, 200)", "peek(0x2000 + 4 * 128 + 3)", 200},
+                {"mset(5, 5, 300) mset(128, 0, 1) mset(0, 64, 1) mset(-1, 0, 1)", "mget(5, 5)", 44},
+                {"", "mget(-1, 0) + mget(0, 64) + mget(127, 63)", 0},
+                // Flag bytes and bits: 0 is true, bits outside 0-7 and sprites outside 0-255 are ignored.
+                {"fset(3, 0x85)", "peek(0x3003)", 0x85},
+                {"fset(3, 1, 0)", "fget(3)", 0x87},
+                {"fset(3, 7, false) fset(3, 0, nil)", "fget(3)", 0x06},
+                {"fset(3, 9, true) fset(300, 1) fset(-1, 1) fset(3)", "fget(3)", 6},
+                {"fset(4, 0x1ff)", "fget(4)", 0xff},
+                {"", "fget(256)", 0}});
+  EXPECT_EQ(str("type(fget(3, 1))"), "boolean");
+  EXPECT_EQ(
+      num("(fget(3, 1) and not fget(3, 0) and not fget(3, 8) and not fget(3, -1) and not fget(256, 0)) and 1 or 0"), 1);
+  EXPECT_EQ(count("fget()"), 0);
+}
+
+TEST_F(Sprites, MapDrawsCellsByLayerSkippingClippedOnes) {
+  run("mset(0, 0, 1) mset(1, 0, 2) mset(3, 0, 1) fset(2, 1, true) mset(0, 32, 1)");
+  expect_pictures({
+      {"map(0, 0, 0, 0, 16, 16, 2)", 0, 0, 17, 1, "55555555999999995\n"},  // only sprites with flag 1
+      // Cell 0 leaves the screen as it was; colour 0 is transparent.
+      {"map()", 0, 0, 33, 1, "575757579999999955555555575757575\n"},
+      {"pal(7, 8) palt(0, false) map(0, 0, 0, 0) pal()", 0, 0, 9, 1, "080808089\n"},
+      {"map(0, 0, 0, 0, 4)", 0, 0, 10, 1, "5555555555\n"},  // five arguments draw nothing
+      {"map(0, 0, -4, 0, 2, 1)", 0, 0, 13, 1, "5757999999995\n"},
+      {"camera(20, 0) map(0, 0, 0, 0, 4, 1) camera()", 0, 0, 13, 1, "5555575757575\n"},
+      {"map(0, 32, 0, 0, 1, 1)", 0, 0, 9, 1, "575757575\n"}  // map rows 32-63 are the sheet's lower half
+  });
+  expect_rows({ROW(spent_by("map(0, 0, -4, 0, 2, 1)"), 32 + 64), ROW(spent_by("map()"), 3 * 64),
+               ROW(spent_by("map(0, 0, 124, 0)"), 4 * 8), ROW(spent_by("map(0, 0, 0, 0, 16, 16, 2)"), 64)});
+}

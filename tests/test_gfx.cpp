@@ -1,0 +1,213 @@
+// Engine graphics: bitmaps with their clip, the copy clipper, blits and
+// sprite copies, the engine fonts and the engine text renderer.
+#include "support/test.h"
+
+namespace {
+
+// A bitmap owned by a test.
+struct bitmap_deleter {
+  void operator()(vell_bitmap *b) const { vell_destroy_bitmap(b); }
+};
+using bitmap_ptr = std::unique_ptr<vell_bitmap, bitmap_deleter>;
+bitmap_ptr make(int32_t w, int32_t h, int32_t depth = 8) { return bitmap_ptr(vell_create_bitmap(w, h, depth)); }
+
+// Rows of a region as digits ('.' for 0; '#' for other values above 9).
+std::string picture(const vell_bitmap *b, int x0, int y0, int w, int h) {
+  std::string s;
+  for (int y = y0; y < y0 + h; y++, s += '\n')
+    for (int x = x0; x < x0 + w; x++) {
+      const uint32_t v = vell_getpixel(b, x, y);
+      s += v == 0 ? '.' : v < 10 ? char('0' + v) : '#';
+    }
+  return s;
+}
+
+// The leftmost and rightmost inked columns, as "left-right".
+std::string ink_span(const vell_bitmap *b) {
+  int left = -1, right = -1;
+  for (int32_t x = 0; x < b->w; x++)
+    for (int32_t y = 0; y < b->h; y++)
+      if (vell_getpixel(b, x, y)) {
+        right = x;
+        if (left < 0) left = x;
+      }
+  return std::to_string(left) + "-" + std::to_string(right);
+}
+
+// The engine fonts for one test, freed at its end.
+struct fonts {
+  fonts() {
+    vell_text_init();
+    vell_set_text_spacing(1);
+  }
+  ~fonts() { vell_text_exit(); }
+};
+
+}  // namespace
+
+TEST(EngineBitmap, CreationRefusesBadSizesAndTheClipLimitsPixels) {
+  const int32_t before = vell_bitmaps_alive();
+  for (auto [w, h, d] : {std::tuple{0, 10, 8}, {10, 0, 8}, {-3, 10, 32}, {10, 10, 16}, {1 << 20, 1 << 20, 32}})
+    EXPECT_EQ(vell_create_bitmap(w, h, d), nullptr) << w << "x" << h << " depth " << d;
+  bitmap_ptr b = make(16, 8), other = make(16, 8);
+  EXPECT_EQ(vell_bitmaps_alive(), before + 2);
+  vell_set_clip(b.get(), -4, 2, 40, 6);
+  for (int32_t y : {1, 2, 6}) vell_putpixel(b.get(), 3, y, 9);  // the bottom is exclusive
+  b->line[0][0] = 7;                                            // on the bitmap but outside the clip
+  expect_rows({ROW(b->cl, 0), ROW(b->cr, 16), ROW(b->line[1][3], 0), ROW(b->line[2][3], 9), ROW(b->line[6][3], 0),
+               ROW(vell_getpixel(b.get(), 0, 0), 0), ROW(vell_getpixel(b.get(), -1, 2), 0),
+               ROW(vell_getpixel(nullptr, 0, 0), 0)});
+  // The save slot is engine-wide: saved from one bitmap, restored onto another.
+  vell_save_clip(b.get());
+  vell_reset_clip(b.get());
+  vell_restore_clip(other.get());
+  expect_rows({ROW(vell_getpixel(b.get(), 0, 0), 7), ROW(other->ct, 2), ROW(other->cb, 6)});
+  b.reset();
+  other.reset();
+  EXPECT_EQ(vell_bitmaps_alive(), before);
+}
+
+TEST(EngineBitmap, CopyClipperTrimsToSourceAndDestinationClipWithoutOverflow) {
+  bitmap_ptr src = make(10, 10), dst = make(20, 20);
+  // Source and destination positions, size, destination clip (0 = the
+  // whole bitmap), then the result and what it leaves.
+  struct row {
+    int32_t sx, sy, dx, dy, w, h, clip, ok, osx, osy, odx, ody, ow, oh;
+  };
+  const row rows[] = {
+      {0, 0, -5, -5, 10, 10, 0, 1, 5, 5, 0, 0, 5, 5},  // the lower-right part lands in the corner
+      {-3, 0, 4, 0, 6, 2, 0, 1, 0, 0, 7, 0, 3, 2},     // a negative source moves the destination
+      {10, 0, 0, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0},     // starting at the source width copies nothing
+      {0, 0, 0, 0, 10, 10, 1, 1, 2, 2, 2, 2, 4, 3},    // clip (2, 2)-(6, 5), not the bitmap, limits the copy
+      {0, 0, 6, 2, 3, 3, 1, 0, 0, 0, 0, 0, 0, 0},      // starting at the clip's right edge
+      {-2147483647, 0, 0, 0, -2147483647, 4, 0, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, -2147483647, 0, 2147483647, 4, 0, 0, 0, 0, 0, 0, 0, 0}};
+  for (const row &r : rows) {
+    if (r.clip)
+      vell_set_clip(dst.get(), 2, 2, 6, 5);
+    else
+      vell_reset_clip(dst.get());
+    int32_t sx = r.sx, sy = r.sy, dx = r.dx, dy = r.dy, w = r.w, h = r.h;
+    EXPECT_EQ(vell_clip(src.get(), dst.get(), sx, sy, dx, dy, w, h), r.ok) << r.sx << "," << r.dx << " " << r.w;
+    if (r.ok) {
+      EXPECT_EQ((std::vector<int32_t>{sx, sy, dx, dy, w, h}),
+                (std::vector<int32_t>{r.osx, r.osy, r.odx, r.ody, r.ow, r.oh}));
+    }
+  }
+}
+
+TEST(EngineBitmap, BlitsCopyRowsWidenThroughThePaletteAndNeverSmear) {
+  // Copying within one bitmap downwards does not smear rows.
+  bitmap_ptr self = make(3, 6);
+  for (int32_t i = 0; i < 18; i++) self->line[i / 3][i % 3] = static_cast<uint8_t>(i + 1);
+  vell_blit(self.get(), self.get(), 0, 0, 0, 2, 3, 4);
+  for (int32_t y = 2; y < 6; y++)
+    for (int32_t x = 0; x < 3; x++) EXPECT_EQ(self->line[y][x], (y - 2) * 3 + x + 1) << x << "," << y;
+  // 8-bit to 32-bit goes through the engine palette and is opaque; a
+  // destination of lower depth receives nothing.
+  uint8_t saved[768], pal[768] = {};
+  memcpy(saved, vell_engine_palette(), 768);
+  pal[21] = 0x12, pal[22] = 0x34, pal[23] = 0x56;
+  vell_set_engine_palette(pal);
+  bitmap_ptr wide = make(4, 1, 32), one = make(2, 1);
+  one->line[0][0] = 7;
+  vell_blit(one.get(), wide.get(), 0, 0, 1, 0, 2, 1);
+  vell_set_engine_palette(saved);
+  vell_blit(wide.get(), one.get(), 0, 0, 0, 0, 2, 1);
+  expect_rows({ROW(vell_getpixel(wide.get(), 0, 0), 0), ROW(vell_getpixel(wide.get(), 1, 0), 0xff123456u),
+               ROW(vell_getpixel(wide.get(), 2, 0), 0xff000000u), ROW(one->line[0][0], 7)});
+  // Sprites skip 0 (8 bits) or blend by alpha (32 bits, the destination
+  // keeps its alpha); mixed depths draw nothing.
+  bitmap_ptr s32 = make(3, 1, 32), d32 = make(3, 1, 32);
+  const uint32_t from[3] = {0x80ff0000u, 0x00ffffffu, 0xff00ff00u};
+  for (int32_t x = 0; x < 3; x++) {
+    vell_putpixel(s32.get(), x, 0, from[x]);
+    vell_putpixel(d32.get(), x, 0, 0x400000ffu);
+  }
+  vell_draw_sprite(s32.get(), d32.get(), 0, 0, 0, 0, 3, 1);
+  vell_draw_sprite(one.get(), d32.get(), 0, 0, 0, 0, 2, 1);
+  memset(one->line[0] + 1, 0, 1);
+  vell_draw_sprite(one.get(), self.get(), 0, 0, 0, 0, 2, 1);
+  expect_rows({ROW(vell_getpixel(d32.get(), 0, 0), 0x4080007fu), ROW(vell_getpixel(d32.get(), 1, 0), 0x400000ffu),
+               ROW(vell_getpixel(d32.get(), 2, 0), 0x4000ff00u), ROW(self->line[0][0], 7), ROW(self->line[0][1], 2)});
+}
+
+TEST(EngineBitmap, ColouredSpriteCopiesMirrorAndClipFromTheRightSide) {
+  bitmap_ptr src = make(4, 1), dst = make(16, 1), d32 = make(4, 1, 32);
+  src->line[0][0] = 1, src->line[0][1] = 5;  // ink in columns 0 and 1 only
+  // Source x, destination x, mirrored, and the row drawn. Mirrored, the ink
+  // sits in the sprite's right half; a source hanging off its left edge
+  // leaves its missing columns on the destination's right.
+  const std::tuple<int32_t, int32_t, int, const char *> cases[] = {
+      {0, 4, 0, "....77..........\n"},  {0, 4, 1, "......77........\n"},  {0, -2, 1, "77..............\n"},
+      {0, -3, 1, "7...............\n"}, {0, 13, 1, "...............7\n"}, {-2, 8, 0, "..........77....\n"},
+      {-2, 8, 1, "........77......\n"}};
+  for (const auto &[sx, dx, mirrored, row] : cases) {
+    memset(dst->line[0], 0, 16);
+    vell_draw_sprite_col(src.get(), dst.get(), sx, 0, dx, 0, 4, 1, 7, mirrored);
+    EXPECT_EQ(picture(dst.get(), 0, 0, 16, 1), row) << sx << " to " << dx << (mirrored ? " mirrored" : "");
+  }
+  vell_draw_sprite_col(src.get(), d32.get(), 0, 0, 0, 0, 4, 1, 0xff102030u, 1);
+  expect_rows({ROW(vell_getpixel(d32.get(), 3, 0), 0xff102030u), ROW(vell_getpixel(d32.get(), 1, 0), 0)});
+}
+
+TEST(EngineText, GlyphsLinesWidthsAndPlacement) {
+  fonts f;
+  ASSERT_EQ(vell_font_count(vell_font1), 512);
+  EXPECT_EQ(picture(vell_font1->glyph['A'], 0, 0, 5, 5), "#####\n#...#\n#####\n#...#\n#...#\n");
+  EXPECT_EQ(picture(vell_font1->glyph['a'], 0, 0, 5, 5), picture(vell_font1->glyph['A'], 0, 0, 5, 5));
+  EXPECT_EQ(picture(vell_font2->glyph['!'], 0, 0, 6, 5), "..##..\n..##..\n..##..\n......\n..##..\n");
+  expect_rows({ROW(vell_getpixel(vell_font1->glyph[256 + 'A'], 0, 0), 0xffc0c0c0u),
+               ROW(vell_get_text_width("AB", vell_font1), 11), ROW(vell_get_text_width("AB\n", vell_font1), 17),
+               ROW(vell_get_text_width("AB", vell_font2), 13)});
+  bitmap_ptr b = make(64, 32);
+  // Returns the last line's top (5 high + spacing 1); byte 127 ends the
+  // text after its own glyph.
+  EXPECT_EQ(vell_draw_text_ex(b.get(), "I\nI", vell_font1, 2, 3, k_text_colour, 9), 9);
+  expect_rows({ROW(vell_getpixel(b.get(), 3, 3), 9), ROW(vell_getpixel(b.get(), 4, 9), 9),
+               ROW(vell_getpixel(b.get(), 2, 4), 0)});
+  bitmap_ptr end = make(64, 8);
+  vell_draw_text_ex(end.get(),
+                    "A\x7f"
+                    "A",
+                    vell_font1, 0, 0, k_text_colour, 1);
+  EXPECT_EQ(ink_span(end.get()), "0-10");
+  // Centred and ended texts, wrapping and fitting at the clip's edge.
+  const std::tuple<const char *, int32_t, int32_t, int32_t, const char *> cases[] = {
+      {"AB", 32, 0, k_text_centre, "27-37"},
+      {"AB", 32, 0, k_text_end, "21-31"},
+      {"AAAAA", 0, 0, k_text_wrap, "0-16"},
+      {"ABCDEFGH", 0, 0, k_text_fit, "2-31"},
+      {"AB", 3, 0, k_text_fit, "3-13"}};
+  for (const auto &[text, x, y, flags, span] : cases) {
+    bitmap_ptr t = make(32 + 32 * (flags != k_text_fit), 12);
+    if (flags == k_text_wrap) vell_set_clip(t.get(), 0, 0, 18, 12);
+    vell_draw_text_ex(t.get(), text, vell_font1, x, y, k_text_colour | flags, 5);
+    EXPECT_EQ(ink_span(t.get()), span) << text << " flags " << flags;
+    if (flags == k_text_fit && x == 0) {
+      EXPECT_EQ(picture(t.get(), 0, 4, 15, 1), "..5.....5......\n") << "the two-dot mark over the hidden start";
+      EXPECT_EQ(t->cl, 0) << "clip restored";
+    }
+    if (flags == k_text_wrap) {
+      EXPECT_EQ(picture(t.get(), 6, 6, 12, 1), "55555.......\n") << "a new line after three";
+    }
+  }
+}
+
+TEST(EngineText, PhatOutlinesAndTargetDepthsPickTheirGlyphs) {
+  fonts f;
+  bitmap_ptr b = make(16, 16), t = make(8, 8, 32), t2 = make(8, 8, 32);
+  vell_draw_text_phat(b.get(), "I", vell_font1, 4, 4, 0, 3, 7);
+  expect_rows({ROW(vell_getpixel(b.get(), 6, 5), 7), ROW(vell_getpixel(b.get(), 5, 5), 3),
+               ROW(vell_getpixel(b.get(), 4, 4), 3), ROW(vell_getpixel(b.get(), 5, 10), 0)});
+  // A 32-bit target takes the 32-bit glyphs as they are; a font with only
+  // an 8-bit set draws on it in the colour.
+  vell_rectfill(t.get(), 0, 0, 7, 7, 0xff000000u);
+  vell_draw_text(t.get(), "A", vell_font1, 0, 0);
+  vell_font only8;
+  only8.owns_glyphs = 0;
+  only8.glyph.assign(vell_font1->glyph.begin(), vell_font1->glyph.begin() + 256);
+  vell_draw_text_ex(t2.get(), "A", &only8, 0, 0, 0, 0xff112233u);
+  expect_rows({ROW(vell_getpixel(t.get(), 0, 0), 0xffc0c0c0u), ROW(vell_getpixel(t.get(), 1, 1), 0xff000000u),
+               ROW(vell_getpixel(t2.get(), 0, 0), 0xff112233u)});
+}

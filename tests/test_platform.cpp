@@ -1,0 +1,285 @@
+// The platform's devices and files: keyboard tables, the key buffer, window
+// and quit messages, game controllers, the audio device and its lock, and
+// folder listings.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/test.h"
+
+namespace {
+
+constexpr int32_t k_z = 29, k_a = 4, k_lshift = 225, k_rshift = 229, k_lctrl = 224, k_caps = 57;
+
+// The state of key after a poll at time t.
+int32_t key_at(platform_rig &rig, uint32_t t, int32_t key) {
+  rig.poll_at(t);
+  return vell_get_key_state(key);
+}
+
+// Status, x, y and buttons of a controller reading.
+std::vector<uint32_t> reading(int32_t device) {
+  int32_t x, y;
+  uint32_t b;
+  const int32_t status = vell_get_joystick(device, &x, &y, &b);
+  return {static_cast<uint32_t>(status), static_cast<uint32_t>(x), static_cast<uint32_t>(y), b};
+}
+
+// Names listed with a pattern and mask, sorted, each with its size or '/'; "!" when the listing failed.
+std::vector<std::string> list(const std::string &folder, const char *pattern, int32_t mask) {
+  std::vector<std::string> out;
+  vell_find_result r;
+  if (vell_find_first(folder.c_str(), pattern, &r, mask) == 0) {
+    do out.push_back(std::string(r.name) + ((r.mode & 0x4000) ? "/" : ":" + std::to_string(r.size)));
+    while (vell_find_next(&r) == 0);
+    EXPECT_EQ(vell_find_next(&r), 1) << "stays exhausted";
+  } else {
+    out.push_back("!");
+  }
+  vell_find_close(&r);
+  vell_find_close(&r);  // a second close is harmless
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::atomic<int> g_calls{0};
+bool wait_for_calls(int more_than) {
+  for (int i = 0; i < 500 && g_calls.load() <= more_than; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return g_calls.load() > more_than;
+}
+
+}  // namespace
+
+TEST(KeyTables, HeldKeyRepeatsAfter500MsThenEvery80MsAndANewPressRestartsTheDelay) {
+  platform_rig rig;
+  g_rig_keys[k_z] = 1;
+  // The press is seen at 1016; the repeat delay starts at the poll after it.
+  std::vector<uint32_t> pressed;
+  for (uint32_t t = 1016; t <= 1692; t += (t < 1600 ? 4 : 1))
+    if (key_at(rig, t, k_z) == 3) pressed.push_back(t);
+  EXPECT_EQ(pressed, (std::vector<uint32_t>{1016, 1520, 1600, 1680}));
+  g_rig_keys[k_z] = 0;
+  EXPECT_EQ(key_at(rig, 1700, k_z), 0);
+  // A second key's press moves the shared deadline.
+  g_rig_keys[k_z] = 1;
+  rig.poll_at(2000);
+  rig.poll_at(2010);  // repeat due at 2510
+  g_rig_keys[k_a] = 1;
+  EXPECT_EQ(key_at(rig, 2450, k_a), 3);
+  rig.poll_at(2460);  // now due at 2960
+  EXPECT_EQ(key_at(rig, 2520, k_z), 1) << "the held key waits for the new delay";
+  EXPECT_EQ(key_at(rig, 2960, k_z) * 10 + vell_get_key_state(k_a), 33);
+}
+
+TEST(KeyTables, PseudoKeysBlockingAnyKeyAndNames) {
+  platform_rig rig;
+  g_rig_keys[k_rshift] = g_rig_keys[k_caps] = 1;
+  EXPECT_EQ(key_at(rig, 1010, -6), 3);  // either shift
+  EXPECT_EQ(key_at(rig, 1020, -6) * 10 + vell_get_key_state(-4), 10);
+  EXPECT_EQ(vell_get_any_key_down(), k_rshift) << "Caps Lock is not counted";
+  g_rig_keys[k_lctrl] = 1;  // modifiers are read as modifiers
+  EXPECT_EQ(key_at(rig, 1030, -5) * 10 + vell_get_key_state(k_lshift), 30);
+  vell_block_key(k_rshift);
+  EXPECT_EQ(key_at(rig, 1040, k_rshift), 0) << "blocked while held";
+  g_rig_keys[k_rshift] = 0;
+  rig.poll_at(1050);
+  g_rig_keys[k_rshift] = 1;
+  EXPECT_EQ(key_at(rig, 1060, k_rshift), 3) << "the block ends with the release";
+  EXPECT_EQ(vell_get_key_state(600) + vell_get_key_state(-9), 0);
+  EXPECT_STREQ(vell_get_key_name(224), "LEFT CTRL");
+  for (int32_t code : {0, 311, -1}) EXPECT_STREQ(vell_get_key_name(code), "") << code;
+}
+
+TEST(KeyBuffer, KeyCodesTextShortcutsAndItsLimit) {
+  platform_rig rig;
+  rig.poll_at(1000);
+  for (int32_t sc : {40, 42, 41, k_a}) push_key_down(sc);  // Return, Backspace, Escape; a letter alone has no code
+  push_text_input("q");
+  push_text_input("\xc3\xa9");  // more than one byte: not a key
+  rig.poll_at(1100);            // well after activation, so Tab counts
+  push_key_down(43);
+  rig.poll_at(1110);
+  std::vector<int32_t> codes;
+  while (vell_keypressed()) codes.push_back(vell_readkey());
+  EXPECT_EQ(codes, (std::vector<int32_t>{13, 8, 27, 'q', 9}));
+  EXPECT_EQ(vell_readkey(), 0) << "no window: an empty buffer returns at once";
+  g_rig_keys[k_lctrl] = 1;
+  rig.poll_at(1120);
+  push_key_down(k_a);
+  push_key_down(30);  // Ctrl+1 toggles the frame-rate display instead
+  rig.poll_at(1130);
+  EXPECT_EQ(vell_readkey() * 10 + vell_config.show_fps, 'a' * 10 + 1);
+  g_rig_keys[k_lshift] = 1;  // with Shift, Ctrl+letter has no code
+  rig.poll_at(1140);
+  push_key_down(k_a);
+  rig.poll_at(1150);
+  EXPECT_EQ(vell_keypressed(), 0);
+  g_rig_keys[k_lshift] = g_rig_keys[k_lctrl] = 0;
+  // The buffer holds 32; a held key without a code gives -1 per repeat.
+  for (int i = 0; i < 40; i++) push_key_down(40);
+  rig.poll_at(1200);
+  int n = 0;
+  for (; vell_keypressed(); n++) vell_readkey();
+  EXPECT_EQ(n, 32);
+  g_rig_keys[k_z] = 1;
+  std::vector<int32_t> held;
+  for (uint32_t t : {1210, 1220, 1720, 1730}) {
+    rig.poll_at(t);
+    held.push_back(vell_keypressed() ? vell_readkey() : 0);
+  }
+  EXPECT_EQ(held, (std::vector<int32_t>{0, 0, -1, 0})) << "nothing until the repeat";
+}
+
+TEST(SystemMessages, WindowCloseWheelQuitAndAltF4) {
+  platform_rig rig;
+  push_mouse_wheel(0, 2);
+  push_mouse_wheel(1, -5);
+  push_window_close();
+  rig.poll_at(1000);
+  EXPECT_EQ(vell_state.quit, 1);
+  EXPECT_NE(rig.home.log().find("window closed (7)"), std::string::npos);
+  int32_t x[2], y[2];
+  vell_take_mouse_wheel(&x[0], &y[0]);
+  vell_take_mouse_wheel(&x[1], &y[1]);
+  EXPECT_EQ((std::vector<int32_t>{x[0], y[0], x[1], y[1]}), (std::vector<int32_t>{1, -3, 0, 0}));
+  // The quit request and Alt+F4 end the process after the exit sequence.
+  vell_state.initialised = 1;  // so that the exit sequence runs and writes config.txt
+  const std::string config = rig.home.path + "config.txt";
+  for (bool alt_f4 : {false, true}) {
+    unlink(config.c_str());
+    g_rig_keys[226] = alt_f4;  // Left Alt
+    EXPECT_EXIT(
+        {
+          rig.poll_at(1000);
+          alt_f4 ? push_key_down(61) : push_quit();
+          rig.poll_at(1010);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(read_file(config).find("// Configuration for"), std::string::npos) << alt_f4;
+  }
+  vell_state.initialised = 0;
+}
+
+TEST(Controllers, MappingFilesAreReadAndTheHomeFileIsCreated) {
+  platform_rig rig;
+  vell_joystick_init();
+  EXPECT_EQ(read_file(rig.home.path + "sdl_controllers.txt"), "// add SDL2 game controller mappings to this file\n");
+  vell_joystick_exit();
+  // A valid mapping line, a comment and a broken line.
+  write_file(rig.home.path + "sdl_controllers.txt",
+             "// my pads\n03000000aaaa0000bbbb000000000000,Test Pad,a:b0,b:b1,x:b2,y:b3,start:b6,leftx:a0,lefty:a1,\n"
+             "\nnonsense\n");
+  vell_joystick_init();
+  EXPECT_EQ(reading(0), (std::vector<uint32_t>{1, 0, 0, 0})) << "not attached";
+  reading(0);
+  const std::string log = rig.home.log();
+  for (const char *line :
+       {" added controller mapping: 03000000aaaa0000bbbb000000000000,Test Pad",
+        " failed to add controller mapping: nonsense", "** could not read joystick 0 (not attached)"})
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  EXPECT_EQ(log.find("my pads"), std::string::npos);
+  EXPECT_EQ(log.find("** could not read", log.find("** could not read") + 1), std::string::npos) << "reported once";
+}
+
+TEST(Controllers, ReadingsWaitForReleaseAndCentreAndHotPlugWorks) {
+  platform_rig rig;
+  ASSERT_GE(attach_virtual_controller(), 0);
+  // The stick rests fully right and up, and A is held, when the console starts.
+  set_virtual_axis(0, 32767);
+  set_virtual_axis(1, -32768);
+  set_virtual_button(0, true);
+  vell_joystick_init();
+  ASSERT_EQ(vell_count_joysticks(), 1);
+  EXPECT_EQ(vell_count_joystick_buttons(0), 21);
+  EXPECT_EQ(reading(0), (std::vector<uint32_t>{0, 0, 0, 0})) << "not yet seen centred or released";
+  set_virtual_button(1, true);
+  EXPECT_EQ(reading(0)[3], 2u) << "B was seen released before it was pressed";
+  for (const char *line : {"x axis 0", "y axis 1", "button 0"})
+    EXPECT_NE(rig.home.log().find(std::string("** ") + line + " not validated on joystick 0"), std::string::npos);
+  set_virtual_axis(0, 100);
+  set_virtual_button(0, false);
+  EXPECT_EQ(reading(0), (std::vector<uint32_t>{0, 100, 0, 2})) << "y still waits for the centre";
+  set_virtual_axis(0, 32767);
+  set_virtual_button(0, true);
+  EXPECT_EQ(reading(0), (std::vector<uint32_t>{0, 32767, 0, 3}));
+  // Plugged in while running: picked up by event handling; unplugged: gone.
+  const int second = attach_virtual_controller();
+  vell_handle_system_messages();
+  EXPECT_EQ(vell_count_joysticks(), 2);
+  detach_virtual_controller(second);
+  vell_handle_system_messages();
+  EXPECT_EQ(vell_count_joysticks(), 1);
+}
+
+TEST(AudioDevice, OpensOnlyForSixteenVoicesWithAWindowAndRunsTheMixerOutsideTheLock) {
+  platform_rig rig;
+  vell_config.mix_buffer_size = 512;
+  for (auto [headless, voices] : {std::pair{1, 16}, std::pair{0, 4}}) {
+    vell_config.headless = headless;
+    vell_sound_init_plat(voices);
+    EXPECT_EQ(vell_sound_running(), 0) << "headless, or not the 16-voice sound system";
+  }
+  static std::atomic<int> last_count{0};
+  vell_set_audio_callback([](int16_t *samples, int count) {
+    std::fill(samples, samples + count, 0);
+    last_count = count;
+    g_calls++;
+  });
+  vell_sound_init_plat(16);
+  ASSERT_EQ(vell_sound_running(), 1);
+  EXPECT_NE(rig.home.log().find("vell_sound_init\nSDL_INIT_AUDIO ok\nSDL_OpenAudio ok\n"), std::string::npos);
+  ASSERT_TRUE(wait_for_calls(0));
+  EXPECT_EQ(last_count.load(), 512);
+  // Counted lock: the callback stays out until the last unlock.
+  vell_lock_audio_plat();
+  vell_lock_audio_plat();
+  const int before = g_calls.load();
+  vell_unlock_audio_plat();
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(g_calls.load(), before) << "still locked once";
+  vell_unlock_audio_plat();
+  EXPECT_TRUE(wait_for_calls(before));
+  vell_unlock_audio_plat();  // an extra unlock is ignored
+  vell_set_audio_callback(nullptr);
+}
+
+TEST(FolderListing, PatternsKeepSuffixesWithoutCaseAndMasksSplitFoldersFromFiles) {
+  temp_home home;
+  const std::string d = home.path + "list/";
+  vell_make_directories((d + "sub").c_str());
+  vell_make_directory((d + "games.q7").c_str());
+  for (const char *f : {"a.q7", "B.Q7", "c.q7.png", "notes.txt"}) write_file(d + f, std::string(f).substr(0, 2));
+  // The complement of the folder bit keeps files only; a pattern without '*' keeps all.
+  const std::tuple<std::string, const char *, int32_t, std::vector<std::string>> cases[] = {
+      {d, "*.q7", -1, {"B.Q7:2", "a.q7:2", "games.q7/"}},
+      {d, "*.q7", 0x4000, {"games.q7/"}},
+      {d, "*.q7", ~0x4000, {"B.Q7:2", "a.q7:2"}},
+      {d, "", 0x4000, {"../", "./", "games.q7/", "sub/"}},
+      {d, "all", ~0x4000, {"B.Q7:2", "a.q7:2", "c.q7.png:2", "notes.txt:2"}},
+      {d + "missing", "*", -1, {"!"}},
+      {d, "*.nothing", -1, {"!"}}};
+  for (const auto &[folder, pattern, mask, want] : cases)
+    EXPECT_EQ(list(folder, pattern, mask), want) << pattern << " " << mask;
+  write_file(home.path + "f.txt", "1");
+  EXPECT_EQ(vell_file_exists((home.path + "f.txt").c_str()) + vell_directory_exists(home.path.c_str()), 2);
+  EXPECT_EQ(vell_file_exists(home.path.c_str()) + vell_directory_exists((home.path + "f.txt").c_str()), 0);
+  EXPECT_EQ(vell_make_directories((home.path + "a/b/c").c_str()), 0);
+  EXPECT_EQ(vell_make_directory((home.path + "f.txt/x").c_str()), 1);
+}
+
+TEST(FileWriting, NewFilesNeverReplaceAnythingAndLeaveNoTemporaryFile) {
+  temp_home home;
+  const std::string d = home.path + "new/";
+  vell_make_directory(d.c_str());
+  write_file(d + "taken", "old");
+  vell_make_directory((d + "folder").c_str());
+  expect_rows({ROW(vell_write_new_file((d + "fresh").c_str(), "abc", 3), VELL_WRITE_OK),
+               ROW(vell_write_new_file((d + "taken").c_str(), "abc", 3), VELL_WRITE_EXISTS),
+               ROW(vell_write_new_file((d + "folder").c_str(), "abc", 3), VELL_WRITE_EXISTS),
+               ROW(vell_write_new_file((d + "missing/x").c_str(), "abc", 3), VELL_WRITE_OPEN_FAILED)});
+  EXPECT_EQ(read_file(d + "fresh") + read_file(d + "taken"), "abcold");
+  EXPECT_EQ(list(d, "*", -1), (std::vector<std::string>{"../", "./", "folder/", "fresh:3", "taken:3"}));
+  struct stat st;
+  ASSERT_EQ(stat((d + "fresh").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
