@@ -233,7 +233,8 @@ TEST(CartImage, MemoryAndCodeRoundTripThroughTheImageWithinItsLimit) {
   // outside the one-byte table, without repeats, grow when compressed); the
   // plain form fills at most the whole block, without a terminator.
   std::string noise;
-  for (uint32_t seed = 3; noise.size() < 15361;) noise += static_cast<char>(0x80 + ((seed = seed * 1103515245 + 12345) >> 25));
+  for (uint32_t seed = 3; noise.size() < 15361;)
+    noise += static_cast<char>(0x80 + ((seed = seed * 1103515245 + 12345) >> 25));
   const std::tuple<const char *, std::string, int, bool> rows[] = {
       {"long repetitive code", std::string(60000, 'x'), CART_IMAGE_OK, true},
       {"plain text filling the block", noise.substr(0, 15360), CART_IMAGE_OK, false},
@@ -344,4 +345,45 @@ TEST(CartData, WrittenAfterSlicesAtMostOncePerSecondAndOnSuspend) {
   rig.run("function _update() end");
   rig.frame();
   EXPECT_EQ(pstate.cdata[0], 0) << "a new run starts without the last run's data";
+}
+
+// The clipboard text form of cartridge files: the exact text, the way back,
+// and texts that are refused without writing anything.
+TEST(CartHex, EncodesEveryByteAndDecodesBackToTheSameFile) {
+  temp_folder dir;
+  std::string bytes;
+  for (int i = 0; i < 256; i++) bytes += static_cast<char>(i);
+  write_file(dir / "cart.png", bytes);
+  ASSERT_EQ(convert_binary_file_to_hex((dir / "cart.png").c_str(), (dir / "cart.hex").c_str()), CART_HEX_OK);
+  const std::string text = read_file(dir / "cart.hex");
+  EXPECT_EQ(text.substr(0, 14), "[cart]00010203");
+  EXPECT_EQ(text.substr(text.size() - 11), "feff[/cart]");
+  EXPECT_EQ(text.size(), 6 + 512 + 7u);
+  ASSERT_EQ(convert_hex_to_binary_file(text.c_str(), (dir / "back.png").c_str()), HEX_CART_OK);
+  EXPECT_EQ(read_file(dir / "back.png"), bytes);
+
+  // Wrapped and upper-case as a mail program might hand it back.
+  ASSERT_EQ(convert_hex_to_binary_file("  [cart]0A\r\nFf 1\n0[/cart]\n", (dir / "wrapped").c_str()), HEX_CART_OK);
+  EXPECT_EQ(read_file(dir / "wrapped"), "\x0a\xff\x10");
+
+  write_file(dir / "big", std::string(k_cart_hex_max_file + 1, 'x'));
+  EXPECT_EQ(convert_binary_file_to_hex((dir / "big").c_str(), (dir / "big.hex").c_str()), CART_HEX_NO_INPUT)
+      << "a file is never cut short";
+  EXPECT_EQ(convert_binary_file_to_hex((dir / "missing").c_str(), (dir / "m.hex").c_str()), CART_HEX_NO_INPUT);
+  EXPECT_EQ(convert_binary_file_to_hex((dir / "cart.png").c_str(), (dir / "no/such/dir").c_str()), CART_HEX_NO_OUTPUT);
+  EXPECT_FALSE(path_exists(dir / "big.hex"));
+}
+
+TEST(CartHex, RefusesTextsThatAreNotWholeCartridgesAndKeepsTheOldFile) {
+  temp_folder dir;
+  const std::string out = dir / "_clip.q7.png";
+  write_file(out, "old");
+  // Empty, not the form, no opening tag, cut off before the closing tag, an
+  // odd number of digits, not a digit, another tag.
+  for (const char *text :
+       {"", "hello", "cart]00[/cart]", "[cart]0011", "[cart]001[/cart]", "[cart]00zz[/cart]", "[cart]00[/crt]"}) {
+    EXPECT_EQ(convert_hex_to_binary_file(text, out.c_str()), HEX_CART_NOT_CART) << '"' << text << '"';
+    EXPECT_EQ(read_file(out), "old") << '"' << text << '"';
+  }
+  EXPECT_EQ(convert_hex_to_binary_file("[cart]00[/cart]", (dir / "no/such/dir").c_str()), HEX_CART_NO_OUTPUT);
 }

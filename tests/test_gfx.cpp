@@ -4,11 +4,7 @@
 
 namespace {
 
-// A bitmap owned by a test.
-struct bitmap_deleter {
-  void operator()(vell_bitmap *b) const { vell_destroy_bitmap(b); }
-};
-using bitmap_ptr = std::unique_ptr<vell_bitmap, bitmap_deleter>;
+// A bitmap owned by a test (bitmap_ptr comes with the browser's lists).
 bitmap_ptr make(int32_t w, int32_t h, int32_t depth = 8) { return bitmap_ptr(vell_create_bitmap(w, h, depth)); }
 
 // Rows of a region as digits ('.' for 0; '#' for other values above 9).

@@ -4,6 +4,7 @@
 // hook that keeps them within their budget, the CPU figures, the frame-rate
 // controller and the entry points of the program header.
 #include <ctime>
+#include <fstream>
 
 #include "support/test.h"
 
@@ -373,8 +374,8 @@ TEST(ConsoleApi, HelpAtTheConsoleAndTheOnlineStubs) {
   pstate.program_started = 0;  // as at a console that has run no cartridge
   rig_eval("help()");
   ASSERT_EQ(g_printed.size(), 18u);
-  const printed_line expected[] = {{"commands", 12}, {"cartfind     to explore cartridges", 14}, {"", 14},
-                                   {"see orrery.txt for more info", 12}};
+  const printed_line expected[] = {
+      {"commands", 12}, {"cartfind     to explore cartridges", 14}, {"", 14}, {"see orrery.txt for more info", 12}};
   const size_t at[] = {1, 10, 11, 16};
   for (size_t i = 0; i < 4; i++) {
     EXPECT_EQ(g_printed[at[i]].text, expected[i].text) << "line " << at[i] + 1;
@@ -426,9 +427,32 @@ TEST(SystemApi, DateStatsGiveUtcAndLocalTime) {
   const std::string got = rig_eval("return stat(80), stat(81), stat(90), stat(83), stat(93), stat(84), stat(94)");
   int year, month, local_year, hour, local_hour, minute, local_minute;
   ASSERT_EQ(sscanf(got.c_str(), "%d,%d,%d,%d,%d,%d,%d", &year, &month, &local_year, &hour, &local_hour, &minute,
-                   &local_minute), 7) << got;
+                   &local_minute),
+            7)
+      << got;
   EXPECT_EQ(year, utc.tm_year + 1900);
   EXPECT_EQ(month, utc.tm_mon + 1);
   EXPECT_EQ((hour + 21) % 24, local_hour) << "local time is three hours behind";
   EXPECT_EQ(minute, local_minute);
+}
+
+// The runner's header and main-loop programs: the Lua files in the source
+// tree are what the runner compiles around a program, and each is Lua.
+TEST(RunnerTexts, ChunkIsTheHeaderFileTheProgramAndTheMainLoopFile) {
+  auto source_file = [](const std::string &name) {
+    std::ifstream in(std::string(ORRERY_SOURCE_DIR) + "/src/script/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string header = source_file("runner_header.lua"), mainloop = source_file("runner_mainloop.lua");
+  ASSERT_EQ(header.compare(0, 17, "-- orrery header\n"), 0);
+  ASSERT_NE(mainloop.find("_mainloop()"), std::string::npos);
+  std::string chunk;
+  ASSERT_EQ(program_chunk("x = 1", &chunk), RUN_OK);
+  EXPECT_EQ(chunk, header + "x = 1" + mainloop);
+  lua_State *L = orrery_lua_open();
+  for (const std::string *text : {&header, &mainloop}) {
+    EXPECT_EQ(luaL_loadstring(L, text->c_str()), LUA_OK) << lua_tostring(L, -1);
+    lua_settop(L, 0);
+  }
+  orrery_lua_close(L);
 }

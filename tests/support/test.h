@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -31,6 +32,11 @@
 #include "audio/mixer.h"
 #include "audio/sound_data.h"
 #include "audio/synth.h"
+#include "browser/browser_list.h"
+#include "browser/catalogue.h"
+#include "browser/catalogue_page.h"
+#include "browser/catalogue_paths.h"
+#include "capture/capture.h"
 #include "gfx/bitmap.h"
 #include "gfx/ctext.h"
 #include "gfx/engine_font.h"
@@ -42,8 +48,11 @@
 #include "machine/app_config.h"
 #include "machine/cart.h"
 #include "machine/cart_data.h"
+#include "machine/cart_hex.h"
 #include "machine/cart_image.h"
+#include "machine/cart_png.h"
 #include "machine/cart_text.h"
+#include "machine/code_compress.h"
 #include "machine/hooks.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
@@ -57,6 +66,7 @@
 #include "platform/layout.h"
 #include "platform/log.h"
 #include "platform/paths.h"
+#include "platform/png_image.h"
 #include "platform/rng.h"
 #include "platform/system.h"
 #include "platform/video.h"
@@ -67,6 +77,7 @@
 #include "script/interp.h"
 #include "script/preprocess.h"
 #include "script/runner.h"
+#include "script/runner_texts.h"
 #include "script/tokenizer.h"
 #include "shell/args.h"
 #include "shell/boot.h"
@@ -75,8 +86,10 @@
 #include "shell/console_output.h"
 #include "shell/engine.h"
 #include "shell/hooks.h"
+#include "shell/keyconfig.h"
 #include "shell/main_loop.h"
 #include "shell/message_bar.h"
+#include "shell/pause_menu.h"
 #include "shell/pod.h"
 #include "shell/presentation.h"
 #include "shell/resources.h"
