@@ -1,15 +1,12 @@
 // Feeds arbitrary bytes to the .q7 loader. Whatever loads must also save,
 // and load again to the same cartridge (up to what the format drops on
 // purpose: map rows 32-63, all-zero labels and trailing empty sounds).
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "gfx/bitmap.h"
-#include "machine/cart.h"
 #include "machine/cart_text.h"
 
 namespace {
@@ -25,21 +22,12 @@ orrery_cart *load_bytes(const void *data, size_t size) {
 }
 
 bool sfx_empty(const orrery_sfx &s) {
-  orrery_sfx zero;
-  memset(&zero, 0, sizeof zero);
+  static const orrery_sfx zero{};
   return memcmp(&s, &zero, sizeof s) == 0;
 }
 
 bool label_blank(const vell_bitmap *b) {
-  if (!b) return true;
-  for (int32_t y = 0; y < b->h; y++)
-    for (int32_t x = 0; x < b->w; x++)
-      if (b->line[y][x]) return false;
-  return true;
-}
-
-void check(bool ok) {
-  if (!ok) __builtin_trap();
+  return !b || std::all_of(b->data, b->data + b->w * b->h, [](uint8_t c) { return c == 0; });
 }
 
 }  // namespace
