@@ -154,8 +154,9 @@ TEST(GifRecording, BlocksSizeColoursAndFramesAsTheDecoderSeesThem) {
       continue;
     }
     const std::string info = tool({"gifsicle", "--info", file});
-    for (const std::string &line : {"logical screen " + s + "x" + s,
-                                    "global color table [" + std::to_string(colours) + "]", std::string("loop forever")})
+    for (const std::string &line :
+         {"logical screen " + s + "x" + s, "global color table [" + std::to_string(colours) + "]",
+          std::string("loop forever")})
       EXPECT_EQ(count_of(info, line), 1) << line << "\n" << info;
     EXPECT_EQ(count_of(info, "+ image #0 " + s + "x" + s), 1) << info;
     EXPECT_EQ(count_of(info, "+ image #"), images) << info;

@@ -101,36 +101,19 @@ TEST(Fixed, TextFormMatchesPrintfForEveryFraction) {
 }
 
 TEST(Fixed, ParsingNumerals) {
-  // The sign of a 0x numeral is ignored; digits past the 16th fraction bit are dropped.
-  expect_rows({ROW(parsed("0.1"), 0x1999),
-               ROW(parsed("0x.8"), 0x8000),
-               ROW(parsed("0b.1"), 0x8000),
-               ROW(parsed("0x10.4"), 0x104000),
-               ROW(parsed("0b101.1"), 0x58000),
-               ROW(parsed("40000"), MIN),
-               ROW(parsed("1e5"), MIN),
-               ROW(parsed("65535"), MIN),
-               ROW(parsed("1e999"), MIN),
-               ROW(parsed("32767.99999"), MAX),
-               ROW(parsed("-32768"), MIN),
-               ROW(parsed("-0x10"), 0x100000),
-               ROW(parsed("+0x10"), 0x100000),
-               ROW(parsed("0xffff"), -ONE),
-               ROW(parsed("0x10000"), 0),
-               ROW(parsed("0x7fff.ffff"), MAX),
-               ROW(parsed("0x1.0001"), 0x10001),
-               ROW(parsed("0x1.00019"), 0x10001),
-               ROW(parsed("0b1.00000000000000011"), 0x10001),
-               ROW(parsed("0B11"), 3 * ONE),
-               ROW(parsed("0XaB"), 0xab * ONE),
-               ROW(parsed("  12 \t\n"), 12 * ONE),
-               ROW(parsed(".5"), ONE / 2),
-               ROW(parsed("5."), 5 * ONE),
-               ROW(parsed("1.5e1"), 15 * ONE),
-               ROW(parsed("-1"), -ONE),
-               ROW(parsed("-0.1"), -0x1999),
-               ROW(parsed("-2.5"), -0x28000),
-               ROW(parsed("0." + std::string(100, '0') + "1"), 0),
+  // Numeral and raw value. The sign of a 0x numeral is ignored; digits past
+  // the 16th fraction bit are dropped.
+  const std::pair<std::string, int64_t> rows[] = {{"0.1", 0x1999},      {"0x.8", 0x8000},      {"0b.1", 0x8000},
+                                                  {"0x10.4", 0x104000}, {"0b101.1", 0x58000},  {"40000", MIN},
+                                                  {"1e5", MIN},         {"65535", MIN},        {"1e999", MIN},
+                                                  {"32767.99999", MAX}, {"-32768", MIN},       {"-0x10", 0x100000},
+                                                  {"+0x10", 0x100000},  {"0xffff", -ONE},      {"0x10000", 0},
+                                                  {"0x7fff.ffff", MAX}, {"0x1.0001", 0x10001}, {"0x1.00019", 0x10001},
+                                                  {"0B11", 3 * ONE},    {"0XaB", 0xab * ONE},  {"  12 \t\n", 12 * ONE},
+                                                  {".5", ONE / 2},      {"5.", 5 * ONE},       {"1.5e1", 15 * ONE},
+                                                  {"-1", -ONE},         {"-0.1", -0x1999},     {"-2.5", -0x28000}};
+  for (const auto &[text, want] : rows) EXPECT_EQ(parsed(text), want) << '"' << text << '"';
+  expect_rows({ROW(parsed("0b1.00000000000000011"), 0x10001), ROW(parsed("0." + std::string(100, '0') + "1"), 0),
                ROW(parsed(std::string(100, '0') + "7"), 7 * ONE)});
   for (const char *bad : {"0x1p4", "inf", "nan", "", " ", "0x", "0x.", "0b", "0b2", "1 2", "1e", "abc", "12a", "0x1g",
                           "1x", "0y5", "- 1", "1..2", "0b1.1.1"})

@@ -203,14 +203,16 @@ TEST_F(WindowOnDisplay, PauseMenuShowsOverTheCartridgeAndTheKeyboardChoosesItsIt
   // repeat.
   const std::string after =
       "log=\"$1/log.txt\"; "
-      "seen() { i=0; until [ $(grep -c \"$1\" \"$log\") -ge $2 ] || [ $i -ge 200 ]; do sleep 0.05; i=$((i+1)); done; }; "
+      "seen() { i=0; until [ $(grep -c \"$1\" \"$log\") -ge $2 ] || [ $i -ge 200 ]; do sleep 0.05; i=$((i+1)); done; "
+      "}; "
       "hold() { xdotool keydown $1; seen \"$2\" $3; xdotool keyup $1; sleep 0.2; }; "
       "sleep 0.5; xdotool mousemove 400 300; xdotool key Escape; seen 'pause menu: open' 1; sleep 0.5; " +
       std::string(k_shoot) +
       "hold Down 'pause menu: row 1' 1; hold x 'pause menu: chose ring bell' 1; "
       "i=0; until grep -q '^........002a0000' \"$1/cdata/menu_window.q7d.txt\" || [ $i -ge 100 ]; do sleep 0.1; "
       "i=$((i+1)); done; "
-      "xdotool key Escape; seen 'pause menu: open' 2; hold Up 'pause menu: row 3' 1; hold x 'pause menu: chose quit' 1; "
+      "xdotool key Escape; seen 'pause menu: open' 2; hold Up 'pause menu: row 3' 1; hold x 'pause menu: chose quit' "
+      "1; "
       "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
       "if kill -0 $pid 2>/dev/null; then echo still running >\"$1/end.txt\"; kill -TERM $pid; wait $pid; "
       "else wait $pid; echo exit $? >\"$1/end.txt\"; fi";
