@@ -98,28 +98,6 @@ void let_data_save(runner_rig &rig) {
 
 }  // namespace
 
-TEST(BundledGames, CrateKeeperRoomsAllSolveAndTheOpenedRoomsAndBestMovesAreKept) {
-  runner_rig rig({"-x", ORRERY_SOURCE_DIR "/assets/carts/games/cratekeep.q7"});
-  start(rig);
-  // Shortest solutions of the eight rooms: l r u d for the keeper's steps.
-  const std::string result = eval(
-      "local sols = {'ruulur', 'urluurdrrruulld', 'uulllrrrddllluurul', 'urrlluulurdrrrrul',\n"
-      " 'lruuulllddrllddrudru', 'luurrdrrllulldrrrurdurd', 'luulldrrdddllurdrurrdrrulluuurrdluld',\n"
-      " 'ruruurruullldllddrrlluurrdrrrddllulurlullddrr'}\n"
-      "local steps = {l = {-1, 0}, r = {1, 0}, u = {0, -1}, d = {0, 1}}\n"
-      "local solved = ''\n"
-      "for n = 1, 8 do\n"
-      " load_room(n) state = 'play'\n"
-      " for i = 1, #sols[n] do local s = steps[sub(sols[n], i, i)] try_move(s[1], s[2]) end\n"
-      " solved = solved .. state .. ' '\n"
-      "end\n"
-      "return solved, dget(0), dget(1), dget(8)");
-  EXPECT_EQ(result, "solved solved solved solved solved solved solved won ,8,6,45");
-  let_data_save(rig);
-  const std::string data = read_file(rig.home.path + "cdata/orrery_cratekeep.q7d.txt");
-  EXPECT_EQ(data.substr(0, 16), "0008000000060000") << "rooms opened, then room 1's best";
-}
-
 TEST(BundledGames, AGameOverKeepsTheBestScoreForTheNextRun) {
   runner_rig rig({"-x", ORRERY_SOURCE_DIR "/assets/carts/games/orbithop.q7"});
   start(rig);

@@ -262,21 +262,6 @@ TEST(CartImage, MemoryAndCodeRoundTripThroughTheImageWithinItsLimit) {
   EXPECT_STREQ(back->code, ":c:x");
 }
 
-TEST(CartImage, ResourceFileCarriesTheHeadCartridgeWhole) {
-  // data.pod's head cartridge is what the text loader makes of assets/head.q7.
-  int status = -1;
-  auto pod = vell_load_pod(ORRERY_BUILD_DIR "/data.pod", &status);
-  ASSERT_TRUE(pod) << "status " << status;
-  const vell_pod_item *item = vell_pod_get(pod.get(), k_pod_first_cart);
-  ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->name, "head");
-  ASSERT_EQ(item->size, static_cast<uint32_t>(k_cart_image_bytes));
-  cart_ptr text(vell_load_orrery_cart(ORRERY_SOURCE_DIR "/assets/head.q7"));
-  cart_ptr image(vell_create_orrery_cart());
-  ASSERT_EQ(load_orrery_cart_32k(image.get(), item->data), CART_IMAGE_OK);
-  expect_same_cart(text.get(), image.get());
-}
-
 TEST(CartData, StoppingWritesTheValuesTheNextRunReadsThemAndIdsAreChecked) {
   temp_folder home;
   exec_result r =

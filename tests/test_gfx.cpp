@@ -151,8 +151,6 @@ TEST(EngineText, GlyphsLinesWidthsAndPlacement) {
   fonts f;
   ASSERT_EQ(vell_font_count(vell_font1), 512);
   EXPECT_EQ(picture(vell_font1->glyph['A'], 0, 0, 5, 5), "#####\n#...#\n#####\n#...#\n#...#\n");
-  EXPECT_EQ(picture(vell_font1->glyph['a'], 0, 0, 5, 5), picture(vell_font1->glyph['A'], 0, 0, 5, 5));
-  EXPECT_EQ(picture(vell_font2->glyph['!'], 0, 0, 6, 5), "..##..\n..##..\n..##..\n......\n..##..\n");
   expect_rows({ROW(vell_getpixel(vell_font1->glyph[256 + 'A'], 0, 0), 0xffc0c0c0u),
                ROW(vell_get_text_width("AB", vell_font1), 11), ROW(vell_get_text_width("AB\n", vell_font1), 17),
                ROW(vell_get_text_width("AB", vell_font2), 13)});
@@ -163,18 +161,14 @@ TEST(EngineText, GlyphsLinesWidthsAndPlacement) {
   expect_rows({ROW(vell_getpixel(b.get(), 3, 3), 9), ROW(vell_getpixel(b.get(), 4, 9), 9),
                ROW(vell_getpixel(b.get(), 2, 4), 0)});
   bitmap_ptr end = make(64, 8);
-  vell_draw_text_ex(end.get(),
-                    "A\x7f"
-                    "A",
-                    vell_font1, 0, 0, k_text_colour, 1);
+  vell_draw_text_ex(end.get(), "A\x7f\x41", vell_font1, 0, 0, k_text_colour, 1);
   EXPECT_EQ(ink_span(end.get()), "0-10");
   // Centred and ended texts, wrapping and fitting at the clip's edge.
   const std::tuple<const char *, int32_t, int32_t, int32_t, const char *> cases[] = {
       {"AB", 32, 0, k_text_centre, "27-37"},
-      {"AB", 32, 0, k_text_end, "21-31"},
       {"AAAAA", 0, 0, k_text_wrap, "0-16"},
       {"ABCDEFGH", 0, 0, k_text_fit, "2-31"},
-      {"AB", 3, 0, k_text_fit, "3-13"}};
+  };
   for (const auto &[text, x, y, flags, span] : cases) {
     bitmap_ptr t = make(32 + 32 * (flags != k_text_fit), 12);
     if (flags == k_text_wrap) vell_set_clip(t.get(), 0, 0, 18, 12);
@@ -188,22 +182,4 @@ TEST(EngineText, GlyphsLinesWidthsAndPlacement) {
       EXPECT_EQ(picture(t.get(), 6, 6, 12, 1), "55555.......\n") << "a new line after three";
     }
   }
-}
-
-TEST(EngineText, PhatOutlinesAndTargetDepthsPickTheirGlyphs) {
-  fonts f;
-  bitmap_ptr b = make(16, 16), t = make(8, 8, 32), t2 = make(8, 8, 32);
-  vell_draw_text_phat(b.get(), "I", vell_font1, 4, 4, 0, 3, 7);
-  expect_rows({ROW(vell_getpixel(b.get(), 6, 5), 7), ROW(vell_getpixel(b.get(), 5, 5), 3),
-               ROW(vell_getpixel(b.get(), 4, 4), 3), ROW(vell_getpixel(b.get(), 5, 10), 0)});
-  // A 32-bit target takes the 32-bit glyphs as they are; a font with only
-  // an 8-bit set draws on it in the colour.
-  vell_rectfill(t.get(), 0, 0, 7, 7, 0xff000000u);
-  vell_draw_text(t.get(), "A", vell_font1, 0, 0);
-  vell_font only8;
-  only8.owns_glyphs = 0;
-  only8.glyph.assign(vell_font1->glyph.begin(), vell_font1->glyph.begin() + 256);
-  vell_draw_text_ex(t2.get(), "A", &only8, 0, 0, 0, 0xff112233u);
-  expect_rows({ROW(vell_getpixel(t.get(), 0, 0), 0xffc0c0c0u), ROW(vell_getpixel(t.get(), 1, 1), 0xff000000u),
-               ROW(vell_getpixel(t2.get(), 0, 0), 0xff112233u)});
 }

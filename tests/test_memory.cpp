@@ -110,20 +110,6 @@ TEST_F(Memory, FlagMusicAndSoundBytesEncodeTheirFields) {
   expect_rows({ROW(c->sfx[3].notes[31].waveform, 0), ROW(c->sfx[3].notes[31].custom, 0)});
 }
 
-TEST_F(Memory, PersistentDataBytesAreLittleEndianAndMarkTheChange) {
-  poke(0x5e00, 1);
-  pstate.cdata[5] = static_cast<int32_t>(0x80018000u);
-  expect_rows({ROW(pstate.cdata[0], 1), ROW(pstate.cdata_changed, 1), ROW(peek(0x5e14), 0x00), ROW(peek(0x5e15), 0x80),
-               ROW(peek(0x5e16), 0x01), ROW(peek(0x5e17), 0x80)});
-  poke(0x5e17, 0x7f);
-  EXPECT_EQ(pstate.cdata[5], 0x7f018000);
-  // The reset glitch's scribbles do not reach the persistent values.
-  pstate.cdata_changed = 0;
-  pstate.reset_glitch = 2;
-  poke(0x5e00, 0x55);
-  expect_rows({ROW(pstate.cdata[0], 1), ROW(pstate.cdata_changed, 0)});
-}
-
 TEST_F(Memory, RegistersApplyTheirSideEffects) {
   const std::pair<int32_t, int32_t> pokes[] = {
       {0x5f29, 0x01}, {0x5f28, 0x80}, {0x5f2a, 0xff}, {0x5f2b, 0xff},  // camera: the high byte is signed
@@ -226,25 +212,4 @@ TEST_F(Memory, BareReloadAndCstoreReachOnlyTheirCartridges) {
   orrery_cstore(&pstate, bare.get(), 0x7fff, 0x4300, 2);
   expect_rows({ROW(orrery_peek(nullptr, bare.get(), 0), 0x12), ROW(bare->music[0].channel[0], 5),
                ROW(bare->music[0].flags, 1), ROW(bare->map->line[0][0], 0x44), ROW(errors(), 1)});
-}
-
-TEST(Machine, CreationAndClearingOwnTheScreenAndLiveCartridge) {
-  const int32_t before = vell_bitmaps_alive();
-  ASSERT_EQ(orrery_create_machine(), 0);
-  // Creating again replaces everything without leaking.
-  pstate.ram[0x4300] = 1;
-  pstate.mode = MODE_RUNNING;
-  ASSERT_EQ(orrery_create_machine(), 0);
-  expect_rows({ROW(pstate.ram[0x4300], 0), ROW(pstate.mode, MODE_CONSOLE), ROW(pstate.pen, 6),
-               ROW(vell_bitmaps_alive(), before + 3) /* screen, sprite sheet, map */});
-  // Releasing the live cartridge clears the machine's reference.
-  vell_destroy_orrery_cart(pstate.cart);
-  EXPECT_EQ(pstate.cart, nullptr);
-  EXPECT_EQ(orrery_peek(&pstate, pstate.cart, 0x0000), 0);
-  orrery_poke(&pstate, pstate.cart, 0x0000, 1);
-  ASSERT_EQ(orrery_new_live_cart(), 0);
-  orrery_clear_machine();
-  EXPECT_EQ(pstate.screen, nullptr);
-  EXPECT_EQ(pstate.cart, nullptr);
-  EXPECT_EQ(vell_bitmaps_alive(), before);
 }

@@ -281,34 +281,6 @@ TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
   EXPECT_EQ(pstate.target_fps, 60);
 }
 
-TEST(FrameRate, ControllerHalvesOnRequestOnceAndCountsQuickDrops) {
-  runner_rig rig;
-  rig.run("function _update() end");
-  rig.frame();
-  auto measured = [](int32_t fps, int32_t load_cycles) {
-    for (int32_t &h : cpu_budget.history) h = fps;
-    cpu_budget.previous_load = cpu_budget.current_load = cpu_budget.mark_cycles[0] = 0;
-    cpu_budget.mark_cycles[2] = load_cycles;
-  };
-  // A halving request halves once; a frame needing more than 0.96873 of the
-  // budget does not recover.
-  set_fps(30);
-  measured(60, 139810 * 97 / 100);
-  cpu_budget.halving_request = 1;
-  update_frame_rate();
-  cpu_budget.halving_request = 1;
-  update_frame_rate();
-  EXPECT_EQ(pstate.target_fps, 15);
-  // Two drops for host slowness within 200 ms raise the penalty.
-  set_fps(60);
-  measured(50, 1000);
-  update_frame_rate();
-  EXPECT_EQ(pstate.target_fps, 30);
-  pstate.target_fps = 60;
-  update_frame_rate();
-  EXPECT_EQ(eval("return stat(10)"), "1");
-}
-
 TEST(RunnerEntryPoints, TimeStatButtonsThePausedBoxAndMenuItems) {
   runner_rig rig;
   rig.run("menuitem(1, 'first') _menuitem(2, 'a label of twenty ch') function _update() t = time() end");

