@@ -106,29 +106,3 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
   EXPECT_EQ(orrery_buttons.down[0][BTN_O], 1) << "a key value outside 1-511 falls back to the default keys";
 }
 
-TEST(Buttons, ControllerDrivesItsPlayerOnlyPastHalfDeflectionAndAfterCentring) {
-  button_rig rig;
-  ASSERT_GE(attach_virtual_controller(), 0);
-  set_virtual_axis(0, 32767);  // resting fully right at start
-  vell_joystick_init();
-  ASSERT_EQ(vell_count_joysticks(), 1);
-  orrery_config.joystick_index = 1;  // the first controller is player 1
-  // Axis value, then the readings of right and left for player 1.
-  const std::tuple<int16_t, int32_t, int32_t> axis[] = {{32767, 0, 0} /* not yet seen centred */,
-                                                        {0, 0, 0},
-                                                        {32767, 255, 0},
-                                                        {16000, 0, 0} /* below half */,
-                                                        {-20000, 0, 156}};
-  for (const auto &[value, right, left] : axis) {
-    set_virtual_axis(0, value);
-    EXPECT_EQ(player_button(BTN_RIGHT, 1) * 1000 + player_button(BTN_LEFT, 1), right * 1000 + left) << value;
-  }
-  EXPECT_EQ(player_button(BTN_LEFT, 0), 0) << "player 0 has no controller";
-  rig.sample();
-  EXPECT_EQ(orrery_buttons.down[1][BTN_LEFT], 1);
-  // Keyboard presses do not count for the controller-only test.
-  g_rig_keys[k_z] = 1;
-  update_buttons();
-  rig.sample();
-  EXPECT_EQ(button_pressed(BTN_O, 0) * 10 + button_pressed_nok(BTN_O, 0), 10);
-}

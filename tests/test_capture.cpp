@@ -190,25 +190,6 @@ TEST(GifRecording, BackgroundSaveKeepsItsFramesWhileRecordingGoesOn) {
         << "frame " << i;
 }
 
-TEST(DesktopFolder, OptionThenAnExistingDesktopThenTheUsersHome) {
-  temp_home home;
-  const std::string user = home.path + "user";
-  vell_make_directories((home.path + "config").c_str());
-  vell_make_directory(user.c_str());
-  setenv("HOME", user.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (home.path + "config").c_str(), 1);
-  unsetenv("XDG_DESKTOP_DIR");
-  EXPECT_EQ(vell_prefix_with_desktop_path("a"), user + "/a") << "no desktop folder";
-  vell_make_directory((user + "/Desktop").c_str());
-  EXPECT_EQ(vell_prefix_with_desktop_path("a"), user + "/Desktop/a");
-  write_file(home.path + "config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
-  EXPECT_EQ(vell_prefix_with_desktop_path("a"), user + "/Desktop/a") << "a configured folder that is missing";
-  vell_make_directory((user + "/Schreibtisch").c_str());
-  EXPECT_EQ(vell_prefix_with_desktop_path("a"), user + "/Schreibtisch/a");
-  snprintf(vell_config.desktop_path, sizeof vell_config.desktop_path, "%s", "/elsewhere");
-  EXPECT_EQ(vell_prefix_with_desktop_path("a"), "/elsewhere/a");
-}
-
 TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {
   runner_rig rig;
   const std::string desk = rig.home.path + "desktop/";

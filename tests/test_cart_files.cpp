@@ -109,21 +109,6 @@ TEST(CartText, DataSectionsScanTheirDigitsFieldByField) {
   expect_rows({ROW(v4->music[0].channel[0], 0)});
 }
 
-TEST(CartText, SaverWritesTheExactLayout) {
-  cart_ptr c(vell_create_orrery_cart());
-  strcpy(c->code, "-- hi\nprint(1)");
-  std::string expected =
-      "orrery cartridge // " + std::string(k_cart_text_address) + "\nversion 12\n__lua__\n-- hi\nprint(1)\n__gfx__\n";
-  for (int i = 0; i < 128; i++) expected += zeros(128) + "\n";
-  expected += "\n__gff__\n" + zeros(256) + "\n" + zeros(256) + "\n__map__\n";
-  for (int i = 0; i < 32; i++) expected += zeros(256) + "\n";
-  expected += "__sfx__\n";
-  for (int i = 0; i < 64; i++) expected += (i == 0 ? "00010000" : "00100000") + zeros(160) + "\n";
-  expected += "__music__\n";
-  for (int i = 0; i < 64; i++) expected += "00 41424344\n";
-  EXPECT_EQ(save_q7_text(c.get()), expected + "\n");
-}
-
 TEST(CartText, SaverClampsValuesToTheirWidthAndDropsTrailingEmptySounds) {
   cart_ptr c(vell_create_orrery_cart());
   c->gfx->line[0][0] = 20;
@@ -291,21 +276,6 @@ TEST(CartData, StoppingWritesTheValuesTheNextRunReadsThemAndIdsAreChecked) {
   r = exec_cart(home, "cartdata('" + std::string(64, 'z') + "') dset(1, 2)");
   EXPECT_TRUE(r.lines.empty());
   EXPECT_TRUE(path_exists(home / ("cdata/" + std::string(64, 'z') + ".q7d.txt")));
-}
-
-TEST(CartData, OnlyHexDigitsCountWhenReading) {
-  int32_t v[64] = {};
-  const std::string spaced = "0001 8000\n\nFFFFFFFF zz 7";
-  parse_cdata(spaced.data(), spaced.size(), v);
-  EXPECT_EQ(std::vector<int32_t>(v, v + 4), (std::vector<int32_t>{0x18000, -1, 7, 0}))
-      << "a short last group is the number its digits form";
-  std::string long_text, line;
-  for (int i = 0; i < 70; i++) long_text += "00000001";
-  int32_t w[64] = {};
-  parse_cdata(long_text.data(), long_text.size(), w);
-  for (int i = 0; i < 8; i++) line += "00000001";
-  EXPECT_EQ(format_cdata(w), line + "\n" + line + "\n" + line + "\n" + line + "\n" + line + "\n" + line + "\n" + line +
-                                 "\n" + line + "\n");
 }
 
 TEST(CartData, WrittenAfterSlicesAtMostOncePerSecondAndOnSuspend) {

@@ -248,27 +248,6 @@ TEST_F(Sprites, SsprStretchesMirrorsAndSkipsClippedRowsAndColumns) {
                ROW(spent_by("sspr(0, 0, 8, 8, -30000, 0, 32000, 4)"), 128 * 4)});
 }
 
-TEST_F(Sprites, SheetMapAndFlagsShareTheirMemory) {
-  expect_after({{"sset(0, 64, 9)", "mget(0, 32)", 9},
-
-                {"sset(2, 2, 0x1f) color(12) sset(3, 2)", "sget(2, 2)", 15},
-                {"", "peek(0x5f25)", 12},
-                {"sset(-1, 0, 5) sset(128, 0, 5) sset(0, 128, 5)", "sget(-1, 0) + sget(0, 128)", 0},
-                {"mset(1, 32, 0x21)", "sget(2, 64) * 16 + sget(3, 64)", 0x12},
-                {"mset(5, 5, 300) mset(128, 0, 1) mset(0, 64, 1) mset(-1, 0, 1)", "mget(5, 5)", 44},
-                {"", "mget(-1, 0) + mget(0, 64) + mget(127, 63)", 0},
-                // Flag bytes and bits: 0 is true, bits outside 0-7 and sprites outside 0-255 are ignored.
-                {"fset(3, 0x85)", "peek(0x3003)", 0x85},
-                {"fset(3, 1, 0)", "fget(3)", 0x87},
-                {"fset(3, 7, false) fset(3, 0, nil)", "fget(3)", 0x06},
-                {"fset(3, 9, true) fset(300, 1) fset(-1, 1) fset(3)", "fget(3)", 6},
-                {"", "fget(256)", 0}});
-  EXPECT_EQ(str("type(fget(3, 1))"), "boolean");
-  EXPECT_EQ(
-      num("(fget(3, 1) and not fget(3, 0) and not fget(3, 8) and not fget(3, -1) and not fget(256, 0)) and 1 or 0"), 1);
-  EXPECT_EQ(count("fget()"), 0);
-}
-
 TEST_F(Sprites, MapDrawsCellsByLayerSkippingClippedOnes) {
   run("mset(0, 0, 1) mset(1, 0, 2) mset(3, 0, 1) fset(2, 1, true) mset(0, 32, 1)");
   expect_pictures({

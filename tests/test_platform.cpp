@@ -146,24 +146,6 @@ TEST(SystemMessages, WindowCloseWheelQuitAndAltF4) {
   vell_state.initialised = 0;
 }
 
-TEST(Controllers, MappingFilesAreReadAndTheHomeFileIsCreated) {
-  platform_rig rig;
-  vell_joystick_init();
-  EXPECT_EQ(read_file(rig.home.path + "sdl_controllers.txt"), "// add SDL2 game controller mappings to this file\n");
-  vell_joystick_exit();
-  // A valid mapping line, a comment and a broken line.
-  write_file(rig.home.path + "sdl_controllers.txt",
-             "// my pads\n03000000aaaa0000bbbb000000000000,Test Pad,a:b0,b:b1,x:b2,y:b3,start:b6,leftx:a0,lefty:a1,\n"
-             "\nnonsense\n");
-  vell_joystick_init();
-  EXPECT_EQ(reading(0), (std::vector<uint32_t>{1, 0, 0, 0})) << "not attached";
-  reading(0);
-  const std::string log = rig.home.log();
-  EXPECT_NE(log.find(" added controller mapping: 03000000aaaa0000bbbb000000000000,Test Pad"), std::string::npos);
-  EXPECT_NE(log.find(" failed to add controller mapping: nonsense"), std::string::npos);
-  EXPECT_EQ(log.find("my pads"), std::string::npos);
-}
-
 TEST(Controllers, ReadingsWaitForReleaseAndCentreAndHotPlugWorks) {
   platform_rig rig;
   ASSERT_GE(attach_virtual_controller(), 0);
