@@ -105,4 +105,3 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
   rig.sample();
   EXPECT_EQ(orrery_buttons.down[0][BTN_O], 1) << "a key value outside 1-511 falls back to the default keys";
 }
-

@@ -105,4 +105,3 @@ TEST(CodeCompress, DecoderRefusesAndRepairs) {
   EXPECT_EQ(decompress_mini(block.data(), static_cast<int32_t>(block.size()), out.data(), 10, &len), MINI_OK);
   EXPECT_EQ(std::string(out.data(), 10), "abcdefghij");
 }
-

@@ -109,4 +109,3 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
   const std::string config = read_file(rig.home.path + "config.txt");
   EXPECT_NE(config.find("button_keys 4 5 6 7 8 9 10 11 12 13 14 15 16 \n"), std::string::npos) << config;
 }
-
