@@ -80,28 +80,3 @@ TEST_P(Bundled, LoadsWithALabelWithinTheTokenLimitAndPlaysTwentySecondsWithinIts
 }
 
 INSTANTIATE_TEST_SUITE_P(Carts, Bundled, ::testing::ValuesIn(k_carts), name_of);
-
-namespace {
-
-std::string eval(const std::string &code) { return rig_eval(code.c_str()); }
-
-// Runs the first frames: the program's top level and _init.
-void start(runner_rig &rig) {
-  for (int32_t i = 0; i < 4; i++) rig.iterate(17);
-}
-
-// Lets more than a second pass, so that changed cartridge data is written.
-void let_data_save(runner_rig &rig) {
-  for (int32_t i = 0; i < 70; i++) rig.iterate(17);
-  EXPECT_EQ(pstate.mode, MODE_RUNNING) << "the program stopped";
-}
-
-}  // namespace
-
-TEST(BundledGames, AGameOverKeepsTheBestScoreForTheNextRun) {
-  runner_rig rig({"-x", ORRERY_SOURCE_DIR "/assets/carts/games/orbithop.q7"});
-  start(rig);
-  EXPECT_EQ(eval("start_game() score = 7 lives = 1 lose_life() return state, best"), "over,7");
-  let_data_save(rig);
-  EXPECT_EQ(read_file(rig.home.path + "cdata/orrery_orbithop.q7d.txt").substr(0, 8), "00070000");
-}

@@ -50,22 +50,6 @@ TEST(Buttons, HeldButtonsRepeatAtFrames0_15_19_23AndANewPressRestartsTheSharedDe
   EXPECT_EQ(rig.btnp_frames({BTN_LEFT}, 47), (frames{{0, 30, 38, 46}}));
 }
 
-TEST(Buttons, BlockedButtonStaysInertUntilReleasedAndPressedAgain) {
-  button_rig rig;
-  g_rig_keys[k_z] = 1;
-  rig.sample();
-  update_buttons();
-  block_buttons();
-  std::vector<int32_t> seen;
-  for (int held : {1, 1, 1, 0, 1}) {
-    g_rig_keys[k_z] = held;
-    rig.sample();
-    update_buttons();
-    seen.push_back(orrery_btn(1, BTN_O, 0) * 10 + orrery_btnp(1, BTN_O, 0));
-  }
-  EXPECT_EQ(seen, (std::vector<int32_t>{0, 0, 0, 0, 11}));
-}
-
 TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
   button_rig rig;
   static int64_t charged = 0;

@@ -59,24 +59,6 @@ TEST(CartText, HeaderAndLineEndsDecideWhatLoads) {
   orrery_set_future_version_status(0);
 }
 
-TEST(CartText, CodeAndLinesStayBelow65536Characters) {
-  // 65 lines of 999 characters (65000 with newlines); a 66th does not fit,
-  // a later 500-character one does, and so does a 34-character one that
-  // brings the code to 65536 before the last newline goes.
-  std::string text = k_head + "__lua__\n";
-  for (int i = 0; i < 65; i++) text += std::string(999, char('a' + i % 26)) + "\n";
-  text += std::string(999, 'Z') + "\n" + std::string(500, 'm') + "\n" + std::string(40, 'X') + "\n";
-  cart_ptr c = load(text + std::string(34, 'y') + "\n__gfx__\n");
-  const std::string code = c->code;
-  EXPECT_EQ(code.size(), 65535u);
-  EXPECT_EQ(code.find_first_of("ZX"), std::string::npos);
-  EXPECT_EQ(code.substr(65000, 500), std::string(500, 'm'));
-  EXPECT_EQ(code.substr(65501), std::string(34, 'y'));
-  // A longer line keeps its first 65535 characters; the rest is not a line of its own.
-  cart_ptr g = load(k_head + "__gfx__\n" + std::string(65535, 'a') + std::string(5000, '1') + "\n2\n");
-  expect_rows({ROW(g->gfx->line[0][127], 10), ROW(g->gfx->line[1][0], 2)});
-}
-
 TEST(CartText, DataSectionsScanTheirDigitsFieldByField) {
   cart_ptr c = load(k_head + "__gfx__\n0aF9g-\n__label__\n" + zeros(127) + "e\n__map__\n" + zeros(254) + "Ab\n" +
                     std::string(63, '\n') + "ff\n" + "__sfx__\n0010zz08" + "0c8f3" + "1C53A" + "3g000\n\n02\n");

@@ -2,21 +2,6 @@
 // clipboard form of glyph bytes.
 #include "support/test.h"
 
-TEST(CodeText, LinePositionsAndItsLengthLimit) {
-  const std::string text = "a=1\n\nprint(a)\nend";
-  // Positions to lines (the newline belongs to its line) and lines to starts.
-  const int32_t pos_line[][2] = {{0, 0}, {3, 0}, {4, 1}, {5, 2}, {999, 3}, {-5, 0}};
-  for (const auto &[pos, line] : pos_line) EXPECT_EQ(ctext_get_line_number_for_pos(text, pos), line) << pos;
-  const int32_t starts[] = {0, 4, 5, 14, static_cast<int32_t>(text.size())};
-  for (int32_t line = 0; line < 5; line++) EXPECT_EQ(ctext_get_pos_for_line_number(text, line), starts[line]) << line;
-
-  vell_ctext *c = vell_create_ctext(20);
-  ASSERT_EQ(ctext_set_text(c, text), CTEXT_OK);
-  EXPECT_EQ(ctext_set_text(c, std::string(21, 'a')), CTEXT_TOO_LONG);
-  EXPECT_EQ(c->text, text) << "a refused text changes nothing";
-  vell_destroy_ctext(c);
-}
-
 TEST(CodeText, BackupRecordsHaveTheirLayoutAndRestoreNewestFirst) {
   vell_ctext *c = vell_create_ctext(100);
   ctext_set_text(c, "ab");
@@ -39,12 +24,4 @@ TEST(CodeText, BackupRecordsHaveTheirLayoutAndRestoreNewestFirst) {
   EXPECT_EQ(vell_restore_ctext(c), 1);
   EXPECT_TRUE(c->backup.empty());
   vell_destroy_ctext(c);
-}
-
-TEST(CodeText, GlyphEscapesRoundTripAndOtherBackslashesStay) {
-  const std::string text = "x=\"\x80\xff\" -- \\n \\127 \\256 \\12";
-  EXPECT_EQ(convert_glyphs_to_escaped(text), "x=\"\\128\\255\" -- \\n \\127 \\256 \\12");
-  EXPECT_EQ(convert_escaped_to_glyphs(convert_glyphs_to_escaped(text)), text);
-  EXPECT_EQ(convert_escaped_to_glyphs("\\200"), std::string(1, static_cast<char>(200)));
-  EXPECT_EQ(convert_escaped_to_glyphs("\\20") + convert_escaped_to_glyphs("\\"), "\\20\\");
 }

@@ -53,20 +53,6 @@ class Sprites : public ApiMachine {
 
 }  // namespace
 
-TEST_F(DrawApi, ArgumentsCameraClipAndPaletteRegisters) {
-  expect_after({// Strings of digits are numbers; coordinates round down; a nil colour is 0 and current.
-                {"cls(5) pset('12', 3, 8)", "pget(12, 3)", 8},
-                {"camera(-2, 0) pset(-0.5, 0, 10) camera()", "pget(1, 0)", 10},
-                {"color(6) pset(30, 30, nil) pset(31, 30)", "pget(31, 30)", 0},
-                // The camera moves drawing, not the clip, and keeps 16 bits; the clip is clamped.
-                {"cls() camera(5, 5) clip(0, 0, 10, 10) pset(12, 12, 3) pset(15, 5, 4)", "_pix(7, 7) + _pix(10, 0)", 3},
-                {"camera(0x7fff, -0x8000)", "peek(0x5f29) * 256 + peek(0x5f2b)", 0x7f80},
-                {"camera() clip(-5, 120, 20, 20)", "peek(0x5f20) + peek(0x5f21) * 256", 120 * 256},
-                // pal and palt write the draw palette (or the screen palette), 4 bits each; 0 is true.
-                {"clip() pal(1, 8, 1) pset(1, 0, 1)", "peek(0x5f11) * 16 + pget(1, 0)", 8 * 16 + 1},
-                {"palt(7, 0)", "peek(0x5f07)", 0x17}});
-}
-
 TEST_F(DrawApi, FillPatternAppliesToEveryPrimitiveWithItsTransparencyBit) {
   expect_after({{"fillp(0x5a5a.8)", "peek(0x5f31) + peek(0x5f32) * 256", 0x5a5a},
                 {"", "peek(0x5f33)", 1},
@@ -183,26 +169,6 @@ TEST_F(DrawApi, TintedRectangleDarkensByTableOrByBrightnessAndStaysOnTheBitmap) 
   EXPECT_EQ(pixel(0, 127) * 16 + pixel(0, 119), 0x57);
 }
 
-TEST_F(Sprites, SprDrawsThroughThePalettesFlippedCutOrPastTheSheet) {
-  expect_pictures({
-      {"spr(1, 0, 0)", 0, 0, 9, 1, "575757575\n"},  // colour 0 is transparent by default
-      {"palt(0, false) pal(7, 8) spr(1, 0, 0) pal()", 0, 0, 9, 1, "080808085\n"},
-      {"palt(0, false) spr(0, 0, 0, 1, 1, true)", 0, 0, 8, 2, "07654321\nfedcba98\n"},
-      {"palt(0, false) spr(0, 0, 0, 1, 1, false, true)", 0, 0, 8, 2, "4444000f\n33330000\n"},
-      {"spr(0, 0, 0, 0.5, 0.5)", 0, 0, 5, 5, "12345\n89ab5\n00005\n70005\n55555\n"},
-      {"palt() spr(15, 0, 0, 2, 1)", 0, 7, 17, 2,
-       "99999999000000005\n55555555555555555\n"},  // past the sheet: colour 0
-      // Nothing for a size below one pixel, h missing (0), or a number outside 0-255.
-      {"spr(15, 0, 0, 2) spr(256, 0, 0) spr(-1, 0, 0) spr(15, 0, 0, 0.1, 1)", 0, 0, 16, 1, "5555555555555555\n"},
-      {"camera(-10, -10) spr(15, 0, 0) camera()", 9, 9, 10, 2, "5555555555\n5999999995\n"},
-      {"spr(15, 100, 100, 1000, 1000)", 127, 127, 1, 1, "0\n"}  // huge sizes are capped at the sheet
-  });
-  int k = 0;
-  expect_rows({ROW(spent_by("spr(0, 0, 0)"), 64), ROW(spent_by("spr(0, 124, 0)"), 32),
-               ROW(spent_by("spr(0, 0, 0, 2, 2)"), 256), ROW(spent_by("spr(0, 200, 0)", &k), 0), ROW(k, 1),
-               ROW(spent_by("spr(300, 0, 0)", &k) + k, 0)});
-}
-
 TEST_F(Sprites, SsprStretchesMirrorsAndSkipsClippedRowsAndColumns) {
   run("palt(0, false)");
   expect_pictures(
@@ -223,18 +189,4 @@ TEST_F(Sprites, SsprStretchesMirrorsAndSkipsClippedRowsAndColumns) {
   expect_rows({ROW(spent_by("sspr(0, 0, 8, 8, 120, 0, 16, 16)"), 8 * 16),
                ROW(spent_by("sspr(0, 0, 8, 8, 64, 64, -16, 16)"), 256),
                ROW(spent_by("sspr(0, 0, 8, 8, -30000, 0, 32000, 4)"), 128 * 4)});
-}
-
-TEST_F(Sprites, MapDrawsCellsByLayerSkippingClippedOnes) {
-  run("mset(0, 0, 1) mset(1, 0, 2) mset(3, 0, 1) fset(2, 1, true) mset(0, 32, 1)");
-  expect_pictures({
-      {"map(0, 0, 0, 0, 16, 16, 2)", 0, 0, 17, 1, "55555555999999995\n"},  // only sprites with flag 1
-      // Cell 0 leaves the screen as it was; colour 0 is transparent.
-      {"map()", 0, 0, 33, 1, "575757579999999955555555575757575\n"},
-      {"map(0, 0, 0, 0, 4)", 0, 0, 10, 1, "5555555555\n"},  // five arguments draw nothing
-      {"map(0, 0, -4, 0, 2, 1)", 0, 0, 13, 1, "5757999999995\n"},
-      {"map(0, 32, 0, 0, 1, 1)", 0, 0, 9, 1, "575757575\n"}  // map rows 32-63 are the sheet's lower half
-  });
-  expect_rows({ROW(spent_by("map(0, 0, -4, 0, 2, 1)"), 32 + 64), ROW(spent_by("map()"), 3 * 64),
-               ROW(spent_by("map(0, 0, 124, 0)"), 4 * 8), ROW(spent_by("map(0, 0, 0, 0, 16, 16, 2)"), 64)});
 }

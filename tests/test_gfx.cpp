@@ -18,18 +18,6 @@ std::string picture(const vell_bitmap *b, int x0, int y0, int w, int h) {
   return s;
 }
 
-// The leftmost and rightmost inked columns, as "left-right".
-std::string ink_span(const vell_bitmap *b) {
-  int left = -1, right = -1;
-  for (int32_t x = 0; x < b->w; x++)
-    for (int32_t y = 0; y < b->h; y++)
-      if (vell_getpixel(b, x, y)) {
-        right = x;
-        if (left < 0) left = x;
-      }
-  return std::to_string(left) + "-" + std::to_string(right);
-}
-
 // The engine fonts for one test, freed at its end.
 struct fonts {
   fonts() {
@@ -40,28 +28,6 @@ struct fonts {
 };
 
 }  // namespace
-
-TEST(EngineBitmap, CreationRefusesBadSizesAndTheClipLimitsPixels) {
-  const int32_t before = vell_bitmaps_alive();
-  for (auto [w, h, d] : {std::tuple{0, 10, 8}, {10, 0, 8}, {-3, 10, 32}, {10, 10, 16}, {1 << 20, 1 << 20, 32}})
-    EXPECT_EQ(vell_create_bitmap(w, h, d), nullptr) << w << "x" << h << " depth " << d;
-  bitmap_ptr b = make(16, 8), other = make(16, 8);
-  EXPECT_EQ(vell_bitmaps_alive(), before + 2);
-  vell_set_clip(b.get(), -4, 2, 40, 6);
-  for (int32_t y : {1, 2, 6}) vell_putpixel(b.get(), 3, y, 9);  // the bottom is exclusive
-  b->line[0][0] = 7;                                            // on the bitmap but outside the clip
-  expect_rows({ROW(b->cl, 0), ROW(b->cr, 16), ROW(b->line[1][3], 0), ROW(b->line[2][3], 9), ROW(b->line[6][3], 0),
-               ROW(vell_getpixel(b.get(), 0, 0), 0), ROW(vell_getpixel(b.get(), -1, 2), 0),
-               ROW(vell_getpixel(nullptr, 0, 0), 0)});
-  // The save slot is engine-wide: saved from one bitmap, restored onto another.
-  vell_save_clip(b.get());
-  vell_reset_clip(b.get());
-  vell_restore_clip(other.get());
-  expect_rows({ROW(vell_getpixel(b.get(), 0, 0), 7), ROW(other->ct, 2), ROW(other->cb, 6)});
-  b.reset();
-  other.reset();
-  EXPECT_EQ(vell_bitmaps_alive(), before);
-}
 
 TEST(EngineBitmap, CopyClipperTrimsToSourceAndDestinationClipWithoutOverflow) {
   bitmap_ptr src = make(10, 10), dst = make(20, 20);
@@ -145,41 +111,4 @@ TEST(EngineBitmap, ColouredSpriteCopiesMirrorAndClipFromTheRightSide) {
   }
   vell_draw_sprite_col(src.get(), d32.get(), 0, 0, 0, 0, 4, 1, 0xff102030u, 1);
   expect_rows({ROW(vell_getpixel(d32.get(), 3, 0), 0xff102030u), ROW(vell_getpixel(d32.get(), 1, 0), 0)});
-}
-
-TEST(EngineText, GlyphsLinesWidthsAndPlacement) {
-  fonts f;
-  ASSERT_EQ(vell_font_count(vell_font1), 512);
-  EXPECT_EQ(picture(vell_font1->glyph['A'], 0, 0, 5, 5), "#####\n#...#\n#####\n#...#\n#...#\n");
-  expect_rows({ROW(vell_getpixel(vell_font1->glyph[256 + 'A'], 0, 0), 0xffc0c0c0u),
-               ROW(vell_get_text_width("AB", vell_font1), 11), ROW(vell_get_text_width("AB\n", vell_font1), 17),
-               ROW(vell_get_text_width("AB", vell_font2), 13)});
-  bitmap_ptr b = make(64, 32);
-  // Returns the last line's top (5 high + spacing 1); byte 127 ends the
-  // text after its own glyph.
-  EXPECT_EQ(vell_draw_text_ex(b.get(), "I\nI", vell_font1, 2, 3, k_text_colour, 9), 9);
-  expect_rows({ROW(vell_getpixel(b.get(), 3, 3), 9), ROW(vell_getpixel(b.get(), 4, 9), 9),
-               ROW(vell_getpixel(b.get(), 2, 4), 0)});
-  bitmap_ptr end = make(64, 8);
-  vell_draw_text_ex(end.get(), "A\x7f\x41", vell_font1, 0, 0, k_text_colour, 1);
-  EXPECT_EQ(ink_span(end.get()), "0-10");
-  // Centred and ended texts, wrapping and fitting at the clip's edge.
-  const std::tuple<const char *, int32_t, int32_t, int32_t, const char *> cases[] = {
-      {"AB", 32, 0, k_text_centre, "27-37"},
-      {"AAAAA", 0, 0, k_text_wrap, "0-16"},
-      {"ABCDEFGH", 0, 0, k_text_fit, "2-31"},
-  };
-  for (const auto &[text, x, y, flags, span] : cases) {
-    bitmap_ptr t = make(32 + 32 * (flags != k_text_fit), 12);
-    if (flags == k_text_wrap) vell_set_clip(t.get(), 0, 0, 18, 12);
-    vell_draw_text_ex(t.get(), text, vell_font1, x, y, k_text_colour | flags, 5);
-    EXPECT_EQ(ink_span(t.get()), span) << text << " flags " << flags;
-    if (flags == k_text_fit && x == 0) {
-      EXPECT_EQ(picture(t.get(), 0, 4, 15, 1), "..5.....5......\n") << "the two-dot mark over the hidden start";
-      EXPECT_EQ(t->cl, 0) << "clip restored";
-    }
-    if (flags == k_text_wrap) {
-      EXPECT_EQ(picture(t.get(), 6, 6, 12, 1), "55555.......\n") << "a new line after three";
-    }
-  }
 }

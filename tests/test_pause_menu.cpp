@@ -27,30 +27,6 @@ void expect_row(int32_t n, int32_t i, const std::string &label, bool selected) {
 
 }  // namespace
 
-TEST(PauseMenu, DrawsTheBuiltItemsInOrderInATintedBoxOnTheBackPage) {
-  const std::tuple<std::string, const char *, std::vector<std::string>> rows[] = {
-      {"", nullptr, {"continue", "reset cart", "quit"}},
-      {"for i = 5, 1, -1 do menuitem(i, 'item ' .. i) end",
-       "back to the lobby!!",  // shows 16 characters
-       {"continue", "item 1", "item 2", "item 3", "item 4", "item 5", "reset cart", "back to the lobb", "quit"}}};
-  for (const auto &[items, chain, labels] : rows) {
-    SCOPED_TRACE(items);
-    runner_rig rig;
-    if (chain) add_run_chain_item("lobby.q7", chain, 0);
-    rig.run(items + " " + k_plain);
-    rig.frame();
-    rig.tap({k_esc});
-    const int32_t n = static_cast<int32_t>(labels.size()), h = (n * 8 + 8) / 2;
-    // Darkened box (23, 63 - h)-(105, 65 + h) with the outline one pixel in
-    // (three rows span 47..81).
-    std::string across, down;
-    for (int32_t x : {22, 23, 24, 60, 104, 105, 106}) across += std::to_string(page_at(x, 64));
-    for (int32_t y : {62 - h, 63 - h, 64 - h, 64 + h, 65 + h, 66 + h}) down += std::to_string(page_at(60, y));
-    EXPECT_EQ(across + " " + down, "120707012 12077012");
-    for (int32_t i = 0; i < n; i++) expect_row(n, i, labels[i], i == 0);
-  }
-}
-
 TEST(PauseMenu, UpWrapsAndAChosenItemRunsOnceWithoutThePressReachingTheProgramAndResetRestarts) {
   runner_rig rig;
   rig.run(
@@ -111,27 +87,6 @@ TEST(PauseMenu, EscapeTogglesThePauseButtonHonours5f30OnceAndTheProgramCanAskFor
   EXPECT_EQ(pstate.ram[0x5f30], 0);
   EXPECT_EQ(rig.num("seen"), 0) << "no pause press reached the program";
   EXPECT_EQ(orrery_runner.paused, 0) << "closing the menu ends the paused state";
-}
-
-TEST(PauseMenu, ControllerAloneOpensTheMenuMovesAndChooses) {
-  runner_rig rig;
-  ASSERT_GE(attach_virtual_controller(), 0);
-  rig.run("hits = 0 menuitem(1, 'bump', function() hits += 1 end) function _update() end");
-  for (int i = 0; i < 3; i++) rig.frame();
-  // Start, the stick down, A; each held two frames and released.
-  for (int b : {6, -1, 0}) {
-    b < 0 ? set_virtual_axis(1, 32767) : set_virtual_button(b, true);
-    rig.frame();
-    rig.frame();
-    b < 0 ? set_virtual_axis(1, 0) : set_virtual_button(b, false);
-    rig.frame();
-    EXPECT_EQ(orrery_state.pause_menu_open, b != 0);
-    if (b < 0) {
-      EXPECT_EQ(orrery_state.pause_menu_selection, 1);
-    }
-  }
-  rig.frame();
-  EXPECT_EQ(rig.num("hits"), 1);
 }
 
 TEST(PauseMenu, CtrlVTakesTheClipboardAndCtrlRResetsAtMostOnceIn500Ms) {

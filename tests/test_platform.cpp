@@ -16,14 +16,6 @@ int32_t key_at(platform_rig &rig, uint32_t t, int32_t key) {
   return vell_get_key_state(key);
 }
 
-// Status, x, y and buttons of a controller reading.
-std::vector<uint32_t> reading(int32_t device) {
-  int32_t x, y;
-  uint32_t b;
-  const int32_t status = vell_get_joystick(device, &x, &y, &b);
-  return {static_cast<uint32_t>(status), static_cast<uint32_t>(x), static_cast<uint32_t>(y), b};
-}
-
 // Names listed with a pattern and mask, sorted, each with its size or '/'; "!" when the listing failed.
 std::vector<std::string> list(const std::string &folder, const char *pattern, int32_t mask) {
   std::vector<std::string> out;
@@ -69,23 +61,6 @@ TEST(KeyTables, HeldKeyRepeatsAfter500MsThenEvery80MsAndANewPressRestartsTheDela
   rig.poll_at(2460);  // now due at 2960
   EXPECT_EQ(key_at(rig, 2520, k_z), 1) << "the held key waits for the new delay";
   EXPECT_EQ(key_at(rig, 2960, k_z) * 10 + vell_get_key_state(k_a), 33);
-}
-
-TEST(KeyTables, PseudoKeysBlockingAnyKeyAndNames) {
-  platform_rig rig;
-  g_rig_keys[k_rshift] = g_rig_keys[k_caps] = 1;
-  EXPECT_EQ(key_at(rig, 1010, -6), 3);  // either shift
-  EXPECT_EQ(key_at(rig, 1020, -6) * 10 + vell_get_key_state(-4), 10);
-  EXPECT_EQ(vell_get_any_key_down(), k_rshift) << "Caps Lock is not counted";
-  g_rig_keys[k_lctrl] = 1;  // modifiers are read as modifiers
-  EXPECT_EQ(key_at(rig, 1030, -5) * 10 + vell_get_key_state(k_lshift), 30);
-  vell_block_key(k_rshift);
-  EXPECT_EQ(key_at(rig, 1040, k_rshift), 0) << "blocked while held";
-  g_rig_keys[k_rshift] = 0;
-  rig.poll_at(1050);
-  g_rig_keys[k_rshift] = 1;
-  EXPECT_EQ(key_at(rig, 1060, k_rshift), 3) << "the block ends with the release";
-  EXPECT_EQ(std::string(vell_get_key_name(224)) + vell_get_key_name(311) + vell_get_key_name(-1), "LEFT CTRL");
 }
 
 TEST(KeyBuffer, KeyCodesTextShortcutsAndItsLimit) {
@@ -144,36 +119,6 @@ TEST(SystemMessages, WindowCloseWheelQuitAndAltF4) {
     EXPECT_NE(read_file(config).find("// Configuration for"), std::string::npos) << alt_f4;
   }
   vell_state.initialised = 0;
-}
-
-TEST(Controllers, ReadingsWaitForReleaseAndCentreAndHotPlugWorks) {
-  platform_rig rig;
-  ASSERT_GE(attach_virtual_controller(), 0);
-  // The stick rests fully right and up, and A is held, when the console starts.
-  set_virtual_axis(0, 32767);
-  set_virtual_axis(1, -32768);
-  set_virtual_button(0, true);
-  vell_joystick_init();
-  ASSERT_EQ(vell_count_joysticks(), 1);
-  EXPECT_EQ(vell_count_joystick_buttons(0), 21);
-  EXPECT_EQ(reading(0), (std::vector<uint32_t>{0, 0, 0, 0})) << "not yet seen centred or released";
-  set_virtual_button(1, true);
-  EXPECT_EQ(reading(0)[3], 2u) << "B was seen released before it was pressed";
-  for (const char *line : {"x axis 0", "y axis 1", "button 0"})
-    EXPECT_NE(rig.home.log().find(std::string("** ") + line + " not validated on joystick 0"), std::string::npos);
-  set_virtual_axis(0, 100);
-  set_virtual_button(0, false);
-  EXPECT_EQ(reading(0), (std::vector<uint32_t>{0, 100, 0, 2})) << "y still waits for the centre";
-  set_virtual_axis(0, 32767);
-  set_virtual_button(0, true);
-  EXPECT_EQ(reading(0), (std::vector<uint32_t>{0, 32767, 0, 3}));
-  // Plugged in while running: picked up by event handling; unplugged: gone.
-  const int second = attach_virtual_controller();
-  vell_handle_system_messages();
-  EXPECT_EQ(vell_count_joysticks(), 2);
-  detach_virtual_controller(second);
-  vell_handle_system_messages();
-  EXPECT_EQ(vell_count_joysticks(), 1);
 }
 
 TEST(AudioDevice, OpensOnlyForSixteenVoicesWithAWindowAndRunsTheMixerOutsideTheLock) {

@@ -104,32 +104,6 @@ TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
   EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
 }
 
-TEST(Runner, ConsoleCommandTextsBecomeCalls) {
-  runner_rig rig;
-  const std::pair<const char *, const char *> cases[] = {
-      {"load \"foo\"", "load:foo"}, {"s", "cartfind:"}, {"resume", "print:no _mainloop()"}};
-  for (const auto &[text, call] : cases) {
-    ASSERT_EQ(run_program(text), RUN_OK) << text;
-    for (const char *name : {"load", "cartfind", "print"}) {
-      lua_State *L = runner_lua_state();
-      lua_pushstring(L, name);
-      lua_pushcclosure(
-          L,
-          [](lua_State *S) {
-            const char *arg = lua_gettop(S) > 0 ? lua_tostring(S, 1) : nullptr;
-            g_calls.push_back(std::string(lua_tostring(S, lua_upvalueindex(1))) + ":" + (arg ? arg : ""));
-            return 0;
-          },
-          1);
-      lua_setglobal(L, name);
-    }
-    g_calls.clear();
-    rig.frame();
-    EXPECT_EQ(g_calls, lines{call}) << text;
-    EXPECT_EQ(pstate.mode, MODE_CONSOLE) << text << ": the call ends the program";
-  }
-}
-
 TEST(Runner, CodeTabsSplitJoinAndMapLines) {
   runner_rig rig;
   orrery_cart *cart = orrery_working_cart();
@@ -264,53 +238,6 @@ TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
   EXPECT_EQ(pstate.target_fps, 30);
   for (int i = 0; i < 120; i++) rig.iterate(16);
   EXPECT_EQ(pstate.target_fps, 60);
-}
-
-TEST(RunnerEntryPoints, TimeStatButtonsThePausedBoxAndMenuItems) {
-  runner_rig rig;
-  rig.run("menuitem(1, 'first') _menuitem(2, 'a label of twenty ch') function _update() t = time() end");
-  for (int i = 0; i < 45; i++) rig.frame();
-  EXPECT_EQ(rig.raw("t"), 0x18000) << "45 updates are 1.5 seconds";
-  EXPECT_EQ(eval("return stat(5), stat(3), stat(4), stat(7), stat(8), stat(100), type(stat()), #stat(6)"),
-            "12,0,,30,30,0,number,1024");
-  orrery_buttons.down[0][BTN_O] = 1;
-  orrery_buttons.down[1][BTN_LEFT] = 1;
-  EXPECT_EQ(eval("return btn(), btn(4), btn(4, 1), btn(0, 1), btn(4, 8), btn(4, -1), btnp(4)"),
-            "272,true,false,true,false,false,false");
-  vell_set_clip(pstate.screen, 0, 0, 128, 128);
-  EXPECT_EQ(eval("_paused()"), "");
-  const vell_bitmap *s = pstate.screen;
-  EXPECT_EQ(vell_getpixel(s, 45, 48) * 16 + vell_getpixel(s, 82, 56), 0x11u);
-  EXPECT_NE(vell_getpixel(s, 83, 56), 1u);
-  // Menu item labels are cut to 16 characters; an item without a label is removed.
-  EXPECT_EQ(std::string(orrery_cart_menu.label[0]) + "|" + orrery_cart_menu.label[1], "first|a label of twent");
-  EXPECT_EQ(eval("_menuitem(1) return _get_menu_item_selected(2), #{_get_menu_item_selected(7)}"), "false,0");
-  EXPECT_STREQ(orrery_cart_menu.label[0], "");
-}
-
-TEST(ConsoleApi, HelpAtTheConsoleAndTheOnlineStubs) {
-  runner_rig rig;
-  rig.run("function _update() end");
-  rig.frame();
-  // Lines printed on the console, each as "colour:text".
-  static std::vector<std::string> printed;
-  orrery_machine_hooks hooks = {};
-  hooks.print_col = [](const char *text, int32_t colour) { printed.push_back(std::to_string(colour) + ":" + text); };
-  orrery_set_machine_hooks(hooks);
-  EXPECT_EQ(rig_eval("help()"), "");
-  EXPECT_TRUE(printed.empty()) << "nothing while a cartridge program runs";
-  pstate.program_started = 0;  // as at a console that has run no cartridge
-  rig_eval("help()");
-  ASSERT_EQ(printed.size(), 18u);
-  EXPECT_EQ(
-      printed[1] + "|" + printed[3] + "|" + printed[10] + "|" + printed[11] + "|" + printed[16] + "|" + printed[17],
-      "12:commands|6:load <filename>  save <filename>|14:cartfind     to explore cartridges|14:|"
-      "12:see orrery.txt for more info|6:");
-  printed.clear();
-  EXPECT_EQ(rig_eval("return login()"), "nil");
-  EXPECT_EQ(printed, (std::vector<std::string>{"6:login unavailable.", "6:please update orrery!"}));
-  EXPECT_EQ(rig_eval("return logout(), bbsreq('x', 1), scoresub(5, 'a')"), "nil,nil,nil,0");
-  EXPECT_EQ(rig_eval("printh('x') return extcmd('label')"), "");
 }
 
 TEST(SystemApi, MouseStatsNeedTheEnableByteAndADevelopedCartridgeShowsTheNotice) {

@@ -49,29 +49,6 @@ TEST_F(ScriptApi, PrintStepsTheCursorAndScrollsAtTheBottom) {
   EXPECT_EQ(cycles, spent_by("clip() cursor(0, 0)") + 8 * 40 + 2 + 41 * 65536);
 }
 
-TEST_F(ScriptApi, PrintShowsEveryKindOfValueInItsColourAndWrapsWhileStopped) {
-  const std::pair<const char *, const char *> values[] = {{"true", "true"},    {"{}", "[table]"},
-                                                          {"nil", "[nil]"},    {"print", "[function]"},
-                                                          {"-1/3", "-0.3333"}, {"'a\\127b'", "a"}};
-  for (const auto &[value, text] : values) {
-    run(std::string("cls() print(") + value + ", 0, 0)");
-    const std::string shown = picture(0, 0, 40, 6);
-    run(std::string("cls() print('") + text + "', 0, 0)");
-    EXPECT_EQ(shown, picture(0, 0, 40, 6)) << value << " as " << text;
-  }
-  // The colour goes through the draw palette, primary colour only.
-  expect_after({{"cls() print('x', 0, 0, 8)", "peek(0x5f25) * 16 + pget(0, 1)", 0x88},
-                {"pal(8, 12) print('x', 0, 10) pal()", "pget(0, 11)", 12},
-                {"color(0x18) fillp(0xffff) print('x', 0, 20) fillp()", "pget(0, 21) * 16 + pget(2, 21)", 0x88}});
-  // While the console is stopped, text wraps at the clip's right edge.
-  pstate.text_wrap = 1;
-  run("cls() color(6) clip(0, 0, 20, 128) print('aaaaaaaa')");
-  EXPECT_EQ(picture(16, 0, 4, 6) + picture(8, 6, 4, 6) + picture(12, 6, 4, 6), k_a + k_a + k_blank);
-  pstate.text_wrap = 0;
-  run("cls() clip() print('aaaaaaaa')");
-  EXPECT_EQ(picture(8, 6, 4, 6), k_blank);
-}
-
 TEST_F(ScriptApi, TostrAndTonum) {
   const std::pair<const char *, const char *> texts[] = {
       {"tostr(1.5, true)", "0x0001.8000"}, {"tostr(-1, true)", "0xffff.0000"}, {"tostr(1/3)", "0.3333"},
@@ -141,25 +118,4 @@ TEST_F(ScriptApi, ChargesAndRefunds) {
     run(code);
     EXPECT_EQ(take_charges(), charges) << code;
   }
-}
-
-TEST(ApiRegistry, InstallsEveryNameAndHandsThemToTheTokenizer) {
-  lua_State *L = orrery_lua_open();
-  add_c_functions(L);
-  lua_pushinteger(L, 1);
-  lua_setglobal(L, "flip");
-  add_c_functions(L);  // installing again overwrites the same globals
-  EXPECT_EQ(api_function_name_count(), k_api_function_count);
-  for (int i = 0; i < k_api_function_count; i++) {
-    lua_getglobal(L, api_function_name(i));
-    EXPECT_TRUE(lua_iscfunction(L, -1)) << api_function_name(i);
-    lua_pop(L, 1);
-  }
-  ASSERT_EQ(luaL_loadstring(L,
-                            "return ls == dir and map == mapdraw and shutdown == exit and menuitem == nil and "
-                            "_menuitem ~= nil and io == nil and string == nil and sub('orrery', 2, 3) == 'rr'"),
-            0);
-  ASSERT_EQ(lua_pcall(L, 0, 1, 0), 0);
-  EXPECT_TRUE(lua_toboolean(L, -1));
-  orrery_lua_close(L);
 }

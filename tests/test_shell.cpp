@@ -32,16 +32,6 @@ void enter_running(int32_t fps) {
 // (nothing is pressed, so nothing else sets it).
 int32_t button_frames(int32_t from) { return from - orrery_buttons.repeat; }
 
-// The top row of the message bar on the back page (its box is colour 8 at
-// the right end), or -1 when no bar is drawn.
-int32_t bar_top_at(uint32_t t) {
-  g_rig_now = t;
-  vell_main_draw();
-  for (int32_t y = 100; y < 128; y++)
-    if (vell_getpixel(vell_back_page(), 127, y) == 8) return y;
-  return -1;
-}
-
 // Runs logical frames until the boot sequence has handled frame c.
 void run_boot_to(console_rig &rig, int32_t c) {
   while (pstate.frame_counter <= c) rig.frame();
@@ -173,24 +163,6 @@ TEST(AudioPause, CounterFollowsTheControlByteAndTheMenuWithFourUpdatesOfTail) {
   pstate.mode = MODE_CONSOLE;
   for (int i = 0; i < 5; i++) rig.iterate(1);
   EXPECT_EQ(orrery_audio.pause_counter.load(), 0) << "outside running mode the byte does not count";
-}
-
-TEST(MessageBar, SlidesInAndOutLastsItsTimePlus400MsAndAlternatesColours) {
-  console_rig rig;
-  const uint32_t t0 = rig.now;
-  g_rig_now = t0;
-  show_message("saved", 1000);
-  EXPECT_EQ(orrery_state.message_colour, 15);
-  std::vector<int32_t> tops;
-  for (uint32_t t : {0, 100, 199, 200, 1199, 1300, 1380, 1400}) tops.push_back(bar_top_at(t0 + t));
-  EXPECT_EQ(tops, (std::vector<int32_t>{-1, 126, 121, 121, 121, 126, -1, -1}));
-  // The next message takes the other colour; start 0 draws it in place from the first moment.
-  show_message_2("%s %d", 1000, "second", 2);
-  EXPECT_STREQ(orrery_state.message, "second 2");
-  EXPECT_EQ(orrery_state.message_colour, 7);
-  show_message("still", 1000);
-  orrery_state.message_start = 0;
-  EXPECT_EQ(bar_top_at(t0 + 500), 121);
 }
 
 TEST(Presentation, DrawModesAndTheExtendedPaletteUnlockShapeWhatARunningProgramShows) {

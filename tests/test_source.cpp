@@ -251,29 +251,3 @@ TEST_F(Tokenizer, TokensTakeTheirExtentByKind) {
   for (int i = 0; i < 3000; i++) text += "--[[ open\nx=1\n";
   EXPECT_EQ(count_tokens(text.c_str()), 3 * 3000);
 }
-
-TEST_F(Tokenizer, ApiNamesAreAddedUpToTheListsLimitAndGetTheirColour) {
-  const std::string longest(63, 'n');
-  EXPECT_EQ(add_api_function_name(nullptr), API_NAME_BAD);
-  EXPECT_EQ(add_api_function_name(""), API_NAME_BAD);
-  EXPECT_EQ(add_api_function_name((longest + "x").c_str()), API_NAME_BAD);
-  EXPECT_EQ(add_api_function_name("end"), API_NAME_OK);
-  EXPECT_EQ(count_tokens("spr(1) end"), 4) << "an API name \"end\" is no longer free";
-  EXPECT_EQ(add_api_function_name(longest.c_str()), API_NAME_OK);
-  for (int i = 2; i < k_api_name_slots; i++)
-    ASSERT_EQ(add_api_function_name(("f" + std::to_string(i)).c_str()), API_NAME_OK);
-  EXPECT_EQ(add_api_function_name("onemore"), API_NAME_LIST_FULL);
-  EXPECT_EQ(kinds_of(longest + " " + longest + "x f255 onemore end"),
-            "A[" + longest + "] N[" + longest + "x] A[f255] N[onemore] A[end]");
-  init_api_function_names();
-  EXPECT_EQ(api_function_name_count(), 0);
-  EXPECT_EQ(kinds_of("f2 end"), "N[f2] END[end]");
-  // Colours by kind: spr ( x , 1 ) if not t then comment newline s = "s" .. nil
-  add_api_function_name("spr");
-  std::vector<int> colours;
-  const char *p = get_first_token("spr(x, 1) if not t then -- c\n s = \"s\" .. nil");
-  for (; get_token() != TOKEN_EOF; p = get_next_token(p)) colours.push_back(get_token_color(get_token()));
-  end_tokenizing();
-  EXPECT_EQ(colours, (std::vector<int>{11, 7, 6, 7, 12, 7, 14, 14, 6, 14, 13, 6, 6, 7, 12, 7, 12}));
-  EXPECT_EQ(get_token_color(TOKEN_EOF), 6);
-}
