@@ -39,41 +39,29 @@ struct Interp {
       lua_setglobal(L, f.name);
     }
     g_out.clear();
-    lua_register(L, "print", [](lua_State *S) {
-      for (int i = 1, n = lua_gettop(S); i <= n; i++, lua_pop(S, 1))
-        g_out += (i > 1 ? "\t" : "") + std::string(luaL_tolstring(S, i, nullptr));
-      g_out += '\n';
-      return 0;
-    });
-    lua_register(L, "raw", [](lua_State *S) {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "0x%08x", static_cast<unsigned>(lua_tonumber(S, 1)));
-      lua_pushstring(S, buf);
-      return 1;
-    });
-    lua_register(L, "yield", [](lua_State *S) { return lua_yield(S, lua_gettop(S)); });
-    lua_register(L, "mark", [](lua_State *S) {
-      g_mark = static_cast<int>(luaL_checkinteger(S, 1));
-      return 0;
-    });
-    lua_register(L, "spend_all", [](lua_State *S) {
-      lua_spend_cpu(S, 1 << 30);
-      return 0;
-    });
-    lua_register(L, "spend_none", [](lua_State *S) {
-      lua_spend_cpu(S, 0);
-      return 0;
-    });
-    lua_register(L, "soft", [](lua_State *S) {
-      lua_orrery_soft_yield(S);
-      return 0;
-    });
-    lua_register(L, "soft2", [](lua_State *S) {
-      lua_orrery_soft_yield(S);
-      lua_orrery_soft_yield(S);
-      lua_spend_cpu(S, 0);
-      return 0;
-    });
+    const std::pair<const char *, lua_CFunction> functions[] = {
+        {"print",
+         [](lua_State *S) {
+           for (int i = 1, n = lua_gettop(S); i <= n; i++, lua_pop(S, 1))
+             g_out += (i > 1 ? "\t" : "") + std::string(luaL_tolstring(S, i, nullptr));
+           g_out += '\n';
+           return 0;
+         }},
+        {"raw",
+         [](lua_State *S) {
+           char buf[16];
+           std::snprintf(buf, sizeof buf, "0x%08x", static_cast<unsigned>(lua_tonumber(S, 1)));
+           lua_pushstring(S, buf);
+           return 1;
+         }},
+        {"yield", [](lua_State *S) { return lua_yield(S, lua_gettop(S)); }},
+        {"mark", [](lua_State *S) { return g_mark = static_cast<int>(luaL_checkinteger(S, 1)), 0; }},
+        {"spend_all", [](lua_State *S) { return lua_spend_cpu(S, 1 << 30), 0; }},
+        {"spend_none", [](lua_State *S) { return lua_spend_cpu(S, 0), 0; }},
+        {"soft", [](lua_State *S) { return lua_orrery_soft_yield(S), 0; }},
+        {"soft2",
+         [](lua_State *S) { return lua_orrery_soft_yield(S), lua_orrery_soft_yield(S), lua_spend_cpu(S, 0), 0; }}};
+    for (const auto &[name, f] : functions) lua_register(L, name, f);
     lua_sethook(L, record_hook, LUA_MASKCOUNT, 100000);
   }
   ~Interp() { orrery_lua_close(L); }
