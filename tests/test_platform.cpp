@@ -176,20 +176,3 @@ TEST(FolderListing, PatternsKeepSuffixesWithoutCaseAndMasksSplitFoldersFromFiles
   EXPECT_EQ(vell_make_directories((home.path + "a/b/c").c_str()), 0);
   EXPECT_EQ(vell_make_directory((home.path + "f.txt/x").c_str()), 1);
 }
-
-TEST(FileWriting, NewFilesNeverReplaceAnythingAndLeaveNoTemporaryFile) {
-  temp_home home;
-  const std::string d = home.path + "new/";
-  vell_make_directory(d.c_str());
-  write_file(d + "taken", "old");
-  vell_make_directory((d + "folder").c_str());
-  expect_rows({ROW(vell_write_new_file((d + "fresh").c_str(), "abc", 3), VELL_WRITE_OK),
-               ROW(vell_write_new_file((d + "taken").c_str(), "abc", 3), VELL_WRITE_EXISTS),
-               ROW(vell_write_new_file((d + "folder").c_str(), "abc", 3), VELL_WRITE_EXISTS),
-               ROW(vell_write_new_file((d + "missing/x").c_str(), "abc", 3), VELL_WRITE_OPEN_FAILED)});
-  EXPECT_EQ(read_file(d + "fresh") + read_file(d + "taken"), "abcold");
-  EXPECT_EQ(list(d, "*", -1), (std::vector<std::string>{"../", "./", "folder/", "fresh:3", "taken:3"}));
-  struct stat st;
-  ASSERT_EQ(stat((d + "fresh").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0644u);
-}

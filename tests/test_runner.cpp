@@ -104,33 +104,6 @@ TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
   EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
 }
 
-TEST(Runner, CodeTabsSplitJoinAndMapLines) {
-  runner_rig rig;
-  orrery_cart *cart = orrery_working_cart();
-  std::string code = "t0";
-  for (int t = 1; t <= 8; t++) code += std::string(k_tab_separator) + "t" + std::to_string(t);
-  snprintf(cart->code, k_cart_code_size, "%s", code.c_str());
-  split_code_to_tabs();
-  EXPECT_EQ(orrery_runner.code_tab[7]->text, "t7");
-  merge_code_from_tabs();
-  EXPECT_EQ(std::string(cart->code), code.substr(0, code.rfind(k_tab_separator))) << "the ninth piece is dropped";
-  // The program takes the tabs up to the last non-empty one, or up to the
-  // current tab when that lies further on.
-  snprintf(cart->code, k_cart_code_size, "a\nb\n-->8\n\n-->8\nc");
-  split_code_to_tabs();
-  EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc");
-  orrery_runner.current_tab = 3;
-  EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc\n-->8\n");
-  // Tab 0 covers program lines 0-2 (two lines and the separator), tab 1 lines 3-4, tab 2 line 5 on.
-  const int32_t expect[][2] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}, {-1, 0}};
-  for (int32_t line = 0; line < 7; line++) {
-    int32_t tab = -1;
-    EXPECT_EQ(find_tab_line(line < 6 ? line : 100, &tab), expect[line][0]) << line;
-    EXPECT_EQ(tab, expect[line][1]) << line;
-  }
-  EXPECT_EQ(get_nth_line("a\nbb\n", 1) + get_nth_line("a\nbb\n", 2) + get_nth_line("a\nbb\n", 3), "bb<eof>");
-}
-
 TEST(Runner, StopSuspendsRunRestartsAndRebootOrShutdownDoNothingWhileRunning) {
   runner_rig rig;
   rig.run("camera(5,7) function _update() stop('bye', 40, 60, 12) end");
@@ -238,27 +211,6 @@ TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
   EXPECT_EQ(pstate.target_fps, 30);
   for (int i = 0; i < 120; i++) rig.iterate(16);
   EXPECT_EQ(pstate.target_fps, 60);
-}
-
-TEST(SystemApi, MouseStatsNeedTheEnableByteAndADevelopedCartridgeShowsTheNotice) {
-  for (bool developed : {false, true}) {
-    SCOPED_TRACE(developed ? "with cartridge data" : "plain cartridge");
-    runner_rig rig;
-    rig.run(std::string(developed ? "cartdata('mouse_test') " : "") + "function _update() end");
-    rig.frame();
-    vell_set_mouse(40, 50);
-    push_mouse_wheel(1, -2);
-    rig.frame();  // the event arrives after this frame's button read
-    rig.frame();  // and is taken by this one's
-    EXPECT_EQ(rig_eval("return stat(32), stat(33), stat(35), stat(36)"), "0,0,0,0") << "mouse not enabled";
-    EXPECT_FALSE(message_bar_shows("devkit mouse enabled"));
-    rig_eval("poke(0x5f2d, 1)");
-    EXPECT_EQ(rig_eval("return stat(32), stat(33), stat(34), stat(35), stat(36)"), "40,50,0,1,-2");
-    EXPECT_EQ(message_bar_shows("devkit mouse enabled") != 0, developed);
-    orrery_state.message[0] = 0;
-    rig_eval("stat(32)");
-    EXPECT_FALSE(message_bar_shows("devkit mouse enabled")) << "once a run";
-  }
 }
 
 // The runner's header and main-loop programs: the Lua files in the source

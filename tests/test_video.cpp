@@ -48,31 +48,6 @@ TEST(DestRect, PageIsLaidOutByTheConfiguredModeAndMouseMapsBack) {
   }
 }
 
-TEST(Screen, WindowLaysThePageOutPresentsOnBothPathsAndTogglesFullScreen) {
-  for (int software : {0, 1}) {
-    platform_rig rig(true, software);
-    ASSERT_EQ(vell_has_window(), 1);
-    const std::string log = rig.home.log();
-    EXPECT_NE(log.find("vell_set_screen 128 128 8 100\n set pixel_perfect 1\n window size: 580 540\n"),
-              std::string::npos);
-    EXPECT_EQ(log.find("could not create sdl_renderer"), std::string::npos);
-    vell_config.show_fps = 1;  // with the frame-rate overlay too
-    vell_blit_to_video_plat(vell_back_page());
-    vell_blit_to_video_plat(vell_back_page());
-    EXPECT_EQ(rect(vell_get_dest_rect()), (std::vector<int32_t>{34, 14, 512, 512}));
-  }
-  platform_rig rig(true);
-  vell_resize_back_page(64, 32);  // a page of another size is laid out anew
-  vell_blit_to_video_plat(vell_back_page());
-  EXPECT_EQ(rect(vell_get_dest_rect()), (std::vector<int32_t>{2, 126, 576, 288}));
-  vell_toggle_fullscreen();
-  EXPECT_EQ(vell_get_windowed() * 10 + vell_has_window(), 1);
-  vell_set_windowed(1);
-  int32_t w, h;
-  vell_get_drawable_size(&w, &h);
-  EXPECT_EQ((std::vector<int32_t>{vell_get_windowed(), w, h}), (std::vector<int32_t>{1, 580, 540}));
-}
-
 TEST(Screen, ExecModeRunsWithoutDisplayOrSoundDevice) {
   temp_home home;
   write_file(home.path + "cart.q7", "orrery cartridge // test\nversion 12\n__lua__\nx = 1\n");

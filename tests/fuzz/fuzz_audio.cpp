@@ -7,19 +7,11 @@
 #include "audio/audio.h"
 #include "audio/channels.h"
 #include "audio/mixer.h"
-#include "machine/cart.h"
 #include "machine/memory.h"
-#include "machine/pstate.h"
 #include "platform/config.h"
-#include "platform/system.h"
-#include "shell/console.h"
 #include "fuzz_support.h"
 
-namespace {
-
-int16_t g_out[4096];
-
-}  // namespace
+static int16_t g_out[4096];
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   vell_config_default();
