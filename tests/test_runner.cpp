@@ -104,31 +104,6 @@ TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
   EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
 }
 
-TEST(Runner, StopSuspendsRunRestartsAndRebootOrShutdownDoNothingWhileRunning) {
-  runner_rig rig;
-  rig.run("camera(5,7) function _update() stop('bye', 40, 60, 12) end");
-  rig.frame();
-  rig.frame();
-  EXPECT_EQ(pstate.mode, MODE_CONSOLE) << "stop suspends the program";
-  EXPECT_EQ(pstate.camera_x, 0);
-  int32_t ink = 0;
-  for (int32_t y = 60; y < 65; y++)
-    for (int32_t x = 40; x < 52; x++) ink += vell_getpixel(pstate.screen, x, y) == 12;
-  EXPECT_GT(ink, 5) << "the message is drawn where print would draw it";
-  // run() starts the cartridge afresh; user memory survives and counts the starts.
-  rig.run("n = peek(0x4300) + 1 poke(0x4300, n) if n < 3 then run() end function _update() end");
-  for (int i = 0; i < 10; i++) rig.frame();
-  EXPECT_EQ(pstate.mode, MODE_RUNNING);
-  EXPECT_EQ(pstate.ram[0x4300], 3);
-  // A headless console quits once a program ends; reboot and shutdown must not.
-  vell_state.quit = 0;
-  rig.run("reboot() shutdown() exit() done=1 while true do flip() end");
-  rig.frame();
-  EXPECT_EQ(rig.num("done"), 1);
-  EXPECT_EQ(vell_state.quit, 0);
-  EXPECT_NE(pstate.pending_request, REQ_REBOOT);
-}
-
 TEST(CountHook, TightLoopsAreSuspendedAtThe137thHookCallEveryFrameWhereverTheyAre) {
   for (const char *code : {"while true do end", "function _init() while true do end end",
                            "function _update() while true do end end", "function _draw() while true do end end"}) {
