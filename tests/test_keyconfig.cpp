@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr int32_t k_a = 4, k_s = 22, k_z = 29, k_esc = 41, k_delete = 76, k_left = 80;
+constexpr int32_t k_a = 4, k_z = 29, k_left = 80;
 
 // The console with the key configuration screen: open() runs a program
 // that calls keyconfig() with the keys held meanwhile, and lets it end.

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr int32_t k_esc = 41, k_up = 82, k_down = 81, k_z = 29, k_x = 27, k_p = 19;
+constexpr int32_t k_esc = 41, k_up = 82, k_down = 81, k_z = 29, k_x = 27;
 
 // A program over a plain colour-12 screen (which the box darkens to 0).
 const std::string k_plain = "t = 0 function _update() t += 1 end function _draw() cls(12) end ";

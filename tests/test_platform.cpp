@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int32_t k_z = 29, k_a = 4, k_lshift = 225, k_rshift = 229, k_lctrl = 224, k_caps = 57;
+constexpr int32_t k_z = 29, k_a = 4, k_lctrl = 224;
 
 // The state of key after a poll at time t.
 int32_t key_at(platform_rig &rig, uint32_t t, int32_t key) {
