@@ -14,6 +14,7 @@ struct fast_run_t {
   uint64_t iterations;   // loop iterations since then
   int32_t credit;        // frames owed, in frames x iterations per second; a frame is due at one full second's share
   int64_t frames;        // logical frames of this exec-mode run
+  vell_time_func saved;  // the clock the virtual one replaced (a test's or a tool's), null for the real one
 };
 
 fast_run_t g_fast;
@@ -34,6 +35,7 @@ void orrery_fast_start() {
   }
   if (!orrery_args.fast) return;
   const uint32_t now = vell_get_time();
+  if (!g_fast.active) g_fast.saved = vell_get_time_func();
   g_fast.active = 1;
   g_fast.base_ms = now;
   g_fast.iterations = 0;
@@ -47,7 +49,7 @@ void orrery_fast_start() {
 void orrery_fast_stop() {
   if (!g_fast.active) return;
   g_fast.active = 0;
-  vell_set_time_func(nullptr);
+  vell_set_time_func(g_fast.saved);
 }
 
 int orrery_fast_active() { return g_fast.active; }

@@ -12,7 +12,7 @@ constexpr int32_t k_fast_iterations_per_second = 60;
 // clock's present reading, and turns off the loop's sleep for this run.
 // Does nothing otherwise (-fast and -frames apply to exec mode only).
 void orrery_fast_start();
-// Puts the real clock back.
+// Puts back the clock the virtual one replaced.
 void orrery_fast_stop();
 // 1 while the virtual clock runs.
 int orrery_fast_active();
