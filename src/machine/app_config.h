@@ -42,6 +42,8 @@ extern orrery_config_t orrery_config;
 // Console settings that come only from the command line.
 struct orrery_args_t {
   int exec_mode;             // -x / -exec: run the named cartridge headless
+  int fast;                  // -fast: exec mode runs its frames back to back on a virtual clock
+  int64_t frame_limit;       // -frames N: exec mode ends after N logical frames; 0 = no limit
   int glitch_test;           // -glitch_test counter
   std::string auto_load_fn;  // the cartridge named on the command line
   std::string param_string;  // -p, at most 1024 characters

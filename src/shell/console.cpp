@@ -27,6 +27,7 @@
 #include "shell/console_font.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/fast_run.h"
 #include "shell/hooks.h"
 #include "shell/keyconfig.h"
 #include "shell/main_loop.h"
@@ -177,10 +178,12 @@ void vell_main_init(int argc, const char *const *argv) {
     pstate.mode = MODE_CONSOLE;
     pstate.pending_request = REQ_RUN;
   }
+  orrery_fast_start();
   orrery_reset_frame_clock();
 }
 
 void vell_main_exit() {
+  orrery_fast_stop();
   browser_shutdown();
   save_cdata();
   orrery_close_listing();

@@ -10,6 +10,7 @@
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "platform/terminal.h"
 #include "script/cpu_budget.h"
 #include "shell/args.h"
 #include "shell/console.h"
@@ -107,25 +108,6 @@ bool next_printable(std::string *name, int32_t *colour) {
   }
 }
 
-// Text for the terminal that exec mode writes to: control characters (C0,
-// DEL and C1) become visible escapes such as \x1b, so that a cartridge's
-// text cannot retitle, clear or otherwise drive the user's terminal.
-// Newlines and tabs stay as they are.
-std::string terminal_safe(const char *text) {
-  std::string out;
-  for (const char *p = text; *p; p++) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if ((c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7f && c <= 0x9f)) {
-      char escape[5];
-      snprintf(escape, sizeof escape, "\\x%02x", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 void orrery_scroll_console() {
@@ -145,8 +127,7 @@ void cursor_cr() {
 void console_print_col(const char *text, int32_t colour) {
   if (!text) text = "";
   if (orrery_args.exec_mode && pstate.mode == MODE_CONSOLE) {
-    printf("** %s\n", terminal_safe(text).c_str());
-    fflush(stdout);
+    vell_terminal_line(stdout, "** ", text);
     return;
   }
   vell_bitmap *s = pstate.screen;
