@@ -100,6 +100,13 @@ TEST(StartCart, ANamedCartridgeWithoutExecIsLoadedAtStart) {
     EXPECT_EQ(pstate.program_started != 0 && rig.num("game") == 1, r.game_runs) << what;
     EXPECT_EQ(std::count(g_printed.begin(), g_printed.end(), "could not load"), r.says_could_not_load ? 1 : 0)
         << what;
+    if (r.mode == MODE_CONSOLE) {
+      // A reboot boots the head cartridge, as a start without a name.
+      pstate.pending_request = REQ_REBOOT;
+      for (int i = 0; i < 130; i++) rig.frame();
+      EXPECT_EQ(pstate.mode, MODE_RUNNING);
+      EXPECT_NE(std::string(orrery_working_cart()->code).find("head cartridge"), std::string::npos);
+    }
     orrery_set_machine_hooks(orrery_machine_hooks{});
   }
 }

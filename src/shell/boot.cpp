@@ -290,6 +290,9 @@ void boot_embedded_cart() {
 }
 
 void reboot_machine() {
+  // The cartridge named on the command line was released with the others:
+  // the boot after a reboot ends with the head cartridge, as a plain start.
+  orrery_config.cart_loaded_at_start = 0;
   release_console_carts();
   reset_cpu_budget();
   create_console_carts();
