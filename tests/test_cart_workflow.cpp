@@ -3,7 +3,6 @@
 // cstore and reload with files, path escapes, quick save and load, the
 // clipboard and the embedded cartridges.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstring>
@@ -18,10 +17,10 @@
 #include "machine/cart_image.h"
 #include "machine/cart_legacy.h"
 #include "machine/cart_load.h"
-#include "machine/cart_png.h"
-#include "machine/cart_save.h"
 #include "machine/cart_names.h"
 #include "machine/cart_partial.h"
+#include "machine/cart_png.h"
+#include "machine/cart_save.h"
 #include "machine/cart_text.h"
 #include "machine/hooks.h"
 #include "machine/pstate.h"
@@ -124,8 +123,9 @@ TEST_F(Workflow, LoadFindsTheFileInOrderTryingPicturesFirst) {
     take();
     EXPECT_EQ(rig_eval((std::string("return load('") + r.name + "')").c_str()), "true") << r.name;
     EXPECT_EQ(code(), r.code) << r.name;
-    EXPECT_EQ(take(), (std::vector<line>{{"loaded " + std::string(r.loaded) + " (" +
-                                              std::to_string(code().size()) + " chars)", 6}}))
+    EXPECT_EQ(
+        take(),
+        (std::vector<line>{{"loaded " + std::string(r.loaded) + " (" + std::to_string(code().size()) + " chars)", 6}}))
         << r.name;
   }
   // Names that never load, and what a failure says.
@@ -146,7 +146,8 @@ TEST_F(Workflow, LoadResetsMemoryChargesAndRunsTheNewCartridgeFromAProgram) {
   rig_eval("poke(0x3000, 9)");
   take();
   EXPECT_EQ(rig_eval("return load('next', 'back to menu', 'p1')"), "true");
-  EXPECT_EQ(pstate.cart ? orrery_peek(&pstate, pstate.cart, 0x3000) : -1, 0x07) << "memory comes from the new cartridge";
+  EXPECT_EQ(pstate.cart ? orrery_peek(&pstate, pstate.cart, 0x3000) : -1, 0x07)
+      << "memory comes from the new cartridge";
   EXPECT_EQ(g_charges, (std::vector<int32_t>{4194304}));
   EXPECT_TRUE(take().empty()) << "nothing is printed while a program runs";
   EXPECT_EQ(pstate.pending_request, REQ_RUN);
@@ -216,9 +217,13 @@ TEST_F(Workflow, SaveNamesBackupsAndSizeLimits) {
       expected.push_back({"saved big.q7.png", 6});
       expected.push_back({"saved big.q7", 6});
     } else {
-      expected = {{"compressed code size too large\n", 8}, {sizes, 6},
-                  {"warning: compressed code too big", 9}, {"to be exported or saved as png", 9},
-                  {sizes, 6}, {"(saving .q7 anyway)\n", 6}, {"saved big.q7", 6}};
+      expected = {{"compressed code size too large\n", 8},
+                  {sizes, 6},
+                  {"warning: compressed code too big", 9},
+                  {"to be exported or saved as png", 9},
+                  {sizes, 6},
+                  {"(saving .q7 anyway)\n", 6},
+                  {"saved big.q7", 6}};
     }
     EXPECT_EQ(take(), expected) << size;
     EXPECT_EQ(path_exists(carts + "big.q7.png"), size == 15360);
@@ -277,7 +282,7 @@ TEST(Legacy, OldCartridgesAreBroughtUpToDate) {
     int32_t volume_after, effect_after;
   };
   const note_row notes[] = {
-      {4, 6, 7, 0, false, 5, 0}, {4, 6, 6, 0, false, 5, 0}, {4, 6, 4, 0, false, 4, 0}, {5, 6, 7, 0, false, 7, 0},
+      {4, 6, 7, 0, false, 5, 0},  {4, 6, 6, 0, false, 5, 0},  {4, 6, 4, 0, false, 4, 0}, {5, 6, 7, 0, false, 7, 0},
       {10, 0, 0, 1, false, 0, 0}, {11, 0, 0, 1, false, 0, 1}, {10, 0, 0, 1, true, 0, 1}, {10, 0, 3, 1, false, 3, 1},
   };
   for (const note_row &n : notes) {
@@ -299,16 +304,17 @@ TEST(Legacy, OldCartridgesAreBroughtUpToDate) {
     bool injected;
   };
   const std::string marked = std::string("cls() ") + k_legacy_marker_line;
-  for (const code_row &r : {code_row{4, marked, true}, code_row{5, marked, false},
-                            code_row{4, "print(\"archeos\",98,34,6)", false},
-                            code_row{4, std::string(64300, ' ') + marked, false}}) {
+  for (const code_row &r :
+       {code_row{4, marked, true}, code_row{5, marked, false}, code_row{4, "print(\"archeos\",98,34,6)", false},
+        code_row{4, std::string(64300, ' ') + marked, false}}) {
     printed.clear();
     cart_ptr c(vell_create_orrery_cart());
     c->version = r.version;
     snprintf(c->code, k_cart_code_size, "%s", r.code.c_str());
     apply_legacy_changes(c.get());
     EXPECT_EQ(std::string(c->code), r.injected ? k_legacy_prelude + r.code : r.code) << r.version;
-    EXPECT_EQ(printed, r.injected ? std::vector<std::string>{"legacy: 0.1.1 api injected"} : std::vector<std::string>{});
+    EXPECT_EQ(printed,
+              r.injected ? std::vector<std::string>{"legacy: 0.1.1 api injected"} : std::vector<std::string>{});
   }
   orrery_set_machine_hooks(orrery_machine_hooks{});
 }
@@ -316,8 +322,8 @@ TEST(Legacy, OldCartridgesAreBroughtUpToDate) {
 TEST_F(Workflow, LoadAppliesTheLegacyChangesToOldFiles) {
   at_console();
   // A version 4 note of waveform 6 at volume 7 ("0c67 0" as written).
-  write_file(carts + "old.q7", "orrery cartridge // x\nversion 4\n__lua__\n-- old\n__sfx__\n00100000" + std::string("0c670") +
-                                   "\n");
+  write_file(carts + "old.q7",
+             "orrery cartridge // x\nversion 4\n__lua__\n-- old\n__sfx__\n00100000" + std::string("0c670") + "\n");
   EXPECT_EQ(rig_eval("return load('old')"), "true");
   EXPECT_EQ(orrery_working_cart()->sfx[0].notes[0].volume, 5);
   EXPECT_EQ(orrery_working_cart()->version, 12);

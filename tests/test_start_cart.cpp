@@ -62,7 +62,8 @@ TEST(StartCart, ExecModePreparesTheCartridgeLikeEveryLoad) {
   EXPECT_NE(p.output.find("** cell 33 1\n"), std::string::npos) << p.output;
 
   // Data stored with cstore() is there at the next run of the cartridge.
-  const std::string code = "if fget(1) == 42 then assert(false, 'found') end fset(1, 42) cstore() assert(false, 'stored')";
+  const std::string code =
+      "if fget(1) == 42 then assert(false, 'found') end fset(1, 42) cstore() assert(false, 'stored')";
   exec_result first = exec_cart(home, code);
   exec_result second = exec_cart(home, code);
   EXPECT_TRUE(has_line(first, "stored"));
@@ -98,8 +99,7 @@ TEST(StartCart, ANamedCartridgeWithoutExecIsLoadedAtStart) {
       EXPECT_NE(code.find("head cartridge"), std::string::npos) << "the head cartridge boots";
     }
     EXPECT_EQ(pstate.program_started != 0 && rig.num("game") == 1, r.game_runs) << what;
-    EXPECT_EQ(std::count(g_printed.begin(), g_printed.end(), "could not load"), r.says_could_not_load ? 1 : 0)
-        << what;
+    EXPECT_EQ(std::count(g_printed.begin(), g_printed.end(), "could not load"), r.says_could_not_load ? 1 : 0) << what;
     if (r.mode == MODE_CONSOLE) {
       // A reboot boots the head cartridge, as a start without a name.
       pstate.pending_request = REQ_REBOOT;

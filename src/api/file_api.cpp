@@ -47,7 +47,9 @@ std::string arg_text(lua_State *L, int idx) {
   return s ? s : "";
 }
 
-std::string without_leading_slash(const std::string &name) { return name_starts_with(name, "/") ? name.substr(1) : name; }
+std::string without_leading_slash(const std::string &name) {
+  return name_starts_with(name, "/") ? name.substr(1) : name;
+}
 
 int32_t code_chars(const orrery_cart *cart) { return cart ? static_cast<int32_t>(strlen(cart->code)) : 0; }
 
@@ -114,8 +116,8 @@ int q7_save(lua_State *L) {
   }
   merge_code_from_tabs();
   std::string path;
-  if (join_inside_folder(orrery_current_folder_path(), with_cart_extension(without_leading_slash(name)), true,
-                         &path) != 0) {
+  if (join_inside_folder(orrery_current_folder_path(), with_cart_extension(without_leading_slash(name)), true, &path) !=
+      0) {
     orrery_print("** failed to save **");
     show_message("** failed to save **", 1500);
     return 0;
@@ -129,14 +131,16 @@ int q7_save(lua_State *L) {
 
 int q7_info(lua_State *) {
   const cart_name_parts p = split_cart_name(working_file_name());
-  if (working_file_name()[0]) orrery_print_2_col(14, "file: %s%s", p.base.c_str(), p.ext.empty() ? ".q7" : p.ext.c_str());
+  if (working_file_name()[0])
+    orrery_print_2_col(14, "file: %s%s", p.base.c_str(), p.ext.empty() ? ".q7" : p.ext.c_str());
   merge_code_from_tabs();
   const orrery_cart *cart = orrery_working_cart();
   const char *code = cart ? cart->code : "";
   const int tokens = count_tokens(code);
   const int32_t chars = code_chars(cart);
   const int32_t stored = cart ? cart_code_stored_size(cart) : 0;
-  orrery_print_2_col(tokens > k_tokens_limit ? 9 : 6, "tokens:     %5d /  %d", tokens, static_cast<int>(k_tokens_limit));
+  orrery_print_2_col(tokens > k_tokens_limit ? 9 : 6, "tokens:     %5d /  %d", tokens,
+                     static_cast<int>(k_tokens_limit));
   orrery_print_2_col(chars > k_chars_limit ? 9 : 6, "chars:      %5d / %d", static_cast<int>(chars),
                      static_cast<int>(k_chars_limit));
   orrery_print_2_col(stored > k_cart_image_code_max ? 9 : 6, "compressed: %5d / %d", static_cast<int>(stored),

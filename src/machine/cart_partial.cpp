@@ -107,8 +107,8 @@ int cstore_cart_partial(const std::string &path, int32_t dest, int32_t src, int3
   orrery_cstore(&pstate, target, dest, src, len);
   if (also_working && orrery_working_cart()) orrery_cstore(&pstate, orrery_working_cart(), dest, src, len);
   vell_make_directory(vell_prefix_with_appdata_path("cstore/").c_str());
-  const int written = name_has(path, ".png") ? save_orrery_cart_png(target, path.c_str())
-                                             : vell_save_orrery_cart(target, path.c_str());
+  const int written =
+      name_has(path, ".png") ? save_orrery_cart_png(target, path.c_str()) : vell_save_orrery_cart(target, path.c_str());
   vell_destroy_orrery_cart(target);
   return written == 0 ? PARTIAL_OK : PARTIAL_SAVE_FAILED;
 }

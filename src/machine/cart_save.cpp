@@ -18,9 +18,7 @@
 
 namespace {
 
-int32_t code_length(const orrery_cart *cart) {
-  return static_cast<int32_t>(strnlen(cart->code, k_cart_code_size - 1));
-}
+int32_t code_length(const orrery_cart *cart) { return static_cast<int32_t>(strnlen(cart->code, k_cart_code_size - 1)); }
 
 void warn_blank_label() {
   orrery_print_col("warning: label is blank", 9);
@@ -73,8 +71,10 @@ int save_working_cart(const char *name) {
 
   const std::string target = with_cart_extension(name);
   if (target != working_file_name() && vell_file_exists(target.c_str())) {
-    if (save_backup(target.c_str(), true) == 0) show_message("** overwriting; saved backup **", 2500);
-    else vell_debugf("could not back up %s\n", target.c_str());
+    if (save_backup(target.c_str(), true) == 0)
+      show_message("** overwriting; saved backup **", 2500);
+    else
+      vell_debugf("could not back up %s\n", target.c_str());
   }
   if (write_cart(cart, target) != 0) {
     show_message("** failed to save **", 1500);
