@@ -10,6 +10,7 @@
 #include "gfx/bitmap.h"
 #include "gfx/text.h"
 #include "machine/app_config.h"
+#include "machine/cart_names.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "script/cpu_budget.h"
@@ -192,7 +193,7 @@ TEST(ConsoleOutput, ListingShowsFoldersThenCartridgesAndStopsAtAFullPage) {
   EXPECT_EQ(out[18], "** --more--");
 
   // A smaller folder lists whole, with every file under "*", and no --more--.
-  snprintf(orrery_state.current_folder, sizeof orrery_state.current_folder, "dir3/");
+  orrery_set_current_folder("dir3/");
   std::filesystem::create_directory(root / "dir3/sub");
   write_file(root / "dir3/a.q7", "");
   write_file(root / "dir3/b.txt", "");

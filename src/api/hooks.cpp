@@ -21,3 +21,7 @@ int32_t orrery_btnp(int nargs, int32_t i, int32_t p) { return g_hooks.btnp ? g_h
 void orrery_open_keyconfig() {
   if (g_hooks.open_keyconfig) g_hooks.open_keyconfig();
 }
+
+void orrery_start_folder_listing(const char *filter) {
+  if (g_hooks.start_listing) g_hooks.start_listing(filter);
+}

@@ -10,6 +10,7 @@
 #include "browser/browser_list.h"
 #include "browser/catalogue_page.h"
 #include "browser/catalogue_paths.h"
+#include "machine/cart_legacy.h"
 #include "machine/cart_load.h"
 #include "machine/cart_png.h"
 #include "machine/pstate.h"
@@ -109,9 +110,8 @@ int load_downloaded_cart(const std::string &path) {
     return status ? status : CART_PNG_NOT_CART;
   }
   orrery_state.download_error = 0;
-  orrery_replace_working_cart(cart);
-  set_working_file_name(path.c_str());
-  split_code_to_tabs();
+  apply_legacy_changes(cart);
+  prepare_loaded_cart(cart, path.c_str());
   return 0;
 }
 

@@ -202,8 +202,12 @@ orrery_cart *load_orrery_cart_png_from_file(FILE *file) {
 orrery_cart *load_orrery_cart_png(const char *path) {
   std::string bytes;
   if (vell_read_file(path, k_vell_png_max_file, &bytes) != VELL_READ_OK) return fail(CART_PNG_NOT_CART);
+  return load_orrery_cart_png_with_label(bytes.data(), bytes.size());
+}
+
+orrery_cart *load_orrery_cart_png_with_label(const void *data, size_t size) {
   vell_rgba_image pic;
-  const int status = decode_cart_picture(bytes.data(), bytes.size(), &pic);
+  const int status = decode_cart_picture(data, size, &pic);
   if (status != CART_PNG_OK) return fail(status);
   orrery_cart *cart = load_orrery_cart_png_from_picture(pic);
   if (cart) cart->label = create_label_from_picture(pic);

@@ -214,7 +214,13 @@ void move_boot() {
       orrery_print("");
       break;
     case 70:
-      if (orrery_config.cart_loaded_at_start && !orrery_config.run_after_boot) pstate.mode = MODE_CONSOLE;
+      if (orrery_args.start_cart_failed) orrery_print("could not load");
+      // The cartridge loaded at start stays the working cartridge; the
+      // resource file's cartridges are still there to load by name.
+      if (orrery_config.cart_loaded_at_start && !orrery_config.run_after_boot) {
+        orrery_mount_resource_carts();
+        pstate.mode = MODE_CONSOLE;
+      }
       break;
     case 80:
       if (orrery_config.cartfind_at_boot) {
@@ -225,10 +231,16 @@ void move_boot() {
       }
       break;
     case 90:
-      boot_embedded_cart();
+      // With -run the cartridge loaded at start runs in the head
+      // cartridge's place, so the head cartridge is only mounted.
+      if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) orrery_mount_resource_carts();
+      else boot_embedded_cart();
       break;
     case 100:
-      if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) pstate.pending_request = REQ_RUN;
+      if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) {
+        pstate.mode = MODE_CONSOLE;
+        pstate.pending_request = REQ_RUN;
+      }
       break;
     default:
       break;
@@ -241,36 +253,46 @@ void move_splash() {
   if (go) boot_init();
 }
 
-void boot_embedded_cart() {
+bool orrery_mount_resource_carts() {
   clear_embedded_carts();
   const std::vector<orrery_embedded_image> images = orrery_resource_cart_images();
-  if (images.empty()) {
+  for (const orrery_embedded_image &item : images) {
+    orrery_cart *cart = vell_create_orrery_cart();
+    if (!cart) break;
+    if (load_orrery_cart_32k(cart, item.image) != CART_IMAGE_OK)
+      vell_debugf("embedded cart %s: code could not be decoded\n", item.name.c_str());
+    cart->version = k_head_cart_version;
+    mount_embedded_cart(cart, item.name.c_str());
+    vell_destroy_orrery_cart(cart);
+  }
+  return !images.empty();
+}
+
+void boot_embedded_cart() {
+  if (!orrery_mount_resource_carts()) {
     printf("head cart not found\n");
     fflush(stdout);
     vell_debug("head cart not found\n");
     return;
   }
+  const orrery_embedded_image item = orrery_resource_cart_images()[0];
   orrery_cart *head = vell_create_orrery_cart();
   if (!head) return;
-  if (load_orrery_cart_32k(head, images[0].image) != CART_IMAGE_OK)
-    vell_debugf("head cart %s: code could not be decoded\n", images[0].name.c_str());
+  load_orrery_cart_32k(head, item.image);
   head->version = k_head_cart_version;
-  vell_debugf("booting head cart %s\n", images[0].name.c_str());
-  orrery_replace_working_cart(head);
-  split_code_to_tabs();
-  mount_embedded_cart(head, images[0].name.c_str());
-  for (size_t i = 1; i < images.size(); i++) {
-    orrery_cart *cart = vell_create_orrery_cart();
-    if (!cart) break;
-    load_orrery_cart_32k(cart, images[i].image);
-    mount_embedded_cart(cart, images[i].name.c_str());
-    vell_destroy_orrery_cart(cart);
-  }
+  vell_debugf("booting head cart %s\n", item.name.c_str());
+  prepare_loaded_cart(head, nullptr);
+  // The head cartridge has no file of its own: quick save refuses it and
+  // quick load has nothing to read.
+  clear_working_file_name();
   pstate.mode = MODE_CONSOLE;
   pstate.pending_request = REQ_RUN;
 }
 
 void reboot_machine() {
+  // The cartridge named on the command line was released with the others:
+  // the boot after a reboot ends with the head cartridge, as a plain start.
+  orrery_config.cart_loaded_at_start = 0;
   release_console_carts();
   reset_cpu_budget();
   create_console_carts();

@@ -7,6 +7,7 @@
 #include "gfx/bitmap.h"
 #include "gfx/text.h"
 #include "machine/app_config.h"
+#include "machine/cart_names.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -45,7 +46,7 @@ void settle_cursor() {
   if (pstate.cursor_y > k_console_last_line) pstate.cursor_y = k_console_last_line;
 }
 
-std::string listed_folder() { return std::string(orrery_config.root_path) + orrery_state.current_folder; }
+std::string listed_folder() { return orrery_current_folder_path(); }
 
 void close_find() {
   if (g_list.open) vell_find_close(&g_list.find);
@@ -185,7 +186,7 @@ void orrery_start_listing(const char *argument) {
 void orrery_list_files() {
   if (g_list.lines <= 0) return;
   if (g_list.phase == LIST_START) {
-    orrery_print_2_col(12, "directory: /%s", orrery_state.current_folder);
+    orrery_print_2_col(12, "directory: /%s", orrery_current_folder());
     open_find(k_vell_folder_bit);
     g_list.phase = LIST_FOLDERS;
     return;

@@ -5,6 +5,7 @@
 #include "machine/hooks.h"
 #include "platform/hooks.h"
 #include "script/hooks.h"
+#include "script/runner.h"
 #include "shell/buttons.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
@@ -24,6 +25,7 @@ void orrery_install_hooks() {
   orrery_machine_hooks machine = {};
   machine.print_col = console_print_col;
   machine.show_message = show_message_ex;
+  machine.working_cart_loaded = split_code_to_tabs;
   orrery_set_machine_hooks(machine);
 
   orrery_script_hooks script = {};
@@ -37,6 +39,7 @@ void orrery_install_hooks() {
   api.btn = buttons_btn;
   api.btnp = buttons_btnp;
   api.open_keyconfig = keyconfig_open;
+  api.start_listing = orrery_start_listing;
   orrery_set_api_hooks(api);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lua.h"
+#include "support/temp_home.h"
 
 struct vell_font;
 
@@ -22,6 +23,7 @@ struct api_charge {
 
 class ApiMachine : public ::testing::Test {
  protected:
+  temp_home home;  // files the functions write (cstore) stay in the test's folder
   lua_State *L = nullptr;
   vell_font *font = nullptr;
 
