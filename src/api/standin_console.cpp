@@ -6,9 +6,6 @@ int q7_folder(lua_State *) { return 0; }
 int q7_ls(lua_State *) { return 0; }
 int q7_cd(lua_State *) { return 0; }
 int q7_mkdir(lua_State *) { return 0; }
-int q7_install_demos(lua_State *) { return 0; }
-int q7_install_games(lua_State *) { return 0; }
-int q7_cartfind(lua_State *) { return 0; }
 int q7_load(lua_State *) { return 0; }
 int q7_save(lua_State *) { return 0; }
 int q7_info(lua_State *) { return 0; }
