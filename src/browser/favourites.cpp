@@ -28,10 +28,13 @@ std::string without_trailing_spaces(std::string s) {
 // A file name from the file: trailing spaces go, and characters that could
 // not stand in a line of the file end it.
 std::string clean_file_name(const std::string &text) {
-  std::string s = without_trailing_spaces(text.substr(0, k_file_name_max));
+  std::string s = text.substr(0, k_file_name_max);
   for (size_t i = 0; i < s.size(); i++)
-    if (static_cast<unsigned char>(s[i]) < 32) return s.substr(0, i);
-  return s;
+    if (static_cast<unsigned char>(s[i]) < 32) {
+      s.resize(i);
+      break;
+    }
+  return without_trailing_spaces(s);
 }
 
 // "%d" on untrusted text, clamped to 32 bits.
