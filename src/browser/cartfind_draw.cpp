@@ -157,15 +157,15 @@ void draw_menu(vell_bitmap *s) {
   const int32_t n = menu_item_count(g.menu_drawn);
   const int32_t h = n * 8 + 6;
   const int32_t top = 124 - h + static_cast<int32_t>(static_cast<int64_t>(k_one - g.menu_openness) * (h + 5) / k_one);
-  vell_rectfill(s, 22, top, 105, top + h, 0);
-  outline(s, 22, top, 105, top + h, 7);
+  vell_rectfill(s, 14, top, 117, top + h, 0);
+  outline(s, 14, top, 117, top + h, 7);
   for (int32_t i = 0; i < n; i++) {
     const int32_t y = top + 4 + 8 * i;
     const bool selected = i == g.menu_selection && g.menu == g.menu_drawn;
     if (pstate.font)
-      vell_draw_text_ex(s, menu_item_text(g.menu_drawn, i).c_str(), pstate.font, 33, y + 1, k_text_colour, selected ? 7 : 6);
+      vell_draw_text_ex(s, menu_item_text(g.menu_drawn, i).c_str(), pstate.font, 25, y + 1, k_text_colour, selected ? 7 : 6);
     if (selected)
-      if (const vell_bitmap *ptr = orrery_resource_bitmap(k_res_pointer)) vell_draw_sprite(ptr, s, 0, 0, 24, y, ptr->w, ptr->h);
+      if (const vell_bitmap *ptr = orrery_resource_bitmap(k_res_pointer)) vell_draw_sprite(ptr, s, 0, 0, 16, y, ptr->w, ptr->h);
   }
 }
 
