@@ -95,8 +95,8 @@ std::vector<browser_item> parse_favourites(const std::string &text) {
     }
     browser_item item;
     item.kind = ITEM_CART;
-    item.lid = clean_id(without_trailing_spaces(field[0]));
-    item.mid = clean_id(without_trailing_spaces(field[1]));
+    item.lid = without_trailing_spaces(clean_id(field[0]));
+    item.mid = without_trailing_spaces(clean_id(field[1]));
     item.catsub = read_number(field[2]);
     item.author = clean_author(field[3]);
     item.file_name = clean_file_name(field[4]);
