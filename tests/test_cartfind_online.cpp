@@ -4,11 +4,8 @@
 // folder offline.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "browser/browser_list.h"
 #include "browser/cartfind_state.h"
@@ -24,31 +21,6 @@
 #include "support/process.h"
 
 namespace {
-
-bool wait_real(const std::function<bool()> &done) {
-  for (int i = 0; i < 1000 && !done(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return done();
-}
-
-// Lets the worker finish in real time, then runs frames until the console
-// has taken the result (in the browser from 500 ms on the rig's clock); the
-// result may start the next download.
-void finish_download(console_rig &rig) {
-  ASSERT_TRUE(wait_real([] { return orrery_state.download_state != DOWNLOAD_RUNNING; }));
-  ASSERT_TRUE(frames_until(rig, [] {
-    return orrery_state.download_state == DOWNLOAD_IDLE || orrery_state.download_state == DOWNLOAD_RUNNING;
-  }, 30));
-}
-
-void select_title(console_rig &rig, const std::string &title) {
-  browser_list &list = current_list();
-  int32_t want = -1;
-  for (size_t i = 0; i < list.items.size(); i++)
-    if (list.items[i].title == title) want = static_cast<int32_t>(i);
-  ASSERT_GE(want, 0) << title;
-  while (list.selection < want) rig.tap({SC_DOWN});
-  while (list.selection > want) rig.tap({SC_UP});
-}
 
 // The screen above the list's band shows the stripes of the test label.
 bool screen_shows_stripes() {

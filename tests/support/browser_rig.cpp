@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "browser/browser_list.h"
+#include "browser/cartfind_state.h"
 #include "browser/catalogue_page.h"
 #include "browser/catalogue_paths.h"
 #include "gfx/bitmap.h"
@@ -11,10 +15,36 @@
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/png_image.h"
+#include "shell/console.h"
 #include "support/cart_support.h"
 
 bool boot_into_browser(console_rig &rig) {
   return frames_until(rig, [] { return pstate.sub_screen == SUB_BROWSER && pstate.mode == MODE_CONSOLE; });
+}
+
+void go_to_list(console_rig &rig, int32_t list) {
+  for (int i = 0; i < k_browser_lists && cartfind_state().current != list; i++) rig.tap({SC_RIGHT});
+  ASSERT_EQ(cartfind_state().current, list);
+  ASSERT_TRUE(frames_until(rig, [list] { return cartfind_state().list_position == list * k_one; }, 60));
+}
+
+void select_title(console_rig &rig, const std::string &title) {
+  browser_list &list = current_list();
+  int32_t want = -1;
+  for (size_t i = 0; i < list.items.size(); i++)
+    if (list.items[i].title == title) want = static_cast<int32_t>(i);
+  ASSERT_GE(want, 0) << title;
+  while (list.selection < want) rig.tap({SC_DOWN});
+  while (list.selection > want) rig.tap({SC_UP});
+}
+
+void finish_download(console_rig &rig) {
+  for (int i = 0; i < 1000 && orrery_state.download_state == DOWNLOAD_RUNNING; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_NE(orrery_state.download_state, DOWNLOAD_RUNNING);
+  ASSERT_TRUE(frames_until(rig, [] {
+    return orrery_state.download_state == DOWNLOAD_IDLE || orrery_state.download_state == DOWNLOAD_RUNNING;
+  }, 30));
 }
 
 std::string browser_test_cart(const std::string &title, const std::string &code, bool stripes) {

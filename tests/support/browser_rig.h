@@ -24,6 +24,14 @@ bool frames_until(console_rig &rig, F done, int budget = 300) {
   return done();
 }
 
+// Switches lists with right until the list is shown and has slid in.
+void go_to_list(console_rig &rig, int32_t list);
+// Selects the entry with the title in the shown list, with up and down.
+void select_title(console_rig &rig, const std::string &title);
+// Lets the download worker finish in real time, then runs frames until the
+// console has taken its result (which may start the next download).
+void finish_download(console_rig &rig);
+
 // "orrery cartridge" text with the title and code; with stripes, a label
 // whose row y is colour y / 8.
 std::string browser_test_cart(const std::string &title, const std::string &code, bool stripes = true);
