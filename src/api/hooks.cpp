@@ -25,3 +25,13 @@ void orrery_open_keyconfig() {
 void orrery_start_folder_listing(const char *filter) {
   if (g_hooks.start_listing) g_hooks.start_listing(filter);
 }
+
+int orrery_open_browser() { return g_hooks.open_browser ? g_hooks.open_browser() : 0; }
+
+void orrery_install_demos() {
+  if (g_hooks.install_demos) g_hooks.install_demos();
+}
+
+void orrery_install_games() {
+  if (g_hooks.install_games) g_hooks.install_games();
+}

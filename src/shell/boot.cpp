@@ -24,6 +24,7 @@
 #include "script/cpu_budget.h"
 #include "script/fixed.h"
 #include "script/runner.h"
+#include "shell/browser_entry.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
@@ -173,6 +174,8 @@ void orrery_boot_exit() {
 }
 
 void boot_init() {
+  orrery_state.browser_grant_pending = 0;
+  orrery_state.head_cart_running = 0;
   reset_interpreter();
   reset_runtime_state();
   pstate.mode = MODE_BOOT;
@@ -287,6 +290,7 @@ void boot_embedded_cart() {
   clear_working_file_name();
   pstate.mode = MODE_CONSOLE;
   pstate.pending_request = REQ_RUN;
+  grant_browser_to_next_run();
 }
 
 void reboot_machine() {
@@ -344,6 +348,7 @@ void update_reset_glitch() {
   } else if (state > 4) {
     pstate.reset_glitch = 0;
     pstate.pending_request = REQ_RUN;
+    keep_browser_grant_for_restart();
     restore_param_string();
   }
 }

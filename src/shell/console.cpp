@@ -93,6 +93,8 @@ void orrery_clear_console_state() {
   c.download_start = 0;
   c.download_error = 0;
   orrery_runner.error_text[0] = 0;
+  c.browser_grant_pending = 0;
+  c.head_cart_running = 0;
   c.blank_cart = nullptr;
   for (auto *&tab : orrery_runner.code_tab) tab = nullptr;
   orrery_runner.current_tab = 0;

@@ -52,6 +52,12 @@ struct orrery_state_t {
   uint32_t download_start;              // ms when the download started
   int32_t download_error;               // loader error of the finished file: 1 connect, 2 load, 3 future version
 
+  // The head cartridge (booted from the resource file) may open the browser
+  // although it is a cartridge program: the boot grants that to the run it
+  // asks for, and no other run gets it.
+  int32_t browser_grant_pending;        // 1: the next run is the head cartridge's
+  int32_t head_cart_running;            // 1 while that run goes on
+
   orrery_cart *blank_cart;              // empty cartridge the boot sequence marks; owned
 
   char command[k_command_size];         // command line text; stays empty (no typed commands)

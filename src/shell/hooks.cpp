@@ -6,6 +6,7 @@
 #include "platform/hooks.h"
 #include "script/hooks.h"
 #include "script/runner.h"
+#include "shell/browser_entry.h"
 #include "shell/buttons.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
@@ -40,6 +41,9 @@ void orrery_install_hooks() {
   api.btnp = buttons_btnp;
   api.open_keyconfig = keyconfig_open;
   api.start_listing = orrery_start_listing;
+  api.open_browser = open_browser;
+  api.install_demos = browser_install_demos;
+  api.install_games = browser_install_games;
   orrery_set_api_hooks(api);
 }
 
@@ -69,6 +73,12 @@ void browser_shutdown() {
 }
 void browser_show_after_program() {
   if (g_browser.show_after_program) g_browser.show_after_program();
+}
+void browser_install_demos() {
+  if (g_browser.install_demos) g_browser.install_demos();
+}
+void browser_install_games() {
+  if (g_browser.install_games) g_browser.install_games();
 }
 
 int capture_png_screenshot(const vell_bitmap *screen) {

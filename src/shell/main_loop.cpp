@@ -16,6 +16,7 @@
 #include "script/cpu_budget.h"
 #include "script/runner.h"
 #include "shell/boot.h"
+#include "shell/browser_entry.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
@@ -83,7 +84,10 @@ void update_glitch_test() {
 void carry_out_request() {
   if (!pstate.pending_request) return;
   pstate.reset_glitch = 0;
-  if (pstate.pending_request == REQ_RUN) run_cart();
+  if (pstate.pending_request == REQ_RUN) {
+    note_run_start();
+    run_cart();
+  }
   if (pstate.pending_request == REQ_SUSPEND) suspend_program();
   if (pstate.pending_request == REQ_REBOOT) reboot_machine();
   if (pstate.pending_request == REQ_SUSPEND_ERROR) {
