@@ -89,7 +89,7 @@ TEST(CataloguePage, FullAndPartialPagesFillTheList) {
   // A full page: header, 32 cartridges, "[load more]".
   browser_list &list = cartfind_list(LIST_NEW);
   std::vector<cell> cells = numbered_cells(32);
-  cells[0] = {"7 8 3", "  Cave FLYER|2\x01\xe9  ", "Zep Tr-1 Very Long Name  ", "abc_1", "", 9};
+  cells[0] = {"7 8 3", "  Cave FLYER|2\x01\xe9  ", "Kai Tr-1 Very Long Name  ", "abc_1", "", 9};
   cells[1] = {"12 13 4 junk", "x", "", "", "a|b\nc", 0};
   ASSERT_EQ(populate_cartfind_list_from_png_file(list, write_page(dir, cells).c_str(), 0), PAGE_OK);
   ASSERT_EQ(list.items.size(), 34u);
@@ -100,7 +100,7 @@ TEST(CataloguePage, FullAndPartialPagesFillTheList) {
   const browser_item &first = list.items[1];
   EXPECT_EQ(first.kind, ITEM_CART);
   EXPECT_EQ(first.title, "  cave flyer_2");
-  EXPECT_EQ(first.author, "zep_tr_1_very_lo");
+  EXPECT_EQ(first.author, "kai_tr_1_very_lo");
   EXPECT_EQ(first.lid, "abc_1");
   EXPECT_EQ(first.mid, "8") << "an empty mid is the second number";
   EXPECT_EQ(first.catsub, 3);
