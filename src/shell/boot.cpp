@@ -1,6 +1,5 @@
 #include "shell/boot.h"
 
-#include <png.h>
 
 #include <cstdio>
 #include <cstdint>
@@ -19,6 +18,7 @@
 #include "platform/input.h"
 #include "platform/log.h"
 #include "platform/paths.h"
+#include "platform/png_image.h"
 #include "platform/rng.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
@@ -113,20 +113,10 @@ void release_console_carts() {
 // "splash.png" from the program's data folder in the console colours, or null.
 vell_bitmap *load_splash() {
   const std::string path = vell_prefix_with_data_path("splash.png");
-  png_image image = {};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return nullptr;
-  image.format = PNG_FORMAT_RGBA;
-  // A start picture larger than any screen is not worth the memory.
-  if (image.width > 4096 || image.height > 4096) {
-    png_image_free(&image);
-    return nullptr;
-  }
-  std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return nullptr;
-  vell_debugf("splash: %s %ux%u\n", path.c_str(), image.width, image.height);
-  return orrery_picture_to_console_colours(rgba.data(), static_cast<int32_t>(image.width),
-                                           static_cast<int32_t>(image.height), vell_engine_palette());
+  vell_rgba_image image;
+  if (vell_png_read_file(path.c_str(), &image) != VELL_PNG_OK) return nullptr;
+  vell_debugf("splash: %s %dx%d\n", path.c_str(), image.width, image.height);
+  return orrery_picture_to_console_colours(image.pixels.data(), image.width, image.height, vell_engine_palette());
 }
 
 }  // namespace
@@ -138,16 +128,7 @@ vell_bitmap *orrery_picture_to_console_colours(const uint8_t *rgba, int32_t w, i
     for (int32_t x = 0; x < w; x++) {
       const uint8_t *p = rgba + (static_cast<size_t>(y) * w + x) * 4;
       if (p[3] < 128 || !palette) continue;
-      int32_t best = 0, best_d = INT32_MAX;
-      for (int32_t c = 0; c < 16; c++) {
-        const int32_t dr = p[0] - palette[c * 3], dg = p[1] - palette[c * 3 + 1], db = p[2] - palette[c * 3 + 2];
-        const int32_t d = dr * dr + dg * dg + db * db;
-        if (d < best_d) {
-          best_d = d;
-          best = c;
-        }
-      }
-      b->line[y][x] = static_cast<uint8_t>(best);
+      b->line[y][x] = vell_nearest_colour(palette, 16, p[0], p[1], p[2], 0);
     }
   return b;
 }
