@@ -15,6 +15,7 @@
 #include "gfx/bitmap.h"
 #include "capture/capture.h"
 #include "machine/cart.h"
+#include "machine/cart_png.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "machine/app_config.h"
@@ -310,6 +311,17 @@ TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {
   EXPECT_EQ(memcmp(label->data, orrery_state.presented->data, 128 * 128), 0);
   const std::string text = save_q7_text(orrery_working_cart());
   EXPECT_NE(text.find("__label__\n" + std::string(128, '3') + "\n"), std::string::npos) << "a saved cartridge keeps it";
+  // A saved picture cartridge shows it at (16, 24); the two low bits of
+  // each channel carry the cartridge's data.
+  ASSERT_EQ(save_orrery_cart_png(orrery_working_cart(), (desk + "l.q7.png").c_str()), 0);
+  const std::string shown = tool({"convert", desk + "l.q7.png", "-crop", "128x128+16+24", "-depth", "8", "rgba:-"}).output;
+  ASSERT_EQ(shown.size(), 128u * 128 * 4);
+  int label_bad = 0;
+  for (int i = 0; i < 128 * 128; i++) {
+    const uint8_t *c = vell_engine_palette() + label->data[i] * 3;
+    for (int k = 0; k < 3; k++) label_bad += (static_cast<uint8_t>(shown[i * 4 + k]) & 0xfc) != (c[k] & 0xfc);
+  }
+  EXPECT_EQ(label_bad, 0);
 
   rig.press({66});  // F9: written by the worker, reported when done
   for (int i = 0; i < 2000 && strcmp(orrery_state.message, "saved video to desktop") != 0; i++) {
