@@ -207,6 +207,15 @@ TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {
   EXPECT_EQ(memcmp(label->data, orrery_state.presented->data, 128 * 128), 0);
   EXPECT_NE(save_q7_text(orrery_working_cart()).find("__label__\n" + std::string(128, '3') + "\n"), std::string::npos)
       << "a saved cartridge keeps it";
+  // A saved picture cartridge shows it at (16, 24); the two low bits of
+  // each channel carry the cartridge's data.
+  ASSERT_EQ(save_orrery_cart_png(orrery_working_cart(), (desk + "l.q7.png").c_str()), 0);
+  const std::string shown = tool({"convert", desk + "l.q7.png", "-crop", "128x128+16+24", "-depth", "8", "rgba:-"});
+  ASSERT_EQ(shown.size(), 128u * 128 * 4);
+  int label_bad = 0;
+  for (int i = 0; i < 128 * 128 * 3; i++)
+    label_bad += (shown[i / 3 * 4 + i % 3] & 0xfc) != (vell_engine_palette()[label->data[i / 3] * 3 + i % 3] & 0xfc);
+  EXPECT_EQ(label_bad, 0);
   rig.press({66});  // F9: written by the worker, reported when done
   for (int i = 0; i < 2000 && strcmp(orrery_state.message, "saved video to desktop") != 0; i++) {
     usleep(5000);

@@ -85,13 +85,13 @@ TEST(CataloguePage, FullAndPartialPagesFillTheList) {
   // break the favourites file.
   browser_list &list = cartfind_list(LIST_NEW);
   std::vector<cell> cells = numbered_cells(32);
-  cells[0] = {"7 8 3", "  Cave FLYER|2\x01\xe9  ", "Zep Tr-1 Very Long Name  ", "abc_1", "", 9};
+  cells[0] = {"7 8 3", "  Cave FLYER|2\x01\xe9  ", "Kai Tr-1 Very Long Name  ", "abc_1", "", 9};
   cells[1] = {"12 13 4 junk", "x", "", "", "a|b\nc", 0};
   ASSERT_EQ(populate_cartfind_list_from_png_file(list, write_page(dir, cells).c_str(), 0), PAGE_OK);
   ASSERT_EQ(list.items.size(), 34u);
   const std::string c = std::to_string(ITEM_CART) + "|";
   EXPECT_EQ(describe(list.items[0]), std::to_string(ITEM_UPDATE) + "|[update]||||0|0");
-  EXPECT_EQ(describe(list.items[1]), c + "  cave flyer_2|zep_tr_1_very_lo|abc_1|8|3|1");
+  EXPECT_EQ(describe(list.items[1]), c + "  cave flyer_2|kai_tr_1_very_lo|abc_1|8|3|1");
   EXPECT_EQ(describe(list.items[2]), c + "x||12|a_b_c|4|0");
   EXPECT_EQ(describe(list.items[33]), std::to_string(ITEM_LOAD_MORE) + "|[load more]||||0|0");
   EXPECT_TRUE(label_all(list.items[1], 9)) << "label pixels become the nearest console colour";

@@ -94,7 +94,7 @@ TEST_F(ScriptApi, ReloadAndCstoreUseTheWorkingCartridge) {
                 {"", "peek(0x4300)", 1},
                 {"poke(0x3006, 9)", "cstore()", 0x4300},
                 {"poke(0x3006, 4)", "cstore(0x3007, 0x3006, 1)", 1},
-                {"", "cstore(0, 0, 1, 'other.q7')", 0}});
+                {"", "cstore(0, 0, 1, 'other.q7')", 1}});
   EXPECT_EQ(working->flags[6] * 16 + working->flags[7], 0x94);
 }
 
