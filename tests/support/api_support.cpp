@@ -22,6 +22,13 @@ void record_charge(int32_t cycles, int refund) { g_charges.push_back({cycles, re
 std::vector<std::string> g_memory_errors;
 void record_memory_error(const char *message) { g_memory_errors.push_back(message); }
 
+// _pix(x, y): a screen pixel read directly, past clip and camera.
+int screen_pixel(lua_State *L) {
+  const int x = static_cast<int>(luaL_checkinteger(L, 1)) & 127, y = static_cast<int>(luaL_checkinteger(L, 2)) & 127;
+  lua_pushinteger(L, pstate.screen->line[y][x]);
+  return 1;
+}
+
 }  // namespace
 
 void ApiMachine::SetUp() {
@@ -37,6 +44,7 @@ void ApiMachine::SetUp() {
   L = orrery_lua_open();
   ASSERT_NE(L, nullptr);
   add_c_functions(L);
+  lua_register(L, "_pix", screen_pixel);
 }
 
 void ApiMachine::TearDown() {
@@ -49,17 +57,15 @@ void ApiMachine::TearDown() {
 }
 
 std::string ApiMachine::run_error(const std::string &code) {
-  if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0) {
-    std::string msg = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(no message)";
-    lua_pop(L, 1);
-    return msg;
-  }
-  return "";
+  if (luaL_loadstring(L, code.c_str()) == 0 && lua_pcall(L, 0, 0, 0) == 0) return "";
+  const std::string msg = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(no message)";
+  lua_pop(L, 1);
+  return msg;
 }
 
 void ApiMachine::run(const std::string &code) {
   const std::string err = run_error(code);
-  ASSERT_EQ(err, "") << code;
+  EXPECT_EQ(err, "") << code;
 }
 
 namespace {
@@ -95,6 +101,19 @@ std::string ApiMachine::str(const std::string &expr) {
   return out;
 }
 
+int ApiMachine::count(const std::string &exprs) {
+  const int base = lua_gettop(L);
+  const std::string code = "return " + exprs;
+  if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, LUA_MULTRET, 0) != 0) {
+    ADD_FAILURE() << exprs << ": " << lua_tostring(L, -1);
+    lua_settop(L, base);
+    return -1;
+  }
+  const int n = lua_gettop(L) - base;
+  lua_settop(L, base);
+  return n;
+}
+
 bool ApiMachine::truth(const std::string &expr) {
   if (!eval(L, expr)) return false;
   const bool b = lua_toboolean(L, -1) != 0;
@@ -109,17 +128,11 @@ std::string ApiMachine::type(const std::string &expr) {
   return t;
 }
 
-int ApiMachine::count(const std::string &exprs) {
-  const int base = lua_gettop(L);
-  const std::string code = "return " + exprs;
-  if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, LUA_MULTRET, 0) != 0) {
-    ADD_FAILURE() << exprs << ": " << lua_tostring(L, -1);
-    lua_settop(L, base);
-    return -1;
+void ApiMachine::expect_after(std::initializer_list<after_case> rows) {
+  for (const after_case &r : rows) {
+    run(r.code);
+    EXPECT_EQ(num(r.expr), r.want) << r.code << " then " << r.expr;
   }
-  const int n = lua_gettop(L) - base;
-  lua_settop(L, base);
-  return n;
 }
 
 std::vector<std::string> ApiMachine::take_memory_errors() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,8 @@ class ApiMachine : public ::testing::Test {
   void run(const std::string &code);
   // Runs a snippet and returns the error message it raised ("" when none).
   std::string run_error(const std::string &code);
-  // Evaluates an expression: its raw 16.16 value, text, truth, or type name.
+  // Evaluates an expression: its raw 16.16 value, whole part, text, truth,
+  // or type name.
   int32_t raw(const std::string &expr);
   int32_t num(const std::string &expr) { return raw(expr) >> 16; }
   std::string str(const std::string &expr);
@@ -42,6 +44,16 @@ class ApiMachine : public ::testing::Test {
   std::string type(const std::string &expr);
   // Number of values an expression list gives ("f()" with no results is 0).
   int count(const std::string &exprs);
+
+  // Table check: each row's code runs, then its expression's whole value
+  // (num) must be want. Rows run in order on the same machine; _pix(x, y)
+  // reads a screen pixel past clip and camera.
+  struct after_case {
+    const char *code;
+    const char *expr;
+    int32_t want;
+  };
+  void expect_after(std::initializer_list<after_case> rows);
 
   // Memory errors ("bad memory access") reported since the last call.
   std::vector<std::string> take_memory_errors();

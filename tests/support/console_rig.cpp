@@ -1,9 +1,13 @@
 #include "support/console_rig.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "browser/browser_hooks.h"
 #include "capture/capture_hooks.h"
+#include "gfx/bitmap.h"
+#include "gfx/text.h"
+#include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/input.h"
 #include "platform/paths.h"
@@ -69,4 +73,13 @@ void console_rig::tap(const std::vector<int32_t> &scancodes) {
   for (int32_t sc : scancodes) key(sc, false);
   frame();
   frame();
+}
+
+bool screen_line_is(const char *text, int32_t y, uint32_t c) {
+  vell_bitmap *expected = vell_create_bitmap(128, 128, 8);
+  vell_draw_text_ex(expected, text, pstate.font, 0, y, k_text_colour | k_text_wrap, c);
+  const uint8_t *from = expected->data + y * 128, *to = expected->data + std::min(y + 6, 128) * 128;
+  const bool same = std::equal(from, to, pstate.screen->data + y * 128);
+  vell_destroy_bitmap(expected);
+  return same;
 }
