@@ -85,6 +85,24 @@ TEST(CatalogueDownload, ASecondDownloadIsIgnoredAndACancelledOneLeavesNoFileAndN
   EXPECT_FALSE(path_exists(target)) << "no half-written cache file";
 }
 
+TEST(CatalogueDownload, AResultIsActedOnOnlyFrom500MsAfterTheStart) {
+  slot_rig rig;
+  http_server server;
+  // A body that is not a picture fails the page check.
+  const std::string page = rig.home.path + list_download_file("new", 0);
+  ASSERT_EQ(download_file(server.url("/ok").c_str(), page.c_str()), DOWNLOAD_START_OK);
+  ASSERT_TRUE(wait_for([] { return slot_state() != DOWNLOAD_RUNNING; }));
+  g_rig_now += 499;
+  update_cartfind_download();
+  EXPECT_EQ(slot_state(), DOWNLOAD_FAILED);
+  EXPECT_FALSE(message_bar_shows("could not connect to bbs."));
+  g_rig_now += 1;
+  update_cartfind_download();
+  EXPECT_EQ(slot_state(), DOWNLOAD_IDLE);
+  EXPECT_TRUE(message_bar_shows("could not connect to bbs."));
+  EXPECT_FALSE(path_exists(page)) << "a failed download leaves no file";
+}
+
 TEST(CatalogueDownload, WithoutAnAddressOrAValidIdNothingIsFetched) {
   slot_rig rig;
   const std::tuple<std::function<int()>, const char *> rows[] = {
