@@ -109,3 +109,23 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
   const std::string config = read_file(rig.home.path + "config.txt");
   EXPECT_NE(config.find("button_keys 4 5 6 7 8 9 10 11 12 13 14 15 16 \n"), std::string::npos) << config;
 }
+
+TEST(KeyConfig, ControllerStartCancelsAndAnyButtonClosesTheFinishedScreen) {
+  for (bool finish : {false, true}) {
+    keyconfig_rig rig;
+    ASSERT_GE(attach_virtual_controller(), 0);
+    rig.open();
+    for (int32_t sc = 4; sc < (finish ? 17 : 5); sc++) rig.tap({sc});
+    // Start (6) cancels while slots remain; A (0) does nothing then.
+    for (int b : {finish ? 1 : 0, 6}) {
+      if (pstate.sub_screen != SUB_KEYCONFIG) break;
+      set_virtual_button(b, true);
+      rig.frame();
+      rig.frame();
+      set_virtual_button(b, false);
+      rig.frame();
+      EXPECT_EQ(pstate.sub_screen == SUB_KEYCONFIG, !finish && b == 0) << "button " << b;
+    }
+    EXPECT_EQ(rig.slot(0), finish ? k_a : 0);
+  }
+}

@@ -104,13 +104,23 @@ TEST(PauseMenu, UpWrapsAndAChosenItemRunsOnceWithoutThePressReachingTheProgramAn
   for (int i = 0; i < 10; i++) rig.frame();
   EXPECT_EQ(pstate.mode, MODE_RUNNING);
   EXPECT_LT(rig.num("t"), 10) << "a fresh run counts from 0 again";
-  // A cartridge the browser started has "exit to cartfind", which stops it.
-  pstate.sub_screen = SUB_BROWSER;
-  rig.tap({k_esc});
-  ASSERT_EQ(paused_menu_count(), 5);
-  EXPECT_STREQ(paused_menu_item(4)->label, "exit to cartfind");
-  rig.tap({k_up});
-  rig.tap({k_z});
-  EXPECT_EQ(pstate.mode, MODE_CONSOLE);
-  EXPECT_EQ(pstate.sub_screen, SUB_BROWSER);
+}
+
+TEST(PauseMenu, ControllerAloneOpensTheMenuMovesAndChooses) {
+  runner_rig rig;
+  ASSERT_GE(attach_virtual_controller(), 0);
+  rig.run("hits = 0 menuitem(1, 'bump', function() hits += 1 end) function _update() end");
+  for (int i = 0; i < 3; i++) rig.frame();
+  // Start, the stick down, A; each held two frames and released.
+  for (int b : {6, -1, 0}) {
+    b < 0 ? set_virtual_axis(1, 32767) : set_virtual_button(b, true);
+    rig.frame();
+    rig.frame();
+    b < 0 ? set_virtual_axis(1, 0) : set_virtual_button(b, false);
+    rig.frame();
+    EXPECT_EQ(orrery_state.pause_menu_open, b != 0);
+    EXPECT_TRUE(b >= 0 || orrery_state.pause_menu_selection == 1) << "the stick moves down a row";
+  }
+  rig.frame();
+  EXPECT_EQ(rig.num("hits"), 1);
 }
