@@ -84,8 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Carts, Bundled, ::testing::ValuesIn(k_carts), name_of);
 
 TEST(InstallCarts, DemosGoToTheRootFolderGamesToTheCatalogueCacheAndTheFirstIntoTheFavourites) {
   temp_folder home;
-  const std::string mine = "|                     |                     |0      |                 |mine.q7              |mine\n";
-  write_file(home / "favourites.txt", mine);
+  write_file(home / "favourites.txt", "| | |0 | |mine.q7 |mine\n");
   // Twice: the second run neither duplicates the favourite nor loses one.
   for (int run = 0; run < 2; run++) ASSERT_EQ(exec_cart(home, "install_demos() install_games()").exit_code, 0);
   for (const char *name : k_demo_names) {

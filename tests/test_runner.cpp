@@ -1,8 +1,8 @@
 // The program runner: exec-mode runs and their error reports, the virtual
-// clock of -fast, printh outside exec mode, the size and memory limits, command shortcuts, code tabs, the commands that start,
-// stop and end programs; and programs frame by frame: the count
-// hook that keeps them within their budget, the CPU figures, the frame-rate
-// controller and the entry points of the program header.
+// clock of -fast, printh outside exec mode, the size and memory limits; and
+// programs frame by frame: the count hook that keeps them within their
+// budget, the CPU figures, the frame-rate controller and the runner's own
+// header and main-loop texts.
 #include <ctime>
 #include <fstream>
 
