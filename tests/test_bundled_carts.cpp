@@ -1,6 +1,7 @@
 // The cartridges that come with the console: each one loads, stays within
 // the token limit, and plays for twenty seconds of scripted button presses
-// without an error, a blank screen or going over its CPU budget.
+// without an error, a blank screen or going over its CPU budget; and the
+// commands that install them, run by a cartridge in exec mode.
 #include "support/test.h"
 
 namespace {
@@ -80,3 +81,31 @@ TEST_P(Bundled, LoadsWithALabelWithinTheTokenLimitAndPlaysTwentySecondsWithinIts
 }
 
 INSTANTIATE_TEST_SUITE_P(Carts, Bundled, ::testing::ValuesIn(k_carts), name_of);
+
+TEST(InstallCarts, DemosGoToTheRootFolderGamesToTheCatalogueCacheAndTheFirstIntoTheFavourites) {
+  temp_folder home;
+  write_file(home / "favourites.txt", "| | |0 | |mine.q7 |mine\n");
+  // Twice: the second run neither duplicates the favourite nor loses one.
+  for (int run = 0; run < 2; run++) ASSERT_EQ(exec_cart(home, "install_demos() install_games()").exit_code, 0);
+  for (const char *name : k_demo_names) {
+    const std::string file = std::string(name) + ".q7";
+    EXPECT_EQ(read_file(home / ("carts/demos/" + file)), read_file(ORRERY_SOURCE_DIR "/assets/carts/demos/" + file));
+  }
+  const std::vector<browser_item> favourites = parse_favourites(read_file(home / "favourites.txt"));
+  ASSERT_EQ(favourites.size(), 1u + k_game_count) << read_file(home / "favourites.txt");
+  EXPECT_EQ(favourites[0].file_name + "|" + favourites[1].title, "mine.q7|orbit hop");
+  for (int32_t i = 0; i < k_game_count; i++) EXPECT_EQ(favourites[1 + i].lid, k_game_ids[i]);
+
+  // Each game is a picture cartridge in the cache holding the game; its
+  // label, read through the console's palette, shows in the picture.
+  ASSERT_EQ(orrery_load_resources(ORRERY_BUILD_DIR "/data.pod"), 0);
+  vell_set_engine_palette(orrery_resource_palette());
+  for (const char *id : k_game_ids) {
+    cart_ptr picture(load_orrery_cart_png((home / ("bbs/carts/" + std::string(id) + ".q7.png")).c_str()));
+    cart_ptr text(vell_load_orrery_cart((std::string(ORRERY_SOURCE_DIR "/assets/carts/games/") + id + ".q7").c_str()));
+    ASSERT_TRUE(picture && text && picture->label && text->label) << id;
+    EXPECT_STREQ(picture->code, text->code) << id;
+    EXPECT_EQ(memcmp(picture->label->data, text->label->data, 128 * 128), 0) << id;
+  }
+  orrery_release_resources();
+}

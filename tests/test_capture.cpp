@@ -1,10 +1,6 @@
 // Screenshots and GIF recordings, read back by independent decoders
 // (ImageMagick's convert and identify, gifsicle): sizes, pixels, names,
 // frame order, the desktop folder, and the capture keys.
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "support/test.h"
 
 namespace {

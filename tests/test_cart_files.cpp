@@ -1,8 +1,6 @@
 // Cartridge files: the .q7 text format read and written field by field, its
 // limits and clamps, safe replacement on disk, 32 KB cartridge images, and
 // persistent cartridge data with its id rules and when it is written.
-#include <sys/stat.h>
-
 #include "support/test.h"
 
 namespace {

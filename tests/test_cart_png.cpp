@@ -132,6 +132,33 @@ TEST_F(CartPng, LoadStatuses) {
   EXPECT_EQ(orrery_future_version_status(), 1);
 }
 
+TEST_F(CartPng, TitleLinesComeFromTheFirstTwoCodeLines) {
+  orrery_set_cart_png_art(nullptr, vell_font1);  // plain black, so only text has colour
+  // Code, then the two title lines expected ("" draws nothing).
+  const std::tuple<const char *, const char *, const char *> rows[] = {
+      {"--my game\n--  two spaces\nprint(1)", "my game", " two spaces"},
+      {"print(1)\n-- second only", "", "second only"},
+      {"-- 0123456789012345678901234567890123456789", "0123456789012345678901234567890", ""},
+      {"- not a title\nx=1\n-- third line", "", ""}};
+  for (const auto &[code, line1, line2] : rows) {
+    cart_ptr c(vell_create_orrery_cart());
+    strcpy(c->code, code);
+    vell_rgba_image pic;
+    ASSERT_EQ(orrery_cart_png_picture(c.get(), &pic), CART_PNG_SAVE_OK);
+    bitmap_ptr expected(vell_create_bitmap(160, 205, 32));
+    vell_draw_text_ex(expected.get(), line1, vell_font1, 18, 167, k_text_colour, 0xfffff8f0);
+    vell_draw_text_ex(expected.get(), line2, vell_font1, 18, 175, k_text_colour, 0xfffff8f0);
+    vell_draw_text_ex(expected.get(), "orrery cartridge", vell_font1, 18, 187, k_text_colour, 0xffa0a0a0);
+    int wrong = 0;
+    for (int32_t i = 0; i < 160 * 205; i++) {
+      const uint8_t *p = &pic.pixels[static_cast<size_t>(i) * 4];
+      const uint32_t seen = static_cast<uint32_t>(p[0] & 0xfc) << 16 | (p[1] & 0xfc) << 8 | (p[2] & 0xfc);
+      wrong += seen != (vell_getpixel(expected.get(), i % 160, i / 160) & 0xfcfcfc);
+    }
+    EXPECT_EQ(wrong, 0) << code;
+  }
+}
+
 TEST_F(CartPng, HashIsTheSameFromEveryFormat) {
   // SHA-1 of the empty cartridge's image, worked out apart from the console,
   // from the cartridge itself, its text form and its picture (the label

@@ -2,9 +2,6 @@
 // the reach of signals, slip past their CPU budget or memory limit, or
 // drive the user's terminal. Each runs as build/orrery -x in its own
 // process, under a bound on its time and its memory.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "support/test.h"
 
 namespace {

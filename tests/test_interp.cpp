@@ -1,8 +1,6 @@
 // The interpreter with 16.16 numbers, driven through Lua's C API: numbers in
 // scripts, table keys, errors and their lines, the count-hook entry points,
 // the allocator's accounting, and programs compared with stock Lua 5.2.
-#include <unistd.h>
-
 #include "support/test.h"
 
 namespace {

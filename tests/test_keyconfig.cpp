@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr int32_t k_a = 4, k_z = 29, k_left = 80;
+constexpr int32_t k_a = 4, k_s = 22, k_z = 29, k_esc = 41, k_delete = 76, k_left = 80;
 
 // The console with the key configuration screen: open() runs a program
 // that calls keyconfig() with the keys held meanwhile, and lets it end.
@@ -35,6 +35,51 @@ bool shows_text(const std::string &text, int32_t x, int32_t y, uint32_t c) {
 
 }  // namespace
 
+TEST(KeyConfig, KeysHeldAtOpeningWaitKeysTogetherGoInOrderDeleteAndEscapeRestore) {
+  {
+    SCOPED_TRACE("a key held at opening is not taken until every key is released");
+    keyconfig_rig rig;
+    rig.open({k_a});
+    ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
+    EXPECT_TRUE(shows_text("press key for:", 60, 12, 6) && shows_text("p1 left    ", 60, 19, 7) &&
+                shows_text("p1 left     : left", 10, 44, 1) && shows_text("p2 button o : tab", 10, 104, 5));
+    EXPECT_EQ(vell_getpixel(pstate.screen, 8, 43), 14u) << "the current row's bar";
+    for (int i = 0; i < 5; i++) rig.frame();
+    EXPECT_EQ(orrery_keyconfig.slot, 0);
+    rig.key(k_a, false);
+    rig.frame();
+    rig.tap({k_s});
+    EXPECT_EQ(rig.slot(0), k_s);
+  }
+  {
+    SCOPED_TRACE("keys held together fill consecutive slots in scancode order; Escape puts the saved keys back");
+    keyconfig_rig rig;
+    orrery_config.button_keys[1] = 9;
+    rig.open();
+    rig.tap({k_s, k_a});
+    EXPECT_EQ(rig.slot(0) * 100 + rig.slot(1), k_a * 100 + k_s);
+    EXPECT_TRUE(shows_text("p1 right    : s", 10, 50, 5) && shows_text("p1 up       : up", 10, 56, 1));
+    push_key_down(k_esc);
+    rig.frame();
+    rig.frame();
+    EXPECT_EQ(pstate.sub_screen, SUB_NONE);
+    EXPECT_EQ(rig.slot(0) * 100 + rig.slot(1), 9);
+    EXPECT_TRUE(shows_text("p1 right    : f", 10, 50, 5)) << "redrawn with the restored keys";
+  }
+  {
+    SCOPED_TRACE("Delete gives p1 button o its default keys back");
+    keyconfig_rig rig;
+    orrery_config.button_keys[4] = 9;  // F
+    rig.open();
+    for (int32_t sc : {5, 6, 7, 8, k_delete}) rig.tap({sc});
+    EXPECT_EQ(rig.slot(4), 0);
+    EXPECT_TRUE(shows_text("p1 button o : z", 10, 68, 5));
+    rig.key(k_z, true);
+    rig.frame();
+    EXPECT_NE(player_key(BTN_O, 0), 0) << "Z works for O again";
+  }
+}
+
 TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved) {
   keyconfig_rig rig;
   rig.open();
@@ -63,4 +108,24 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
   vell_exit();
   const std::string config = read_file(rig.home.path + "config.txt");
   EXPECT_NE(config.find("button_keys 4 5 6 7 8 9 10 11 12 13 14 15 16 \n"), std::string::npos) << config;
+}
+
+TEST(KeyConfig, ControllerStartCancelsAndAnyButtonClosesTheFinishedScreen) {
+  for (bool finish : {false, true}) {
+    keyconfig_rig rig;
+    ASSERT_GE(attach_virtual_controller(), 0);
+    rig.open();
+    for (int32_t sc = 4; sc < (finish ? 17 : 5); sc++) rig.tap({sc});
+    // Start (6) cancels while slots remain; A (0) does nothing then.
+    for (int b : {finish ? 1 : 0, 6}) {
+      if (pstate.sub_screen != SUB_KEYCONFIG) break;
+      set_virtual_button(b, true);
+      rig.frame();
+      rig.frame();
+      set_virtual_button(b, false);
+      rig.frame();
+      EXPECT_EQ(pstate.sub_screen == SUB_KEYCONFIG, !finish && b == 0) << "button " << b;
+    }
+    EXPECT_EQ(rig.slot(0), finish ? k_a : 0);
+  }
 }

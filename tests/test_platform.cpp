@@ -1,9 +1,6 @@
 // The platform's devices and files: keyboard tables, the key buffer, window
 // and quit messages, game controllers, the audio device and its lock, and
 // folder listings.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "support/test.h"
 
 namespace {

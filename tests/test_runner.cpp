@@ -1,8 +1,8 @@
-// The program runner: exec-mode runs and their error reports, the size and
-// memory limits, command shortcuts, code tabs, the commands that start,
-// stop and end programs; and programs frame by frame: the count
-// hook that keeps them within their budget, the CPU figures, the frame-rate
-// controller and the entry points of the program header.
+// The program runner: exec-mode runs and their error reports, the virtual
+// clock of -fast, printh outside exec mode, the size and memory limits; and
+// programs frame by frame: the count hook that keeps them within their
+// budget, the CPU figures, the frame-rate controller and the runner's own
+// header and main-loop texts.
 #include <ctime>
 #include <fstream>
 
@@ -11,9 +11,6 @@
 namespace {
 
 using lines = std::vector<std::string>;
-
-// Calls of the recorded functions, as "name:argument".
-std::vector<std::string> g_calls;
 
 constexpr int32_t k_hook_cycles_at_30 = 137 * 1024;  // the first multiple of 1024 not below 139810
 
@@ -80,6 +77,45 @@ TEST(ExecMode, MemoryLimitAppliesBeyondTheTokenAllowance) {
   EXPECT_GT(atoi(r.lines[3].c_str() + 5), 1850);
   r = exec_cart(home, grow + "while true do n += 1 add(t, s .. n) end");
   EXPECT_EQ(r.lines, (lines{"out of memory"}));
+}
+
+TEST(ExecMode, FastClockMovesASixtiethOfASecondPerIterationAndPacesFramesAtTheRateInForce) {
+  // Frames a second, then logical frames due in 600 iterations (ten seconds).
+  const int rows[][2] = {{60, 600}, {30, 300}, {15, 150}, {45, 450}, {1, 10}, {0, 0}, {-5, 0}, {90, 600}};
+  vell_set_time_func(rig_clock);
+  for (const auto &[fps, due] : rows) {
+    g_rig_now = 5000;
+    orrery_args = orrery_args_t();
+    orrery_args.exec_mode = orrery_args.fast = 1;
+    vell_config.foreground_sleep_ms = 5;
+    orrery_fast_start();
+    ASSERT_TRUE(orrery_fast_active());
+    EXPECT_EQ(vell_config.foreground_sleep_ms, 0) << "the loop does not sleep";
+    int frames = 0;
+    for (int i = 1; i <= 600; i++) {
+      frames += orrery_fast_frame_due(fps);
+      // Whole iterations map to exact milliseconds, with no drift.
+      if (i % 3 == 0) {
+        ASSERT_EQ(vell_get_time(), 5000u + i / 3 * 50) << "iteration " << i;
+      }
+    }
+    EXPECT_EQ(frames, due) << fps << " frames a second";
+    orrery_fast_stop();
+    EXPECT_EQ(vell_get_time(), 5000u) << "the test's clock is back";
+  }
+  orrery_args.exec_mode = 0;
+  orrery_fast_start();
+  EXPECT_FALSE(orrery_fast_active()) << "only for exec mode";
+  vell_set_time_func(nullptr);
+}
+
+TEST(ExecMode, PrinthWritesNothingOutsideExecMode) {
+  runner_rig rig;
+  testing::internal::CaptureStderr();
+  rig.run("printh('hello', 1) function _update() printh('frame') end");
+  for (int i = 0; i < 3; i++) rig.frame();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
 }
 
 TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {

@@ -1,7 +1,5 @@
 // Start-up and shutdown: the whole program run as a separate process, the
 // configuration file reader and writer, and the command-line parsers.
-#include <sys/stat.h>
-
 #include "support/test.h"
 
 namespace {

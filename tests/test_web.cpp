@@ -1,8 +1,5 @@
 // Web fetching against a server on 127.0.0.1, and handing targets to the
 // system's opener.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "support/test.h"
 
 namespace {

@@ -1,7 +1,5 @@
 // Real windows on a virtual X display: the picture as a user would see it,
 // checked from a screenshot of the whole screen.
-#include <sys/stat.h>
-
 #include "support/test.h"
 
 namespace {

@@ -35,13 +35,10 @@ class ApiMachine : public ::testing::Test {
   void run(const std::string &code);
   // Runs a snippet and returns the error message it raised ("" when none).
   std::string run_error(const std::string &code);
-  // Evaluates an expression: its raw 16.16 value, whole part, text, truth,
-  // or type name.
+  // Evaluates an expression: its raw 16.16 value, whole part or text.
   int32_t raw(const std::string &expr);
   int32_t num(const std::string &expr) { return raw(expr) >> 16; }
   std::string str(const std::string &expr);
-  bool truth(const std::string &expr);
-  std::string type(const std::string &expr);
   // Number of values an expression list gives ("f()" with no results is 0).
   int count(const std::string &exprs);
 
@@ -55,8 +52,6 @@ class ApiMachine : public ::testing::Test {
   };
   void expect_after(std::initializer_list<after_case> rows);
 
-  // Memory errors ("bad memory access") reported since the last call.
-  std::vector<std::string> take_memory_errors();
   // Charges recorded since the last take_charges (the first call takes
   // everything since SetUp).
   std::vector<api_charge> take_charges();

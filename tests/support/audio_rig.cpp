@@ -1,14 +1,6 @@
 #include "support/audio_rig.h"
 
-#include <gtest/gtest.h>
-
-#include "audio/audio.h"
-#include "audio/mixer.h"
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "platform/config.h"
-#include "platform/system.h"
-#include "shell/console.h"
+#include "support/test.h"
 
 uint32_t audio_rig::now_ms = 0;
 

@@ -1,22 +1,6 @@
 #include "support/browser_rig.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <thread>
-
-#include "browser/browser_list.h"
-#include "browser/cartfind_state.h"
-#include "browser/catalogue_page.h"
-#include "browser/catalogue_paths.h"
-#include "gfx/bitmap.h"
-#include "machine/cart.h"
-#include "machine/cart_png.h"
-#include "machine/pstate.h"
-#include "platform/files.h"
-#include "platform/png_image.h"
-#include "shell/console.h"
-#include "support/cart_support.h"
+#include "support/test.h"
 
 bool boot_into_browser(console_rig &rig) {
   return frames_until(rig, [] { return pstate.sub_screen == SUB_BROWSER && pstate.mode == MODE_CONSOLE; });

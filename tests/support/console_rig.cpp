@@ -1,20 +1,6 @@
 #include "support/console_rig.h"
 
-#include <algorithm>
-#include <cstring>
-
-#include "browser/browser_hooks.h"
-#include "capture/capture_hooks.h"
-#include "gfx/bitmap.h"
-#include "gfx/text.h"
-#include "machine/pstate.h"
-#include "platform/files.h"
-#include "platform/input.h"
-#include "platform/paths.h"
-#include "platform/system.h"
-#include "shell/console.h"
-#include "shell/engine.h"
-#include "shell/main_loop.h"
+#include "support/test.h"
 
 uint32_t g_rig_now = 1000;
 uint8_t g_rig_keys[512];

@@ -1,10 +1,13 @@
 // Everything a test file uses, in one place: GoogleTest, the headers of the
-// standard library the tests share, the engine and console modules under
-// test (so that a module moving between layer folders is fixed here once),
-// and the shared rigs and helpers of tests/support.
+// standard library and of the system calls the tests share, the engine and
+// console modules under test (so that a module moving between layer folders
+// is fixed here once), and the shared rigs and helpers of tests/support.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,11 +35,17 @@
 #include "audio/mixer.h"
 #include "audio/sound_data.h"
 #include "audio/synth.h"
+#include "browser/browser_hooks.h"
 #include "browser/browser_list.h"
+#include "browser/cartfind.h"
+#include "browser/cartfind_state.h"
 #include "browser/catalogue.h"
 #include "browser/catalogue_page.h"
 #include "browser/catalogue_paths.h"
+#include "browser/favourites.h"
+#include "browser/install_carts.h"
 #include "capture/capture.h"
+#include "capture/capture_hooks.h"
 #include "gfx/bitmap.h"
 #include "gfx/ctext.h"
 #include "gfx/engine_font.h"
@@ -50,7 +59,12 @@
 #include "machine/cart_data.h"
 #include "machine/cart_hex.h"
 #include "machine/cart_image.h"
+#include "machine/cart_legacy.h"
+#include "machine/cart_load.h"
+#include "machine/cart_names.h"
+#include "machine/cart_partial.h"
 #include "machine/cart_png.h"
+#include "machine/cart_save.h"
 #include "machine/cart_text.h"
 #include "machine/code_compress.h"
 #include "machine/hooks.h"
@@ -59,6 +73,7 @@
 #include "platform/audio_device.h"
 #include "platform/clipboard.h"
 #include "platform/config.h"
+#include "platform/engine_state.h"
 #include "platform/files.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
@@ -85,6 +100,7 @@
 #include "shell/console.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/fast_run.h"
 #include "shell/hooks.h"
 #include "shell/keyconfig.h"
 #include "shell/main_loop.h"
@@ -95,6 +111,7 @@
 #include "shell/resources.h"
 #include "support/api_support.h"
 #include "support/audio_rig.h"
+#include "support/browser_rig.h"
 #include "support/cart_support.h"
 #include "support/cases.h"
 #include "support/console_rig.h"
