@@ -1,21 +1,8 @@
 // The cartridges that come with the console: each one loads, stays within
 // the token limit, and plays for twenty seconds of scripted button presses
-// without an error, a blank screen or going over its CPU budget.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "gfx/bitmap.h"
-#include "lauxlib.h"
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "script/cpu_budget.h"
-#include "script/runner.h"
-#include "script/tokenizer.h"
-#include "support/cart_support.h"
-#include "support/process.h"
-#include "support/runner_rig.h"
+// without an error, a blank screen or going over its CPU budget; and the
+// commands that install them, run by a cartridge in exec mode.
+#include "support/test.h"
 
 namespace {
 
@@ -27,29 +14,19 @@ struct bundled {
 // The sixty demo's x button adds work on purpose until the frame rate
 // drops, so the script leaves it alone there.
 const bundled k_carts[] = {
-    {"demos/shapes.q7", "lrudox"},   {"demos/sprites.q7", "lrudox"}, {"demos/sounds.q7", "lrudox"},
-    {"demos/text.q7", "lrudox"},     {"demos/palette.q7", "lrudox"}, {"demos/sixty.q7", "lrudo"},
-    {"demos/saves.q7", "lrudox"},    {"demos/menu.q7", "lrudox"},    {"demos/coro.q7", "lrudox"},
-    {"demos/mouse.q7", "lrudox"},    {"demos/duel.q7", "lrudoxLRUDOX"}, {"demos/bounce.q7", "lrudox"},
-    {"games/orbithop.q7", "ox"},     {"games/bricklight.q7", "lrox"}, {"games/cratekeep.q7", "lrudox"},
+    {"demos/shapes.q7", "lrudox"},      {"demos/sprites.q7", "lrudox"},    {"demos/sounds.q7", "lrudox"},
+    {"demos/text.q7", "lrudox"},        {"demos/palette.q7", "lrudox"},    {"demos/sixty.q7", "lrudo"},
+    {"demos/saves.q7", "lrudox"},       {"demos/menu.q7", "lrudox"},       {"demos/coro.q7", "lrudox"},
+    {"demos/mouse.q7", "lrudox"},       {"demos/duel.q7", "lrudoxLRUDOX"}, {"demos/bounce.q7", "lrudox"},
+    {"games/orbithop.q7", "ox"},        {"games/bricklight.q7", "lrox"},   {"games/cratekeep.q7", "lrudox"},
     {"games/nightflight.q7", "lrudox"}, {"games/glowworm.q7", "lrudox"},
 };
 
+// The key for a button the script presses.
 int32_t scancode(char b) {
-  switch (b) {
-    case 'l': return 80;
-    case 'r': return 79;
-    case 'u': return 82;
-    case 'd': return 81;
-    case 'o': return 29;
-    case 'x': return 27;
-    case 'L': return 22;
-    case 'R': return 9;
-    case 'U': return 8;
-    case 'D': return 7;
-    case 'O': return 225;
-    default: return 4;  // 'X'
-  }
+  static const std::string buttons = "lrudoxLRUDOX";
+  static const int32_t keys[] = {80, 79, 82, 81, 29, 27, 22, 9, 8, 7, 225, 4};
+  return keys[buttons.find(b)];
 }
 
 void PrintTo(const bundled &b, std::ostream *os) { *os << b.path; }
@@ -64,18 +41,13 @@ class Bundled : public ::testing::TestWithParam<bundled> {};
 
 }  // namespace
 
-TEST_P(Bundled, LoadsWithALabelAndWithinTheTokenLimit) {
+TEST_P(Bundled, LoadsWithALabelWithinTheTokenLimitAndPlaysTwentySecondsWithinItsBudget) {
   const std::string path = std::string(ORRERY_SOURCE_DIR "/assets/carts/") + GetParam().path;
   cart_ptr cart(load_q7_text(read_file(path)));
   ASSERT_NE(cart, nullptr) << path;
   EXPECT_NE(cart->label, nullptr) << "the browser shows a label for every bundled cartridge";
-  const int tokens = count_tokens(cart->code);
-  EXPECT_GT(tokens, 0);
-  EXPECT_LE(tokens, 8192);
-}
-
-TEST_P(Bundled, PlaysTwentySecondsOfButtonPressesWithinItsBudget) {
-  const std::string path = std::string(ORRERY_SOURCE_DIR "/assets/carts/") + GetParam().path;
+  EXPECT_GT(count_tokens(cart->code), 0);
+  EXPECT_LE(count_tokens(cart->code), 8192);
   runner_rig rig({"-x", path});
   const std::string buttons = GetParam().buttons;
   // A fixed pseudo-random script: a button held for a few frames, a pause.
@@ -102,74 +74,38 @@ TEST_P(Bundled, PlaysTwentySecondsOfButtonPressesWithinItsBudget) {
     load_sum += cpu_budget.current_load;
     load_frames++;
   }
-  int32_t lit = 0;
-  for (int32_t y = 0; y < 128; y++)
-    for (int32_t x = 0; x < 128; x++) lit += vell_getpixel(pstate.screen, x, y) != 0;
+  const int32_t lit =
+      128 * 128 - static_cast<int32_t>(std::count(pstate.screen->data, pstate.screen->data + 128 * 128, 0));
   EXPECT_GT(lit, 128) << "the screen is (nearly) blank";
   EXPECT_LT(load_sum / load_frames, 0x10000) << "on average a frame needs more than its budget";
 }
 
 INSTANTIATE_TEST_SUITE_P(Carts, Bundled, ::testing::ValuesIn(k_carts), name_of);
 
-namespace {
-
-// Runs code on the program's helper thread (between frames) and returns its
-// results joined by commas, or the error.
-std::string eval(const std::string &code) {
-  lua_State *H = orrery_runner.helper;
-  const int top = lua_gettop(H);
-  std::string out;
-  if (luaL_loadstring(H, code.c_str()) != LUA_OK || lua_pcall(H, 0, LUA_MULTRET, 0) != LUA_OK) {
-    out = std::string("error: ") + lua_tostring(H, -1);
-  } else {
-    for (int i = top + 1; i <= lua_gettop(H); i++) {
-      if (!out.empty()) out += ",";
-      out += lua_tostring(H, i) ? lua_tostring(H, i) : "?";
-    }
+TEST(InstallCarts, DemosGoToTheRootFolderGamesToTheCatalogueCacheAndTheFirstIntoTheFavourites) {
+  temp_folder home;
+  write_file(home / "favourites.txt", "| | |0 | |mine.q7 |mine\n");
+  // Twice: the second run neither duplicates the favourite nor loses one.
+  for (int run = 0; run < 2; run++) ASSERT_EQ(exec_cart(home, "install_demos() install_games()").exit_code, 0);
+  for (const char *name : k_demo_names) {
+    const std::string file = std::string(name) + ".q7";
+    EXPECT_EQ(read_file(home / ("carts/demos/" + file)), read_file(ORRERY_SOURCE_DIR "/assets/carts/demos/" + file));
   }
-  lua_settop(H, top);
-  return out;
-}
+  const std::vector<browser_item> favourites = parse_favourites(read_file(home / "favourites.txt"));
+  ASSERT_EQ(favourites.size(), 1u + k_game_count) << read_file(home / "favourites.txt");
+  EXPECT_EQ(favourites[0].file_name + "|" + favourites[1].title, "mine.q7|orbit hop");
+  for (int32_t i = 0; i < k_game_count; i++) EXPECT_EQ(favourites[1 + i].lid, k_game_ids[i]);
 
-// Runs the first frames: the program's top level and _init.
-void start(runner_rig &rig) {
-  for (int32_t i = 0; i < 4; i++) rig.iterate(17);
-}
-
-// Lets more than a second pass, so that changed cartridge data is written.
-void let_data_save(runner_rig &rig) {
-  for (int32_t i = 0; i < 70; i++) rig.iterate(17);
-  EXPECT_EQ(pstate.mode, MODE_RUNNING) << "the program stopped";
-}
-
-}  // namespace
-
-TEST(BundledGames, CrateKeeperRoomsAllSolveAndTheOpenedRoomsAndBestMovesAreKept) {
-  runner_rig rig({"-x", ORRERY_SOURCE_DIR "/assets/carts/games/cratekeep.q7"});
-  start(rig);
-  // Shortest solutions of the eight rooms: l r u d for the keeper's steps.
-  const std::string result = eval(
-      "local sols = {'ruulur', 'urluurdrrruulld', 'uulllrrrddllluurul', 'urrlluulurdrrrrul',\n"
-      " 'lruuulllddrllddrudru', 'luurrdrrllulldrrrurdurd', 'luulldrrdddllurdrurrdrrulluuurrdluld',\n"
-      " 'ruruurruullldllddrrlluurrdrrrddllulurlullddrr'}\n"
-      "local steps = {l = {-1, 0}, r = {1, 0}, u = {0, -1}, d = {0, 1}}\n"
-      "local solved = ''\n"
-      "for n = 1, 8 do\n"
-      " load_room(n) state = 'play'\n"
-      " for i = 1, #sols[n] do local s = steps[sub(sols[n], i, i)] try_move(s[1], s[2]) end\n"
-      " solved = solved .. state .. ' '\n"
-      "end\n"
-      "return solved, dget(0), dget(1), dget(8)");
-  EXPECT_EQ(result, "solved solved solved solved solved solved solved won ,8,6,45");
-  let_data_save(rig);
-  const std::string data = read_file(rig.home.path + "cdata/orrery_cratekeep.q7d.txt");
-  EXPECT_EQ(data.substr(0, 16), "0008000000060000") << "rooms opened, then room 1's best";
-}
-
-TEST(BundledGames, AGameOverKeepsTheBestScoreForTheNextRun) {
-  runner_rig rig({"-x", ORRERY_SOURCE_DIR "/assets/carts/games/orbithop.q7"});
-  start(rig);
-  EXPECT_EQ(eval("start_game() score = 7 lives = 1 lose_life() return state, best"), "over,7");
-  let_data_save(rig);
-  EXPECT_EQ(read_file(rig.home.path + "cdata/orrery_orbithop.q7d.txt").substr(0, 8), "00070000");
+  // Each game is a picture cartridge in the cache holding the game; its
+  // label, read through the console's palette, shows in the picture.
+  ASSERT_EQ(orrery_load_resources(ORRERY_BUILD_DIR "/data.pod"), 0);
+  vell_set_engine_palette(orrery_resource_palette());
+  for (const char *id : k_game_ids) {
+    cart_ptr picture(load_orrery_cart_png((home / ("bbs/carts/" + std::string(id) + ".q7.png")).c_str()));
+    cart_ptr text(vell_load_orrery_cart((std::string(ORRERY_SOURCE_DIR "/assets/carts/games/") + id + ".q7").c_str()));
+    ASSERT_TRUE(picture && text && picture->label && text->label) << id;
+    EXPECT_STREQ(picture->code, text->code) << id;
+    EXPECT_EQ(memcmp(picture->label->data, text->label->data, 128 * 128), 0) << id;
+  }
+  orrery_release_resources();
 }

@@ -1,14 +1,5 @@
 // Catalogue pages read into lists, and the names of requests and cache files.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "browser/browser_list.h"
-#include "browser/catalogue_page.h"
-#include "browser/catalogue_paths.h"
-#include "platform/png_image.h"
-#include "support/process.h"
+#include "support/test.h"
 
 namespace {
 
@@ -69,10 +60,13 @@ browser_list list_named(int index) {
 
 bool label_all(const browser_item &item, int colour) {
   if (!item.label || item.label->w != 128 || item.label->h != 128) return false;
-  for (int y = 0; y < 128; y++)
-    for (int x = 0; x < 128; x++)
-      if (item.label->line[y][x] != colour) return false;
-  return true;
+  return std::all_of(item.label->data, item.label->data + 128 * 128, [&](uint8_t c) { return c == colour; });
+}
+
+// An item's kind, title, author, ids, category and favourite mark.
+std::string describe(const browser_item &i) {
+  return std::to_string(i.kind) + "|" + i.title + "|" + i.author + "|" + i.lid + "|" + i.mid + "|" +
+         std::to_string(i.catsub) + "|" + std::to_string(i.favourite);
 }
 
 }  // namespace
@@ -86,34 +80,21 @@ TEST(CataloguePage, FullAndPartialPagesFillTheList) {
   fav.lid = "abc_1";
   cartfind_list(LIST_FAV).items.push_back(std::move(fav));
 
-  // A full page: header, 32 cartridges, "[load more]".
+  // A full page: header, 32 cartridges, "[load more]". Fields are cleaned,
+  // an empty lid or mid is the first or second number, and ids cannot
+  // break the favourites file.
   browser_list &list = cartfind_list(LIST_NEW);
   std::vector<cell> cells = numbered_cells(32);
-  cells[0] = {"7 8 3", "  Cave FLYER|2\x01\xe9  ", "Zep Tr-1 Very Long Name  ", "abc_1", "", 9};
+  cells[0] = {"7 8 3", "  Cave FLYER|2\x01\xe9  ", "Kai Tr-1 Very Long Name  ", "abc_1", "", 9};
   cells[1] = {"12 13 4 junk", "x", "", "", "a|b\nc", 0};
   ASSERT_EQ(populate_cartfind_list_from_png_file(list, write_page(dir, cells).c_str(), 0), PAGE_OK);
   ASSERT_EQ(list.items.size(), 34u);
-  EXPECT_EQ(list.items[0].kind, ITEM_UPDATE);
-  EXPECT_EQ(list.items[0].title, "[update]");
-  EXPECT_EQ(list.items[0].icon, k_icon_special);
-  EXPECT_FALSE(list.items[0].label);
-  const browser_item &first = list.items[1];
-  EXPECT_EQ(first.kind, ITEM_CART);
-  EXPECT_EQ(first.title, "  cave flyer_2");
-  EXPECT_EQ(first.author, "zep_tr_1_very_lo");
-  EXPECT_EQ(first.lid, "abc_1");
-  EXPECT_EQ(first.mid, "8") << "an empty mid is the second number";
-  EXPECT_EQ(first.catsub, 3);
-  EXPECT_EQ(first.favourite, 1);
-  EXPECT_TRUE(label_all(first, 9)) << "label pixels become the nearest console colour";
-  EXPECT_EQ(list.items[2].lid, "12") << "an empty lid is the first number";
-  EXPECT_EQ(list.items[2].mid, "a_b_c") << "ids cannot break the favourites file";
-  EXPECT_EQ(list.items[2].catsub, 4);
-  EXPECT_EQ(list.items[2].favourite, 0);
-  EXPECT_TRUE(label_all(list.items[20], 19 % 16));
-  EXPECT_EQ(list.items[33].kind, ITEM_LOAD_MORE);
-  EXPECT_EQ(list.items[33].title, "[load more]");
-  EXPECT_TRUE(label_all(list.items[33], 0)) << "[load more] has an empty label";
+  const std::string c = std::to_string(ITEM_CART) + "|";
+  EXPECT_EQ(describe(list.items[0]), std::to_string(ITEM_UPDATE) + "|[update]||||0|0");
+  EXPECT_EQ(describe(list.items[1]), c + "  cave flyer_2|kai_tr_1_very_lo|abc_1|8|3|1");
+  EXPECT_EQ(describe(list.items[2]), c + "x||12|a_b_c|4|0");
+  EXPECT_EQ(describe(list.items[33]), std::to_string(ITEM_LOAD_MORE) + "|[load more]||||0|0");
+  EXPECT_TRUE(label_all(list.items[1], 9)) << "label pixels become the nearest console colour";
 
   // A further page replaces "[load more]"; five entries and an empty cell
   // end the catalogue.
@@ -128,25 +109,6 @@ TEST(CataloguePage, FullAndPartialPagesFillTheList) {
   browser_list gapped = list_named(LIST_JAM);
   ASSERT_EQ(populate_cartfind_list_from_png_file(gapped, write_page(dir, gap).c_str(), 0), PAGE_OK);
   EXPECT_EQ(gapped.items.size(), 32u) << "header and 31 entries, no [load more]";
-
-  struct {
-    int index;
-    size_t expected;     // items after reading a page of 5 entries
-    int32_t first_kind;  // kind of item 0
-  } rows[] = {
-      {LIST_NEW, 6, ITEM_UPDATE},
-      {LIST_SEARCH, 6, ITEM_SEARCH},
-      {LIST_FAV, 6, ITEM_CART},  // no header; the favourite already there stays
-  };
-  const std::string five = write_page(dir, numbered_cells(5));
-  for (const auto &r : rows) {
-    browser_list l = list_named(r.index);
-    if (r.index == LIST_FAV) l.items.emplace_back().kind = ITEM_CART;
-    ASSERT_EQ(populate_cartfind_list_from_png_file(l, five.c_str(), 0), PAGE_OK) << l.name;
-    EXPECT_EQ(l.items.size(), r.expected) << l.name;
-    EXPECT_EQ(l.items[0].kind, r.first_kind) << l.name;
-    EXPECT_NE(l.items.back().kind, ITEM_LOAD_MORE) << l.name;
-  }
 }
 
 TEST(CataloguePage, UnusablePagesLeaveAFilledListAsItWas) {
@@ -154,74 +116,56 @@ TEST(CataloguePage, UnusablePagesLeaveAFilledListAsItWas) {
   use_test_palette();
   const std::string good = write_page(dir, numbered_cells(32));
   const std::string narrow = write_page(dir, numbered_cells(3), 1024, 512);
-  const std::string not_png = dir / "page.pip.png";
+  const std::string not_png = dir / "page.pip.png", missing = dir / "none.png";
   write_file(not_png, "<html>404</html>");
-  struct {
-    const char *what;
-    std::string file;
-    int append;
-    bool filled;  // the list holds a full page before
-    int rc;
-    size_t items;
-  } rows[] = {
-      {"wrong size, empty list", narrow, 0, false, PAGE_WRONG_SIZE, 1},
-      {"wrong size, filled list", narrow, 0, true, PAGE_WRONG_SIZE, 34},
-      {"wrong size, further page", narrow, 1, true, PAGE_WRONG_SIZE, 34},
-      {"not a picture, empty list", not_png, 0, false, PAGE_UNREADABLE, 1},
-      {"missing, filled list", dir / "none.png", 0, true, PAGE_UNREADABLE, 34},
-      {"missing, further page", dir / "none.png", 1, true, PAGE_UNREADABLE, 34},
-  };
-  for (const auto &r : rows) {
+  // Page, read as a further page, whether the list holds a full page before, status.
+  const std::tuple<std::string, int, bool, int> rows[] = {
+      {narrow, 0, false, PAGE_WRONG_SIZE},  {narrow, 0, true, PAGE_WRONG_SIZE},  {narrow, 1, true, PAGE_WRONG_SIZE},
+      {not_png, 0, false, PAGE_UNREADABLE}, {missing, 0, true, PAGE_UNREADABLE}, {missing, 1, true, PAGE_UNREADABLE}};
+  for (const auto &[file, append, filled, rc] : rows) {
+    SCOPED_TRACE(file + (append ? " appended" : "") + (filled ? " to a full list" : ""));
     browser_list l = list_named(LIST_WIP);
-    if (r.filled) {
+    if (filled) {
       ASSERT_EQ(populate_cartfind_list_from_png_file(l, good.c_str(), 0), PAGE_OK);
     }
-    EXPECT_EQ(populate_cartfind_list_from_png_file(l, r.file.c_str(), r.append), r.rc) << r.what;
-    EXPECT_EQ(l.items.size(), r.items) << r.what;
-    EXPECT_EQ(l.items.front().kind, ITEM_UPDATE) << r.what;
-    if (r.filled) {
-      EXPECT_EQ(l.items.back().kind, ITEM_LOAD_MORE) << r.what;
-    }
+    EXPECT_EQ(populate_cartfind_list_from_png_file(l, file.c_str(), append), rc);
+    EXPECT_EQ(l.items.size(), filled ? 34u : 1u);
+    EXPECT_EQ(l.items.front().kind, ITEM_UPDATE);
+    EXPECT_EQ(l.items.back().kind, filled ? ITEM_LOAD_MORE : ITEM_UPDATE);
   }
 }
 
 TEST(CatalogueNames, RequestsAndCacheFilesOfIds) {
-  struct {
-    const char *lid;
-    const char *request;
-    const char *cache;
-    const char *info;
-  } rows[] = {
+  // Id, request, cache file, information file ("" for ids that are refused).
+  const std::tuple<const char *, const char *, const char *, const char *> rows[] = {
       {"12345", "/bbs/cposts/1/12345.q7.png", "bbs/1/12345.q7.png", "bbs/1/temp-12345.nfo"},
       {"abc_1", "/bbs/cposts/ab/abc_1.q7.png", "bbs/carts/abc_1.q7.png", "bbs/carts/temp-abc_1.nfo"},
       {"42", "/bbs/cposts/0/42.q7.png", "bbs/0/42.q7.png", "bbs/0/temp-42.nfo"},
       {"123456789012", "/bbs/cposts/12/123456789012.q7.png", "bbs/carts/123456789012.q7.png",
        "bbs/carts/temp-123456789012.nfo"},  // too long to be a number
-      {"", "", "", ""},
-      {"a", "", "", ""},
-      {"Ab_1", "", "", ""},
-      {"ab-1", "", "", ""},
-      {"../x", "", "", ""},
-      {"ab 1", "", "", ""},
   };
-  for (const auto &r : rows) {
-    EXPECT_EQ(catalogue_cart_request(r.lid), r.request) << r.lid;
-    EXPECT_EQ(bbs_cart_file(r.lid), r.cache) << r.lid;
-    EXPECT_EQ(bbs_info_file(r.lid), r.info) << r.lid;
-    EXPECT_EQ(valid_catalogue_id(r.lid), r.request[0] != 0) << r.lid;
+  for (const auto &[lid, request, cache, info] : rows) {
+    EXPECT_EQ(catalogue_cart_request(lid) + bbs_cart_file(lid) + bbs_info_file(lid),
+              std::string(request) + cache + info)
+        << lid;
+    EXPECT_TRUE(valid_catalogue_id(lid)) << lid;
   }
+  // Refused ids get no request and no cache file.
+  for (const char *refused : {"", "a", "Ab_1", "ab-1", "../x", "ab 1"})
+    EXPECT_EQ(std::to_string(valid_catalogue_id(refused)) + catalogue_cart_request(refused) + bbs_cart_file(refused),
+              "0")
+        << refused;
   EXPECT_EQ(catalogue_list_request("cat=7&sub=2", 0),
             "/bbs/cpost_lister3.php?max=32&start_index=0&cat=7&sub=2&version=000111cw");
-  EXPECT_EQ(list_cache_file("new"), "bbs/new.pip.png");
-  EXPECT_EQ(list_download_file("new", 0), "bbs/temp_new.pip.png");
-  EXPECT_EQ(list_download_file("jam", 1), "bbs/temp_jam__.pip.png");
+  EXPECT_EQ(list_cache_file("new") + " " + list_download_file("new", 0) + " " + list_download_file("jam", 1),
+            "bbs/new.pip.png bbs/temp_new.pip.png bbs/temp_jam__.pip.png");
   EXPECT_EQ(bbs_label_file("abc_1"), "bbs/labels/abc_1.png");
   EXPECT_EQ(bbs_label_file("../../x"), "") << "ids from pages never leave the cache folder";
-
   // The request travels whole in the address's path.
   EXPECT_EQ(catalogue_address("http://127.0.0.1:8000/", catalogue_list_request("cat=7&search=cave run&max=32", 32)),
             "http://127.0.0.1:8000/bbs/cpost_lister3.php%3Fmax=32&start_index=32&cat=7&search=cave%20run&max=32"
             "&version=000111cw");
-  EXPECT_EQ(catalogue_address("http://h/cat", catalogue_cart_request("abc_1")), "http://h/cat/bbs/cposts/ab/abc_1.q7.png");
+  EXPECT_EQ(catalogue_address("http://h/cat", catalogue_cart_request("abc_1")),
+            "http://h/cat/bbs/cposts/ab/abc_1.q7.png");
   EXPECT_EQ(catalogue_address("", "/bbs/x"), "");
 }

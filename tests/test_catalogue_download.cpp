@@ -1,44 +1,13 @@
 // The catalogue's download slot over real HTTP on 127.0.0.1, and the whole
 // road from the catalogue kit through a static web server into the lists
 // and the working cartridge.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <functional>
-#include <string>
-#include <thread>
-
-#include "browser/browser_list.h"
-#include "browser/catalogue.h"
-#include "browser/catalogue_paths.h"
-#include "machine/cart.h"
-#include "machine/cart_png.h"
-#include "machine/pstate.h"
-#include "platform/system.h"
-#include "script/runner.h"
-#include "machine/app_config.h"
-#include "platform/config.h"
-#include "shell/console.h"
-#include "shell/hooks.h"
-#include "shell/message_bar.h"
-#include "support/cart_support.h"
-#include "support/console_rig.h"
-#include "support/http_server.h"
-#include "support/temp_home.h"
+#include "support/test.h"
 
 namespace {
 
-uint32_t g_now = 1000;
-uint32_t test_clock() { return g_now; }
-
 // Waits (real time, at most ten seconds) until done() holds.
 bool wait_for(const std::function<bool()> &done) {
-  for (int i = 0; i < 1000; i++) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  for (int i = 0; i < 1000 && !done(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return done();
 }
 
@@ -60,8 +29,8 @@ int32_t slot_state() { return orrery_state.download_state; }
 struct slot_rig {
   temp_home home;
   slot_rig() {
-    g_now = 1000;
-    vell_set_time_func(test_clock);
+    g_rig_now = 1000;
+    vell_set_time_func(rig_clock);
     orrery_install_hooks();
     set_default_app_config();
     create_cartfind_lists();
@@ -74,37 +43,6 @@ struct slot_rig {
 
 }  // namespace
 
-TEST(CatalogueDownload, ASecondDownloadIsIgnoredWhileOneRuns) {
-  slot_rig rig;
-  http_server server;
-  snprintf(orrery_config.catalogue_url, sizeof orrery_config.catalogue_url, "%s", server.url("").c_str());
-  ASSERT_EQ(download_file(server.url("/silent").c_str(), (rig.home.path + "a.txt").c_str()), DOWNLOAD_START_OK);
-  EXPECT_EQ(download_file(server.url("/ok").c_str(), (rig.home.path + "b.txt").c_str()), DOWNLOAD_START_BUSY);
-  EXPECT_EQ(download_list("new", "cat=7&sub=2", 0), DOWNLOAD_START_BUSY);
-  EXPECT_EQ(download_bbs_cart("12345"), DOWNLOAD_START_BUSY);
-  EXPECT_STREQ(download_target(), (rig.home.path + "a.txt").c_str());
-  EXPECT_EQ(slot_state(), DOWNLOAD_RUNNING);
-}
-
-TEST(CatalogueDownload, AResultIsActedOnOnlyFrom500MsAfterTheStart) {
-  slot_rig rig;
-  http_server server;
-  // A body that is not a picture fails the page check.
-  const std::string page = rig.home.path + list_download_file("new", 0);
-  ASSERT_EQ(download_file(server.url("/ok").c_str(), page.c_str()), DOWNLOAD_START_OK);
-  ASSERT_TRUE(wait_for([] { return slot_state() != DOWNLOAD_RUNNING; }));
-  EXPECT_EQ(slot_state(), DOWNLOAD_FAILED);
-  g_now += 499;
-  update_cartfind_download();
-  EXPECT_EQ(slot_state(), DOWNLOAD_FAILED);
-  EXPECT_FALSE(message_bar_shows("could not connect to bbs."));
-  g_now += 1;
-  update_cartfind_download();
-  EXPECT_EQ(slot_state(), DOWNLOAD_IDLE);
-  EXPECT_TRUE(message_bar_shows("could not connect to bbs."));
-  EXPECT_FALSE(path_exists(page)) << "a failed download leaves no file";
-}
-
 TEST(CatalogueDownload, AHangingServerHitsTheTimeOut) {
   slot_rig rig;
   http_server server;
@@ -112,10 +50,10 @@ TEST(CatalogueDownload, AHangingServerHitsTheTimeOut) {
   pstate.busy_countdown = 30;
   const std::string target = rig.home.path + bbs_cart_file("12345");
   ASSERT_EQ(download_file(server.url("/silent").c_str(), target.c_str()), DOWNLOAD_START_OK);
-  g_now += 2000;
+  g_rig_now += 2000;
   update_cartfind_download();
   EXPECT_EQ(slot_state(), DOWNLOAD_RUNNING) << "2000 ms is not more than the time-out";
-  g_now += 1;
+  g_rig_now += 1;
   update_cartfind_download();
   EXPECT_EQ(slot_state(), DOWNLOAD_IDLE);
   EXPECT_TRUE(message_bar_shows("timeout"));
@@ -124,13 +62,17 @@ TEST(CatalogueDownload, AHangingServerHitsTheTimeOut) {
   EXPECT_FALSE(path_exists(target));
 }
 
-TEST(CatalogueDownload, ACancelledDownloadLeavesNoFileAndNeverReports) {
+TEST(CatalogueDownload, ASecondDownloadIsIgnoredAndACancelledOneLeavesNoFileAndNeverReports) {
   slot_rig rig;
   http_server server;
-  const std::string target = rig.home.path + bbs_cart_file("abc_1");
+  snprintf(orrery_config.catalogue_url, sizeof orrery_config.catalogue_url, "%s", server.url("").c_str());
+  const std::string target = rig.home.path + bbs_cart_file("abc_1"), folder = rig.home.path + bbs_cart_folder("abc_1");
   ASSERT_EQ(download_file(server.url("/stall").c_str(), target.c_str()), DOWNLOAD_START_OK);
+  EXPECT_EQ(download_file(server.url("/ok").c_str(), (rig.home.path + "b.txt").c_str()), DOWNLOAD_START_BUSY);
+  EXPECT_EQ(download_list("new", "cat=7&sub=2", 0), DOWNLOAD_START_BUSY);
+  EXPECT_EQ(download_bbs_cart("12345"), DOWNLOAD_START_BUSY);
+  EXPECT_STREQ(download_target(), target.c_str());
   // Cancelled halfway through the body.
-  const std::string folder = rig.home.path + bbs_cart_folder("abc_1");
   ASSERT_TRUE(wait_for([&] { return part_bytes(folder) > 0; }));
   cancel_download();
   EXPECT_EQ(slot_state(), DOWNLOAD_IDLE);
@@ -143,135 +85,146 @@ TEST(CatalogueDownload, ACancelledDownloadLeavesNoFileAndNeverReports) {
   EXPECT_FALSE(path_exists(target)) << "no half-written cache file";
 }
 
+TEST(CatalogueDownload, AResultIsActedOnOnlyFrom500MsAfterTheStart) {
+  slot_rig rig;
+  http_server server;
+  // A body that is not a picture fails the page check.
+  const std::string page = rig.home.path + list_download_file("new", 0);
+  ASSERT_EQ(download_file(server.url("/ok").c_str(), page.c_str()), DOWNLOAD_START_OK);
+  ASSERT_TRUE(wait_for([] { return slot_state() != DOWNLOAD_RUNNING; }));
+  g_rig_now += 499;
+  update_cartfind_download();
+  EXPECT_EQ(slot_state(), DOWNLOAD_FAILED);
+  EXPECT_FALSE(message_bar_shows("could not connect to bbs."));
+  g_rig_now += 1;
+  update_cartfind_download();
+  EXPECT_EQ(slot_state(), DOWNLOAD_IDLE);
+  EXPECT_TRUE(message_bar_shows("could not connect to bbs."));
+  EXPECT_FALSE(path_exists(page)) << "a failed download leaves no file";
+}
+
 TEST(CatalogueDownload, WithoutAnAddressOrAValidIdNothingIsFetched) {
   slot_rig rig;
-  struct {
-    const char *what;
-    std::function<int()> start;
-    const char *message;
-  } rows[] = {
-      {"list, no address", [] { return download_list("new", "cat=7&sub=2", 0); }, "could not connect to bbs."},
-      {"cartridge, no address", [] { return download_bbs_cart("12345"); }, "could not connect to bbs."},
-      {"invalid id", [] { return download_bbs_cart("a"); }, "download failed"},
-      {"id with a slash", [] { return download_bbs_cart("../etc"); }, "download failed"},
-  };
-  for (const auto &r : rows) {
+  const std::tuple<std::function<int()>, const char *> rows[] = {
+      {[] { return download_list("new", "cat=7&sub=2", 0); }, "could not connect to bbs."},  // no address
+      {[] { return download_bbs_cart("12345"); }, "could not connect to bbs."},
+      {[] { return download_bbs_cart("a"); }, "download failed"},  // invalid ids
+      {[] { return download_bbs_cart("../etc"); }, "download failed"}};
+  for (const auto &[start, message] : rows) {
     pstate.busy_countdown = 30;
     orrery_state.message[0] = 0;
-    EXPECT_EQ(r.start(), DOWNLOAD_START_NO_ADDRESS) << r.what;
-    EXPECT_TRUE(message_bar_shows(r.message)) << r.what << ": " << orrery_state.message;
-    EXPECT_EQ(slot_state(), DOWNLOAD_IDLE) << r.what;
-    EXPECT_EQ(pstate.busy_countdown, 0) << r.what;
+    EXPECT_EQ(start(), DOWNLOAD_START_NO_ADDRESS) << message;
+    EXPECT_TRUE(message_bar_shows(message)) << orrery_state.message;
+    EXPECT_EQ(slot_state(), DOWNLOAD_IDLE);
+    EXPECT_EQ(pstate.busy_countdown, 0);
   }
   EXPECT_TRUE(no_part_files(rig.home.path));
 }
 
 namespace {
 
-// A text cartridge with a striped label (row y in colour y / 8).
-std::string cart_text(const std::string &title, const std::string &author, const std::string &code) {
-  std::string text = "orrery cartridge\nversion 12\n__lua__\n-- " + title + "\n-- by " + author + "\n" + code +
-                     "\n__label__\n";
-  for (int y = 0; y < 128; y++) text += std::string(128, "0123456789abcdef"[y / 8]) + "\n";
-  return text;
-}
-
-bool striped(const vell_bitmap *label) {
-  if (!label || label->w != 128 || label->h != 128) return false;
-  for (int y = 0; y < 128; y++)
-    for (int x = 0; x < 128; x++)
-      if (label->line[y][x] != y / 8) return false;
+// The screen above the list's band shows the stripes of the test label.
+bool screen_shows_stripes() {
+  for (int i = 0; i < 72 * 128; i++)
+    if (vell_getpixel(pstate.screen, i % 128, i / 128) != static_cast<uint32_t>(i / 1024)) return false;
   return true;
-}
-
-// Polls like the browser does, frame by frame on the rig's clock, until
-// the slot is idle again.
-void finish_download(console_rig &rig) {
-  ASSERT_TRUE(wait_for([] { return slot_state() != DOWNLOAD_RUNNING; }));
-  for (int i = 0; i < 20 && slot_state() != DOWNLOAD_IDLE; i++) {
-    rig.frame();
-    update_cartfind_download();
-  }
-  ASSERT_EQ(slot_state(), DOWNLOAD_IDLE);
 }
 
 }  // namespace
 
-TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillListsAndCartridgesWorkOffline) {
-  temp_folder in, out;
+// The catalogue kit makes pages of a folder of cartridges; a static web
+// server serves them; the browser fetches a list, shows the labels,
+// downloads a cartridge and runs it; then, with the server gone, the same
+// home folder works from the cache.
+TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunOnlineAndOffline) {
+  temp_folder in, out, home;
   std::filesystem::create_directories(in / "wip");
-  write_file(in / "Rocket Ride.q7", cart_text("Rocket Ride", "Ada L", "function _draw() cls(1) end"));
-  write_file(in / "12345.q7", cart_text("numbered", "bo", "x = 42\nfunction _draw() cls(2) end"));
-  for (int i = 0; i < 33; i++) write_file(in / ("wip/w" + std::to_string(i) + ".q7"), cart_text("w", "c", ""));
+  write_file(in / "Rocket Ride.q7", browser_test_cart("Rocket Ride", "-- by Ada L\nfunction _draw() cls(9) end"));
+  write_file(in / "second.q7", browser_test_cart("second", "function _draw() cls(11) end"));
+  write_file(in / "12345.q7", browser_test_cart("numbered", "-- by bo\nfunction _draw() cls(4) end"));
+  for (int i = 0; i < 33; i++) write_file(in / ("wip/w" + std::to_string(i) + ".q7"), browser_test_cart("w", ""));
   const process_result kit = run_process({ORRERY_BUILD_DIR "/orrery-catalogue", in.path, out.path});
   ASSERT_EQ(kit.exit_code, 0) << kit.output;
-
+  std::filesystem::create_directories(out / "info");
+  write_file(out / "info/second.nfo", "title = The Second One\nlid=second\n");
+  write_file(out / "info/short.nfo", "lid=x\n");
   static_web_server server(out.path);
   ASSERT_TRUE(server.ready()) << "python3 -m http.server did not start";
-  console_rig rig({"-catalogue_url", server.base_url() + "/"});
-  const std::string home = rig.home.path;
+  const std::string url = server.base_url();
+  {
+    console_rig rig({"-home", home.path, "-catalogue_url", url, "-cartfind"});
+    ASSERT_TRUE(boot_into_browser(rig));
+    rig.tap({SC_RIGHT});
+    ASSERT_EQ(cartfind_state().current, LIST_NEW);
+    ASSERT_EQ(current_list().items.size(), 1u) << "no page yet: only [update]";
+    rig.tap({SC_O});
+    ASSERT_EQ(slot_state(), DOWNLOAD_RUNNING);
+    finish_download(rig);
+    // The header and three cartridges, fields taken from the cartridges.
+    ASSERT_EQ(current_list().items.size(), 4u) << orrery_state.message;
+    EXPECT_EQ(current_list().selection, 1) << "a fresh page selects its first cartridge";
+    std::string seen;
+    for (const browser_item &item : current_list().items)
+      seen += item.lid + ":" + item.title + ":" + item.author + ":" + std::to_string(item.catsub) + " ";
+    EXPECT_NE(seen.find("rocket_ride:rocket ride:ada_l:2 "), std::string::npos) << seen;
+    EXPECT_NE(seen.find("12345:numbered:bo:2 "), std::string::npos) << seen;
+    EXPECT_TRUE(path_exists(home / "bbs/new.pip.png"));
 
-  // The new list: header and two cartridges, labels and fields from the
-  // cartridges; the page is kept in the cache.
-  browser_list &fresh = cartfind_list(LIST_NEW);
-  ASSERT_EQ(fresh.items.size(), 1u) << "no cache yet: only [update]";
-  ASSERT_EQ(download_list("new", fresh.request.c_str(), 0), DOWNLOAD_START_OK);
-  finish_download(rig);
-  ASSERT_EQ(fresh.items.size(), 3u) << orrery_state.message;
-  EXPECT_EQ(fresh.selection, 1);
-  const browser_item *numbered = nullptr;
-  for (const browser_item &item : fresh.items) {
-    if (item.lid == "rocket_ride") {
-      EXPECT_EQ(item.title, "rocket ride");
-      EXPECT_EQ(item.author, "ada_l");
-      EXPECT_EQ(item.catsub, 2);
+    // The work-in-progress list has 33 entries: a full page, "[load more]",
+    // and a further page with the last one, which is not kept in the cache.
+    browser_list &wip = cartfind_list(LIST_WIP);
+    for (int further : {0, 32}) {
+      ASSERT_EQ(download_list("wip", wip.request.c_str(), further), DOWNLOAD_START_OK);
+      finish_download(rig);
+      ASSERT_EQ(wip.items.size(), 34u);
+      EXPECT_EQ(wip.items.back().kind, further ? ITEM_CART : ITEM_LOAD_MORE);
     }
-    if (item.lid == "12345") numbered = &item;
+    EXPECT_FALSE(path_exists(home / "bbs/temp_wip__.pip.png"));
+
+    select_title(rig, "rocket ride");
+    rig.frame();
+    EXPECT_TRUE(screen_shows_stripes()) << "the selected entry's label fills the screen";
+    // Not cached yet: O downloads it, and it runs once it has arrived.
+    rig.tap({SC_O});
+    finish_download(rig);
+    EXPECT_TRUE(path_exists(home / "bbs/carts/rocket_ride.q7.png"));
+    ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 9u; }, 40))
+        << orrery_state.message;
+
+    // A catalogue entry's information file, fetched while a cartridge runs,
+    // names the cartridge to run next: fetched in a second step, then run.
+    ASSERT_EQ(download_file((url + "/info/short.nfo").c_str(), (home / "bbs/carts/temp-x.nfo").c_str()),
+              DOWNLOAD_START_OK);
+    finish_download(rig);
+    EXPECT_TRUE(message_bar_shows("could not find cart")) << orrery_state.message;
+    ASSERT_EQ(download_file((url + "/info/second.nfo").c_str(), (home / "bbs/carts/temp-second.nfo").c_str()),
+              DOWNLOAD_START_OK);
+    finish_download(rig);
+    EXPECT_STREQ(downloaded_cart_title(), "the second one");
+    finish_download(rig);
+    ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 11u; }, 40))
+        << orrery_state.message;
+    EXPECT_EQ(pstate.mode, MODE_RUNNING);
   }
-  ASSERT_TRUE(numbered);
-  EXPECT_EQ(numbered->title, "numbered");
-  EXPECT_TRUE(striped(numbered->label.get()));
-  EXPECT_TRUE(path_exists(home + "bbs/new.pip.png"));
-
-  // The work-in-progress list has 33 entries: a full page, "[load more]",
-  // and a further page with the last one.
-  browser_list &wip = cartfind_list(LIST_WIP);
-  ASSERT_EQ(download_list("wip", wip.request.c_str(), 0), DOWNLOAD_START_OK);
-  finish_download(rig);
-  ASSERT_EQ(wip.items.size(), 34u);
-  ASSERT_EQ(wip.items.back().kind, ITEM_LOAD_MORE);
-  ASSERT_EQ(download_list("wip", wip.request.c_str(), static_cast<int32_t>(wip.items.size()) - 2), DOWNLOAD_START_OK);
-  finish_download(rig);
-  EXPECT_EQ(wip.items.size(), 34u);
-  EXPECT_EQ(wip.items.back().kind, ITEM_CART);
-  EXPECT_FALSE(path_exists(home + "bbs/temp_wip__.pip.png")) << "a further page is not kept";
-
-  // A cartridge: fetched into its cache file and made the working cartridge.
-  ASSERT_EQ(download_bbs_cart("12345"), DOWNLOAD_START_OK);
-  finish_download(rig);
-  EXPECT_EQ(take_downloaded_cart_ready(), 1) << orrery_state.message;
-  ASSERT_TRUE(orrery_working_cart());
-  EXPECT_NE(std::string(orrery_working_cart()->code).find("x = 42"), std::string::npos);
-  EXPECT_TRUE(path_exists(home + "bbs/1/12345.q7.png"));
-
-  // Offline: the cached page fills the list again and the cached cartridge
-  // loads; a new request fails and leaves the list as it was.
   server.stop();
-  create_cartfind_lists();
-  load_cached_catalogue_lists();
-  EXPECT_EQ(cartfind_list(LIST_NEW).items.size(), 3u);
-  cart_ptr cached(load_orrery_cart_png((home + "bbs/1/12345.q7.png").c_str()));
-  ASSERT_TRUE(cached);
-  EXPECT_NE(std::string(cached->code).find("x = 42"), std::string::npos);
-  ASSERT_EQ(download_list("new", cartfind_list(LIST_NEW).request.c_str(), 0), DOWNLOAD_START_OK);
+
+  // A new run without the server: the cached page fills the list and the
+  // cached cartridge runs; asking for the page again fails and keeps it.
+  console_rig rig({"-home", home.path, "-catalogue_url", url, "-cartfind"});
+  ASSERT_TRUE(boot_into_browser(rig));
+  rig.tap({SC_RIGHT});
+  ASSERT_EQ(current_list().items.size(), 4u);
+  select_title(rig, "[update]");
+  rig.tap({SC_O});
   finish_download(rig);
   EXPECT_TRUE(message_bar_shows("could not connect to bbs.")) << orrery_state.message;
-  EXPECT_EQ(cartfind_list(LIST_NEW).items.size(), 3u);
-
-  // The downloaded cartridge runs.
-  pstate.pending_request = REQ_RUN;
+  EXPECT_EQ(current_list().items.size(), 4u);
+  select_title(rig, "rocket ride");
   rig.frame();
-  rig.frame();
+  EXPECT_TRUE(screen_shows_stripes());
+  rig.tap({SC_O});
+  EXPECT_EQ(slot_state(), DOWNLOAD_IDLE) << "a cached cartridge is not fetched again";
+  ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 9u; }, 40))
+      << orrery_state.message;
   EXPECT_EQ(pstate.mode, MODE_RUNNING);
-  EXPECT_EQ(orrery_runner.error_shown, 0);
 }

@@ -2,16 +2,7 @@
 // the reach of signals, slip past their CPU budget or memory limit, or
 // drive the user's terminal. Each runs as build/orrery -x in its own
 // process, under a bound on its time and its memory.
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <string>
-
-#include "machine/pstate.h"
-#include "script/runner.h"
-#include "support/runner_rig.h"
+#include "support/test.h"
 
 namespace {
 
@@ -29,7 +20,7 @@ constexpr int k_term_after_ms = 1500;  // programs that never end are sent SIGTE
 constexpr long k_exit_ms = 2000;       // bound for ending after SIGTERM (the benchmark measures the time)
 
 // Objects whose finalizer never returns, held while the program goes on.
-#define LOOPING_FINALIZERS \
+#define LOOPING_FINALIZERS                                       \
   "local mt = {__gc = function() while true do end end} k = {} " \
   "for i = 1, 5000 do k[i] = setmetatable({}, mt) end "
 
@@ -40,12 +31,9 @@ TEST(Hostile, CartridgesEndCleanlyWithinTimeAndMemory) {
   for (int i = 0; i < 2600; i++) expands += "vvvvvvvvvvvvvvvvvvvv+=1\n";
   expands += "assert(false, 'the end was reached')";
 
-  const struct {
-    const char *name;
-    std::string code;
-    bool endless;        // runs until SIGTERM
-    const char *output;  // a line the output must hold ("" for none)
-  } rows[] = {
+  // What the program does, its code, whether it runs until SIGTERM, a line
+  // the output must hold ("" for none).
+  const std::tuple<const char *, std::string, bool, const char *> rows[] = {
       {"finalizers loop while the state closes after an error", LOOPING_FINALIZERS "dget(0)", false,
        "** dget called before cartdata()"},
       {"finalizers loop after a runtime error", LOOPING_FINALIZERS "x = nil + 1", false,
@@ -84,34 +72,32 @@ TEST(Hostile, CartridgesEndCleanlyWithinTimeAndMemory) {
        "local t = setmetatable({}, {__pairs = function() while true do end end}) while true do pairs(t) end", false,
        "** cpu budget exceeded in __gc or __pairs"},
       {"a program that expands past the preprocessor's buffer", expands, false, "** expands past 131071 chars"},
-      {"terminal escape sequences", "assert(false, '\\27]0;owned\\7\\27[2J')", false,
-       "** \\x1b]0;owned\\x07\\x1b[2J"},
+      {"terminal escape sequences", "assert(false, '\\27]0;owned\\7\\27[2J')", false, "** \\x1b]0;owned\\x07\\x1b[2J"},
       {"data written on SIGTERM",
        "cartdata('hostile') dset(0, 42)\n"
        "local co = cocreate(function() while true do flip() end end)\n"
        "while true do coresume(co) end",
        true, ""},
   };
-  for (const auto &row : rows) {
+  for (const auto &[name, code, endless, output] : rows) {
+    SCOPED_TRACE(name);
     temp_folder home;
-    write_file(home / "game.q7", cart_file(row.code));
-    const process_result r = run_process({ORRERY_BINARY, "-home", home.path, "-x", home / "game.q7"}, {},
-                                         row.endless ? k_term_after_ms : 20000);
-    EXPECT_EQ(r.exit_code, 0) << row.name << "\n" << r.output;
-    EXPECT_LT(r.peak_kb, k_peak_kb) << row.name;
-    if (row.endless) {
-      EXPECT_GE(r.ms_after_term, 0) << row.name << ": ended before SIGTERM\n" << r.output;
-      EXPECT_LT(r.ms_after_term, k_exit_ms) << row.name;
+    write_file(home / "game.q7", cart_file(code));
+    const process_result r =
+        run_process({ORRERY_BINARY, "-home", home.path, "-x", home / "game.q7"}, {}, endless ? k_term_after_ms : 20000);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_LT(r.peak_kb, k_peak_kb);
+    if (endless) {
+      EXPECT_GE(r.ms_after_term, 0) << "ended before SIGTERM\n" << r.output;
+      EXPECT_LT(r.ms_after_term, k_exit_ms);
     } else {
-      EXPECT_EQ(r.ms_after_term, -1) << row.name << ": did not end by itself";
+      EXPECT_EQ(r.ms_after_term, -1) << "did not end by itself";
     }
-    if (*row.output) {
-      EXPECT_NE(r.output.find(row.output), std::string::npos) << row.name << "\n" << r.output;
-    }
-    EXPECT_EQ(r.output.find('\x1b'), std::string::npos) << row.name << ": raw escape character";
-    if (row.code.find("cartdata") != std::string::npos) {
-      EXPECT_NE(read_file(home / "cdata/hostile.q7d.txt").find("002a0000"), std::string::npos) << row.name;
-      EXPECT_TRUE(path_exists(home / "config.txt")) << row.name;
+    EXPECT_NE(r.output.find(output), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find('\x1b'), std::string::npos) << "raw escape character";
+    if (code.find("cartdata") != std::string::npos) {
+      EXPECT_NE(read_file(home / "cdata/hostile.q7d.txt").find("002a0000"), std::string::npos);
+      EXPECT_TRUE(path_exists(home / "config.txt"));
     }
   }
 
@@ -149,11 +135,8 @@ double units_in_30_frames(const std::string &code) {
 TEST(Hostile, TricksBuyNoWorkBeyondTheBudget) {
   const double plain = units_in_30_frames("n = 0 while true do " UNIT "end");
   ASSERT_GT(plain, 30 * 100);
-  const struct {
-    const char *name;
-    const char *code;
-    double plain;  // units the same work gets without the trick
-  } rows[] = {
+  // The trick, its code, and the units the same work gets without it.
+  const std::tuple<const char *, const char *, double> rows[] = {
       {"flip in a coroutine",
        "n = 0 local co = cocreate(function() while true do flip() end end) while true do " UNIT "coresume(co) end",
        plain},
@@ -171,13 +154,14 @@ TEST(Hostile, TricksBuyNoWorkBeyondTheBudget) {
        "n = 0 local t = setmetatable({}, {__pairs = function() for k = 1, 60 do " UNIT
        "end return function() end end}) while true do pairs(t) end",
        plain},
-      {"an _update dropping 2 MiB", "n = 0 big = 'x' for i = 1, 10 do big = big .. big end\n"
-                                    "function _update() for i = 1, 2100 do local s = big .. i end n += 1 end",
+      {"an _update dropping 2 MiB",
+       "n = 0 big = 'x' for i = 1, 10 do big = big .. big end\n"
+       "function _update() for i = 1, 2100 do local s = big .. i end n += 1 end",
        30},
   };
-  for (const auto &row : rows) {
-    const double units = units_in_30_frames(row.code);
-    EXPECT_LT(units, row.plain * 1.03) << row.name;
-    EXPECT_GT(units, row.plain * 0.9) << row.name;
+  for (const auto &[name, code, without] : rows) {
+    const double units = units_in_30_frames(code);
+    EXPECT_LT(units, without * 1.03) << name;
+    EXPECT_GT(units, without * 0.9) << name;
   }
 }

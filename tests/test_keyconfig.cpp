@@ -1,28 +1,14 @@
 // The key configuration screen, opened by a program's keyconfig() and
 // driven with the rig's keyboard and a virtual controller.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "gfx/bitmap.h"
-#include "gfx/text.h"
-#include "machine/pstate.h"
-#include "machine/app_config.h"
-#include "shell/buttons.h"
-#include "shell/engine.h"
-#include "shell/keyconfig.h"
-#include "support/runner_rig.h"
-#include "support/sdl_devices.h"
+#include "support/test.h"
 
 namespace {
 
 constexpr int32_t k_a = 4, k_s = 22, k_z = 29, k_esc = 41, k_delete = 76, k_left = 80;
 
-// The console with the key configuration screen open (the program that
-// called keyconfig() has ended).
+// The console with the key configuration screen: open() runs a program
+// that calls keyconfig() with the keys held meanwhile, and lets it end.
 struct keyconfig_rig : runner_rig {
-  // Runs a program that calls keyconfig(), with the keys held meanwhile.
   void open(const std::vector<int32_t> &held = {}) {
     for (int32_t sc : held) key(sc, true);
     frame();
@@ -49,17 +35,15 @@ bool shows_text(const std::string &text, int32_t x, int32_t y, uint32_t c) {
 
 }  // namespace
 
-TEST(KeyConfig, EdgeCasesOfAssigningKeys) {
+TEST(KeyConfig, KeysHeldAtOpeningWaitKeysTogetherGoInOrderDeleteAndEscapeRestore) {
   {
     SCOPED_TRACE("a key held at opening is not taken until every key is released");
     keyconfig_rig rig;
     rig.open({k_a});
     ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
-    EXPECT_TRUE(shows_text("press key for:", 60, 12, 6));
-    EXPECT_TRUE(shows_text("p1 left    ", 60, 19, 7));
+    EXPECT_TRUE(shows_text("press key for:", 60, 12, 6) && shows_text("p1 left    ", 60, 19, 7) &&
+                shows_text("p1 left     : left", 10, 44, 1) && shows_text("p2 button o : tab", 10, 104, 5));
     EXPECT_EQ(vell_getpixel(pstate.screen, 8, 43), 14u) << "the current row's bar";
-    EXPECT_TRUE(shows_text("p1 left     : left", 10, 44, 1));
-    EXPECT_TRUE(shows_text("p2 button o : tab", 10, 104, 5));
     for (int i = 0; i < 5; i++) rig.frame();
     EXPECT_EQ(orrery_keyconfig.slot, 0);
     rig.key(k_a, false);
@@ -68,14 +52,19 @@ TEST(KeyConfig, EdgeCasesOfAssigningKeys) {
     EXPECT_EQ(rig.slot(0), k_s);
   }
   {
-    SCOPED_TRACE("two keys held together fill consecutive slots in scancode order");
+    SCOPED_TRACE("keys held together fill consecutive slots in scancode order; Escape puts the saved keys back");
     keyconfig_rig rig;
+    orrery_config.button_keys[1] = 9;
     rig.open();
     rig.tap({k_s, k_a});
-    EXPECT_EQ(rig.slot(0), k_a);
-    EXPECT_EQ(rig.slot(1), k_s);
-    EXPECT_TRUE(shows_text("p1 right    : s", 10, 50, 5));
-    EXPECT_TRUE(shows_text("p1 up       : up", 10, 56, 1));
+    EXPECT_EQ(rig.slot(0) * 100 + rig.slot(1), k_a * 100 + k_s);
+    EXPECT_TRUE(shows_text("p1 right    : s", 10, 50, 5) && shows_text("p1 up       : up", 10, 56, 1));
+    push_key_down(k_esc);
+    rig.frame();
+    rig.frame();
+    EXPECT_EQ(pstate.sub_screen, SUB_NONE);
+    EXPECT_EQ(rig.slot(0) * 100 + rig.slot(1), 9);
+    EXPECT_TRUE(shows_text("p1 right    : f", 10, 50, 5)) << "redrawn with the restored keys";
   }
   {
     SCOPED_TRACE("Delete gives p1 button o its default keys back");
@@ -103,9 +92,8 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
   rig.frame();
   rig.frame();
   ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
-  EXPECT_TRUE(shows_text("saved config.", 60, 12, 11));
-  EXPECT_TRUE(shows_text("any key to quit", 60, 22, 12));
-  EXPECT_TRUE(shows_text("pause       : m", 10, 116, 5));
+  EXPECT_TRUE(shows_text("saved config.", 60, 12, 11) && shows_text("any key to quit", 60, 22, 12) &&
+              shows_text("pause       : m", 10, 116, 5));
   rig.tap({k_z});
   EXPECT_EQ(pstate.sub_screen, SUB_NONE);
   EXPECT_EQ(pstate.cursor_y, 120);
@@ -120,22 +108,6 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
   vell_exit();
   const std::string config = read_file(rig.home.path + "config.txt");
   EXPECT_NE(config.find("button_keys 4 5 6 7 8 9 10 11 12 13 14 15 16 \n"), std::string::npos) << config;
-}
-
-TEST(KeyConfig, EscapePutsTheSavedKeysBackAndCloses) {
-  keyconfig_rig rig;
-  orrery_config.button_keys[1] = 9;
-  rig.open();
-  rig.tap({k_a});
-  rig.tap({k_s});
-  ASSERT_EQ(rig.slot(1), k_s);
-  push_key_down(k_esc);
-  rig.frame();
-  rig.frame();
-  EXPECT_EQ(pstate.sub_screen, SUB_NONE);
-  EXPECT_EQ(rig.slot(0), 0);
-  EXPECT_EQ(rig.slot(1), 9);
-  EXPECT_TRUE(shows_text("p1 right    : f", 10, 50, 5)) << "redrawn with the restored keys";
 }
 
 TEST(KeyConfig, ControllerStartCancelsAndAnyButtonClosesTheFinishedScreen) {

@@ -1,129 +1,70 @@
-// The program runner: error reports in exec mode, the size limits, command
-// shortcuts, code tabs, the memory check and the run chain.
-#include <gtest/gtest.h>
+// The program runner: exec-mode runs and their error reports, the virtual
+// clock of -fast, printh outside exec mode, the size and memory limits; and
+// programs frame by frame: the count hook that keeps them within their
+// budget, the CPU figures, the frame-rate controller and the runner's own
+// header and main-loop texts.
+#include <ctime>
+#include <fstream>
 
-#include <string>
-#include <vector>
-
-#include "gfx/ctext.h"
-#include "lua.h"
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "script/interp.h"
-#include "script/runner.h"
-#include "shell/args.h"
-#include "shell/console.h"
-#include "support/runner_rig.h"
+#include "support/test.h"
 
 namespace {
 
 using lines = std::vector<std::string>;
 
-// Runs text through run_program with console output going to standard
-// output, as in exec mode; returns the status and fills out with the lines.
-int run_program_captured(const std::string &text, std::string *out) {
-  orrery_args.exec_mode = 1;
-  pstate.mode = MODE_CONSOLE;
-  testing::internal::CaptureStdout();
-  const int status = run_program(text.c_str());
-  *out = testing::internal::GetCapturedStdout();
-  orrery_args.exec_mode = 0;
-  return status;
-}
+constexpr int32_t k_hook_cycles_at_30 = 137 * 1024;  // the first multiple of 1024 not below 139810
 
-// Calls of the recorded functions, as "name:argument".
-std::vector<std::string> g_calls;
+// Cycles the count hook charged this frame (API charges are the rest).
+int32_t hook_cycles() { return cpu_budget.frame_cycles - cpu_budget.system_cycles; }
 
-int record_call(lua_State *L) {
-  const char *arg = lua_gettop(L) > 0 ? lua_tostring(L, 1) : nullptr;
-  g_calls.push_back(std::string(lua_tostring(L, lua_upvalueindex(1))) + ":" + (arg ? arg : ""));
-  return 0;
-}
-
-void record(const char *name) {
-  lua_State *L = runner_lua_state();
-  lua_pushstring(L, name);
-  lua_pushcclosure(L, record_call, 1);
-  lua_setglobal(L, name);
-}
+std::string eval(const char *code) { return rig_eval(code); }
 
 }  // namespace
 
-TEST(ExecMode, FailedAssertionInATabReportsLineTabMessageAndTraceback) {
+TEST(ExecMode, ErrorsReportTheirLineTabSourceAndMessageAndEndlessProgramsEndWhenTold) {
   temp_folder home;
-  const std::string code =
-      "function a() end\n-->8\n-- tab 1\n-->8\n-- tab 2\n-- two\n-- three\nfunction check()\n"
-      "  assert(false, \"done\")\nend\nfunction _init() check() end";
-  const exec_result r = exec_cart(home, code);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.lines, (lines{"runtime error line 5 tab 2", "  assert(false, \"done\")", "assertion failed", "done",
-                            "done", "in check line 5 (tab 2)", "in _init line 7 (tab 2)"}));
-}
-
-TEST(ExecMode, RuntimeErrorsShowTheirMessageWithoutPosition) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1\nlocal t\nt.y = 2");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 3 tab 0", "t.y = 2", "attempt to index local 't' (a nil value)"}));
-  r = exec_cart(home, "\nx = sub()");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 2 tab 0", "x = sub()",
-                            "bad argument #1 to 'sub' (string expected, got no value)"}));
-  r = exec_cart(home, "assert(nil)");
-  EXPECT_EQ(r.lines, (lines{"runtime error line 1 tab 0", "assert(nil)", "assertion failed"}));
-}
-
-TEST(ExecMode, SyntaxErrorsNameTheLineInItsTabAndTheReducedMessage) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1\n-->8\ny = 2\nz = = 3");
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.lines, (lines{"syntax error line 2 (tab 1)", "z = = 3", "unexpected symbol near '='"}));
-
-  // Preprocessed notations and comments keep every line where it was.
-  r = exec_cart(home, "a = 0\na += 1 -- more\nif (a != 1) b = 1\n--[[ two\nlines ]]\nc = = 2");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 6 (tab 0)", "c = = 2", "unexpected symbol near '='"}));
-
-  // A colon in the message does not cut it short.
-  r = exec_cart(home, "a = :");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "a = :", "unexpected symbol near ':'"}));
-
-  r = exec_cart(home, "function f()\n  if x then\n    y = 1\n  end");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 4 (tab 0)", "<eof>", "unclosed function", ""}));
-
-  r = exec_cart(home, "x =\nend");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "x =", "unexpected end of line"}));
-  r = exec_cart(home, "x = end");
-  EXPECT_EQ(r.lines, (lines{"syntax error line 1 (tab 0)", "x = end", "unexpected symbol near 'end'"}));
-}
-
-TEST(ExecMode, ProgramsThatEndOrLoopForeverEndTheProcessCleanly) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "x = 1");
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(r.lines.empty());
-  // A program that never yields is still cut into frames, so the console
-  // keeps handling its events and ends normally when told to.
-  r = exec_cart(home, "while true do end", {}, 1500);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(r.lines.empty());
-  r = exec_cart(home, "function _update() while true do end end", {}, 1500);
-  EXPECT_EQ(r.exit_code, 0);
-}
-
-TEST(ExecMode, ParameterStringReadsAsExactly1024Bytes) {
-  temp_folder home;
-  exec_result r = exec_cart(home, "p = stat(6) assert(false, sub(p, 1, 5) .. #p .. (sub(p, 6, 6) == '\\0' and 'z' or '?'))",
-                            {"-p", "hello"});
+  const std::pair<std::string, lines> cases[] = {
+      {"function a() end\n-->8\n-- tab 1\n-->8\n-- tab 2\n-- two\n-- three\nfunction check()\n"
+       "  assert(false, \"done\")\nend\nfunction _init() check() end",
+       {"runtime error line 5 tab 2", "  assert(false, \"done\")", "assertion failed", "done", "done",
+        "in check line 5 (tab 2)", "in _init line 7 (tab 2)"}},
+      // Runtime errors show their message without a position.
+      {"x = 1\nlocal t\nt.y = 2",
+       {"runtime error line 3 tab 0", "t.y = 2", "attempt to index local 't' (a nil value)"}},
+      // Syntax errors name the line in its tab and the reduced message;
+      // preprocessed notations and comments keep every line in place.
+      {"x = 1\n-->8\ny = 2\nz = = 3", {"syntax error line 2 (tab 1)", "z = = 3", "unexpected symbol near '='"}},
+      {"a = 0\na += 1 -- more\nif (a != 1) b = 1\n--[[ two\nlines ]]\nc = = 2",
+       {"syntax error line 6 (tab 0)", "c = = 2", "unexpected symbol near '='"}},
+      {"a = :", {"syntax error line 1 (tab 0)", "a = :", "unexpected symbol near ':'"}},  // the colon does not cut it
+      {"function f()\n  if x then\n    y = 1\n  end",
+       {"syntax error line 4 (tab 0)", "<eof>", "unclosed function", ""}},
+      // Ending and stopping end the run with code 0.
+      {"x = 1", {}},
+      {"t=0 function _update() t+=1 if t>3 then stop() end end", {}},
+      {"x = dget(0)", {"", "** dget called before cartdata()"}}};
+  for (const auto &[code, expected] : cases) {
+    const exec_result r = exec_cart(home, code);
+    EXPECT_EQ(r.exit_code, 0) << code;
+    EXPECT_EQ(r.lines, expected) << code;
+  }
+  exec_result r = exec_cart(
+      home, "p = stat(6) assert(false, sub(p, 1, 5) .. #p .. (sub(p, 6, 6) == '\\0' and 'z' or '?'))", {"-p", "hello"});
   ASSERT_GE(r.lines.size(), 4u);
-  EXPECT_EQ(r.lines[3], "hello1024z");
-  r = exec_cart(home, "assert(false, 'n' .. #stat(6))");
-  ASSERT_GE(r.lines.size(), 4u);
-  EXPECT_EQ(r.lines[3], "n1024");
+  EXPECT_EQ(r.lines[3], "hello1024z") << "the parameter string reads as exactly 1024 bytes";
+  // Programs that never yield are still cut into frames and end when told.
+  for (const char *code : {"while true do end", "function _update() while true do end end"}) {
+    r = exec_cart(home, code, {}, 1500);
+    EXPECT_EQ(r.exit_code, 0) << code;
+    EXPECT_TRUE(r.lines.empty()) << code;
+  }
 }
 
 TEST(ExecMode, MemoryLimitAppliesBeyondTheTokenAllowance) {
   temp_folder home;
-  // Live data just under 2 MiB over the allowance: a program of about 7500
-  // tokens (120000 bytes of allowance) is still within its limit although
-  // its data plus the allowance passes 2 MiB (stat(0) above 1814 KB).
+  // A program of about 7500 tokens (120000 bytes of allowance) keeps live
+  // data just under 2 MiB over its allowance: stat(0) passes 1814 KB and
+  // the program still runs.
   std::string padding;
   for (int i = 0; i < 2500; i++) padding += "a=1\n";
   const std::string grow = "s = 'x' for i = 1, 10 do s = s .. s end\nt = {} n = 0\n";
@@ -134,111 +75,172 @@ TEST(ExecMode, MemoryLimitAppliesBeyondTheTokenAllowance) {
   ASSERT_GE(r.lines.size(), 4u);
   EXPECT_EQ(r.lines[3].substr(0, 5), "kept ") << r.lines[3];
   EXPECT_GT(atoi(r.lines[3].c_str() + 5), 1850);
-
   r = exec_cart(home, grow + "while true do n += 1 add(t, s .. n) end");
-  EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.lines, (lines{"out of memory"}));
+}
+
+TEST(ExecMode, FastClockMovesASixtiethOfASecondPerIterationAndPacesFramesAtTheRateInForce) {
+  // Frames a second, then logical frames due in 600 iterations (ten seconds).
+  const int rows[][2] = {{60, 600}, {30, 300}, {15, 150}, {45, 450}, {1, 10}, {0, 0}, {-5, 0}, {90, 600}};
+  vell_set_time_func(rig_clock);
+  for (const auto &[fps, due] : rows) {
+    g_rig_now = 5000;
+    orrery_args = orrery_args_t();
+    orrery_args.exec_mode = orrery_args.fast = 1;
+    vell_config.foreground_sleep_ms = 5;
+    orrery_fast_start();
+    ASSERT_TRUE(orrery_fast_active());
+    EXPECT_EQ(vell_config.foreground_sleep_ms, 0) << "the loop does not sleep";
+    int frames = 0;
+    for (int i = 1; i <= 600; i++) {
+      frames += orrery_fast_frame_due(fps);
+      // Whole iterations map to exact milliseconds, with no drift.
+      if (i % 3 == 0) {
+        ASSERT_EQ(vell_get_time(), 5000u + i / 3 * 50) << "iteration " << i;
+      }
+    }
+    EXPECT_EQ(frames, due) << fps << " frames a second";
+    orrery_fast_stop();
+    EXPECT_EQ(vell_get_time(), 5000u) << "the test's clock is back";
+  }
+  orrery_args.exec_mode = 0;
+  orrery_fast_start();
+  EXPECT_FALSE(orrery_fast_active()) << "only for exec mode";
+  vell_set_time_func(nullptr);
+}
+
+TEST(ExecMode, PrinthWritesNothingOutsideExecMode) {
+  runner_rig rig;
+  testing::internal::CaptureStderr();
+  rig.run("printh('hello', 1) function _update() printh('frame') end");
+  for (int i = 0; i < 3; i++) rig.frame();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
 }
 
 TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
   runner_rig rig;
-  std::string out;
-  const std::string base = "x = 1\n--";
-  std::string text = base + std::string(k_program_max_chars - base.size(), 'c');
-  EXPECT_EQ(run_program_captured(text, &out), RUN_OK);
-  EXPECT_EQ(out, "");
-  EXPECT_EQ(pstate.mode, MODE_RUNNING);
-  pstate.mode = MODE_CONSOLE;
-  EXPECT_EQ(run_program_captured(text + "c", &out), RUN_TOO_LONG);
-  EXPECT_EQ(out, "** program exceeds char limit\n** 65537 / 65536 chars\n\n");
-  EXPECT_EQ(pstate.mode, MODE_CONSOLE);
-
   std::string tokens;
   for (int i = 0; i < 2730; i++) tokens += "a=1\n";  // 3 tokens each
-  EXPECT_EQ(run_program_captured(tokens + "f()", &out), RUN_OK);
+  const std::string chars = "x = 1\n--" + std::string(k_program_max_chars - 8, 'c');
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {chars, RUN_OK, ""},
+      {chars + "c", RUN_TOO_LONG, "** program exceeds char limit\n** 65537 / 65536 chars\n\n"},
+      {tokens + "f()", RUN_OK, ""},
+      {tokens + "f(1)", RUN_TOO_LARGE, "** program too large\n** 8193 / 8192 tokens\n\n"}};
+  orrery_args.exec_mode = 1;
+  for (const auto &[text, status, output] : cases) {
+    pstate.mode = MODE_CONSOLE;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(run_program(text.c_str()), status);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), output);
+    EXPECT_EQ(pstate.mode, status == RUN_OK ? MODE_RUNNING : MODE_CONSOLE);
+  }
+  orrery_args.exec_mode = 0;
   EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
-  pstate.mode = MODE_CONSOLE;
-  EXPECT_EQ(run_program_captured(tokens + "f(1)", &out), RUN_TOO_LARGE);
-  EXPECT_EQ(out, "** program too large\n** 8193 / 8192 tokens\n\n");
 }
 
-TEST(Runner, ConsoleCommandTextsBecomeCalls) {
+TEST(CountHook, TightLoopsAreSuspendedAtThe137thHookCallEveryFrameWhereverTheyAre) {
+  for (const char *code : {"while true do end", "function _init() while true do end end",
+                           "function _update() while true do end end", "function _draw() while true do end end"}) {
+    runner_rig rig;
+    rig.run(code);
+    for (int32_t frame = 1; frame <= 3; frame++) {
+      rig.frame();
+      ASSERT_EQ(pstate.mode, MODE_RUNNING) << code;
+      EXPECT_EQ(hook_cycles(), frame * k_hook_cycles_at_30) << code << ", frame " << frame;
+    }
+    rig.press({41});  // the console still answers: Escape opens the pause menu
+    EXPECT_EQ(orrery_state.pause_menu_open, 1) << code;
+  }
+}
+
+TEST(CountHook, LoopsInCoroutinesAndFinalizersCannotHoldTheConsole) {
   runner_rig rig;
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"load foo", "load:foo"},   {"load \"foo\"", "load:foo"}, {"help", "help:"},
-      {"cd carts/new", "cd:carts/new"}, {"s", "cartfind:"},    {"resume", "print:no _mainloop()"},
-  };
-  for (const auto &[text, call] : cases) {
-    ASSERT_EQ(run_program(text.c_str()), RUN_OK) << text;
-    for (const char *name : {"load", "help", "cd", "cartfind", "print"}) record(name);
-    g_calls.clear();
+  rig.run("c = cocreate(function() while true do end end)\nresumes = 0\nwhile true do coresume(c) resumes += 1 end");
+  for (int32_t frame = 1; frame <= 3; frame++) {
     rig.frame();
-    EXPECT_EQ(g_calls, std::vector<std::string>{call}) << text;
-    EXPECT_EQ(pstate.mode, MODE_CONSOLE) << text << ": the call ends the program";
+    EXPECT_LT(hook_cycles(), frame * (k_hook_cycles_at_30 + 2048)) << "the program stops with the coroutine";
   }
+  EXPECT_GE(rig.num("resumes"), 2);
+  // A finalizer runs while the runner collects garbage between frames,
+  // where nothing can be suspended; one that never returns is stopped.
+  rig.run(
+      "setmetatable({}, {__gc = function() while true do end end})\nframes = 0\nfunction _update() frames += 1 end");
+  for (int i = 0; i < 4; i++) rig.frame();
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
+  EXPECT_GE(rig.num("frames"), 2);
 }
 
-TEST(Runner, CodeTabsSplitJoinAndMapLines) {
+TEST(CpuFigures, ChargesFillTheFrameAndStatOneIsItsShare) {
   runner_rig rig;
-  orrery_cart *cart = orrery_working_cart();
-  std::string code = "t0";
-  for (int t = 1; t <= 8; t++) code += std::string(k_tab_separator) + "t" + std::to_string(t);
-  snprintf(cart->code, k_cart_code_size, "%s", code.c_str());
-  split_code_to_tabs();
-  for (int t = 0; t < 8; t++) EXPECT_EQ(orrery_runner.code_tab[t]->text, "t" + std::to_string(t));
-  merge_code_from_tabs();
-  EXPECT_EQ(std::string(cart->code), code.substr(0, code.rfind(k_tab_separator))) << "the ninth piece is dropped";
-
-  // The program takes the tabs up to the last non-empty one, or up to the
-  // current tab when that lies further on.
-  snprintf(cart->code, k_cart_code_size, "a\nb\n-->8\n\n-->8\nc");
-  split_code_to_tabs();
-  EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc");
-  orrery_runner.current_tab = 3;
-  EXPECT_EQ(program_text_from_tabs(), "a\nb\n-->8\n\n-->8\nc\n-->8\n");
-  orrery_runner.current_tab = 0;
-
-  // Tab 0 covers program lines 0-2 (two lines and the separator), tab 1
-  // lines 3-4, tab 2 line 5 on.
-  const int32_t expect[][2] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}};
-  for (int32_t line = 0; line < 6; line++) {
-    int32_t tab = -1;
-    EXPECT_EQ(find_tab_line(line, &tab), expect[line][0]) << line;
-    EXPECT_EQ(tab, expect[line][1]) << line;
+  rig.run(
+      "function _update()\n  start = stat(1)\n  for j = 1, 3 do for i = 1, 23000 do end end\n  half = stat(1)\nend");
+  for (int i = 0; i < 3; i++) rig.frame();
+  EXPECT_LT(rig.num("start"), 0.05) << "restarts at flip";
+  EXPECT_NEAR(rig.num("half"), 0.5, 0.05);
+  // 30 frames per second: 139810 cycles a frame, 60: half as many.
+  set_fps(30);
+  EXPECT_EQ(cycles_2_frame_capacity(69905), 0x8000);
+  set_fps(60);
+  EXPECT_EQ(cycles_2_frame_capacity(frame_budget()), 0x10000);
+  // The runtime charges 8 for a power and 8 per root step.
+  static int32_t observed;
+  orrery_set_cpu_observer([](int32_t n, int) { observed += n; });
+  for (const auto &[code, cycles] : {std::pair{"b = 2 x = b ^ 0.5", 16}, std::pair{"b = 2 x = b ^ 3", 8}}) {
+    observed = 0;
+    rig.run(code);
+    rig.frame();
+    EXPECT_EQ(observed, cycles) << code;
   }
-  int32_t tab = -1;
-  EXPECT_EQ(find_tab_line(100, &tab), -1);
-  EXPECT_EQ(tab, 0);
-
-  EXPECT_EQ(get_nth_line("a\nbb\n", 1), "bb");
-  EXPECT_EQ(get_nth_line("a\nbb\n", 2), "");
-  EXPECT_EQ(get_nth_line("a\nbb\n", 3), "<eof>");
-  EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/star_dust-2.q7.png"), "star_dust-2");
-  EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/Big.Game.q7"), "ame");
-  EXPECT_EQ(get_lid_from_filename("/h/bbs/carts/game.png"), "");
+  orrery_set_cpu_observer(nullptr);
 }
 
-TEST(Runner, RunChainKeepsTheWayBackAndItsParameters) {
-  reset_run_chain();
-  EXPECT_EQ(get_run_chain_label(), nullptr);
-  orrery_runner.param = "level=3";
-  add_run_chain_item("menu.q7", std::string(40, 'b').c_str(), 0);
-  EXPECT_STREQ(get_run_chain_filename(), "menu.q7");
-  EXPECT_EQ(std::string(get_run_chain_label()), std::string(32, 'b'));
-  EXPECT_STREQ(get_run_chain_param_str(), "level=3");
+TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
+  runner_rig rig;
+  rig.run(
+      "u = 0 d = 0 old = 0\nfunction _update() old += 1 end\n"
+      "function _update60() u += 1 for i = 1, 20000 do end for i = 1, 20000 do end end\n"
+      "function _draw() d += 1 for i = 1, 20000 do end for i = 1, 15000 do end end");
+  for (int i = 0; i < 24; i++) rig.iterate(17);
+  EXPECT_EQ(pstate.target_fps, 30);
+  const double u = rig.num("u"), d = rig.num("d");
+  for (int i = 0; i < 40; i++) rig.iterate(17);
+  EXPECT_EQ(rig.num("u") - u, 2 * (rig.num("d") - d));
+  EXPECT_GE(rig.num("d") - d, 15);
+  EXPECT_EQ(rig.num("old"), 0) << "_update is ignored beside _update60";
+  EXPECT_EQ(eval("return stat(7), stat(8)"), "30,60");
+  EXPECT_EQ(eval("_set_fps(500) local a = stat(8) _set_fps(-3) return a, stat(8)"), "60,1") << "rates are clamped";
+  // A slow host lowers the rate only with host control on; cheap frames
+  // (too quick for the clock to see) recover the wanted rate.
+  rig.run("n = 0 function _update60() n += 1 end");
+  orrery_config.host_framerate_control = 0;
+  for (int i = 0; i < 60; i++) rig.iterate(34);
+  EXPECT_EQ(pstate.target_fps, 60);
+  orrery_config.host_framerate_control = 1;
+  for (int i = 0; i < 10; i++) rig.iterate(34);
+  EXPECT_EQ(pstate.target_fps, 30);
+  for (int i = 0; i < 120; i++) rig.iterate(16);
+  EXPECT_EQ(pstate.target_fps, 60);
+}
 
-  add_run_chain_item("download.q7", "dl", 1);
-  run_chain_cancel_pending();
-  EXPECT_STREQ(get_run_chain_filename(), "menu.q7") << "a pending item is dropped";
-  add_run_chain_item("download.q7", "dl", 1);
-  run_chain_confirm_pending();
-  run_chain_cancel_pending();
-  EXPECT_STREQ(get_run_chain_filename(), "download.q7") << "a confirmed item stays";
-  pop_run_chain();
-  EXPECT_STREQ(get_run_chain_filename(), "menu.q7");
-
-  for (int i = 0; i < 3000; i++) add_run_chain_item("x.q7", "x", 0);
-  EXPECT_EQ(run_chain_length(), k_run_chain_max);
-  reset_run_chain();
-  EXPECT_EQ(run_chain_length(), 0);
+// The runner's header and main-loop programs: the Lua files in the source
+// tree are what the runner compiles around a program, and each is Lua.
+TEST(RunnerTexts, ChunkIsTheHeaderFileTheProgramAndTheMainLoopFile) {
+  auto source_file = [](const std::string &name) {
+    std::ifstream in(std::string(ORRERY_SOURCE_DIR) + "/src/script/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string header = source_file("runner_header.lua"), mainloop = source_file("runner_mainloop.lua");
+  ASSERT_EQ(header.compare(0, 17, "-- orrery header\n"), 0);
+  ASSERT_NE(mainloop.find("_mainloop()"), std::string::npos);
+  std::string chunk;
+  ASSERT_EQ(program_chunk("x = 1", &chunk), RUN_OK);
+  EXPECT_EQ(chunk, header + "x = 1" + mainloop);
+  lua_State *L = orrery_lua_open();
+  for (const std::string *text : {&header, &mainloop}) {
+    EXPECT_EQ(luaL_loadstring(L, text->c_str()), LUA_OK) << lua_tostring(L, -1);
+    lua_settop(L, 0);
+  }
+  orrery_lua_close(L);
 }

@@ -1,18 +1,27 @@
-// Start-up and shutdown of the whole program, run as a separate process.
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <filesystem>
-#include <string>
-
-#include "support/process.h"
+// Start-up and shutdown: the whole program run as a separate process, the
+// configuration file reader and writer, and the command-line parsers.
+#include "support/test.h"
 
 namespace {
 
 const std::string k_orrery = ORRERY_BINARY;
 
 bool starts_with(const std::string &s, const std::string &prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+void use_home(const temp_folder &home) {
+  vell_config_default();
+  set_default_app_config();
+  orrery_args = orrery_args_t();
+  snprintf(vell_config.home_path, sizeof vell_config.home_path, "%s", home.path.c_str());
+  vell_set_load_config_func(orrery_load_config);
+  vell_set_save_config_func(orrery_save_config);
+}
+
+void parse_both(std::vector<const char *> argv) {
+  argv.insert(argv.begin(), "orrery");
+  vell_process_arguments(static_cast<int>(argv.size()), argv.data());
+  process_arguments(static_cast<int>(argv.size()), argv.data());
+}
 
 }  // namespace
 
@@ -48,17 +57,10 @@ TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   for (const char *f : {"carts", "backup", "cdata", "cstore", "plates", "bbs", "bbs/carts", "bbs/labels"})
     EXPECT_TRUE(std::filesystem::is_directory(home / f)) << f;
 
-  std::string log = read_file(home / "log.txt");
-  EXPECT_TRUE(starts_with(log, "vell_init\n  platform: linux\n  vell_system_init\n")) << log;
-  EXPECT_NE(log.find("\nvell_exit\n  cmusic_stop\n  vell_main_exit\n  vell_config_save\n"), std::string::npos);
-
+  EXPECT_TRUE(starts_with(read_file(home / "log.txt"), "vell_init\n  platform: linux\n  vell_system_init\n"));
+  EXPECT_NE(read_file(home / "log.txt").find("\nvell_exit\n  cmusic_stop\n  vell_main_exit\n  vell_config_save\n"),
+            std::string::npos);
   std::string config = read_file(home / "config.txt");
-  EXPECT_TRUE(starts_with(config,
-                          "// - - - - - - - - - - - - - - - - - - - - - - - - - - - -\n"
-                          "// Configuration for orrery\n// \n"
-                          "// config.txt is read on startup and saved on exit.\n"))
-      << config;
-  EXPECT_NE(config.find("window_size 0 0 // window width, height\n"), std::string::npos);
   EXPECT_NE(config.find("sessions 1 // number of times program has been run\n\n"), std::string::npos);
   EXPECT_NE(config.find("root_path " + home.path + "/carts/\n\n"), std::string::npos);
 
@@ -68,12 +70,74 @@ TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   EXPECT_EQ(r.exit_code, 0);
   config = read_file(home / "config.txt");
   EXPECT_NE(config.find("sessions 2 "), std::string::npos);
-  EXPECT_NE(config.find("window_size 0 0 // window width, height\n"), std::string::npos)
-      << "-width lasts one run only";
+  EXPECT_NE(config.find("window_size 0 0 // window width, height\n"), std::string::npos) << "-width lasts one run only";
 }
 
-TEST(Startup, ArgumentsAfterAPipeAreIgnored) {
+TEST(ConfigFile, ReaderClampsValuesAndWriterKeepsOneRunOverridesOut) {
   temp_folder home;
-  process_result r = run_process({k_orrery, "-home", home.path, "-x", "missing.q7", "|", "other.q7"});
-  EXPECT_EQ(r.output, "could not load missing.q7\n");
+  use_home(home);
+  EXPECT_EQ(vell_config_load(), 1) << "no file: defaults stay";
+  // A line over 254 characters continues as the next line.
+  write_file(home / "config.txt",
+             "// comment\nmix_buffer_size 100\r\nsound_volume 999\nmusic_volume -4\nforeground_sleep_ms 500\n"
+             "video_mode 300 200\nwindow_position 10 20\ndesktop_path   /tmp/desk  \nroot_path C:/games\n"
+             "gif_scale 9\ngif_len 12\nbutton_keys 1 2 3 4 5 6 7 8 9 10 11 12 13 \n// " +
+                 std::string(251, 'x') + "sessions 41\n");
+  ASSERT_EQ(vell_config_load(), 0);
+  expect_rows({ROW(vell_config.mix_buffer_size, 1024), ROW(vell_config.sound_volume, 256),
+               ROW(vell_config.music_volume, 0), ROW(vell_config.foreground_sleep_ms, 200),
+               ROW(vell_config.window_size_w, 300), ROW(vell_config.screen_size_h, 200),
+               ROW(vell_config.window_position_y, 20), ROW(orrery_config.gif_scale, 2) /* never read from the file */,
+               ROW(orrery_config.gif_len, 12), ROW(orrery_config.button_keys[12], 13), ROW(vell_config.sessions, 41)});
+  EXPECT_STREQ(vell_config.desktop_path, "/tmp/desk");
+  EXPECT_STREQ(orrery_config.root_path, "C:/");
+
+  // What the snapshot held is saved, not a one-run override (-width), while
+  // a setting changed while running (the mute key) is.
+  use_home(home);
+  write_file(home / "config.txt", "window_size 320 240\nsound_volume 100\n");
+  vell_config_load();
+  vell_config_take_snapshot();
+  vell_config.window_size_w = 800;
+  vell_config.sound_volume = 0;
+  snprintf(vell_state.app_title, sizeof vell_state.app_title, "orrery");
+  ASSERT_EQ(vell_config_save(), 0);
+  const std::string saved = read_file(home / "config.txt");
+  for (const char *line : {"window_size 320 240 // window width, height\n", "sound_volume 0 // 0..256\n",
+                           "// Configuration for orrery\n// \n", "button_keys 0 0 0 0 0 0 0 0 0 0 0 0 0 \n\n",
+                           "host_framerate_control 1\n\n"})
+    EXPECT_NE(saved.find(line), std::string::npos) << line;
+  use_home(home);
+  vell_config_load();
+  EXPECT_EQ(vell_config.window_size_w * 1000 + vell_config.sound_volume, 320000) << "what was written reads back";
+}
+
+TEST(CommandLine, OptionsMatchByPrefixTakeTheirValuesAndNameTheCartridge) {
+  temp_folder home;
+  use_home(home);
+  const std::string long_param(1500, 'p');
+  parse_both({"cart.q7", "-soundtrack", "5", "-width", "-foo", "300", "-draw_rect", "10,20", "-timeout", "0",
+              "-headless", "x", "-music", "7", "-joystick", "3", "-p", long_param.c_str(), "-run"});
+  expect_rows({ROW(vell_config.sound_volume, 5), ROW(vell_config.window_size_w, 300), ROW(vell_config.draw_rect_x, 10),
+               ROW(vell_config.draw_rect_y, 20), ROW(vell_config.draw_rect_w, 4096), ROW(vell_config.timeout, 1),
+               ROW(vell_config.headless, 1), ROW(vell_config.music_volume, 7), ROW(orrery_config.joystick_index, 3),
+               ROW(orrery_args.param_string.size(), 1024), ROW(orrery_config.run_after_boot, 1),
+               ROW(orrery_args.exec_mode, 0)});
+  EXPECT_EQ(orrery_args.auto_load_fn, "cart.q7") << "option values are not taken for the cartridge name";
+  parse_both({"-timeout", "999", "-x", "game.q7", "|", "other.q7", "-sound", "3"});
+  EXPECT_EQ(vell_config.timeout, 240);
+  EXPECT_EQ(orrery_args.exec_mode, 1);
+  EXPECT_EQ(orrery_args.auto_load_fn, "game.q7") << "arguments after | are ignored";
+  EXPECT_EQ(vell_config.sound_volume, 5);
+  // The catalogue address from the file is overridden for one run.
+  write_file(home / "config.txt", "catalogue_url   http://127.0.0.1:8000/cat  \n");
+  vell_config_load();
+  EXPECT_STREQ(orrery_config.catalogue_url, "http://127.0.0.1:8000/cat");
+  parse_both({"-catalogue_url", "http://example.invalid", "game.q7"});
+  EXPECT_STREQ(orrery_config.catalogue_url, "http://example.invalid");
+  EXPECT_EQ(orrery_args.auto_load_fn, "game.q7");
+  snprintf(vell_state.app_title, sizeof vell_state.app_title, "orrery");
+  ASSERT_EQ(vell_config_save(), 0);
+  EXPECT_NE(read_file(home / "config.txt").find("catalogue_url http://127.0.0.1:8000/cat\n"), std::string::npos)
+      << "the file's address is kept; the option lasts one run";
 }

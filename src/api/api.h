@@ -2,6 +2,7 @@
 // state, and the argument and result conventions every API function follows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "lua.h"
@@ -28,6 +29,16 @@ inline bool api_flag(lua_State *L, int idx) { return lua_toboolean(L, idx) != 0;
 // A colour argument that is given (decided by the count, so nil counts)
 // becomes the current colour, masked to 8 bits. Returns 1 when it was given.
 int api_take_colour(lua_State *L, int idx);
+
+// Text of a value as print and tostr show it: strings as they are, numbers
+// in the console's decimal form, booleans as true and false, anything else
+// as its type in brackets.
+struct api_value_text {
+  char buf[64];      // number, boolean or "[type]" text
+  const char *text;  // the text, buf or the string's own characters
+  size_t len;        // its length in bytes
+};
+void api_text_of(lua_State *L, int idx, api_value_text &t);
 
 // Results. Integers are pushed as n << 16.
 inline int api_push_num(lua_State *L, int32_t v) {

@@ -21,3 +21,17 @@ int32_t orrery_btnp(int nargs, int32_t i, int32_t p) { return g_hooks.btnp ? g_h
 void orrery_open_keyconfig() {
   if (g_hooks.open_keyconfig) g_hooks.open_keyconfig();
 }
+
+void orrery_start_folder_listing(const char *filter) {
+  if (g_hooks.start_listing) g_hooks.start_listing(filter);
+}
+
+int orrery_open_browser() { return g_hooks.open_browser ? g_hooks.open_browser() : 0; }
+
+void orrery_install_demos() {
+  if (g_hooks.install_demos) g_hooks.install_demos();
+}
+
+void orrery_install_games() {
+  if (g_hooks.install_games) g_hooks.install_games();
+}

@@ -1,10 +1,13 @@
 // The memory functions of the script API: peek, poke, memcpy, memset,
 // reload and cstore.
 #include <algorithm>
+#include <string>
 
 #include "api/api.h"
 #include "api/q7.h"
 #include "machine/cart.h"
+#include "machine/cart_load.h"
+#include "machine/cart_partial.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "script/cpu_budget.h"
@@ -22,6 +25,12 @@ struct copy_args {
   int32_t dest, src, len;
   bool named;  // a file name was given (fourth argument)
 };
+
+// The file name of the named forms, up to a NUL byte.
+std::string name_arg(lua_State *L) {
+  const char *s = lua_tostring(L, 4);
+  return s ? s : "";
+}
 
 copy_args read_copy_args(lua_State *L) {
   if (api_nargs(L) < 3) return {0, 0, k_cart_image_size, false};
@@ -58,9 +67,11 @@ int q7_memset(lua_State *L) {
 int q7_reload(lua_State *L) {
   const copy_args a = read_copy_args(L);
   spend_cpu(std::min(a.len, k_charge_len_cap) * 8);
-  // Reading another cartridge's file belongs to the load workflow, which
-  // does not offer it yet: the named form copies nothing.
-  if (a.named) return api_push_int(L, 0);
+  if (a.named) {
+    std::string path;
+    if (cstore_path_for_name(name_arg(L), &path) != 0) return api_push_int(L, 0);
+    return api_push_int(L, reload_cart_partial(path, a.dest, a.src, a.len) == PARTIAL_OK ? a.len : 0);
+  }
   orrery_reload(&pstate, pstate.cart, a.dest, a.src, a.len);
   return api_push_int(L, a.len);
 }
@@ -68,8 +79,13 @@ int q7_reload(lua_State *L) {
 int q7_cstore(lua_State *L) {
   const copy_args a = read_copy_args(L);
   spend_cpu(std::min(a.len, k_charge_len_cap) * 64);
-  if (a.named) return api_push_int(L, 0);
-  // Without a name the bytes go into the working cartridge.
-  orrery_cstore(&pstate, orrery_working_cart(), a.dest, a.src, a.len);
-  return api_push_int(L, a.len);
+  std::string path;
+  if (a.named) {
+    if (cstore_path_for_name(name_arg(L), &path) != 0) return api_push_int(L, 0);
+    return api_push_int(L, cstore_cart_partial(path, a.dest, a.src, a.len, false) == PARTIAL_OK ? a.len : 0);
+  }
+  // Without a name the bytes go into the working cartridge and into its own
+  // store file, which every later load lays over the cartridge.
+  path = get_sandboxed_cstore_filename(current_cart_hash());
+  return api_push_int(L, cstore_cart_partial(path, a.dest, a.src, a.len, true) == PARTIAL_OK ? a.len : 0);
 }

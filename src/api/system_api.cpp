@@ -13,6 +13,7 @@
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/input.h"
+#include "platform/terminal.h"
 #include "platform/video.h"
 #include "script/cpu_budget.h"
 #include "script/interp.h"
@@ -122,7 +123,21 @@ int q7_btn(lua_State *L) { return push_buttons(L, orrery_btn); }
 
 int q7_btnp(lua_State *L) { return push_buttons(L, orrery_btnp); }
 
-int q7_printh(lua_State *) { return 0; }
+// In exec mode the arguments, shown as print shows them and separated by
+// spaces, go to standard error as one line; otherwise nothing happens.
+int q7_printh(lua_State *L) {
+  if (!orrery_args.exec_mode) return 0;
+  std::string line;
+  const int n = api_nargs(L);
+  for (int i = 1; i <= n; i++) {
+    api_value_text t;
+    api_text_of(L, i, t);
+    if (i > 1) line += ' ';
+    line.append(t.text, t.len);
+  }
+  vell_terminal_line(stderr, "", line);
+  return 0;
+}
 
 int q7_extcmd(lua_State *L) {
   lua_tostring(L, 1);

@@ -24,15 +24,20 @@ constexpr int32_t k_scroll_cycles = 65536;
 // and print does not draw them; each is still charged.
 constexpr int32_t k_scroll_limit = (k_screen_size + k_line_step - 1) / k_line_step + 2;
 
-// Text of a value as print and tostr show it. Strings are returned as they
-// are; other texts are made in buf.
-struct value_text {
-  char buf[64];      // number, boolean or "[type]" text
-  const char *text;  // the text, buf or the string's own characters
-  size_t len;        // its length in bytes
-};
+// Moves every row of the clip rectangle up by one line and blanks the
+// bottom line; pixels outside the clip rectangle stay as they are.
+void scroll_screen() {
+  vell_bitmap *s = pstate.screen;
+  if (s->cl >= s->cr) return;
+  const size_t width = size_t(s->cr - s->cl);
+  for (int32_t r = std::max(s->ct, 0); r < std::min(s->cb, k_last_line_y); r++)
+    memmove(s->line[r] + s->cl, s->line[r + k_line_step] + s->cl, width);
+  for (int32_t r = std::max(s->ct, k_last_line_y); r < s->cb; r++) memset(s->line[r] + s->cl, 0, width);
+}
 
-void text_of(lua_State *L, int idx, value_text &t) {
+}  // namespace
+
+void api_text_of(lua_State *L, int idx, api_value_text &t) {
   switch (lua_type(L, idx)) {
     case LUA_TSTRING:
       t.text = lua_tolstring(L, idx, &t.len);
@@ -50,19 +55,6 @@ void text_of(lua_State *L, int idx, value_text &t) {
   t.text = t.buf;
 }
 
-// Moves every row of the clip rectangle up by one line and blanks the
-// bottom line; pixels outside the clip rectangle stay as they are.
-void scroll_screen() {
-  vell_bitmap *s = pstate.screen;
-  if (s->cl >= s->cr) return;
-  const size_t width = size_t(s->cr - s->cl);
-  for (int32_t r = std::max(s->ct, 0); r < std::min(s->cb, k_last_line_y); r++)
-    memmove(s->line[r] + s->cl, s->line[r + k_line_step] + s->cl, width);
-  for (int32_t r = std::max(s->ct, k_last_line_y); r < s->cb; r++) memset(s->line[r] + s->cl, 0, width);
-}
-
-}  // namespace
-
 int q7_cursor(lua_State *L) {
   pstate.cursor_x = api_int(L, 1);
   pstate.cursor_y = api_int(L, 2);
@@ -72,8 +64,8 @@ int q7_cursor(lua_State *L) {
 int q7_print(lua_State *L) {
   const int n = api_nargs(L);
   if (n == 0) return 0;
-  value_text t;
-  text_of(L, 1, t);
+  api_value_text t;
+  api_text_of(L, 1, t);
   if (n >= 3) {
     pstate.cursor_x = api_int(L, 2);
     pstate.cursor_y = api_int(L, 3);
@@ -107,13 +99,13 @@ int q7_tostr(lua_State *L) {
     lua_pushvalue(L, 1);
     return 1;
   }
-  value_text t;
+  api_value_text t;
   if (lua_type(L, 1) == LUA_TNUMBER && api_nargs(L) >= 2 && api_flag(L, 2)) {
     const uint32_t raw = static_cast<uint32_t>(api_num(L, 1));
     t.len = static_cast<size_t>(snprintf(t.buf, sizeof t.buf, "0x%04x.%04x", raw >> 16, raw & 0xffff));
     t.text = t.buf;
   } else {
-    text_of(L, 1, t);
+    api_text_of(L, 1, t);
   }
   lua_pushlstring(L, t.text, t.len);
   return 1;

@@ -2,6 +2,7 @@
 
 #include "browser/cartfind.h"
 #include "browser/catalogue.h"
+#include "browser/install_carts.h"
 #include "shell/hooks.h"
 
 void orrery_install_browser() {
@@ -14,5 +15,7 @@ void orrery_install_browser() {
   hooks.finish_running_download = finish_running_download;
   hooks.shutdown = shutdown_downloads;
   hooks.show_after_program = cartfind_show_after_program;
+  hooks.install_demos = [] { install_demo_carts(); };
+  hooks.install_games = install_games;
   orrery_set_browser_hooks(hooks);
 }

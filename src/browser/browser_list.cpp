@@ -22,17 +22,32 @@ std::string without_trailing_spaces(std::string s) {
   return s;
 }
 
-bool is_favourite(const browser_item &item, const browser_list &fav) {
-  for (const browser_item &f : fav.items) {
-    if (!item.lid.empty() && f.lid == item.lid) return true;
-    if (item.lid.empty() && !item.file_name.empty() && f.lid.empty() && f.mid.empty() &&
-        f.file_name == item.file_name)
-      return true;
-  }
-  return false;
+}  // namespace
+
+int32_t item_icon(const browser_item &item) {
+  if (item.kind != ITEM_CART) return item.icon;
+  if (!item.lid.empty() || !item.mid.empty()) return k_icon_online;
+  return item.file_name.find(".png") != std::string::npos ? k_icon_picture : k_icon_text;
 }
 
-}  // namespace
+browser_item copy_browser_item(const browser_item &item) {
+  browser_item c;
+  c.icon = item.icon;
+  c.title = item.title;
+  c.author = item.author;
+  c.file_name = item.file_name;
+  c.lid = item.lid;
+  c.mid = item.mid;
+  c.catsub = item.catsub;
+  c.kind = item.kind;
+  c.favourite = item.favourite;
+  c.label_tried = item.label_tried;
+  if (const vell_bitmap *l = item.label.get()) {
+    c.label.reset(vell_create_bitmap(l->w, l->h, l->depth));
+    if (c.label) vell_blit(l, c.label.get(), 0, 0, 0, 0, l->w, l->h);
+  }
+  return c;
+}
 
 browser_list *cartfind_lists() { return g_lists; }
 
@@ -80,10 +95,21 @@ std::string clean_id(const std::string &text) {
   return s;
 }
 
+int32_t favourite_index(const browser_item &item) {
+  const std::vector<browser_item> &fav = g_lists[LIST_FAV].items;
+  for (size_t i = 0; i < fav.size(); i++) {
+    const browser_item &f = fav[i];
+    if (!item.lid.empty() && f.lid == item.lid) return static_cast<int32_t>(i);
+    if (item.lid.empty() && !item.file_name.empty() && f.lid.empty() && f.mid.empty() &&
+        f.file_name == item.file_name)
+      return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
 void mark_favourites(browser_list &list) {
-  const browser_list &fav = g_lists[LIST_FAV];
-  if (&list == &fav) return;
-  for (browser_item &item : list.items) item.favourite = is_favourite(item, fav) ? 1 : 0;
+  if (&list == &g_lists[LIST_FAV]) return;
+  for (browser_item &item : list.items) item.favourite = favourite_index(item) >= 0 ? 1 : 0;
 }
 
 void clamp_selection(browser_list &list) {

@@ -23,6 +23,10 @@ enum browser_item_kind : int32_t {
 constexpr int32_t k_icon_special = 178;  // "[update]", "[search]", "[load more]"
 constexpr int32_t k_icon_folder = 181;
 constexpr int32_t k_icon_parent = 185;   // ".."
+constexpr int32_t k_icon_online = 176;   // a cartridge with a lid or mid
+constexpr int32_t k_icon_text = 177;     // a local text cartridge
+constexpr int32_t k_icon_mark = 179;     // drawn after a favourite
+constexpr int32_t k_icon_picture = 180;  // a local picture cartridge
 
 constexpr size_t k_item_text_max = 128;      // characters of a title, author, file name or id
 constexpr size_t k_author_max = 16;          // characters of a cleaned author name
@@ -45,7 +49,15 @@ struct browser_item {
   bitmap_ptr label;        // 128x128 8-bit label in console colours, or null
   int32_t kind = ITEM_NONE;
   int32_t favourite = 0;   // 1 when it matches an entry of the favourites list
+  int32_t label_tried = 0; // 1 once the browser looked for the label of a cartridge without one
 };
+
+// The icon drawn before an item: for a cartridge 176 with a lid or mid, else
+// 180 for a picture file and 177 for a text file; other items their own.
+int32_t item_icon(const browser_item &item);
+
+// A copy of an item, with a copy of its label.
+browser_item copy_browser_item(const browser_item &item);
 
 struct browser_list {
   std::vector<browser_item> items;
@@ -94,6 +106,12 @@ std::string clean_author(const std::string &text);
 // cannot be typed and '|' become '_', so that they cannot break a line or a
 // field of the favourites file.
 std::string clean_id(const std::string &text);
+
+// The index in the favourites list of the first favourite that the item
+// matches, or -1: a favourite with the same non-empty lid, or, for an item
+// without a lid, a favourite without lid and mid with the same non-empty
+// file name.
+int32_t favourite_index(const browser_item &item);
 
 // Marks the list's items that match an entry of the favourites list; the
 // favourites list itself is not marked.

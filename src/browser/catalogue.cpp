@@ -1,6 +1,7 @@
 #include "browser/catalogue.h"
 
 #include <atomic>
+#include <map>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include "browser/browser_list.h"
 #include "browser/catalogue_page.h"
 #include "browser/catalogue_paths.h"
+#include "machine/cart_legacy.h"
 #include "machine/cart_load.h"
 #include "machine/cart_png.h"
 #include "machine/pstate.h"
@@ -28,6 +30,7 @@
 namespace {
 
 constexpr int32_t k_run_busy_frames = 20;  // frames a freshly downloaded cartridge waits behind the spinner
+constexpr size_t k_info_file_max = 64u << 10;  // largest information file read
 
 // One download handed to a worker thread.
 struct download_job {
@@ -49,6 +52,7 @@ std::atomic<int32_t> g_workers{0};  // worker threads not yet ended
 std::string g_url;     // current download; main thread only
 std::string g_target;
 int32_t g_cart_ready = 0;  // a downloaded cartridge waits to be run (browser)
+std::string g_title;       // title named by the last information file, cleaned
 
 void worker() {
   download_job job;
@@ -95,24 +99,80 @@ void no_connection() {
   pstate.busy_countdown = 0;
 }
 
-// Loads a downloaded picture cartridge as the working cartridge; 0 on
-// success, else the loader's status (1 unreadable, 2 not a cartridge
-// picture, 3 future version), which is also shown.
-int load_downloaded_cart(const std::string &path) {
+}  // namespace
+
+int load_catalogue_cart(const std::string &path, int report) {
   orrery_cart *cart = load_orrery_cart_png(path.c_str());
   if (!cart) {
     const int status = orrery_cart_png_status();
     orrery_state.download_error = status;
-    if (status == CART_PNG_UNDECODABLE) say("could not connect to bbs");
-    else if (status == CART_PNG_FUTURE_VERSION) say("future version. please update!");
-    else say("could not load");
+    if (report) {
+      if (status == CART_PNG_UNDECODABLE) say("could not connect to bbs");
+      else if (status == CART_PNG_FUTURE_VERSION) say("future version. please update!");
+      else say("could not load");
+    }
     return status ? status : CART_PNG_NOT_CART;
   }
   orrery_state.download_error = 0;
-  orrery_replace_working_cart(cart);
-  set_working_file_name(path.c_str());
-  split_code_to_tabs();
+  apply_legacy_changes(cart);
+  prepare_loaded_cart(cart, path.c_str());
   return 0;
+}
+
+namespace {
+
+int load_downloaded_cart(const std::string &path) { return load_catalogue_cart(path, 1); }
+
+// The running cartridge's download is in place: run it after the spinner.
+void run_downloaded_cart() {
+  run_chain_confirm_pending();
+  pstate.pending_request = REQ_RUN;
+  pstate.busy_countdown = k_run_busy_frames;
+}
+
+// A catalogue entry's information file: "key=value" lines.
+std::map<std::string, std::string> read_info_file(const std::string &path) {
+  std::map<std::string, std::string> info;
+  std::string text;
+  if (vell_read_file(path.c_str(), k_info_file_max, &text) != VELL_READ_OK) return info;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq);
+    while (!key.empty() && key.back() == ' ') key.pop_back();
+    size_t v = eq + 1;
+    while (v < line.size() && line[v] == ' ') v++;
+    if (!info.count(key)) info[key] = line.substr(v);
+  }
+  return info;
+}
+
+// A finished information file names the cartridge to run: a cached one
+// runs at once, another is fetched first (the second stage).
+void take_info_file(const std::string &path) {
+  std::map<std::string, std::string> info = read_info_file(path);
+  remove(path.c_str());
+  const std::string lid = info["lid"];
+  if (lid.size() < 2) {
+    show_message("could not find cart", 1900);
+    run_chain_cancel_pending();
+    pstate.busy_countdown = 0;
+    return;
+  }
+  const std::string cache = bbs_cart_file(lid);
+  if (!cache.empty() && load_catalogue_cart(vell_prefix_with_appdata_path(cache), 0) == 0) {
+    run_downloaded_cart();
+    return;
+  }
+  g_title = clean_title(info["title"]);
+  vell_debugf("fetching %s (%s)\n", lid.c_str(), g_title.c_str());
+  if (download_bbs_cart(lid.c_str()) != DOWNLOAD_START_OK) run_chain_cancel_pending();
 }
 
 // A finished page: the list is the one whose name the file's name holds
@@ -250,11 +310,16 @@ int take_downloaded_cart_ready() {
 const char *download_target() { return g_target.c_str(); }
 
 void finish_running_download() {
-  if (load_downloaded_cart(g_target) != 0) {
+  const std::string target = g_target;
+  if (contains(base_name(target), ".nfo")) {
+    take_info_file(target);
+    return;
+  }
+  if (load_downloaded_cart(target) != 0) {
     run_chain_cancel_pending();
     return;
   }
-  run_chain_confirm_pending();
-  pstate.pending_request = REQ_RUN;
-  pstate.busy_countdown = k_run_busy_frames;
+  run_downloaded_cart();
 }
+
+const char *downloaded_cart_title() { return g_title.c_str(); }

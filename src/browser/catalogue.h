@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Results of starting a download.
 enum {
@@ -53,7 +54,18 @@ int take_downloaded_cart_ready();
 // Full path of the current (or last) download's target file.
 const char *download_target();
 
+// Loads a catalogue cartridge file (a picture cartridge) as the working
+// cartridge: 0 on success, else the loader's status (1 unreadable, 2 not a
+// cartridge picture, 3 future version), which report shows in the message
+// bar.
+int load_catalogue_cart(const std::string &path, int report);
+
 // Handles the file of a download that finished while a running cartridge
-// waited for it: a picture cartridge is loaded and run; failures are shown
-// in the message bar.
+// waited for it. A picture cartridge is loaded and run. An information file
+// ("key=value" lines, ".nfo") names the cartridge by its "lid": a cached
+// one runs, another is fetched first and runs when it has arrived; a lid
+// of fewer than two characters says "could not find cart". Failures are
+// shown in the message bar and drop the run chain's pending entry.
 void finish_running_download();
+// The cleaned title an information file named for the cartridge it fetches.
+const char *downloaded_cart_title();

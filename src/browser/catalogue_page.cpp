@@ -58,17 +58,8 @@ bitmap_ptr label_from_rgba(const uint8_t *rgba, int32_t stride, const uint8_t *p
       const uint32_t rgb = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
       const uint32_t slot = (rgb * 2654435761u) >> 24;
       if (cached_rgb[slot] != rgb + 1) {
-        int32_t best = 0, best_d = INT32_MAX;
-        for (int32_t c = 0; c < 16; c++) {
-          const int32_t dr = p[0] - palette[c * 3], dg = p[1] - palette[c * 3 + 1], db = p[2] - palette[c * 3 + 2];
-          const int32_t d = dr * dr + dg * dg + db * db;
-          if (d < best_d) {
-            best_d = d;
-            best = c;
-          }
-        }
         cached_rgb[slot] = rgb + 1;
-        cached_colour[slot] = static_cast<uint8_t>(best);
+        cached_colour[slot] = vell_nearest_colour(palette, 16, p[0], p[1], p[2], 0);
       }
       label->line[y][x] = cached_colour[slot];
     }

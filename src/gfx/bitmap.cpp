@@ -64,6 +64,21 @@ inline uint32_t blend(uint32_t s, uint32_t d) {
 void vell_set_engine_palette(const uint8_t rgb[768]) { memcpy(g_palette.rgb, rgb, 768); }
 const uint8_t *vell_engine_palette() { return g_palette.rgb; }
 
+uint8_t vell_nearest_colour(const uint8_t *palette, int32_t count, int32_t r, int32_t g, int32_t b,
+                            int32_t near_enough) {
+  int32_t best = 0, best_d = INT32_MAX;
+  for (int32_t i = 0; i < count; i++) {
+    const int32_t dr = palette[i * 3] - r, dg = palette[i * 3 + 1] - g, db = palette[i * 3 + 2] - b;
+    const int32_t d = dr * dr + dg * dg + db * db;
+    if (d < near_enough) return static_cast<uint8_t>(i);
+    if (d < best_d) {
+      best_d = d;
+      best = i;
+    }
+  }
+  return static_cast<uint8_t>(best);
+}
+
 vell_bitmap *vell_create_bitmap(int32_t w, int32_t h, int32_t depth) {
   if (w < 1 || h < 1 || (depth != 8 && depth != 32)) return nullptr;
   const int64_t pitch = int64_t(w) * (depth / 8);

@@ -53,3 +53,9 @@ void vell_draw_sprite_col(const vell_bitmap *src, vell_bitmap *dst, int32_t sx, 
 // pixels become 32-bit ones.
 void vell_set_engine_palette(const uint8_t rgb[768]);
 const uint8_t *vell_engine_palette();
+// The index among the first count entries of an RGB palette (3 bytes an
+// entry) for a colour: the first entry whose squared distance is below
+// near_enough, else the nearest one (the first of equals). near_enough 0
+// always looks for the nearest.
+uint8_t vell_nearest_colour(const uint8_t *palette, int32_t count, int32_t r, int32_t g, int32_t b,
+                            int32_t near_enough);

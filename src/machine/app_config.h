@@ -9,7 +9,7 @@
 constexpr int k_button_key_slots = 13;
 
 struct orrery_config_t {
-  int32_t cart_loaded_at_start;  // 1 when exec mode loaded the named cartridge
+  int32_t cart_loaded_at_start;  // 1 when the cartridge named on the command line was loaded at start
   int32_t run_after_boot;        // set by -run, -x, -exec
   int32_t cartfind_at_boot;      // set by -cartfind; cleared by reboot
   int32_t joystick_index;        // player that the first controller drives (0..7)
@@ -42,8 +42,11 @@ extern orrery_config_t orrery_config;
 // Console settings that come only from the command line.
 struct orrery_args_t {
   int exec_mode;             // -x / -exec: run the named cartridge headless
+  int fast;                  // -fast: exec mode runs its frames back to back on a virtual clock
+  int64_t frame_limit;       // -frames N: exec mode ends after N logical frames; 0 = no limit
   int glitch_test;           // -glitch_test counter
   std::string auto_load_fn;  // the cartridge named on the command line
+  int start_cart_failed;     // 1 when that cartridge could not be loaded (the boot says so)
   std::string param_string;  // -p, at most 1024 characters
 };
 

@@ -1,29 +1,54 @@
-// The load workflow: loading the working cartridge by name, quick save and
-// quick load, embedded cartridges, the working file name and the working
-// cartridge's hash.
+// The load workflow: the working cartridge's file name and hash, finding
+// and loading the file behind a name, preparing a loaded cartridge, quick
+// load and loading from the clipboard.
 #pragma once
+
+#include <string>
+
+#include "machine/cart_embedded.h"
 
 struct orrery_cart;
 
-// Empties the table of embedded cartridges.
-void clear_embedded_carts();
-// Enters a cartridge from the resource file into the table under its name,
-// so that load, reload and cstore find it.
-void mount_embedded_cart(const orrery_cart *cart, const char *name);
-// The file the working cartridge came from ("" when none), set by the
-// loaders; forgotten when the boot makes a fresh cartridge.
+// The file the working cartridge came from or was saved to ("" when none).
 const char *working_file_name();
 void set_working_file_name(const char *path);
 void clear_working_file_name();
 // Makes the cartridge's hash the current cartridge hash.
 void record_cart_hash(const orrery_cart *cart);
+// The current cartridge hash (40 hexadecimal digits): the working
+// cartridge's as it was last loaded or saved.
+const char *current_cart_hash();
+
+// Reads a cartridge file: as a picture cartridge with its label, else as a
+// text cartridge. A path with no file on disk is looked for on the virtual
+// disk. Null when neither loads (the future-version status tells why when
+// the file is from a newer console).
+orrery_cart *load_cart_file(const std::string &path);
+
+// Makes a freshly loaded cartridge the working cartridge (the previous one
+// is released): the shared sprite/map quarter is reconciled, the hash
+// recorded, the working file name set to name (or, without one, to the
+// cartridge's sandboxed store file), and the data a program stored with
+// cstore() is copied over the cartridge's memory. The working-cartridge
+// hook then hands the code to the code tabs.
+void prepare_loaded_cart(orrery_cart *cart, const char *name);
 
 // Finds the cartridge file behind name and makes it the working cartridge:
-// 0 on success, 1 on failure.
+// name, then name with ".q7" inserted, then that with ".png" appended, then
+// name with ".png" appended; each tried as a picture, then as text. The
+// legacy changes are applied. 0 on success, 1 on failure (the working
+// cartridge is then untouched).
 int load_working_cart(const char *name);
-// Ctrl+S while a program runs: saves the working cartridge to its file.
-// 0 on success, 1 on failure (the message bar says why).
-int do_quick_save();
-// Ctrl+R while a program runs: takes the working cartridge's file again when
-// it changed on disk. 0 on success, 1 when nothing was loaded.
+
+// Ctrl+R while a program runs: reads the working cartridge's file again and
+// takes it, with "loaded external changes", when its hash differs from the
+// current hash. 0 when it was taken, 1 otherwise.
 int do_quick_load();
+
+// The clipboard forms of a cartridge name: "@clip", "@clip.q7", "@clip.png",
+// "@clip.q7.png".
+bool is_clipboard_name(const std::string &name);
+// The clipboard's text, a cartridge in text form, becomes the working
+// cartridge (through "_clip.q7.png" in the home folder); the working file
+// name is cleared. 0 on success, 1 on failure.
+int load_cart_from_clipboard();

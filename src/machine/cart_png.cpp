@@ -122,26 +122,6 @@ orrery_cart *load_orrery_cart_png_from_picture(const vell_rgba_image &pic) {
   return cart;
 }
 
-namespace {
-
-// Index of the engine palette entry for an RGB colour: the first entry
-// within k_near_enough, else the nearest (the first of equals).
-uint8_t palette_index(const uint8_t *palette, int32_t r, int32_t g, int32_t b) {
-  int32_t best = 0, best_d = INT32_MAX;
-  for (int32_t i = 0; i < 256; i++) {
-    const int32_t dr = palette[i * 3] - r, dg = palette[i * 3 + 1] - g, db = palette[i * 3 + 2] - b;
-    const int32_t d = dr * dr + dg * dg + db * db;
-    if (d < k_near_enough) return static_cast<uint8_t>(i);
-    if (d < best_d) {
-      best_d = d;
-      best = i;
-    }
-  }
-  return static_cast<uint8_t>(best);
-}
-
-}  // namespace
-
 void orrery_set_cart_png_art(const vell_bitmap *cart_template, const vell_font *font) {
   g_template = cart_template;
   g_font = font;
@@ -202,8 +182,12 @@ orrery_cart *load_orrery_cart_png_from_file(FILE *file) {
 orrery_cart *load_orrery_cart_png(const char *path) {
   std::string bytes;
   if (vell_read_file(path, k_vell_png_max_file, &bytes) != VELL_READ_OK) return fail(CART_PNG_NOT_CART);
+  return load_orrery_cart_png_with_label(bytes.data(), bytes.size());
+}
+
+orrery_cart *load_orrery_cart_png_with_label(const void *data, size_t size) {
   vell_rgba_image pic;
-  const int status = decode_cart_picture(bytes.data(), bytes.size(), &pic);
+  const int status = decode_cart_picture(data, size, &pic);
   if (status != CART_PNG_OK) return fail(status);
   orrery_cart *cart = load_orrery_cart_png_from_picture(pic);
   if (cart) cart->label = create_label_from_picture(pic);
@@ -229,7 +213,7 @@ vell_bitmap *create_label_from_picture(const vell_rgba_image &pic) {
       const uint32_t slot = (rgb * 2654435761u) >> (32 - k_cache_bits);
       if (cache_key[slot] != rgb) {
         cache_key[slot] = rgb;
-        cache_index[slot] = palette_index(palette, px[0], px[1], px[2]);
+        cache_index[slot] = vell_nearest_colour(palette, 256, px[0], px[1], px[2], k_near_enough);
       }
       label->line[y][x] = cache_index[slot];
     }

@@ -58,6 +58,8 @@ orrery_cart *load_orrery_cart_png_from_file(FILE *file);
 // Reads path (a regular file only) and loads it, attaching the label shown
 // in the picture.
 orrery_cart *load_orrery_cart_png(const char *path);
+// The same from PNG bytes already read.
+orrery_cart *load_orrery_cart_png_with_label(const void *data, size_t size);
 
 // The label of a picture file: its 128x128 area at (16, 24) as indices of
 // the engine palette (the first entry nearer than a squared distance of

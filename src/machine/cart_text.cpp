@@ -317,17 +317,24 @@ orrery_cart *vell_load_orrery_cart_from_file(FILE *file) {
   return cart;
 }
 
-orrery_cart *vell_load_orrery_cart(const char *path) {
-  // Cartridges come from anywhere: only a regular file of a sensible size
-  // is read, and opening it never waits (a FIFO, or a link to a device).
-  std::string text;
-  if (!path || vell_read_file(path, k_cart_file_max, &text) != VELL_READ_OK) return nullptr;
-  FILE *f = fmemopen(text.data(), text.size(), "rb");
+orrery_cart *vell_load_orrery_cart_from_text(const std::string &text) {
+  if (text.empty() || text.size() > k_cart_file_max) return nullptr;
+  FILE *f = fmemopen(const_cast<char *>(text.data()), text.size(), "rb");
   if (!f) return nullptr;
   orrery_cart *cart = vell_load_orrery_cart_from_file(f);
   fclose(f);
   return cart;
 }
+
+orrery_cart *vell_load_orrery_cart(const char *path) {
+  // Cartridges come from anywhere: only a regular file of a sensible size
+  // is read, and opening it never waits (a FIFO, or a link to a device).
+  std::string text;
+  if (!path || vell_read_file(path, k_cart_file_max, &text) != VELL_READ_OK) return nullptr;
+  return vell_load_orrery_cart_from_text(text);
+}
+
+std::string vell_orrery_cart_text(const orrery_cart *cart) { return cart_text(cart); }
 
 int vell_save_orrery_cart_to_file(const orrery_cart *cart, FILE *file) {
   const std::string text = cart_text(cart);

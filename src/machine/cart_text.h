@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 struct orrery_cart;
 
@@ -13,6 +14,8 @@ constexpr size_t k_cart_file_max = 4u << 20;
 // Reads path, when it is a regular file of at most k_cart_file_max bytes,
 // and loads it; null when it cannot be read or loaded.
 orrery_cart *vell_load_orrery_cart(const char *path);
+// Parses a text cartridge held in memory (at most k_cart_file_max bytes).
+orrery_cart *vell_load_orrery_cart_from_text(const std::string &text);
 // Parses a text cartridge from an open file. Null when the first line does
 // not start with "orrery cartridge", or when the version is newer than this
 // console's (then the future-version status is set too).
@@ -26,6 +29,8 @@ enum {
 // Writes the cartridge to path through a temporary file that replaces path
 // only once it was written completely. Returns a CART_SAVE_ code.
 int vell_save_orrery_cart(const orrery_cart *cart, const char *path);
+// The text format of a cartridge, as the saver writes it.
+std::string vell_orrery_cart_text(const orrery_cart *cart);
 // Writes the text format to an open file: CART_SAVE_OK, or
 // CART_SAVE_WRITE_FAILED when the stream reports an error.
 int vell_save_orrery_cart_to_file(const orrery_cart *cart, FILE *file);

@@ -49,3 +49,7 @@ void show_message_2(const char *format, int32_t ms, ...) {
   va_end(args);
   show_message(text, ms);
 }
+
+void orrery_working_cart_loaded() {
+  if (g_hooks.working_cart_loaded) g_hooks.working_cart_loaded();
+}

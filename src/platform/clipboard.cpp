@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace {
 
 // Text kept for the process itself when no video subsystem runs (headless).
@@ -33,10 +35,7 @@ int vell_has_clipboard_text() { return vell_get_clipboard_text().empty() ? 0 : 1
 int vell_save_clipboard_to_file(const char *path) {
   const std::string text = vell_get_clipboard_text();
   if (text.empty() || !path) return 1;
-  FILE *f = fopen(path, "wb");
-  if (!f) return 1;
-  const bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
-  return (fclose(f) == 0 && ok) ? 0 : 1;
+  return vell_write_file_replacing(path, text.data(), text.size()) == VELL_WRITE_OK ? 0 : 1;
 }
 
 int vell_load_clipboard_from_file(const char *path) {

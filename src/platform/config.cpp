@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/engine_state.h"
+#include "platform/files.h"
 #include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/video.h"
@@ -159,7 +160,11 @@ int vell_config_load() {
 }
 
 int vell_config_save() {
-  FILE *f = fopen(vell_prefix_with_appdata_path("config.txt").c_str(), "w");
+  // The text is composed in memory and written through a temporary file, so
+  // that a failed write never leaves a cut-off config.txt behind.
+  char *text = nullptr;
+  size_t size = 0;
+  FILE *f = open_memstream(&text, &size);
   if (!f) return 1;
   const vell_config_t &live = vell_config;
   const vell_config_t &snap = g_snapshot;
@@ -208,6 +213,10 @@ int vell_config_save() {
   fprintf(f, "mix_buffer_size %d // usually 1024. Try 2048 if you get choppy sound\n", live.mix_buffer_size);
   fputs("\n\n// :: \n\n", f);
   if (g_save_func) g_save_func(f);
+  const bool complete = fflush(f) == 0 && !ferror(f);
   fclose(f);
-  return 0;
+  const std::string path = vell_prefix_with_appdata_path("config.txt");
+  const int result = complete && vell_write_file_replacing(path.c_str(), text, size) == VELL_WRITE_OK ? 0 : 1;
+  free(text);
+  return result;
 }

@@ -61,9 +61,9 @@ int vell_png_encode(const vell_rgba_image &img, std::string *out) {
   image.width = static_cast<png_uint_32>(img.width);
   image.height = static_cast<png_uint_32>(img.height);
   image.format = PNG_FORMAT_RGBA;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_get_memory_size(image, size, 0, img.pixels.data(), 0, nullptr))
-    return VELL_PNG_WRITE_FAILED;
+  // One pass into a buffer of the largest size the encoder can produce (a
+  // first pass only to learn the size would encode everything twice).
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
   out->resize(size);
   if (!png_image_write_to_memory(&image, &(*out)[0], &size, 0, img.pixels.data(), 0, nullptr)) {
     out->clear();

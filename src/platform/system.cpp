@@ -65,6 +65,8 @@ void vell_system_exit() {
 
 void vell_set_time_func(vell_time_func f) { g_sys.clock = f; }
 
+vell_time_func vell_get_time_func() { return g_sys.clock; }
+
 void vell_reset_timer() { g_sys.start_ticks = SDL_GetTicks(); }
 
 uint32_t vell_get_time() {

@@ -12,6 +12,7 @@ void vell_system_exit();
 uint32_t vell_get_time();
 using vell_time_func = uint32_t (*)();
 void vell_set_time_func(vell_time_func f);  // null restores the real clock
+vell_time_func vell_get_time_func();        // the installed clock, null for the real one
 void vell_reset_timer();
 
 void vell_delay(uint32_t ms);

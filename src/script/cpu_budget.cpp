@@ -198,7 +198,9 @@ void update_frame_rate() {
 
   if (b.halving_request) {
     b.halving_request = 0;
-    if (current == wanted) {
+    // A rate of 1 (which a program can ask for) stays 1: a rate of 0 would
+    // run no frame again, and the program could never recover.
+    if (current == wanted && current > 1) {
       pstate.target_fps = current / 2;
       return;
     }

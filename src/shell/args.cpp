@@ -1,6 +1,7 @@
 #include "shell/args.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "machine/app_config.h"
@@ -17,6 +18,14 @@ int read_int(const char *s) {
   int v = 0;
   if (sscanf(s, "%d", &v) != 1) v = 0;
   return v;
+}
+
+// A frame count: a whole positive decimal number; anything else (a typo, a
+// negative or a fractional count) reads as 0, no limit.
+int64_t read_frame_count(const char *s) {
+  char *end = nullptr;
+  const long long v = strtoll(s, &end, 10);
+  return (end != s && *end == 0 && v > 0) ? v : 0;
 }
 
 void copy_text(char *dst, size_t size, const char *src) { snprintf(dst, size, "%s", src); }
@@ -124,6 +133,7 @@ enum console_option {
   COPT_GLITCH_TEST,
   COPT_PARAM,
   COPT_CATALOGUE_URL,
+  COPT_FRAMES,
 };
 
 }  // namespace
@@ -169,7 +179,11 @@ void process_arguments(int argc, const char *const *argv) {
       else if (!strcmp(name, "glitch_test")) pending = COPT_GLITCH_TEST;
       else if (!strcmp(name, "p")) pending = COPT_PARAM;
       else if (!strcmp(name, "catalogue_url")) pending = COPT_CATALOGUE_URL;
-      else if (!strcmp(name, "run")) {
+      else if (!strcmp(name, "frames")) pending = COPT_FRAMES;
+      else if (!strcmp(name, "fast")) {
+        orrery_args.fast = 1;
+        pending = COPT_NONE;
+      }      else if (!strcmp(name, "run")) {
         c.run_after_boot = 1;
         pending = COPT_NONE;
       } else if (!strcmp(name, "cartfind")) {
@@ -199,6 +213,7 @@ void process_arguments(int argc, const char *const *argv) {
       case COPT_GLITCH_TEST: orrery_args.glitch_test = v; break;
       case COPT_PARAM: orrery_args.param_string = std::string(a).substr(0, 1024); break;
       case COPT_CATALOGUE_URL: copy_text(c.catalogue_url, sizeof c.catalogue_url, a); break;
+      case COPT_FRAMES: orrery_args.frame_limit = read_frame_count(a); break;
     }
     pending = COPT_NONE;
   }

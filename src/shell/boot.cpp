@@ -1,6 +1,5 @@
 #include "shell/boot.h"
 
-#include <png.h>
 
 #include <cstdio>
 #include <cstdint>
@@ -19,11 +18,13 @@
 #include "platform/input.h"
 #include "platform/log.h"
 #include "platform/paths.h"
+#include "platform/png_image.h"
 #include "platform/rng.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
 #include "script/fixed.h"
 #include "script/runner.h"
+#include "shell/browser_entry.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
@@ -112,20 +113,10 @@ void release_console_carts() {
 // "splash.png" from the program's data folder in the console colours, or null.
 vell_bitmap *load_splash() {
   const std::string path = vell_prefix_with_data_path("splash.png");
-  png_image image = {};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return nullptr;
-  image.format = PNG_FORMAT_RGBA;
-  // A start picture larger than any screen is not worth the memory.
-  if (image.width > 4096 || image.height > 4096) {
-    png_image_free(&image);
-    return nullptr;
-  }
-  std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return nullptr;
-  vell_debugf("splash: %s %ux%u\n", path.c_str(), image.width, image.height);
-  return orrery_picture_to_console_colours(rgba.data(), static_cast<int32_t>(image.width),
-                                           static_cast<int32_t>(image.height), vell_engine_palette());
+  vell_rgba_image image;
+  if (vell_png_read_file(path.c_str(), &image) != VELL_PNG_OK) return nullptr;
+  vell_debugf("splash: %s %dx%d\n", path.c_str(), image.width, image.height);
+  return orrery_picture_to_console_colours(image.pixels.data(), image.width, image.height, vell_engine_palette());
 }
 
 }  // namespace
@@ -137,16 +128,7 @@ vell_bitmap *orrery_picture_to_console_colours(const uint8_t *rgba, int32_t w, i
     for (int32_t x = 0; x < w; x++) {
       const uint8_t *p = rgba + (static_cast<size_t>(y) * w + x) * 4;
       if (p[3] < 128 || !palette) continue;
-      int32_t best = 0, best_d = INT32_MAX;
-      for (int32_t c = 0; c < 16; c++) {
-        const int32_t dr = p[0] - palette[c * 3], dg = p[1] - palette[c * 3 + 1], db = p[2] - palette[c * 3 + 2];
-        const int32_t d = dr * dr + dg * dg + db * db;
-        if (d < best_d) {
-          best_d = d;
-          best = c;
-        }
-      }
-      b->line[y][x] = static_cast<uint8_t>(best);
+      b->line[y][x] = vell_nearest_colour(palette, 16, p[0], p[1], p[2], 0);
     }
   return b;
 }
@@ -173,6 +155,8 @@ void orrery_boot_exit() {
 }
 
 void boot_init() {
+  orrery_state.browser_grant_pending = 0;
+  orrery_state.head_cart_running = 0;
   reset_interpreter();
   reset_runtime_state();
   pstate.mode = MODE_BOOT;
@@ -214,7 +198,13 @@ void move_boot() {
       orrery_print("");
       break;
     case 70:
-      if (orrery_config.cart_loaded_at_start && !orrery_config.run_after_boot) pstate.mode = MODE_CONSOLE;
+      if (orrery_args.start_cart_failed) orrery_print("could not load");
+      // The cartridge loaded at start stays the working cartridge; the
+      // resource file's cartridges are still there to load by name.
+      if (orrery_config.cart_loaded_at_start && !orrery_config.run_after_boot) {
+        orrery_mount_resource_carts();
+        pstate.mode = MODE_CONSOLE;
+      }
       break;
     case 80:
       if (orrery_config.cartfind_at_boot) {
@@ -225,10 +215,16 @@ void move_boot() {
       }
       break;
     case 90:
-      boot_embedded_cart();
+      // With -run the cartridge loaded at start runs in the head
+      // cartridge's place, so the head cartridge is only mounted.
+      if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) orrery_mount_resource_carts();
+      else boot_embedded_cart();
       break;
     case 100:
-      if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) pstate.pending_request = REQ_RUN;
+      if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) {
+        pstate.mode = MODE_CONSOLE;
+        pstate.pending_request = REQ_RUN;
+      }
       break;
     default:
       break;
@@ -241,36 +237,47 @@ void move_splash() {
   if (go) boot_init();
 }
 
-void boot_embedded_cart() {
+bool orrery_mount_resource_carts() {
   clear_embedded_carts();
   const std::vector<orrery_embedded_image> images = orrery_resource_cart_images();
-  if (images.empty()) {
+  for (const orrery_embedded_image &item : images) {
+    orrery_cart *cart = vell_create_orrery_cart();
+    if (!cart) break;
+    if (load_orrery_cart_32k(cart, item.image) != CART_IMAGE_OK)
+      vell_debugf("embedded cart %s: code could not be decoded\n", item.name.c_str());
+    cart->version = k_head_cart_version;
+    mount_embedded_cart(cart, item.name.c_str());
+    vell_destroy_orrery_cart(cart);
+  }
+  return !images.empty();
+}
+
+void boot_embedded_cart() {
+  if (!orrery_mount_resource_carts()) {
     printf("head cart not found\n");
     fflush(stdout);
     vell_debug("head cart not found\n");
     return;
   }
+  const orrery_embedded_image item = orrery_resource_cart_images()[0];
   orrery_cart *head = vell_create_orrery_cart();
   if (!head) return;
-  if (load_orrery_cart_32k(head, images[0].image) != CART_IMAGE_OK)
-    vell_debugf("head cart %s: code could not be decoded\n", images[0].name.c_str());
+  load_orrery_cart_32k(head, item.image);
   head->version = k_head_cart_version;
-  vell_debugf("booting head cart %s\n", images[0].name.c_str());
-  orrery_replace_working_cart(head);
-  split_code_to_tabs();
-  mount_embedded_cart(head, images[0].name.c_str());
-  for (size_t i = 1; i < images.size(); i++) {
-    orrery_cart *cart = vell_create_orrery_cart();
-    if (!cart) break;
-    load_orrery_cart_32k(cart, images[i].image);
-    mount_embedded_cart(cart, images[i].name.c_str());
-    vell_destroy_orrery_cart(cart);
-  }
+  vell_debugf("booting head cart %s\n", item.name.c_str());
+  prepare_loaded_cart(head, nullptr);
+  // The head cartridge has no file of its own: quick save refuses it and
+  // quick load has nothing to read.
+  clear_working_file_name();
   pstate.mode = MODE_CONSOLE;
   pstate.pending_request = REQ_RUN;
+  grant_browser_to_next_run();
 }
 
 void reboot_machine() {
+  // The cartridge named on the command line was released with the others:
+  // the boot after a reboot ends with the head cartridge, as a plain start.
+  orrery_config.cart_loaded_at_start = 0;
   release_console_carts();
   reset_cpu_budget();
   create_console_carts();
@@ -322,6 +329,7 @@ void update_reset_glitch() {
   } else if (state > 4) {
     pstate.reset_glitch = 0;
     pstate.pending_request = REQ_RUN;
+    keep_browser_grant_for_restart();
     restore_param_string();
   }
 }

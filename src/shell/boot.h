@@ -27,6 +27,9 @@ void move_splash();
 // for it to run; prints "head cart not found" and stays in boot mode when
 // there is none.
 void boot_embedded_cart();
+// Mounts the resource file's cartridges (the head cartridge among them) as
+// embedded cartridges, after clearing the table; false when there are none.
+bool orrery_mount_resource_carts();
 // A fresh machine: new cartridges and code tabs, then the boot sequence.
 void reboot_machine();
 

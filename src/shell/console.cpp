@@ -11,6 +11,7 @@
 #include "machine/cart.h"
 #include "machine/cart_data.h"
 #include "machine/cart_load.h"
+#include "machine/cart_names.h"
 #include "machine/cart_png.h"
 #include "machine/cart_text.h"
 #include "machine/pstate.h"
@@ -27,6 +28,7 @@
 #include "shell/console_font.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/fast_run.h"
 #include "shell/hooks.h"
 #include "shell/keyconfig.h"
 #include "shell/main_loop.h"
@@ -53,26 +55,14 @@ void settle_folder(char *value, size_t size, const char *fallback) {
   if (!usable) snprintf(value, size, "%s", vell_prefix_with_appdata_path(fallback).c_str());
 }
 
-// Finds the cartridge named on the command line: the name inside the root
-// folder, then the same with ".q7" added.
-std::string resolve_cart_name(const std::string &name) {
-  if (name.empty()) return "";
-  const std::string root = orrery_config.root_path;
-  const std::string candidates[] = {root + name, name, root + name + ".q7", name + ".q7"};
-  for (const std::string &c : candidates)
-    if (vell_file_exists(c.c_str())) return c;
-  return "";
-}
-
-// Makes the text cartridge at path the working cartridge, with its code in
-// the code tabs. 0 on success, 1 when there is no such cartridge.
-int load_start_cart(const std::string &path) {
-  orrery_cart *cart = path.empty() ? nullptr : vell_load_orrery_cart(path.c_str());
-  if (!cart) return 1;
-  orrery_replace_working_cart(cart);
-  set_working_file_name(path.c_str());
-  split_code_to_tabs();
-  return 0;
+// Loads the cartridge named on the command line as the working cartridge:
+// a relative name inside the root folder first, then as given; each with
+// the load workflow's own search (".q7", ".q7.png", ".png" added). 0 on
+// success, 1 when there is no such cartridge.
+int load_start_cart(const std::string &name) {
+  if (name.empty()) return 1;
+  if (name[0] != '/' && load_working_cart((std::string(orrery_config.root_path) + name).c_str()) == 0) return 0;
+  return load_working_cart(name.c_str());
 }
 
 void create_console_bitmaps() {
@@ -103,10 +93,12 @@ void orrery_clear_console_state() {
   c.download_start = 0;
   c.download_error = 0;
   orrery_runner.error_text[0] = 0;
+  c.browser_grant_pending = 0;
+  c.head_cart_running = 0;
   c.blank_cart = nullptr;
   for (auto *&tab : orrery_runner.code_tab) tab = nullptr;
   orrery_runner.current_tab = 0;
-  c.current_folder[0] = 0;
+  orrery_set_current_folder("");
   orrery_runner.clipboard.clear();
   c.command[0] = 0;
   c.command_cursor = 0;
@@ -168,19 +160,30 @@ void vell_main_init(int argc, const char *const *argv) {
   browser_init();
 
   set_param_string(orrery_args.param_string.c_str());
-  if (orrery_args.exec_mode) {
-    if (load_start_cart(resolve_cart_name(orrery_args.auto_load_fn)) != 0) {
-      printf("could not load %s\n", orrery_args.auto_load_fn.c_str());
-      vell_end_process(1);
-    }
+  // A cartridge named on the command line is loaded now. Exec mode runs it
+  // at once; otherwise the boot ends at the console with it loaded, or runs
+  // it in place of the head cartridge with -run.
+  const std::string &named = orrery_args.auto_load_fn;
+  if (!named.empty() && load_start_cart(named) == 0) {
     orrery_config.cart_loaded_at_start = 1;
+  } else if (orrery_args.exec_mode) {
+    printf("could not load %s\n", named.c_str());
+    vell_end_process(1);
+  } else if (!named.empty()) {
+    orrery_args.start_cart_failed = 1;
+    vell_debugf("could not load %s\n", named.c_str());
+  }
+  if (orrery_args.exec_mode) {
+    orrery_mount_resource_carts();
     pstate.mode = MODE_CONSOLE;
     pstate.pending_request = REQ_RUN;
   }
+  orrery_fast_start();
   orrery_reset_frame_clock();
 }
 
 void vell_main_exit() {
+  orrery_fast_stop();
   browser_shutdown();
   save_cdata();
   orrery_close_listing();

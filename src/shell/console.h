@@ -9,7 +9,6 @@ struct vell_bitmap;
 struct orrery_cart;
 
 constexpr int32_t k_message_size = 256;      // message bar text, bytes with the terminator
-constexpr int32_t k_folder_text_size = 1024; // current folder text, bytes with the terminator
 constexpr int32_t k_command_size = 256;      // command line text, bytes with the terminator
 
 // States of the download slot.
@@ -53,8 +52,13 @@ struct orrery_state_t {
   uint32_t download_start;              // ms when the download started
   int32_t download_error;               // loader error of the finished file: 1 connect, 2 load, 3 future version
 
+  // The head cartridge (booted from the resource file) may open the browser
+  // although it is a cartridge program: the boot grants that to the run it
+  // asks for, and no other run gets it.
+  int32_t browser_grant_pending;        // 1: the next run is the head cartridge's
+  int32_t head_cart_running;            // 1 while that run goes on
+
   orrery_cart *blank_cart;              // empty cartridge the boot sequence marks; owned
-  char current_folder[k_folder_text_size];  // relative to the root folder; "" is the root
 
   char command[k_command_size];         // command line text; stays empty (no typed commands)
   int32_t command_cursor;               // cursor index in the command text

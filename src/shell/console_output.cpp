@@ -7,9 +7,11 @@
 #include "gfx/bitmap.h"
 #include "gfx/text.h"
 #include "machine/app_config.h"
+#include "machine/cart_names.h"
 #include "machine/pstate.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "platform/terminal.h"
 #include "script/cpu_budget.h"
 #include "shell/args.h"
 #include "shell/console.h"
@@ -44,7 +46,7 @@ void settle_cursor() {
   if (pstate.cursor_y > k_console_last_line) pstate.cursor_y = k_console_last_line;
 }
 
-std::string listed_folder() { return std::string(orrery_config.root_path) + orrery_state.current_folder; }
+std::string listed_folder() { return orrery_current_folder_path(); }
 
 void close_find() {
   if (g_list.open) vell_find_close(&g_list.find);
@@ -107,25 +109,6 @@ bool next_printable(std::string *name, int32_t *colour) {
   }
 }
 
-// Text for the terminal that exec mode writes to: control characters (C0,
-// DEL and C1) become visible escapes such as \x1b, so that a cartridge's
-// text cannot retitle, clear or otherwise drive the user's terminal.
-// Newlines and tabs stay as they are.
-std::string terminal_safe(const char *text) {
-  std::string out;
-  for (const char *p = text; *p; p++) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if ((c < 0x20 && c != '\n' && c != '\t') || (c >= 0x7f && c <= 0x9f)) {
-      char escape[5];
-      snprintf(escape, sizeof escape, "\\x%02x", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 void orrery_scroll_console() {
@@ -145,8 +128,7 @@ void cursor_cr() {
 void console_print_col(const char *text, int32_t colour) {
   if (!text) text = "";
   if (orrery_args.exec_mode && pstate.mode == MODE_CONSOLE) {
-    printf("** %s\n", terminal_safe(text).c_str());
-    fflush(stdout);
+    vell_terminal_line(stdout, "** ", text);
     return;
   }
   vell_bitmap *s = pstate.screen;
@@ -204,7 +186,7 @@ void orrery_start_listing(const char *argument) {
 void orrery_list_files() {
   if (g_list.lines <= 0) return;
   if (g_list.phase == LIST_START) {
-    orrery_print_2_col(12, "directory: /%s", orrery_state.current_folder);
+    orrery_print_2_col(12, "directory: /%s", orrery_current_folder());
     open_find(k_vell_folder_bit);
     g_list.phase = LIST_FOLDERS;
     return;

@@ -5,6 +5,8 @@
 #include "machine/hooks.h"
 #include "platform/hooks.h"
 #include "script/hooks.h"
+#include "script/runner.h"
+#include "shell/browser_entry.h"
 #include "shell/buttons.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
@@ -24,6 +26,7 @@ void orrery_install_hooks() {
   orrery_machine_hooks machine = {};
   machine.print_col = console_print_col;
   machine.show_message = show_message_ex;
+  machine.working_cart_loaded = split_code_to_tabs;
   orrery_set_machine_hooks(machine);
 
   orrery_script_hooks script = {};
@@ -37,6 +40,10 @@ void orrery_install_hooks() {
   api.btn = buttons_btn;
   api.btnp = buttons_btnp;
   api.open_keyconfig = keyconfig_open;
+  api.start_listing = orrery_start_listing;
+  api.open_browser = open_browser;
+  api.install_demos = browser_install_demos;
+  api.install_games = browser_install_games;
   orrery_set_api_hooks(api);
 }
 
@@ -66,6 +73,12 @@ void browser_shutdown() {
 }
 void browser_show_after_program() {
   if (g_browser.show_after_program) g_browser.show_after_program();
+}
+void browser_install_demos() {
+  if (g_browser.install_demos) g_browser.install_demos();
+}
+void browser_install_games() {
+  if (g_browser.install_games) g_browser.install_games();
 }
 
 int capture_png_screenshot(const vell_bitmap *screen) {

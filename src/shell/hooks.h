@@ -24,6 +24,8 @@ struct orrery_browser_hooks {
   void (*finish_running_download)();  // handles a download that a running cartridge waited for
   void (*shutdown)();                 // at exit: stops a download and lets its worker end
   void (*show_after_program)();       // the browser comes back once the running program has stopped
+  void (*install_demos)();            // the install_demos command
+  void (*install_games)();            // the install_games command
 };
 void orrery_set_browser_hooks(const orrery_browser_hooks &hooks);
 
@@ -45,6 +47,8 @@ void browser_cancel_download();
 void browser_finish_running_download();
 void browser_shutdown();
 void browser_show_after_program();
+void browser_install_demos();
+void browser_install_games();
 int capture_png_screenshot(const vell_bitmap *screen);
 void capture_video_frame(const vell_bitmap *screen);
 void capture_reset_video();

@@ -16,10 +16,12 @@
 #include "script/cpu_budget.h"
 #include "script/runner.h"
 #include "shell/boot.h"
+#include "shell/browser_entry.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/fast_run.h"
 #include "shell/hooks.h"
 #include "shell/keyconfig.h"
 #include "shell/message_bar.h"
@@ -82,7 +84,10 @@ void update_glitch_test() {
 void carry_out_request() {
   if (!pstate.pending_request) return;
   pstate.reset_glitch = 0;
-  if (pstate.pending_request == REQ_RUN) run_cart();
+  if (pstate.pending_request == REQ_RUN) {
+    note_run_start();
+    run_cart();
+  }
   if (pstate.pending_request == REQ_SUSPEND) suspend_program();
   if (pstate.pending_request == REQ_REBOOT) reboot_machine();
   if (pstate.pending_request == REQ_SUSPEND_ERROR) {
@@ -102,6 +107,14 @@ bool frame_due() {
   orrery_state_t &c = orrery_state;
   const uint32_t now = vell_get_time();
   const int64_t fps = c.pause_menu_open ? 30 : pstate.target_fps;
+  if (orrery_fast_active()) {
+    // The virtual clock decides alone; the accumulator holds just the frame
+    // that is due, which the frame then takes away.
+    const bool due = orrery_fast_frame_due(static_cast<int32_t>(fps)) != 0;
+    c.last_t = vell_get_time();
+    c.frame_acc = due ? k_frame_one : 0;
+    return due;
+  }
   // A clock that steps back gives a negative time; the sum is formed in 64
   // bits so that a long stall cannot wrap it round to a negative count.
   const int64_t elapsed = static_cast<int32_t>(now - c.last_t);
@@ -156,6 +169,7 @@ void paused_frame() {
   process_paused_keypresses();
   orrery_state.frame_acc -= k_frame_one;
   record_frame();
+  orrery_count_exec_frame();
 }
 
 // A logical frame of the key configuration screen. The console's key
@@ -205,6 +219,7 @@ void logical_frame() {
   c.frame_flipper ^= 1;
   // Recordings advance at 30 frames per second whatever the frame rate.
   if (c.pause_menu_open || c.frame_flipper == 0 || pstate.target_fps == 30) record_frame();
+  orrery_count_exec_frame();
 }
 
 // Copies the picture the running cartridge shows (without the pause menu

@@ -7,6 +7,7 @@
 #include "api/draw.h"
 #include "gfx/text.h"
 #include "machine/cart_load.h"
+#include "machine/cart_save.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "machine/registers.h"

@@ -56,36 +56,8 @@ f=$(sox "$dir/a4.wav" -n stat -freq 2>&1 | awk 'NF == 2 && $1 ~ /^[0-9.]+$/ && $
 awk -v f="$f" 'BEGIN { exit !(f >= 434 && f <= 446) }' || fail "a4 sounds at $f Hz"
 [ "$(python3 "$tool" tokens "$dir/cart.q7" | awk '{ print $1 }')" = 20 ] || fail "token count"
 
-# The colour of pixel (x, y) of an 8-bit RGBA PNG, as RRGGBB.
-pixel() {
-  python3 - "$1" "$2" "$3" <<'PY'
-import struct, sys, zlib
-data = open(sys.argv[1], 'rb').read()
-pos, idat, width = 8, b'', 0
-while pos < len(data):
-    n, kind = struct.unpack('>I4s', data[pos:pos + 8])
-    body = data[pos + 8:pos + 8 + n]
-    if kind == b'IHDR':
-        width, height, depth, colour = struct.unpack('>IIBB', body[:10])
-        assert (depth, colour) == (8, 6), (depth, colour)
-    if kind == b'IDAT':
-        idat += body
-    pos += 12 + n
-raw, stride, rows, prev = zlib.decompress(idat), width * 4, [], bytearray(width * 4)
-for y in range(len(raw) // (stride + 1)):
-    kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-    for i in range(stride):
-        a = line[i - 4] if i >= 4 else 0
-        b, c = prev[i], prev[i - 4] if i >= 4 else 0
-        p = a + b - c
-        pred = [0, a, b, (a + b) // 2, a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else (b if abs(p - b) <= abs(p - c) else c)][kind]
-        line[i] = (line[i] + pred) & 255
-    rows.append(line)
-    prev = line
-x, y = int(sys.argv[2]), int(sys.argv[3])
-print('%02x%02x%02x' % tuple(rows[y][x * 4:x * 4 + 3]))
-PY
-}
+# The colour of pixel (x, y) of a PNG as rrggbb, read by ImageMagick.
+pixel() { convert "$1" -depth 8 -format "%[hex:u.p{$2,$3}]" info: | cut -c1-6 | tr A-F a-f; }
 colour() { awk -v i="$1" '$1 == i { print $2 }' "$source_dir/assets/palette.txt"; }
 
 "$snap" "$dir/cart.q7" 60 -png "$dir/plain.png" 2 || fail "cart-snap exited with $?"

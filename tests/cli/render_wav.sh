@@ -33,10 +33,8 @@ max_amplitude() { sox "$1" -n stat 2>&1 | awk '/^Maximum amplitude/ { print $3 }
 between() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v >= lo && v <= hi) }'; }
 
 "$render" "$dir/tones.q7" "$dir/tri.wav" 1 sfx 1 || fail "render sfx exited with $?"
-[ "$(sox --i -r "$dir/tri.wav")" = 22050 ] || fail "rate"
-[ "$(sox --i -c "$dir/tri.wav")" = 1 ] || fail "channels"
-[ "$(sox --i -b "$dir/tri.wav")" = 16 ] || fail "bits"
-[ "$(sox --i -s "$dir/tri.wav")" = 22050 ] || fail "sample count $(sox --i -s "$dir/tri.wav")"
+[ "$(echo $(sox --i -r "$dir/tri.wav") $(sox --i -c "$dir/tri.wav") $(sox --i -b "$dir/tri.wav") $(sox --i -s "$dir/tri.wav"))" = "22050 1 16 22050" ] ||
+  fail "rate, channels, bits or sample count"
 f=$(peak_frequency "$dir/tri.wav")
 between "$f" 434 446 || fail "triangle frequency $f, expected about 439.7"
 a=$(max_amplitude "$dir/tri.wav")

@@ -4,52 +4,30 @@
 // with any arguments, effect masks, mixing, the clock and fades, readings,
 // memory writes while playing, pause and volumes. Nothing may crash, read
 // outside its buffers or overflow, and the readings stay in their ranges.
-
-#include <cstdint>
-#include <cstdlib>
-
 #include "audio/audio.h"
 #include "audio/channels.h"
 #include "audio/mixer.h"
-#include "machine/cart.h"
 #include "machine/memory.h"
-#include "machine/pstate.h"
 #include "platform/config.h"
-#include "platform/system.h"
-#include "shell/console.h"
+#include "fuzz_support.h"
 
-namespace {
+static int16_t g_out[4096];
 
-uint32_t g_now = 0;
-uint32_t fuzz_clock() { return g_now; }
-
-int16_t g_out[4096];
-
-void check(bool ok) {
-  if (!ok) abort();
-}
-
-void set_up_once() {
-  static bool done = false;
-  if (done) return;
-  done = true;
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   vell_config_default();
   vell_config.headless = 1;
-  vell_set_time_func(fuzz_clock);
+  vell_set_time_func([] { return g_fuzz_now; });
   orrery_create_machine();
   orrery_sound_init(16);
+  return 0;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  set_up_once();
   orrery_audio_reset();
   orrery_clear_cart(pstate.cart);
   for (int32_t k = 0; k < 4; k++) pstate.audio_mask[k].store(0);
   orrery_audio.pause_counter = 0;
-  vell_config.sound_volume = 256;
-  vell_config.music_volume = 256;
+  vell_config.sound_volume = vell_config.music_volume = 256;
 
   const size_t sound_bytes = k_addr_user - k_addr_music;
   size_t pos = 0;
@@ -60,23 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const uint8_t *c = data + pos;
     const int8_t b = static_cast<int8_t>(c[2]);
     switch (c[0] % 8) {
-      case 0:
-        orrery_sfx_call(c[1] % 5, b, static_cast<int8_t>(c[3]), static_cast<int8_t>(c[4]),
-                        static_cast<int8_t>(c[5]));
-        break;
+      case 0: orrery_sfx_call(c[1] % 5, b, int8_t(c[3]), int8_t(c[4]), int8_t(c[5])); break;
       case 1: orrery_music_call(b, (c[3] << 8 | c[4]) - 1000, c[5]); break;
       case 2: orrery_poke(&pstate, pstate.cart, 0x5f40 + c[1] % 4, c[2]); break;
       case 3: vell_mixer_callback(g_out, 1 + (c[1] << 8 | c[2]) % 4096); break;
-      case 4:
-        g_now += c[1] * 10u;
-        orrery_update_music_fade();
-        break;
+      case 4: g_fuzz_now += c[1] * 10u; orrery_update_music_fade(); break;
       case 5: {
-        const int32_t v = orrery_audio_stat(16 + c[1] % 11);
-        const int32_t n = 16 + c[1] % 11;
-        if (n <= 19) check(v >= -1 && v <= 63);
-        else if (n == 24) check(v >= 0 && v <= 63);
-        else if (n != 25) check(v >= -1);
+        const int32_t n = 16 + c[1] % 11, v = orrery_audio_stat(n);
+        check(n <= 19 ? v >= -1 && v <= 63 : n == 24 ? v >= 0 && v <= 63 : n == 25 || v >= -1);
         break;
       }
       case 6: orrery_poke(&pstate, pstate.cart, k_addr_music + (c[1] << 8 | c[2]) % sound_bytes, c[3]); break;

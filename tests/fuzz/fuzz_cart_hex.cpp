@@ -1,15 +1,11 @@
 // Feeds arbitrary clipboard text to the clipboard cartridge decoder. What it
 // accepts must encode back to the same text, up to white space and the
 // case of the digits.
-
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
+#include "fuzz_support.h"
 #include "machine/cart_hex.h"
 #include "platform/files.h"
 
@@ -35,7 +31,7 @@ std::string normalised(const std::string &text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (g_folder.empty()) {
     char tmpl[] = "/tmp/orrery-fuzz-hex-XXXXXX";
-    if (!mkdtemp(tmpl)) abort();
+    check(mkdtemp(tmpl) != nullptr);
     g_folder = tmpl;
     atexit(remove_folder);
   }
@@ -43,12 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string bin = g_folder + "/clip.png", hex = g_folder + "/clip.hex";
   unlink(bin.c_str());
   if (convert_hex_to_binary_file(text.c_str(), bin.c_str()) != HEX_CART_OK) return 0;
-  if (convert_binary_file_to_hex(bin.c_str(), hex.c_str()) != CART_HEX_OK) abort();
+  check(convert_binary_file_to_hex(bin.c_str(), hex.c_str()) == CART_HEX_OK);
   std::string back;
-  if (vell_read_file(hex.c_str(), 4 * size + 64, &back) != VELL_READ_OK) abort();
+  check(vell_read_file(hex.c_str(), 4 * size + 64, &back) == VELL_READ_OK);
   // Text from the first NUL on is not seen; anything after the closing tag
   // is ignored.
   const std::string seen = normalised(text.substr(0, text.find('\0')));
-  if (seen.compare(0, back.size(), back) != 0) abort();
+  check(seen.compare(0, back.size(), back) == 0);
   return 0;
 }

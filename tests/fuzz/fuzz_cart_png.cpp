@@ -4,23 +4,13 @@
 // reaches the cartridge loader without first having to be a valid PNG.
 // Whatever loads must hold exactly the payload's memory bytes and a code of
 // at most 65535 characters.
-#include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "machine/cart.h"
+#include "fuzz_support.h"
 #include "machine/cart_png.h"
 #include "machine/memory.h"
 #include "platform/png_image.h"
-
-namespace {
-
-void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 2) return 0;
@@ -42,11 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (size_t i = 0; i < pic.pixels.size() / 4; i++) {
     const uint8_t b = i < payload.size() ? payload[i] : 0;
     // High bits from the input too, as a picture would carry them.
-    const uint8_t hi = static_cast<uint8_t>(data[i % size] & 0xfc);
-    pic.pixels[i * 4 + 0] = static_cast<uint8_t>(hi | (b >> 4 & 3));
-    pic.pixels[i * 4 + 1] = static_cast<uint8_t>(hi | (b >> 2 & 3));
-    pic.pixels[i * 4 + 2] = static_cast<uint8_t>(hi | (b & 3));
-    pic.pixels[i * 4 + 3] = static_cast<uint8_t>(hi | (b >> 6 & 3));
+    for (int k = 0; k < 4; k++)
+      pic.pixels[i * 4 + k] = static_cast<uint8_t>((data[i % size] & 0xfc) | (b >> (k == 3 ? 6 : 4 - 2 * k) & 3));
   }
   orrery_cart *cart = load_orrery_cart_png_from_picture(pic);
   orrery_set_future_version_status(0);

@@ -1,30 +1,22 @@
 // Reads arbitrary bytes as a catalogue page, first as a PNG file and then as
 // the text rows of a well-formed 1024x544 page, into fresh and partly
 // filled lists: nothing may crash, and every list must come out well-formed.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 #include <vector>
 
-#include "gfx/bitmap.h"
 #include "browser/browser_list.h"
 #include "browser/catalogue_page.h"
+#include "fuzz_support.h"
+#include "gfx/bitmap.h"
 #include "platform/png_image.h"
 
 namespace {
-
-void check(bool ok) {
-  if (!ok) abort();
-}
 
 // Items the page reader makes: clean texts, known kinds, labels of 128x128.
 void check_list(const browser_list &list) {
   check(list.items.size() <= 2 + 2 * static_cast<size_t>(k_page_cells));
   for (const browser_item &item : list.items) {
-    check(item.kind == ITEM_CART || item.kind == ITEM_UPDATE || item.kind == ITEM_SEARCH ||
-          item.kind == ITEM_LOAD_MORE);
+    check(item.kind == ITEM_CART || item.kind == ITEM_UPDATE || item.kind == ITEM_SEARCH || item.kind == ITEM_LOAD_MORE);
     check(item.title.size() <= k_item_text_max && item.author.size() <= k_author_max);
     check(item.lid.size() <= k_item_text_max && item.mid.size() <= k_item_text_max);
     for (char c : item.title) check(c >= 32 && c <= 126 && c != '|' && !(c >= 'A' && c <= 'Z'));
@@ -41,12 +33,13 @@ void read_both_ways(const vell_rgba_image *image, const uint8_t *data, size_t si
   for (const char *name : names) {
     browser_list list;
     list.name = name;
-    if (image) populate_cartfind_list_from_image(list, image, 0);
-    else populate_cartfind_list_from_png_data(list, data, size, 0);
-    check_list(list);
-    if (image) populate_cartfind_list_from_image(list, image, 1);
-    else populate_cartfind_list_from_png_data(list, data, size, 1);
-    check_list(list);
+    for (int append : {0, 1}) {
+      if (image)
+        populate_cartfind_list_from_image(list, image, append);
+      else
+        populate_cartfind_list_from_png_data(list, data, size, append);
+      check_list(list);
+    }
   }
 }
 

@@ -4,106 +4,69 @@
 // valid program; it runs for a few frames on the headless console, and its
 // state is closed while the program is suspended in the middle of a frame.
 // Crashes, sanitizer reports and hangs (a frame that never ends) are faults.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "platform/system.h"
-#include "script/runner.h"
-#include "shell/console.h"
-#include "platform/paths.h"
+#include "fuzz_support.h"
 
 namespace {
 
-uint32_t g_now = 1000;
-uint32_t fuzz_clock() { return g_now; }
-
 // Reads the input a byte at a time; zeros once it is used up.
 struct byte_source {
-  const uint8_t *data;
-  size_t size;
-  size_t pos = 0;
-  int next() { return pos < size ? data[pos++] : 0; }
-  bool done() const { return pos >= size; }
+  const uint8_t *data, *end;
+  int next() { return data < end ? *data++ : 0; }
+  bool done() const { return data >= end; }
 };
 
 constexpr int k_max_depth = 4;
 constexpr size_t k_max_program = 16384;
 
-void block(byte_source &in, std::string &out, int depth);
+// The grammar's statements: text before a nested body (null: no body) and
+// after it. C stands for a coroutine slot, K for a small count, N for a
+// number from the next input byte.
+const char *const k_statements[][2] = {
+    {"C = cocreate(function(a) ", " end) "},
+    {"coresume(C, K) ", nullptr},
+    {"flip() ", nullptr},
+    {"yield() ", nullptr},
+    {"setmetatable({}, {__gc = function() ", " end}) "},
+    {"for i = 1, 8*N+1 do ", " end "},
+    {"while true do ", " end "},
+    {"g = {} for i = 1, 16*N do g[i] = {i} end ", nullptr},
+    {"s = (s or 'x') .. (s or 'x') ", nullptr},
+    {"for _ in pairs(setmetatable({}, {__pairs = function() ", " return function() end end})) do end "},
+    {"keep = setmetatable({}, {__gc = function() C = nil ", " end}) "},
+    {"x = costatus(C) ", nullptr},
+    {"if C and costatus(C) == 'suspended' then coresume(C) end ", nullptr},
+    {"assert(false, 'a') ", nullptr},
+    {"x = nil + 1 ", nullptr},
+    {"function _update() ", " end "},
+    {"print('\\27[2J' .. tostr(K)) ", nullptr},
+    {"local t = {} for i = 1, N do t[i] = s end ", nullptr},
+    {"n = (n or 0) + 1 ", nullptr}};
+constexpr int k_statement_count = sizeof k_statements / sizeof k_statements[0];
 
-// One statement; depth limits the nesting of bodies.
 void statement(byte_source &in, std::string &out, int depth) {
-  const int c = in.next() % 18;
-  const int k = in.next() % 4;  // coroutine slot, or a small count
-  const std::string co = "c" + std::to_string(k);
-  auto body = [&] {
-    if (depth < k_max_depth) block(in, out, depth + 1);
-  };
-  switch (c) {
-    case 0: out += co + " = cocreate(function(a) "; body(); out += " end) "; break;
-    case 1: out += "coresume(" + co + ", " + std::to_string(k) + ") "; break;
-    case 2: out += "flip() "; break;
-    case 3: out += "yield() "; break;
-    case 4: out += "setmetatable({}, {__gc = function() "; body(); out += " end}) "; break;
-    case 5: out += "for i = 1, " + std::to_string(1 + in.next() * 8) + " do "; body(); out += " end "; break;
-    case 6: out += "while true do "; body(); out += " end "; break;
-    case 7: out += "g = {} for i = 1, " + std::to_string(in.next() * 16) + " do g[i] = {i} end "; break;
-    case 8: out += "s = (s or 'x') .. (s or 'x') "; break;
-    case 9:
-      out += "for _ in pairs(setmetatable({}, {__pairs = function() ";
-      body();
-      out += " return function() end end})) do end ";
-      break;
-    case 10: out += "keep = setmetatable({}, {__gc = function() " + co + " = nil "; body(); out += " end}) "; break;
-    case 11: out += "x = costatus(" + co + ") "; break;
-    case 12: out += "if " + co + " and costatus(" + co + ") == 'suspended' then coresume(" + co + ") end "; break;
-    case 13: out += (in.next() & 1) ? "assert(false, 'a') " : "x = nil + 1 "; break;
-    case 14: out += "function _update() "; body(); out += " end "; break;
-    case 15: out += "print('\\27[2J' .. tostr(" + std::to_string(k) + ")) "; break;
-    case 16: out += "local t = {} for i = 1, " + std::to_string(in.next()) + " do t[i] = s end "; break;
-    default: out += "n = (n or 0) + 1 "; break;
-  }
-}
-
-void block(byte_source &in, std::string &out, int depth) {
-  const int n = 1 + in.next() % 4;
-  for (int i = 0; i < n && !in.done() && out.size() < k_max_program; i++) statement(in, out, depth);
+  const char *const *s = k_statements[in.next() % k_statement_count];
+  const int k = in.next() % 4;
+  for (const char *p = s[0]; *p; p++)
+    out += *p == 'C' ? "c" + std::to_string(k) : *p == 'K' ? std::to_string(k)
+                                             : *p == 'N' ? std::to_string(in.next()) : std::string(1, *p);
+  if (!s[1]) return;
+  for (int i = 0, n = 1 + in.next() % 4; depth < k_max_depth && i < n && !in.done() && out.size() < k_max_program; i++)
+    statement(in, out, depth + 1);
+  out += s[1];
 }
 
 }  // namespace
 
-// The console starts once, before the first input, and ends at exit.
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  vell_set_time_func(fuzz_clock);
-  vell_set_program_folder(ORRERY_FUZZ_PROGRAM_FOLDER);
-  static char home[] = "/tmp/orrery-fuzz-XXXXXX";
-  if (!mkdtemp(home)) __builtin_trap();
-  const std::string home_arg = std::string(home) + "/";
-  const char *argv[] = {"orrery", "-home", home_arg.c_str(), "-headless", "1"};
-  vell_main_init(5, argv);
-  atexit([] { vell_main_exit(); });
+  start_headless_console();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  byte_source in{data, size};
+  byte_source in{data, data + size};
   std::string code;
   while (!in.done() && code.size() < k_max_program) statement(in, code, 0);
-  orrery_cart *cart = orrery_working_cart();
-  snprintf(cart->code, k_cart_code_size, "%s", code.c_str());
-  split_code_to_tabs();
-  pstate.pending_request = REQ_RUN;
-  run_cart();
-  pstate.pending_request = REQ_NONE;
-  for (int frame = 0; frame < 4 && pstate.mode == MODE_RUNNING; frame++) {
-    g_now += 34;
-    run_slice();
-  }
+  run_program_frames(code, 4);
   // Closed as it stands, perhaps suspended mid-frame: its finalizers run.
   reset_interpreter();
   suspend_program();

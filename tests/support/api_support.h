@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "lua.h"
+#include "support/temp_home.h"
 
 struct vell_font;
 
@@ -22,6 +24,7 @@ struct api_charge {
 
 class ApiMachine : public ::testing::Test {
  protected:
+  temp_home home;  // files the functions write (cstore) stay in the test's folder
   lua_State *L = nullptr;
   vell_font *font = nullptr;
 
@@ -32,17 +35,23 @@ class ApiMachine : public ::testing::Test {
   void run(const std::string &code);
   // Runs a snippet and returns the error message it raised ("" when none).
   std::string run_error(const std::string &code);
-  // Evaluates an expression: its raw 16.16 value, text, truth, or type name.
+  // Evaluates an expression: its raw 16.16 value, whole part or text.
   int32_t raw(const std::string &expr);
   int32_t num(const std::string &expr) { return raw(expr) >> 16; }
   std::string str(const std::string &expr);
-  bool truth(const std::string &expr);
-  std::string type(const std::string &expr);
   // Number of values an expression list gives ("f()" with no results is 0).
   int count(const std::string &exprs);
 
-  // Memory errors ("bad memory access") reported since the last call.
-  std::vector<std::string> take_memory_errors();
+  // Table check: each row's code runs, then its expression's whole value
+  // (num) must be want. Rows run in order on the same machine; _pix(x, y)
+  // reads a screen pixel past clip and camera.
+  struct after_case {
+    const char *code;
+    const char *expr;
+    int32_t want;
+  };
+  void expect_after(std::initializer_list<after_case> rows);
+
   // Charges recorded since the last take_charges (the first call takes
   // everything since SetUp).
   std::vector<api_charge> take_charges();

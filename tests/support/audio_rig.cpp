@@ -1,26 +1,14 @@
 #include "support/audio_rig.h"
 
-#include <gtest/gtest.h>
-
-#include "audio/audio.h"
-#include "audio/mixer.h"
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "platform/config.h"
-#include "platform/system.h"
-#include "shell/console.h"
+#include "support/test.h"
 
 uint32_t audio_rig::now_ms = 0;
-
-namespace {
-uint32_t rig_clock() { return audio_rig::now_ms; }
-}  // namespace
 
 audio_rig::audio_rig() {
   vell_config_default();
   vell_config.headless = 1;
   now_ms = 1000;
-  vell_set_time_func(rig_clock);
+  vell_set_time_func([] { return audio_rig::now_ms; });
   orrery_clear_console_state();
   EXPECT_EQ(orrery_create_machine(), 0);
   orrery_sound_init(16);
@@ -56,19 +44,9 @@ void set_sfx(orrery_cart *cart, int s, int speed, int loop_start, int loop_end) 
 }
 
 void set_note(orrery_cart *cart, int s, int i, int pitch, int waveform, int volume, int effect, int custom) {
-  orrery_note &n = cart->sfx[s].notes[i];
-  n.pitch = pitch;
-  n.waveform = waveform;
-  n.volume = volume;
-  n.effect = effect;
-  n.custom = custom ? 128 : 0;
+  cart->sfx[s].notes[i] = orrery_note{pitch, waveform, volume, effect, custom ? 128 : 0};
 }
 
 void set_pattern(orrery_cart *cart, int p, int c0, int c1, int c2, int c3, int flags) {
-  orrery_pattern &pat = cart->music[p];
-  pat.channel[0] = c0;
-  pat.channel[1] = c1;
-  pat.channel[2] = c2;
-  pat.channel[3] = c3;
-  pat.flags = flags;
+  cart->music[p] = orrery_pattern{{c0, c1, c2, c3}, flags};
 }

@@ -1,18 +1,6 @@
 #include "support/cart_support.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <vector>
-
-#include "machine/cart.h"
-#include "machine/cart_image.h"
-#include "machine/cart_text.h"
-#include "shell/pod.h"
-#include "shell/resources.h"
-#include "support/process.h"
+#include "support/test.h"
 
 void cart_deleter::operator()(orrery_cart *c) const { vell_destroy_orrery_cart(c); }
 

@@ -1,16 +1,6 @@
 #include "support/console_rig.h"
 
-#include <cstring>
-
-#include "browser/browser_hooks.h"
-#include "capture/capture_hooks.h"
-#include "platform/files.h"
-#include "platform/input.h"
-#include "platform/paths.h"
-#include "platform/system.h"
-#include "shell/console.h"
-#include "shell/engine.h"
-#include "shell/main_loop.h"
+#include "support/test.h"
 
 uint32_t g_rig_now = 1000;
 uint8_t g_rig_keys[512];
@@ -69,4 +59,13 @@ void console_rig::tap(const std::vector<int32_t> &scancodes) {
   for (int32_t sc : scancodes) key(sc, false);
   frame();
   frame();
+}
+
+bool screen_line_is(const char *text, int32_t y, uint32_t c) {
+  vell_bitmap *expected = vell_create_bitmap(128, 128, 8);
+  vell_draw_text_ex(expected, text, pstate.font, 0, y, k_text_colour | k_text_wrap, c);
+  const uint8_t *from = expected->data + y * 128, *to = expected->data + std::min(y + 6, 128) * 128;
+  const bool same = std::equal(from, to, pstate.screen->data + y * 128);
+  vell_destroy_bitmap(expected);
+  return same;
 }

@@ -34,6 +34,10 @@ struct console_rig {
   void tap(const std::vector<int32_t> &scancodes);
 };
 
+// True when rows y..y+5 of the screen hold exactly what the console font
+// draws for text alone at (0, y) in colour c (wrapped at the screen edge).
+bool screen_line_is(const char *text, int32_t y, uint32_t c = 6);
+
 // The clock and key array a rig installs, for tests that drive the
 // platform without a console.
 extern uint32_t g_rig_now;

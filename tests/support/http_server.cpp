@@ -1,8 +1,8 @@
 #include "support/http_server.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -10,41 +10,28 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 
 namespace {
 
+// A socket bound to an ephemeral port of 127.0.0.1, or -1.
 int bound_socket(int *port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return -1;
-  int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
-    close(fd);
+  socklen_t len = sizeof a;
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
+    if (fd >= 0) close(fd);
     return -1;
   }
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
   *port = ntohs(a.sin_port);
   return fd;
 }
 
-void send_all(int fd, const std::string &s) {
-  size_t done = 0;
-  while (done < s.size()) {
-    ssize_t n = send(fd, s.data() + done, s.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    done += static_cast<size_t>(n);
-  }
-}
-
-std::string response(int status, const char *reason, const std::string &body, const std::string &extra = "") {
-  return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\nConnection: close\r\n" + extra + "\r\n" + body;
+std::string response(int status, const std::string &body, const std::string &extra = "") {
+  return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n" + extra + "\r\n" + body;
 }
 
 }  // namespace
@@ -71,7 +58,7 @@ void http_server::serve() {
   while (!stopping_) {
     pollfd p = {listen_fd_, POLLIN, 0};
     if (poll(&p, 1, 50) <= 0) continue;
-    int fd = accept(listen_fd_, nullptr, nullptr);
+    const int fd = accept(listen_fd_, nullptr, nullptr);
     if (fd < 0) continue;
     busy_++;
     std::thread([this, fd] {
@@ -83,46 +70,49 @@ void http_server::serve() {
 }
 
 void http_server::answer(int fd) {
+  // Reads the request head; gives up after about 5 seconds.
   std::string request;
   char buf[1024];
-  // Reads the request head; gives up after about 5 seconds.
   for (int i = 0; i < 100 && request.find("\r\n\r\n") == std::string::npos && !stopping_; i++) {
     pollfd p = {fd, POLLIN, 0};
     if (poll(&p, 1, 50) <= 0) continue;
-    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    const ssize_t n = recv(fd, buf, sizeof buf, 0);
     if (n <= 0) return;
     request.append(buf, static_cast<size_t>(n));
   }
   requests_++;
   const size_t sp = request.find(' ');
-  const size_t sp2 = request.find(' ', sp + 1);
-  const std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, sp2 - sp - 1);
-  if (path == "/ok") {
-    send_all(fd, response(200, "OK", "hello from the test server"));
-  } else if (path == "/missing") {
-    send_all(fd, response(404, "Not Found", "no such page"));
-  } else if (path == "/moved") {
-    send_all(fd, response(302, "Found", "", "Location: /ok\r\n"));
-  } else if (path == "/loop") {
-    send_all(fd, response(302, "Found", "", "Location: /loop\r\n"));
-  } else if (path == "/big") {
-    std::string body(100000, 'a');
-    for (size_t i = 0; i < body.size(); i++) body[i] = static_cast<char>('a' + i % 26);
-    send_all(fd, response(200, "OK", body));
-  } else if (path == "/stall") {
-    send_all(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x'));
-    for (int i = 0; i < 400 && !stopping_; i++) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  } else if (path == "/silent") {
-    // Holds the connection open without answering, at most 20 seconds.
-    for (int i = 0; i < 400 && !stopping_; i++) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  } else {
-    send_all(fd, response(500, "Server Error", "unknown path"));
+  const std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
+  std::string out, big(100000, 'a');
+  for (size_t i = 0; i < big.size(); i++) big[i] = static_cast<char>('a' + i % 26);
+  if (path == "/ok")
+    out = response(200, "hello from the test server");
+  else if (path == "/missing")
+    out = response(404, "no such page");
+  else if (path == "/moved")
+    out = response(302, "", "Location: /ok\r\n");
+  else if (path == "/loop")
+    out = response(302, "", "Location: /loop\r\n");
+  else if (path == "/big")
+    out = response(200, big);
+  else if (path == "/stall")
+    out = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x');
+  else if (path != "/silent")
+    out = response(500, "unknown path");
+  for (size_t done = 0; done < out.size();) {
+    const ssize_t n = send(fd, out.data() + done, out.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
   }
+  // /silent (without an answer) and /stall (after its first part) hold the
+  // connection open, at most 20 seconds.
+  for (int i = 0; (path == "/silent" || path == "/stall") && i < 400 && !stopping_; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
 int closed_port() {
   int port = 0;
-  int fd = bound_socket(&port);
+  const int fd = bound_socket(&port);
   if (fd >= 0) close(fd);
   return port;
 }

@@ -14,8 +14,6 @@
 #include <fstream>
 #include <sstream>
 
-extern char **environ;
-
 process_result run_process(const std::vector<std::string> &argv, const std::vector<std::string> &env,
                            int kill_after_ms, int give_up_ms) {
   int fds[2];
@@ -35,29 +33,26 @@ process_result run_process(const std::vector<std::string> &argv, const std::vect
   close(fds[1]);
   fcntl(fds[0], F_SETFL, O_NONBLOCK);
   std::string out;
-  auto start = std::chrono::steady_clock::now();
-  bool killed = false;
+  const auto start = std::chrono::steady_clock::now();
+  bool killed = false, ended = false;
   int status = 0;
   rusage usage{};
   long ms = 0, term_ms = 0;
-  for (;;) {
-    char buf[4096];
+  // Reads what the program wrote until it has ended and nothing is left.
+  for (char buf[4096];;) {
     ssize_t n;
     while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-    pid_t r = wait4(pid, &status, WNOHANG, &usage);
+    if (ended) break;
+    ended = wait4(pid, &status, WNOHANG, &usage) == pid;
     ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    if (r == pid) break;
+    if (ended) continue;
     if (kill_after_ms > 0 && !killed && ms >= kill_after_ms) {
-      kill(pid, SIGTERM);
-      killed = true;
+      killed = kill(pid, SIGTERM) == 0;
       term_ms = ms;
     }
     if (killed && ms - term_ms >= give_up_ms) kill(pid, SIGKILL);
     usleep(1000);
   }
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
   close(fds[0]);
   int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return {code, out, usage.ru_maxrss, killed ? ms - term_ms : -1};

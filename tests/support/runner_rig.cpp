@@ -1,13 +1,6 @@
 #include "support/runner_rig.h"
 
-#include <cstring>
-
-#include "gfx/ctext.h"
-#include "lauxlib.h"
-#include "lua.h"
-#include "machine/cart.h"
-#include "machine/pstate.h"
-#include "script/runner.h"
+#include "support/test.h"
 
 void runner_rig::run(const std::string &code) {
   orrery_cart *cart = orrery_working_cart();
@@ -17,41 +10,14 @@ void runner_rig::run(const std::string &code) {
   iterate(0);
 }
 
-namespace {
-
-// Globals are read on the runner's helper thread: the program's own thread
+// A global is read on the runner's helper thread: the program's own thread
 // is suspended in the middle of its frame.
-lua_State *global(const char *name) {
+double runner_rig::num(const char *name) const {
   lua_State *H = orrery_runner.helper;
   lua_getglobal(H, name);
-  return H;
-}
-
-}  // namespace
-
-int32_t runner_rig::raw(const char *name) const {
-  lua_State *H = global(name);
   const int32_t v = lua_tonumberx(H, -1, nullptr);
   lua_pop(H, 1);
-  return v;
-}
-
-double runner_rig::num(const char *name) const { return raw(name) / 65536.0; }
-
-std::string runner_rig::str(const char *name) const {
-  lua_State *H = global(name);
-  size_t n = 0;
-  const char *s = lua_tolstring(H, -1, &n);
-  std::string v = s ? std::string(s, n) : "";
-  lua_pop(H, 1);
-  return v;
-}
-
-bool runner_rig::is_nil(const char *name) const {
-  lua_State *H = global(name);
-  const bool nil = lua_isnil(H, -1);
-  lua_pop(H, 1);
-  return nil;
+  return v / 65536.0;
 }
 
 std::string rig_eval(const char *code) {

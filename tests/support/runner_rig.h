@@ -17,11 +17,8 @@ struct runner_rig : console_rig {
   // Makes code (tabs separated by "\n-->8\n") the working cartridge's code
   // and carries out a run request, as the shell does; no frame runs yet.
   void run(const std::string &code);
-  // Global variables of the program.
-  double num(const char *name) const;    // a number, 0 when not one
-  int32_t raw(const char *name) const;   // a number's 16.16 bits
-  std::string str(const char *name) const;
-  bool is_nil(const char *name) const;
+  // A global variable of the program as a number, 0 when not one.
+  double num(const char *name) const;
 };
 
 // Runs code on the runner's helper thread (as a program's own code would

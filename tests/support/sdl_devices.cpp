@@ -6,64 +6,65 @@ namespace {
 
 SDL_Joystick *g_virtual = nullptr;  // the last attached virtual controller, opened here to set it
 
-void push(SDL_Event &e) {
+// An empty event of the type, stamped with the time.
+SDL_Event event(uint32_t type) {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = type;
   e.common.timestamp = SDL_GetTicks();
-  SDL_PushEvent(&e);
+  return e;
 }
 
 }  // namespace
 
 void push_key_down(int32_t scancode, bool repeat) {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = SDL_KEYDOWN;
+  SDL_Event e = event(SDL_KEYDOWN);
   e.key.state = SDL_PRESSED;
   e.key.repeat = repeat ? 1 : 0;
   e.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
   SDL_Keycode sym = SDL_SCANCODE_TO_KEYCODE(scancode);
-  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) sym = 'a' + (scancode - SDL_SCANCODE_A);
-  else if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9) sym = '1' + (scancode - SDL_SCANCODE_1);
-  else if (scancode == SDL_SCANCODE_0) sym = '0';
-  else if (scancode == SDL_SCANCODE_RETURN) sym = SDLK_RETURN;
-  else if (scancode == SDL_SCANCODE_ESCAPE) sym = SDLK_ESCAPE;
-  else if (scancode == SDL_SCANCODE_BACKSPACE) sym = SDLK_BACKSPACE;
-  else if (scancode == SDL_SCANCODE_TAB) sym = SDLK_TAB;
+  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z)
+    sym = 'a' + (scancode - SDL_SCANCODE_A);
+  else if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9)
+    sym = '1' + (scancode - SDL_SCANCODE_1);
+  else if (scancode == SDL_SCANCODE_0)
+    sym = '0';
+  else if (scancode == SDL_SCANCODE_RETURN)
+    sym = SDLK_RETURN;
+  else if (scancode == SDL_SCANCODE_ESCAPE)
+    sym = SDLK_ESCAPE;
+  else if (scancode == SDL_SCANCODE_BACKSPACE)
+    sym = SDLK_BACKSPACE;
+  else if (scancode == SDL_SCANCODE_TAB)
+    sym = SDLK_TAB;
   e.key.keysym.sym = sym;
-  push(e);
+  SDL_PushEvent(&e);
 }
 
 void push_text_input(const char *text) {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = SDL_TEXTINPUT;
+  SDL_Event e = event(SDL_TEXTINPUT);
   SDL_strlcpy(e.text.text, text, sizeof e.text.text);
-  push(e);
+  SDL_PushEvent(&e);
 }
 
 void push_quit() {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = SDL_QUIT;
-  push(e);
+  SDL_Event e = event(SDL_QUIT);
+  SDL_PushEvent(&e);
 }
 
 void push_window_close() {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = SDL_WINDOWEVENT;
+  SDL_Event e = event(SDL_WINDOWEVENT);
   e.window.event = SDL_WINDOWEVENT_CLOSE;
   e.window.windowID = 7;
-  push(e);
+  SDL_PushEvent(&e);
 }
 
 void push_mouse_wheel(int32_t x, int32_t y) {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = SDL_MOUSEWHEEL;
+  SDL_Event e = event(SDL_MOUSEWHEEL);
   e.wheel.x = x;
   e.wheel.y = y;
   e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-  push(e);
+  SDL_PushEvent(&e);
 }
 
 int attach_virtual_controller() {

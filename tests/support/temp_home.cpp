@@ -1,9 +1,6 @@
 #include "support/temp_home.h"
 
-#include <cstdio>
-
-#include "platform/config.h"
-#include "platform/log.h"
+#include "support/test.h"
 
 temp_home::temp_home() : path(folder.path + "/") {
   vell_config_default();

@@ -1,42 +1,30 @@
--- Control flow and whole-number arithmetic.
+-- Control flow and goto: loops, branches, logic and whole-number arithmetic.
 local out = ""
 for i = 10, 1, -3 do out = out .. i .. " " end
-print(out)
 local i, prod = 0, 1
 while i < 7 do i = i + 1 prod = prod * 2 end
-print(i, prod)
 repeat i = i - 2 until i < 0
-print(i)
-local function classify(n)
-  if n < 0 then return "negative"
-  elseif n == 0 then return "zero"
-  elseif n % 2 == 0 then return "even"
-  else return "odd" end
-end
-for _, v in pairs({-3, 0, 4, 7}) do print(v, classify(v)) end
+print(out, i, prod)
 print(nil or 5, false or nil, 0 and 1, nil and 1, false == nil, not nil, not 0)
-print(7 % 3, -7 % 3, 2 ^ 8, 17 - 20, 12 * 12, 144 / 12, 100 % 7)
-print(1 < 2, 2 <= 2, 3 > 4, 5 >= 5, 1 == 1, 1 ~= 1)
-local x = 5
-local y = x > 3 and "big" or "small"
-print(y)
-local fizz = ""
-for n = 1, 15 do
-  if n % 15 == 0 then fizz = fizz .. "FB "
-  elseif n % 3 == 0 then fizz = fizz .. "F "
-  elseif n % 5 == 0 then fizz = fizz .. "B "
-  else fizz = fizz .. n .. " " end
+print(7 % 3, -7 % 3, 2 ^ 8, 17 - 20, 144 / 12, 1 < 2, 2 <= 2, 1 ~= 1, 5 > 3 and "big" or "small")
+for j = 1, 7 do
+  if j % 3 == 0 then goto continue end
+  print("kept", j)
+  ::continue::
 end
-print(fizz)
-local primes, count = {}, 0
-for n = 2, 200 do
-  local prime = true
-  for d = 2, n - 1 do
-    if d * d > n then break end
-    if n % d == 0 then prime = false break end
+local found
+for a = 1, 9 do
+  for b = 1, 9 do
+    if a * b == 42 then found = a .. "x" .. b goto done end
   end
-  if prime then count = count + 1 primes[count] = n end
 end
-print("primes", count, primes[1], primes[count])
-do local z = 3 print("block", z) end
-print(type(1), type("s"), type({}), type(print), type(nil), type(true))
+::done::
+local function collatz(x)
+  local steps = 0
+  ::top::
+  if x == 1 then return steps end
+  steps = steps + 1
+  if x % 2 == 0 then x = x / 2 else x = 3 * x + 1 end
+  goto top
+end
+print("found", found, collatz(7), collatz(9))

@@ -1,0 +1,28 @@
+#include "shell/browser_entry.h"
+
+#include "machine/pstate.h"
+#include "shell/buttons.h"
+#include "shell/console.h"
+#include "shell/hooks.h"
+
+int open_browser() {
+  orrery_state_t &c = orrery_state;
+  if (pstate.program_started && !(c.head_cart_running && pstate.mode == MODE_RUNNING)) return 0;
+  const bool running = pstate.mode == MODE_RUNNING;
+  pstate.sub_screen = SUB_BROWSER;
+  browser_enter();
+  block_buttons();
+  if (!running) return 0;
+  c.head_cart_running = 0;
+  pstate.pending_request = REQ_SUSPEND;
+  return 1;
+}
+
+void grant_browser_to_next_run() { orrery_state.browser_grant_pending = 1; }
+
+void note_run_start() {
+  orrery_state.head_cart_running = orrery_state.browser_grant_pending;
+  orrery_state.browser_grant_pending = 0;
+}
+
+void keep_browser_grant_for_restart() { orrery_state.browser_grant_pending = orrery_state.head_cart_running; }

@@ -1,0 +1,47 @@
+// What the fuzz targets share: a check that stops the fuzzer at once, and
+// the whole console started headless (for targets that run programs) on a
+// clock the target moves.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+#include "machine/cart.h"
+#include "machine/pstate.h"
+#include "platform/paths.h"
+#include "platform/system.h"
+#include "script/runner.h"
+#include "shell/console.h"
+
+inline void check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+inline uint32_t g_fuzz_now = 1000;
+
+// Starts the console once, in a fresh temporary home; it ends at exit, so
+// that what it keeps is released before the leak check.
+inline void start_headless_console() {
+  vell_set_time_func([] { return g_fuzz_now; });
+  vell_set_program_folder(ORRERY_FUZZ_PROGRAM_FOLDER);
+  static char home[] = "/tmp/orrery-fuzz-XXXXXX";
+  check(mkdtemp(home) != nullptr);
+  const std::string home_arg = std::string(home) + "/";
+  const char *argv[] = {"orrery", "-home", home_arg.c_str(), "-headless", "1"};
+  vell_main_init(5, argv);
+  atexit([] { vell_main_exit(); });
+}
+
+// Runs code as the cartridge program for up to frames frames, then leaves
+// it suspended as the console would.
+inline void run_program_frames(const std::string &code, int frames) {
+  snprintf(orrery_working_cart()->code, k_cart_code_size, "%s", code.c_str());
+  split_code_to_tabs();
+  pstate.pending_request = REQ_RUN;
+  run_cart();
+  pstate.pending_request = REQ_NONE;
+  for (int frame = 0; frame < frames && pstate.mode == MODE_RUNNING; frame++) {
+    g_fuzz_now += 34;
+    run_slice();
+  }
+}

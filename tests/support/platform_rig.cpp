@@ -1,0 +1,28 @@
+#include "support/platform_rig.h"
+
+#include "support/test.h"
+
+platform_rig::platform_rig() {
+  g_rig_now = 1000;
+  memset(g_rig_keys, 0, sizeof g_rig_keys);
+  vell_set_time_func(rig_clock);
+  vell_set_key_source(rig_keys);
+  orrery_install_hooks();
+  vell_config.foreground_sleep_ms = vell_config.background_sleep_ms = 0;
+  vell_config.windowed = 1;
+  vell_system_init();
+  vell_keys_init();
+}
+
+platform_rig::~platform_rig() {
+  vell_joystick_exit();
+  vell_sound_exit_plat();
+  vell_set_key_source(nullptr);
+  vell_set_time_func(nullptr);
+  vell_system_exit();
+}
+
+void platform_rig::poll_at(uint32_t t) {
+  g_rig_now = t;
+  vell_handle_system_messages();
+}
