@@ -77,3 +77,10 @@ target_include_directories(lua52 PRIVATE "${CMAKE_SOURCE_DIR}/src")
 target_compile_definitions(lua52 PRIVATE LUA_USE_POSIX)
 # Lua's own sources are not held to the project's warning level.
 target_compile_options(lua52 PRIVATE -w)
+# The virtual machine ends every instruction with its own jump to the next;
+# GCC merges those jumps into one unless it may copy a few more
+# instructions per jump.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  set_source_files_properties("${LUA_ROOT}/src/lvm.c" PROPERTIES
+    COMPILE_OPTIONS "--param=max-goto-duplication-insns=30;-fno-crossjumping")
+endif()

@@ -60,13 +60,42 @@ int64_t circle_x(int64_t r, int64_t y) {
   return x;
 }
 
-}  // namespace
-
-void putpixel(vell_bitmap *bmp, int32_t x, int32_t y, int32_t colour, int32_t pattern) {
-  if (!inside_clip(bmp, x, y)) return;
+// Writes one on-clip pixel with the pattern rule (see putpixel).
+inline void store(vell_bitmap *bmp, int32_t x, int32_t y, int32_t colour, int32_t pattern) {
+  if (pattern == 0) {
+    bmp->line[y][x] = static_cast<uint8_t>(colour & 15);
+    return;
+  }
   const int32_t b = pattern_bit(pattern, x, y);
   if (b && (pattern & k_fill_transparent)) return;
   bmp->line[y][x] = static_cast<uint8_t>(b ? (colour >> 4) & 15 : colour & 15);
+}
+
+// Plots one pixel with the pattern rule (see putpixel).
+inline void plot(vell_bitmap *bmp, int32_t x, int32_t y, int32_t colour, int32_t pattern) {
+  if (inside_clip(bmp, x, y)) store(bmp, x, y, colour, pattern);
+}
+
+// Sets n >= 1 bytes from p to v; short spans (most of a small disc's rows)
+// without a library call.
+inline void fill_span(uint8_t *p, uint8_t v, int32_t n) {
+  if (n >= 8) {
+    memset(p, v, size_t(n));
+  } else if (n >= 4) {
+    const uint32_t word = v * 0x01010101u;
+    memcpy(p, &word, 4);  // the two stores overlap for n < 8
+    memcpy(p + n - 4, &word, 4);
+  } else {
+    p[0] = v;
+    p[n - 1] = v;
+    p[n / 2] = v;
+  }
+}
+
+}  // namespace
+
+void putpixel(vell_bitmap *bmp, int32_t x, int32_t y, int32_t colour, int32_t pattern) {
+  plot(bmp, x, y, colour, pattern);
 }
 
 void draw_hline(vell_bitmap *bmp, int32_t x0, int32_t x1, int32_t y, int32_t colour, int32_t pattern) {
@@ -76,7 +105,7 @@ void draw_hline(vell_bitmap *bmp, int32_t x0, int32_t x1, int32_t y, int32_t col
   uint8_t *row = bmp->line[y];
   const int32_t nibble = (pattern >> (12 - 4 * (y & 3))) & 15;
   if (nibble == 0) {
-    memset(row + x0, colour & 15, size_t(x1 - x0 + 1));
+    fill_span(row + x0, static_cast<uint8_t>(colour & 15), x1 - x0 + 1);
     return;
   }
   // Colour of each column x & 3 of this row; -1 leaves the pixel alone.
@@ -85,7 +114,14 @@ void draw_hline(vell_bitmap *bmp, int32_t x0, int32_t x1, int32_t y, int32_t col
     const bool set = (nibble >> (3 - i)) & 1;
     table[i] = !set ? colour & 15 : (pattern & k_fill_transparent) ? -1 : (colour >> 4) & 15;
   }
-  for (int32_t x = x0; x <= x1; x++)
+  int32_t x = x0;
+  if (!(pattern & k_fill_transparent)) {
+    // Every pixel is written: whole groups of four at once.
+    for (; x <= x1 && (x & 3); x++) row[x] = static_cast<uint8_t>(table[x & 3]);
+    const uint8_t group[4] = {uint8_t(table[0]), uint8_t(table[1]), uint8_t(table[2]), uint8_t(table[3])};
+    for (; x + 3 <= x1; x += 4) memcpy(row + x, group, 4);
+  }
+  for (; x <= x1; x++)
     if (table[x & 3] >= 0) row[x] = static_cast<uint8_t>(table[x & 3]);
 }
 
@@ -120,7 +156,7 @@ int32_t draw_line(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t 
   const int32_t pattern = pstate.fill_pattern;
   int64_t x = xs + first * xstep, y = ys + first * ystep;
   for (int64_t i = first; i <= last; i++) {
-    putpixel(bmp, static_cast<int32_t>(x >> 16), static_cast<int32_t>(y >> 16), colour, pattern);
+    plot(bmp, static_cast<int32_t>(x >> 16), static_cast<int32_t>(y >> 16), colour, pattern);
     x += xstep;
     y += ystep;
   }
@@ -139,19 +175,32 @@ void draw_circle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t co
                                 {int64_t(cx) - bmp->cr + 1, int64_t(cx) - bmp->cl}};
   int64_t x = r, y = 0, d = 1 - int64_t(r);
   while (x >= y) {
-    int64_t next = INT64_MAX;
-    for (const auto &range : ranges) {
-      if (y >= range[0] && y <= range[1]) next = y;
-      else if (range[0] > y) next = std::min(next, range[0]);
+    // Which pairs can be on the clip at this y, and the first y after it
+    // where that changes; while no range holds y, next is the first range
+    // ahead.
+    bool in[4];
+    bool any = false;
+    int64_t next = INT64_MAX, change = INT64_MAX;
+    for (int k = 0; k < 4; k++) {
+      in[k] = y >= ranges[k][0] && y <= ranges[k][1];
+      any = any || in[k];
+      if (in[k]) change = std::min(change, ranges[k][1] + 1);
+      else if (ranges[k][0] > y) change = std::min(change, ranges[k][0]);
+      if (!in[k] && ranges[k][0] > y) next = std::min(next, ranges[k][0]);
     }
-    if (next == INT64_MAX) return;
-    if (next > y + 2) {
+    if (!any && next == INT64_MAX) return;
+    if (!any && next > y + 2) {
       // While x >= y + 2 the walk's state follows from y alone (circle_x),
       // so it can move straight to two steps before the next range, or, when
       // the octant ends before that, to the last such state of the octant.
       int64_t to = next - 2;
       if (circle_x(r, to) < to + 2) {
         int64_t lo = y, hi = to;  // circle_x(lo) may be unknown; hi fails
+        // The octant ends near r / sqrt(2): two checked guesses narrow the
+        // search to a few steps (they only move a bound that they satisfy).
+        const int64_t near_lo = static_cast<int64_t>(r * 0.7070) - 2, near_hi = static_cast<int64_t>(r * 0.7072) + 3;
+        if (near_lo > lo && near_lo < hi && circle_x(r, near_lo) >= near_lo + 2) lo = near_lo;
+        if (near_hi > lo && near_hi < hi && circle_x(r, near_hi) < near_hi + 2) hi = near_hi;
         while (hi - lo > 1) {
           const int64_t mid = lo + (hi - lo) / 2;
           if (circle_x(r, mid) >= mid + 2) lo = mid;
@@ -165,22 +214,36 @@ void draw_circle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t co
         d = x * x - x + (y + 1) * (y + 1) - int64_t(r) * r;
         continue;
       }
+      // No jump is possible: the octant ends within two steps of here, and
+      // the steps below walk there, plotting nothing.
     }
-    const int32_t px = static_cast<int32_t>(x), py = static_cast<int32_t>(y);
-    putpixel(bmp, cx + px, cy + py, colour, pattern);
-    putpixel(bmp, cx - px, cy + py, colour, pattern);
-    putpixel(bmp, cx + px, cy - py, colour, pattern);
-    putpixel(bmp, cx - px, cy - py, colour, pattern);
-    putpixel(bmp, cx + py, cy + px, colour, pattern);
-    putpixel(bmp, cx - py, cy + px, colour, pattern);
-    putpixel(bmp, cx + py, cy - px, colour, pattern);
-    putpixel(bmp, cx - py, cy - px, colour, pattern);
-    y++;
-    if (d < 0) {
-      d += 2 * y + 1;
-    } else {
-      x--;
-      d += 2 * (y - x) + 1;
+    // The walk up to the next change. Only the pairs whose row or column is
+    // on the clip are plotted: the other points would be clipped away.
+    while (x >= y && y < change) {
+      const int32_t px = static_cast<int32_t>(x), py = static_cast<int32_t>(y);
+      if (in[0] || in[1]) {  // rows cy + y, cy - y: the columns cx +- x decide
+        const bool right = cx + px >= bmp->cl && cx + px < bmp->cr;
+        const bool left = cx - px >= bmp->cl && cx - px < bmp->cr;
+        if (in[0] && right) store(bmp, cx + px, cy + py, colour, pattern);
+        if (in[0] && left) store(bmp, cx - px, cy + py, colour, pattern);
+        if (in[1] && right) store(bmp, cx + px, cy - py, colour, pattern);
+        if (in[1] && left) store(bmp, cx - px, cy - py, colour, pattern);
+      }
+      if (in[2] || in[3]) {  // columns cx + y, cx - y: the rows cy +- x decide
+        const bool below = cy + px >= bmp->ct && cy + px < bmp->cb;
+        const bool above = cy - px >= bmp->ct && cy - px < bmp->cb;
+        if (in[2] && below) store(bmp, cx + py, cy + px, colour, pattern);
+        if (in[2] && above) store(bmp, cx + py, cy - px, colour, pattern);
+        if (in[3] && below) store(bmp, cx - py, cy + px, colour, pattern);
+        if (in[3] && above) store(bmp, cx - py, cy - px, colour, pattern);
+      }
+      y++;
+      if (d < 0) {
+        d += 2 * y + 1;
+      } else {
+        x--;
+        d += 2 * (y - x) + 1;
+      }
     }
   }
 }
@@ -244,8 +307,8 @@ void draw_tinted_rect_adaptive(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t
 int q7_pset(lua_State *L) {
   if (api_nargs(L) < 2) return 0;
   api_take_colour(L, 3);
-  putpixel(pstate.screen, screen_x(api_int(L, 1)), screen_y(api_int(L, 2)), draw_colour(pstate.pen),
-           pstate.fill_pattern);
+  plot(pstate.screen, screen_x(api_int(L, 1)), screen_y(api_int(L, 2)), draw_colour(pstate.pen),
+       pstate.fill_pattern);
   return 0;
 }
 

@@ -5,6 +5,11 @@
 
 #include "audio/sound_data.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define SYNTH_SSE2 1
+#endif
+
 namespace {
 
 // Frequencies in Hz of the semitones of the octave that starts at pitch 36,
@@ -121,15 +126,140 @@ void apply_instrument(orrery_osc *o, const orrery_cart *cart, int32_t i, int32_t
   o->int_volume = inner_volume;
 }
 
+#ifdef SYNTH_SSE2
+
+// Four 32-bit lanes: lanes where mask is set take a, the others b.
+inline __m128i select4(__m128i mask, __m128i a, __m128i b) {
+  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// (v / 2^K), truncating toward zero like C.
+template <int K>
+inline __m128i div_pow2(__m128i v) {
+  const __m128i bias = _mm_and_si128(_mm_srai_epi32(v, 31), _mm_set1_epi32((1 << K) - 1));
+  return _mm_srai_epi32(_mm_add_epi32(v, bias), K);
+}
+
+inline __m128i splat(int32_t v) { return _mm_set1_epi32(v); }
+inline __m128i at_least(__m128i v, int32_t limit) { return _mm_cmpgt_epi32(v, splat(limit - 1)); }
+
+// n / d for 0 <= n < 2^24 and a small divisor d, truncated: the quotient
+// of single-precision division is correctly rounded, and for the sizes
+// used here the fraction of an inexact quotient stays well away from the
+// next whole number, so truncating it gives the exact integer quotient.
+inline __m128i div_small(__m128i n, float d) { return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_set1_ps(d))); }
+
+// The waveforms of orrery_osc_render on four lanes of phase (0-65535) and
+// second phase: the same integer rules as the one-sample forms below.
+struct triangle_vec {
+  __m128i operator()(__m128i ph, __m128i) const {
+    const __m128i down = _mm_sub_epi32(splat(49152), ph);
+    const __m128i up = _mm_sub_epi32(_mm_add_epi32(ph, _mm_add_epi32(ph, ph)), splat(49152));
+    return div_pow2<2>(select4(at_least(ph, 32768), _mm_add_epi32(down, _mm_add_epi32(down, down)), up));
+  }
+};
+struct tilted_saw_vec {
+  __m128i operator()(__m128i ph, __m128i) const {
+    // x * 6143 is (3x << 11) - x; both products are at most 352 million.
+    auto times_6143 = [](__m128i x) {
+      return _mm_sub_epi32(_mm_slli_epi32(_mm_add_epi32(x, _mm_add_epi32(x, x)), 11), x);
+    };
+    const __m128i fall = _mm_srli_epi32(times_6143(_mm_sub_epi32(splat(65535), ph)), 11);
+    // floor(x / 14336) = floor(floor(x / 2048) / 7)
+    const __m128i rise = div_small(_mm_srli_epi32(times_6143(ph), 11), 7.0f);
+    return _mm_sub_epi32(select4(at_least(ph, 57344), fall, rise), splat(12286));
+  }
+};
+struct saw_vec {
+  __m128i operator()(__m128i ph, __m128i) const { return div_pow2<2>(_mm_sub_epi32(ph, splat(32768))); }
+};
+struct square_vec {
+  __m128i operator()(__m128i ph, __m128i) const { return select4(at_least(ph, 32768), splat(6143), splat(-6143)); }
+};
+struct pulse_vec {
+  __m128i operator()(__m128i ph, __m128i) const { return select4(at_least(ph, 45056), splat(6143), splat(-6143)); }
+};
+struct organ_vec {
+  __m128i operator()(__m128i ph, __m128i) const {
+    const __m128i bit14 = _mm_cmpeq_epi32(_mm_and_si128(ph, splat(0x4000)), splat(0x4000));
+    const __m128i high = _mm_add_epi32(select4(bit14, _mm_sub_epi32(splat(65536), ph), _mm_sub_epi32(ph, splat(32768))),
+                                       select4(bit14, _mm_sub_epi32(splat(65536), ph), _mm_sub_epi32(ph, splat(32768))));
+    const __m128i low = select4(bit14, _mm_sub_epi32(splat(32768), ph), ph);
+    return _mm_sub_epi32(select4(at_least(ph, 32768), div_small(high, 3.0f), low), splat(8192));
+  }
+};
+struct phaser_vec {
+  __m128i operator()(__m128i ph, __m128i ph2) const {
+    const __m128i a = _mm_srai_epi32(select4(at_least(ph, 32768), _mm_sub_epi32(splat(65535), ph), ph), 1);
+    // ph2 * 127 wraps as in 32 bits: (ph2 << 7) - ph2.
+    const __m128i product = _mm_sub_epi32(_mm_slli_epi32(ph2, 7), ph2);
+    const __m128i psi = _mm_and_si128(div_pow2<7>(product), splat(0xffff));
+    const __m128i b = _mm_srai_epi32(select4(at_least(psi, 32768), _mm_sub_epi32(splat(65535), psi), psi), 2);
+    return _mm_sub_epi32(_mm_add_epi32(a, b), splat(16384));
+  }
+};
+
+// The samples of render_wave eight at a time; returns how many it made
+// (all, unless amp is out of range) and leaves phase and phase2 after them. Every waveform
+// value fits 16 bits and amp (0 ... 32767) does too, so each product is
+// formed from 16-bit halves.
+template <typename WaveVec>
+int32_t render_wave_vec(int16_t *out, int32_t count, int32_t amp, int32_t dx, int32_t &phase, uint32_t &phase2,
+                        WaveVec wave) {
+  if (amp < 0 || amp > 32767) return 0;
+  const __m128i amp16 = _mm_set1_epi16(static_cast<int16_t>(amp));
+  const __m128i steps = _mm_setr_epi32(0, dx, 2 * dx, 3 * dx);
+  const __m128i four = splat(4 * dx), eight = splat(8 * dx);
+  // Unmasked phase: it grows by at most 183 * 32768 within a tick.
+  __m128i acc = _mm_add_epi32(splat(phase), steps);
+  __m128i acc2 = _mm_add_epi32(splat(static_cast<int32_t>(phase2)), steps);
+  auto scaled = [&](__m128i ph, __m128i ph2) {
+    const __m128i w = wave(_mm_and_si128(ph, splat(0xffff)), ph2);
+    const __m128i w16 = _mm_packs_epi32(w, w);
+    const __m128i lo = _mm_mullo_epi16(w16, amp16), hi = _mm_mulhi_epi16(w16, amp16);
+    return div_pow2<11>(_mm_unpacklo_epi16(lo, hi));
+  };
+  int32_t k = 0;
+  for (; k < count; k += 8) {
+    const __m128i a = scaled(acc, acc2);
+    const __m128i b = scaled(_mm_add_epi32(acc, four), _mm_add_epi32(acc2, four));
+    const __m128i samples = _mm_packs_epi32(a, b);  // packs clamps as to_sample
+    if (k + 8 <= count) {
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), samples);
+    } else {
+      // The last few samples: the group is made whole and cut.
+      int16_t group[8];
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(group), samples);
+      memcpy(out + k, group, sizeof(int16_t) * (count - k));
+      k = count;
+      break;
+    }
+    acc = _mm_add_epi32(acc, eight);
+    acc2 = _mm_add_epi32(acc2, eight);
+  }
+  phase = static_cast<int32_t>((static_cast<uint32_t>(phase) + static_cast<uint32_t>(k) * static_cast<uint32_t>(dx)) & 0xffff);
+  phase2 += static_cast<uint32_t>(k) * static_cast<uint32_t>(dx);
+  return k;
+}
+
+#endif
+
 // One sample loop per waveform: wave(phase, phase2) gives W before the
-// volume scale.
-template <typename Wave>
-void render_wave(orrery_osc *o, int16_t *out, int32_t count, Wave wave) {
+// volume scale; wave_vec, where the processor has vector instructions, the
+// same for four samples.
+template <typename Wave, typename WaveVec>
+void render_wave(orrery_osc *o, int16_t *out, int32_t count, Wave wave, WaveVec wave_vec) {
   const int32_t amp = o->volume * 3 / 2;
   const int32_t dx = o->dx;
   int32_t phase = o->phase;
   uint32_t phase2 = o->phase2;
-  for (int32_t k = 0; k < count; k++) {
+  int32_t k = 0;
+#ifdef SYNTH_SSE2
+  k = render_wave_vec(out, count, amp, dx, phase, phase2, wave_vec);
+#else
+  (void)wave_vec;
+#endif
+  for (; k < count; k++) {
     out[k] = to_sample(wave(phase, phase2) * amp / 2048);
     phase = (phase + dx) & 0xffff;
     phase2 += static_cast<uint32_t>(dx);
@@ -151,9 +281,19 @@ void render_noise(orrery_osc *o, int16_t *out, int32_t count, vell_rng_t *rng) {
   uint32_t phase2 = o->phase2;
   int32_t level = o->noise_level;
   int32_t toggle = o->noise_toggle;
+  // vell_random_state(rng, range) with the remainder taken by
+  // multiplication (Lemire's direct remainder: exact for every 32-bit
+  // value), since range stays the same for the whole run.
+  const uint32_t d = static_cast<uint32_t>(range);
+  const uint64_t inverse = d ? UINT64_MAX / d + 1 : 0;
+  auto random_below_range = [&]() -> uint32_t {
+    if (d == 0) return 0;  // as vell_random_state: no step
+    const uint64_t low = inverse * vell_rand_state(rng);
+    return static_cast<uint32_t>((static_cast<unsigned __int128>(low) * d) >> 64);
+  };
   for (int32_t k = 0; k < count; k++) {
     toggle ^= 1;
-    if (toggle) level += static_cast<int32_t>(vell_random_state(rng, static_cast<uint32_t>(range))) - range / 2;
+    if (toggle) level += static_cast<int32_t>(random_below_range()) - range / 2;
     int32_t candidate = level;
     // Unsigned, so that the product may wrap; only its low 13 bits count.
     const uint32_t u = static_cast<uint32_t>(phase);
@@ -168,6 +308,27 @@ void render_noise(orrery_osc *o, int16_t *out, int32_t count, vell_rng_t *rng) {
   o->phase2 = phase2;
   o->noise_level = level;
   o->noise_toggle = toggle;
+}
+
+// out[i] = (before[i] * (64 - i) + out[i] * i) / 64 over the first 64
+// samples, division truncating.
+void crossfade(const int16_t *before, int16_t *out) {
+  static_assert(k_crossfade_samples == 64, "the weights count to 64");
+  int32_t i = 0;
+#ifdef SYNTH_SSE2
+  // Each pair (before, out) with weights (64 - i, i) makes one 32-bit sum.
+  for (; i < k_crossfade_samples; i += 8) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(before + i));
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(out + i));
+    const __m128i w_out = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(i)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+    const __m128i w_before = _mm_sub_epi16(_mm_set1_epi16(64), w_out);
+    const __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi16(b, x), _mm_unpacklo_epi16(w_before, w_out));
+    const __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi16(b, x), _mm_unpackhi_epi16(w_before, w_out));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packs_epi32(div_pow2<6>(lo), div_pow2<6>(hi)));
+  }
+#endif
+  for (; i < k_crossfade_samples; i++)
+    out[i] = static_cast<int16_t>((before[i] * (k_crossfade_samples - i) + out[i] * i) / k_crossfade_samples);
 }
 
 }  // namespace
@@ -234,24 +395,36 @@ void orrery_osc_set_tick(orrery_osc *o, const orrery_cart *cart, int32_t sound, 
   o->dx = dx;
 }
 
+#ifdef SYNTH_SSE2
+#define VEC(f) f()
+#else
+#define VEC(f) 0
+#endif
+
 void orrery_osc_render(orrery_osc *o, int16_t *out, int32_t count, vell_rng_t *rng) {
   switch (o->waveform) {
     case WAVE_TRIANGLE:
-      render_wave(o, out, count, [](int32_t ph, uint32_t) {
-        return ph >= 32768 ? (49152 - ph) * 3 / 4 : (3 * ph - 49152) / 4;
-      });
+      render_wave(
+          o, out, count,
+          [](int32_t ph, uint32_t) { return ph >= 32768 ? (49152 - ph) * 3 / 4 : (3 * ph - 49152) / 4; },
+          VEC(triangle_vec));
       break;
     case WAVE_TILTED_SAW:
-      render_wave(o, out, count, [](int32_t ph, uint32_t) {
-        return (ph > 57343 ? (65535 - ph) * 6143 / 2048 : ph * 6143 / 14336) - 12286;
-      });
+      render_wave(
+          o, out, count,
+          [](int32_t ph, uint32_t) {
+            return (ph > 57343 ? (65535 - ph) * 6143 / 2048 : ph * 6143 / 14336) - 12286;
+          },
+          VEC(tilted_saw_vec));
       break;
-    case WAVE_SAW: render_wave(o, out, count, [](int32_t ph, uint32_t) { return (ph - 32768) / 4; }); break;
+    case WAVE_SAW:
+      render_wave(o, out, count, [](int32_t ph, uint32_t) { return (ph - 32768) / 4; }, VEC(saw_vec));
+      break;
     case WAVE_SQUARE:
-      render_wave(o, out, count, [](int32_t ph, uint32_t) { return ph >= 32768 ? 6143 : -6143; });
+      render_wave(o, out, count, [](int32_t ph, uint32_t) { return ph >= 32768 ? 6143 : -6143; }, VEC(square_vec));
       break;
     case WAVE_PULSE:
-      render_wave(o, out, count, [](int32_t ph, uint32_t) { return ph < 45056 ? -6143 : 6143; });
+      render_wave(o, out, count, [](int32_t ph, uint32_t) { return ph < 45056 ? -6143 : 6143; }, VEC(pulse_vec));
       break;
     case WAVE_ORGAN:
       render_wave(o, out, count, [](int32_t ph, uint32_t) {
@@ -259,7 +432,7 @@ void orrery_osc_render(orrery_osc *o, int16_t *out, int32_t count, vell_rng_t *r
         if (ph >= 32768) v = 2 * ((ph & 0x4000) ? 65536 - ph : ph - 32768) / 3;
         else v = (ph & 0x4000) ? 32768 - ph : ph;
         return v - 8192;
-      });
+      }, VEC(organ_vec));
       break;
     case WAVE_NOISE: render_noise(o, out, count, rng); break;
     default:
@@ -270,7 +443,7 @@ void orrery_osc_render(orrery_osc *o, int16_t *out, int32_t count, vell_rng_t *r
         const int32_t psi = (static_cast<int32_t>(ph2 * 127u) / 128) & 0xffff;
         const int32_t b = psi >= 32768 ? (65535 - psi) >> 2 : psi >> 2;
         return a + b - 16384;
-      });
+      }, VEC(phaser_vec));
       break;
   }
 }
@@ -288,8 +461,7 @@ void orrery_synth_tick(orrery_osc *o, const orrery_cart *cart, int32_t sound, in
   int16_t before[k_crossfade_samples];
   if (old.volume == 0) memset(before, 0, sizeof before);
   else orrery_osc_render(&old, before, k_crossfade_samples, rng);
-  for (int32_t i = 0; i < k_crossfade_samples; i++)
-    out[i] = static_cast<int16_t>((before[i] * (k_crossfade_samples - i) + out[i] * i) / k_crossfade_samples);
+  crossfade(before, out);
   o->inst_ticks++;
 }
 

@@ -243,6 +243,79 @@ inline void write_checked(pstate_t *m, orrery_cart *cart, int32_t addr, uint8_t 
 
 inline bool copy_len_ok(int32_t len) { return len >= 1 && len <= 32767; }
 
+// Regions where a run of bytes reads and writes with one simple rule each,
+// for memcpy and memset to copy without the per-byte region dispatch. The
+// sprite rows below the shared part are one; the shared part is not (its
+// writes also go to the map).
+enum class run_region { none, gfx, user, screen };
+
+// The region that holds all of [addr, addr + len) (len >= 1), or none.
+run_region region_of_run(int64_t addr, int64_t len) {
+  const int64_t end = addr + len;
+  if (addr >= k_addr_gfx && end <= k_addr_shared) return run_region::gfx;
+  if (addr >= k_addr_user && end <= k_addr_cdata) return run_region::user;
+  if (addr >= k_addr_screen && end <= k_addr_end) return run_region::screen;
+  return run_region::none;
+}
+
+// orrery_peek for an address of a known region (m not null).
+template <run_region R>
+inline uint8_t read_in(const pstate_t *m, const orrery_cart *cart, int32_t addr) {
+  if constexpr (R == run_region::gfx) return cart ? static_cast<uint8_t>(read_gfx(cart, addr)) : 0;
+  else if constexpr (R == run_region::user) return m->ram[addr];
+  else return m->screen ? static_cast<uint8_t>(read_screen(m, addr)) : 0;
+}
+
+// write_byte for an address of a known region (m not null).
+template <run_region R>
+inline void write_in(pstate_t *m, orrery_cart *cart, int32_t addr, uint8_t v) {
+  m->ram[addr] = v;
+  if constexpr (R == run_region::gfx) {
+    if (cart) write_gfx(cart, addr, v);
+  } else if constexpr (R == run_region::screen) {
+    if (m->screen) write_screen(m, addr, v);
+  }
+}
+
+// The bytes of memcpy between two region runs, in the same order as the
+// byte-by-byte rule: backward when dest >= src, so that overlapping runs
+// copy as memmove does.
+template <run_region S, run_region D>
+void copy_run(pstate_t *m, orrery_cart *cart, int32_t dest, int32_t src, int32_t len) {
+  if (dest >= src) {
+    for (int32_t i = len - 1; i >= 0; i--) write_in<D>(m, cart, dest + i, read_in<S>(m, cart, src + i));
+  } else {
+    for (int32_t i = 0; i < len; i++) write_in<D>(m, cart, dest + i, read_in<S>(m, cart, src + i));
+  }
+}
+
+template <run_region S>
+bool copy_from(run_region d, pstate_t *m, orrery_cart *cart, int32_t dest, int32_t src, int32_t len) {
+  switch (d) {
+    case run_region::gfx: copy_run<S, run_region::gfx>(m, cart, dest, src, len); return true;
+    case run_region::user: copy_run<S, run_region::user>(m, cart, dest, src, len); return true;
+    case run_region::screen: copy_run<S, run_region::screen>(m, cart, dest, src, len); return true;
+    default: return false;
+  }
+}
+
+// memcpy for runs that each lie in one region; false when they do not.
+bool copy_runs(pstate_t *m, orrery_cart *cart, int32_t dest, int32_t src, int32_t len) {
+  if (!m) return false;
+  const run_region d = region_of_run(dest, len);
+  switch (region_of_run(src, len)) {
+    case run_region::gfx: return copy_from<run_region::gfx>(d, m, cart, dest, src, len);
+    case run_region::user: return copy_from<run_region::user>(d, m, cart, dest, src, len);
+    case run_region::screen: return copy_from<run_region::screen>(d, m, cart, dest, src, len);
+    default: return false;
+  }
+}
+
+template <run_region D>
+void set_run(pstate_t *m, orrery_cart *cart, int32_t dest, uint8_t v, int32_t len) {
+  for (int32_t i = 0; i < len; i++) write_in<D>(m, cart, dest + i, v);
+}
+
 }  // namespace
 
 int orrery_extended_palette_enabled(const pstate_t *m) {
@@ -253,6 +326,9 @@ int orrery_extended_palette_enabled(const pstate_t *m) {
 
 int32_t orrery_peek(const pstate_t *m, const orrery_cart *cart, int32_t addr) {
   if (!in_space(addr)) return 0;
+  // The screen and user data first: the regions programs peek most.
+  if (m && addr >= k_addr_screen) return read_screen(m, addr) & 255;
+  if (m && addr >= k_addr_user && addr < k_addr_cdata) return m->ram[addr];
   int32_t v = m ? m->ram[addr] : 0;
   if (addr < k_addr_user) {
     v = read_cart(cart, addr);
@@ -279,6 +355,7 @@ void orrery_poke(pstate_t *m, orrery_cart *cart, int32_t addr, int32_t value) {
 
 void orrery_memcpy(pstate_t *m, orrery_cart *cart, int32_t dest, int32_t src, int32_t len) {
   if (!copy_len_ok(len)) return;
+  if (copy_runs(m, cart, dest, src, len)) return;
   // Addresses are formed in 64 bits: dest and src may lie anywhere, and
   // bytes outside the space read 0 or report the bad write.
   auto copy_one = [&](int32_t i) {
@@ -296,6 +373,15 @@ void orrery_memcpy(pstate_t *m, orrery_cart *cart, int32_t dest, int32_t src, in
 
 void orrery_memset(pstate_t *m, orrery_cart *cart, int32_t dest, int32_t value, int32_t len) {
   if (!copy_len_ok(len)) return;
+  if (m) {
+    const uint8_t v = static_cast<uint8_t>(value);
+    switch (region_of_run(dest, len)) {
+      case run_region::gfx: set_run<run_region::gfx>(m, cart, dest, v, len); return;
+      case run_region::user: set_run<run_region::user>(m, cart, dest, v, len); return;
+      case run_region::screen: set_run<run_region::screen>(m, cart, dest, v, len); return;
+      default: break;
+    }
+  }
   for (int32_t i = 0; i < len; i++) {
     const int64_t d = int64_t(dest) + i;
     if (d >= 0 && d < k_addr_end) write_byte(m, cart, static_cast<int32_t>(d), static_cast<uint8_t>(value));

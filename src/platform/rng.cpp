@@ -14,14 +14,6 @@ void vell_srand_state(vell_rng_t *g, uint32_t s) {
   }
 }
 
-uint32_t vell_rand_state(vell_rng_t *g) {
-  g->b = ((g->b << 16) | (g->b >> 16)) + g->a;
-  g->a += g->b;
-  return g->b;
-}
-
-uint32_t vell_random_state(vell_rng_t *g, uint32_t n) { return n ? vell_rand_state(g) % n : 0; }
-
 void vell_srand(uint32_t s) { vell_srand_state(&vell_rng, s); }
 uint32_t vell_rand() { return vell_rand_state(&vell_rng); }
 uint32_t vell_random(uint32_t n) { return vell_random_state(&vell_rng, n); }

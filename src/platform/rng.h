@@ -19,6 +19,11 @@ uint32_t vell_random(uint32_t n);
 
 // The same three operations on a generator of the caller's own, for a
 // thread that must not share the engine's instance (the audio mixer).
+// (Inline: the mixer draws from its generator for every noise sample.)
 void vell_srand_state(vell_rng_t *g, uint32_t s);
-uint32_t vell_rand_state(vell_rng_t *g);
-uint32_t vell_random_state(vell_rng_t *g, uint32_t n);
+inline uint32_t vell_rand_state(vell_rng_t *g) {
+  g->b = ((g->b << 16) | (g->b >> 16)) + g->a;
+  g->a += g->b;
+  return g->b;
+}
+inline uint32_t vell_random_state(vell_rng_t *g, uint32_t n) { return n ? vell_rand_state(g) % n : 0; }

@@ -1,6 +1,7 @@
 #include "platform/web.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
 
 #include "platform/config.h"
 #include "platform/engine_state.h"
@@ -27,8 +29,46 @@ constexpr long k_max_redirects = 10;
 // it started with.
 std::atomic<uint32_t> g_cancel_generation{0};
 
+// libcurl is loaded when the first download starts, not with the program:
+// it brings some thirty shared libraries of its own, and loading them
+// would take about a third of the start-up time of every run.
+struct curl_api {
+  CURLcode (*global_init)(long flags);
+  CURL *(*easy_init)();
+  CURLcode (*easy_setopt)(CURL *curl, CURLoption option, ...);
+  CURLcode (*easy_perform)(CURL *curl);
+  void (*easy_cleanup)(CURL *curl);
+  const char *(*easy_strerror)(CURLcode code);
+};
+
 std::once_flag g_curl_once;
-int g_curl_ready = 0;  // curl_global_init succeeded
+curl_api g_curl;       // filled once libcurl is loaded
+int g_curl_ready = 0;  // libcurl loaded and curl_global_init succeeded
+
+// Loads libcurl and its functions; 0 when it is not there.
+int load_curl() {
+  void *lib = nullptr;
+  for (const char *name : {"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl.so"}) {
+    if ((lib = dlopen(name, RTLD_NOW | RTLD_LOCAL))) break;
+  }
+  if (!lib) {
+    vell_debugf("vell_wget: libcurl not found: %s\n", dlerror());
+    return 0;
+  }
+  auto get = [lib](auto &fn, const char *name) {
+    fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(lib, name));
+    return fn != nullptr;
+  };
+  const bool found = get(g_curl.global_init, "curl_global_init") && get(g_curl.easy_init, "curl_easy_init") &&
+                     get(g_curl.easy_setopt, "curl_easy_setopt") && get(g_curl.easy_perform, "curl_easy_perform") &&
+                     get(g_curl.easy_cleanup, "curl_easy_cleanup") && get(g_curl.easy_strerror, "curl_easy_strerror");
+  if (!found) {
+    vell_debug("vell_wget: libcurl lacks a function\n");
+    return 0;
+  }
+  // The library stays loaded for the rest of the process.
+  return g_curl.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+}
 
 std::mutex g_launch_mutex;
 std::string g_launch_program = "xdg-open";  // guarded by g_launch_mutex
@@ -59,8 +99,8 @@ int on_progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 int vell_wget(const char *address, const char *path) {
   fetch f = {nullptr, g_cancel_generation.load(), 0};
   const char *agent = vell_state.app_title[0] ? vell_state.app_title : "orrery";
-  std::call_once(g_curl_once, [] { g_curl_ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-  CURL *curl = g_curl_ready ? curl_easy_init() : nullptr;
+  std::call_once(g_curl_once, [] { g_curl_ready = load_curl(); });
+  CURL *curl = g_curl_ready ? g_curl.easy_init() : nullptr;
   if (!curl) {
     vell_debugf("vell_wget failed: could not InternetOpen(\"%s\", 0, 0, 0, 0);\n", agent);
     return k_wget_no_session;
@@ -68,29 +108,29 @@ int vell_wget(const char *address, const char *path) {
   f.file = path ? fopen(path, "wb") : nullptr;
   if (!f.file) {
     vell_debugf("vell_wget failed: could not open outfile: %s\n", path ? path : "");
-    curl_easy_cleanup(curl);
+    g_curl.easy_cleanup(curl);
     return k_wget_no_file;
   }
   long timeout = vell_config.timeout > 0 ? vell_config.timeout : 30;
   char error[CURL_ERROR_SIZE] = "";
-  curl_easy_setopt(curl, CURLOPT_URL, address ? address : "");
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, agent);
+  g_curl.easy_setopt(curl, CURLOPT_URL, address ? address : "");
+  g_curl.easy_setopt(curl, CURLOPT_USERAGENT, agent);
   // Only web addresses: a cartridge must not reach local files or other
   // protocols through a download, not even by a redirect.
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, k_max_redirects);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeout);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &f);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &f);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  const CURLcode rc = curl_easy_perform(curl);
-  curl_easy_cleanup(curl);
+  g_curl.easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  g_curl.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  g_curl.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  g_curl.easy_setopt(curl, CURLOPT_MAXREDIRS, k_max_redirects);
+  g_curl.easy_setopt(curl, CURLOPT_TIMEOUT, timeout);
+  g_curl.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  g_curl.easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+  g_curl.easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body);
+  g_curl.easy_setopt(curl, CURLOPT_WRITEDATA, &f);
+  g_curl.easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress);
+  g_curl.easy_setopt(curl, CURLOPT_XFERINFODATA, &f);
+  g_curl.easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  const CURLcode rc = g_curl.easy_perform(curl);
+  g_curl.easy_cleanup(curl);
   const bool closed = fclose(f.file) == 0;
 
   if (rc == CURLE_ABORTED_BY_CALLBACK) {
@@ -103,7 +143,7 @@ int vell_wget(const char *address, const char *path) {
       return k_wget_no_file;
     }
     vell_debug("vell_wget failed: UrlHandle == 0\n");
-    vell_debugf(" %s\n", error[0] ? error : curl_easy_strerror(rc));
+    vell_debugf(" %s\n", error[0] ? error : g_curl.easy_strerror(rc));
     return k_wget_no_url;
   }
   return k_wget_ok;

@@ -29,9 +29,10 @@ int32_t clamp_fps(int32_t fps) { return fps < 1 ? 1 : fps > k_max_fps ? k_max_fp
 
 // Adds n to a counter, stopping at the ends of its range: one call may
 // charge far more than a frame (a print that scrolls thousands of times).
-void add_to(int32_t &counter, int64_t n) {
-  const int64_t v = static_cast<int64_t>(counter) + n;
-  counter = static_cast<int32_t>(v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : v);
+inline void add_to(int32_t &counter, int32_t n) {
+  int32_t v;
+  if (__builtin_add_overflow(counter, n, &v)) v = n > 0 ? INT32_MAX : INT32_MIN;
+  counter = v;
 }
 
 // Counts n towards the frame and forwards whole blocks of 1024 to the
@@ -113,7 +114,7 @@ void orrery_set_cpu_observer(orrery_cpu_observer f) { g_observer = f; }
 
 void spend_cpu(int32_t n) {
   if (g_observer) g_observer(n, 0);
-  if (!runner_lua_state()) return;
+  if (!orrery_runner.L) return;
   if (n < 1) n = 1;
   add_to(cpu_budget.system_cycles, n);
   charge(n);
@@ -121,7 +122,7 @@ void spend_cpu(int32_t n) {
 
 void refund_cpu(int32_t n) {
   if (g_observer) g_observer(n, 1);
-  if (!runner_lua_state()) return;
+  if (!orrery_runner.L) return;
   if (n > 0) add_to(cpu_budget.system_cycles, n);
   charge(n);
 }

@@ -6,10 +6,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "lfunc.h"
 #include "lstate.h"
 #include "lualib.h"
+#include "script/block_pool.h"
 
 // Line records the patched interpreter writes and the runner reads for its
 // error reports.
@@ -46,41 +50,130 @@ static lua_State *running_thread;  // set by the host and coroutine resumes; nul
 // only by collections, and the host cancels a pending save before each.
 static lua_State *soft_yield_thread;
 
-// The hidden prefix holds the block's charge. It is as large as malloc's
-// alignment, so that the address handed to Lua is aligned like malloc's.
-// A smaller prefix would also shift request sizes off malloc's rounding:
-// the largest table array (32767 slots) would then sit exactly at malloc's
-// mapping threshold and be mapped and unmapped again on every use.
+// Every block handed to Lua is preceded by a header word, the 8 bytes just
+// before it. Bit 0 set: a block from the pool (small blocks), with the
+// block's charge in the bits above. Bit 0 clear: a block from malloc, whose
+// 16-byte prefix holds the 64-bit charge in its first 8 bytes and the
+// header word (0) in its second; 16 bytes keep the block aligned as
+// malloc's own blocks are, and keep request sizes on malloc's rounding (the
+// largest table array, 32767 slots, would otherwise sit exactly at malloc's
+// mapping threshold and be mapped and unmapped again on every use).
+constexpr size_t HEADER_SIZE = 8;
 constexpr size_t PREFIX_SIZE = alignof(std::max_align_t);
-static_assert(PREFIX_SIZE >= sizeof(int64_t), "the prefix holds a 64-bit charge");
+static_assert(PREFIX_SIZE == 16, "the malloc prefix holds the charge and the header word");
 
-static int64_t charge_of(const char *block) {
+// Under the address sanitizer every block comes from malloc, so that the
+// sanitizer sees each of Lua's objects on its own.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ALLOC_ASAN 1
+#endif
+#endif
+#if defined(ALLOC_ASAN) || defined(__SANITIZE_ADDRESS__)
+constexpr bool USE_POOL = false;
+#else
+constexpr bool USE_POOL = true;
+#endif
+
+static inline uint64_t header_of(const char *p) {
+  uint64_t word;
+  std::memcpy(&word, p - HEADER_SIZE, sizeof word);
+  return word;
+}
+
+static inline int64_t charge_of(const char *p) {
+  const uint64_t word = header_of(p);
+  if (word & 1) return (int64_t)(word >> 1);
   int64_t charge;
-  std::memcpy(&charge, block, sizeof charge);
+  std::memcpy(&charge, p - PREFIX_SIZE, sizeof charge);
   return charge;
 }
 
-// Charge of a new block of `size` bytes for Lua's object kind (the tag it
-// passes when allocating an object, 0 for plain memory).
-static int64_t charge_for_kind(int kind, size_t size) {
-  switch (kind) {
-    case 0: return orrery_lua_memory.compiling ? 0 : (int64_t)size;
-    case 1: case 3: case 4: case 5: case 6: return (int64_t)size;  // strings, tables, functions
-    default: return kind >= 7 && kind <= 19 ? 32 : 0;  // userdata, threads, prototypes, upvalues
+static inline void set_charge(char *p, int64_t charge) {
+  if (header_of(p) & 1) {
+    const uint64_t word = ((uint64_t)charge << 1) | 1;
+    std::memcpy(p - HEADER_SIZE, &word, sizeof word);
+  } else {
+    std::memcpy(p - PREFIX_SIZE, &charge, sizeof charge);
   }
 }
 
-void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
-  (void)ud;
-  orrery_lua_memory_t &m = orrery_lua_memory;
-  char *block = ptr ? (char *)ptr - PREFIX_SIZE : nullptr;
-  if (nsize == 0) {
-    if (block) {
-      m.charged -= charge_of(block);
-      std::free(block);
-    }
-    return nullptr;
+static inline bool pooled_size(size_t nsize) { return USE_POOL && nsize <= k_pool_max_block - HEADER_SIZE; }
+
+// A new block of nsize bytes carrying `charge`, or null.
+static char *new_block(size_t nsize, int64_t charge) {
+  if (pooled_size(nsize)) {
+    char *b = (char *)block_pool_alloc(nsize + HEADER_SIZE);
+    if (!b) return nullptr;
+    const uint64_t word = ((uint64_t)charge << 1) | 1;
+    std::memcpy(b, &word, sizeof word);
+    return b + HEADER_SIZE;
   }
+  char *b = (char *)std::malloc(nsize + PREFIX_SIZE);
+  if (!b) return nullptr;
+  const uint64_t word = 0;
+  std::memcpy(b, &charge, sizeof charge);
+  std::memcpy(b + HEADER_SIZE, &word, sizeof word);
+  return b + PREFIX_SIZE;
+}
+
+static inline void free_block(char *p) {
+  if (header_of(p) & 1) block_pool_free(p - HEADER_SIZE);
+  else std::free(p - PREFIX_SIZE);
+}
+
+// Block p resized to nsize bytes carrying `charge`, or null (p unchanged).
+static char *resize_block(char *p, size_t nsize, int64_t charge) {
+  const bool pooled = header_of(p) & 1;
+  if (pooled && pooled_size(nsize) &&
+      block_pool_class_size(nsize + HEADER_SIZE) == block_pool_block_size(p - HEADER_SIZE)) {
+    set_charge(p, charge);
+    return p;
+  }
+  if (!pooled && !pooled_size(nsize)) {
+    char *b = (char *)std::realloc(p - PREFIX_SIZE, nsize + PREFIX_SIZE);
+    if (!b) return nullptr;
+    b += PREFIX_SIZE;
+    set_charge(b, charge);
+    return b;
+  }
+  // Between the pool and malloc: a pool block moves out only to grow past
+  // the pool's sizes, a malloc block in only when it shrinks into them.
+  const size_t old_size = pooled ? block_pool_block_size(p - HEADER_SIZE) - HEADER_SIZE : nsize;
+  char *moved = new_block(nsize, charge);
+  if (!moved) {
+    // Shrinking must not fail (Lua shrinks while it collects): the block
+    // stays where it is, large enough.
+    if (pooled && nsize > old_size) return nullptr;
+    if (!pooled) {
+      char *b = (char *)std::realloc(p - PREFIX_SIZE, nsize + PREFIX_SIZE);
+      if (b) p = b + PREFIX_SIZE;
+    }
+    set_charge(p, charge);
+    return p;
+  }
+  std::memcpy(moved, p, old_size < nsize ? old_size : nsize);
+  free_block(p);
+  return moved;
+}
+
+// Charge of a new block of `size` bytes for Lua's object kind (the tag it
+// passes when allocating an object, 0 for plain memory): strings, tables,
+// functions and plain memory their size (plain memory nothing while
+// compiling), userdata, threads, prototypes and upvalues (kinds 7 to 19) a
+// flat 32 bytes, anything else nothing.
+static inline int64_t charge_for_kind(int kind, size_t size) {
+  // Per kind 0 ... 19: -1 for the size, else the flat charge.
+  static constexpr int8_t flat[20] = {-1, -1, 0, -1, -1, -1, -1, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32};
+  if ((unsigned)kind >= 20) return 0;
+  if (kind == 0 && orrery_lua_memory.compiling) return 0;
+  return flat[kind] < 0 ? (int64_t)size : flat[kind];
+}
+
+// Allocations that are not a plain new small block or a free: resizes,
+// large blocks, and requests near the limits.
+__attribute__((noinline)) static void *alloc_general(char *block, size_t osize, size_t nsize) {
+  orrery_lua_memory_t &m = orrery_lua_memory;
   if (nsize > SIZE_MAX - PREFIX_SIZE) return nullptr;
   const int64_t old_charge = block ? charge_of(block) : 0;
   const int64_t charge = block ? (old_charge != 0 ? (int64_t)nsize : 0) : charge_for_kind((int)osize, nsize);
@@ -98,14 +191,57 @@ void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
       return nullptr;
     }
   }
-  char *moved = (char *)(block ? std::realloc(block, nsize + PREFIX_SIZE) : std::malloc(nsize + PREFIX_SIZE));
-  if (!moved) return nullptr;  // the old block stays as it was, charge included
+  char *result = block ? resize_block(block, nsize, charge) : new_block(nsize, charge);
+  if (!result) return nullptr;  // the old block stays as it was, charge included
   m.charged += charge - old_charge;
-  std::memcpy(moved, &charge, sizeof charge);
-  return moved + PREFIX_SIZE;
+  return result;
+}
+
+void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
+  (void)ud;
+  orrery_lua_memory_t &m = orrery_lua_memory;
+  char *block = (char *)ptr;
+  if (nsize == 0) {
+    if (block) {
+      m.charged -= charge_of(block);
+      free_block(block);
+    }
+    return nullptr;
+  }
+  // The common case inline: a new small object well within the limits.
+  if (!block && pooled_size(nsize)) {
+    const int64_t charge = charge_for_kind((int)osize, nsize);
+    if (m.charged + charge - m.allowance <= ORRERY_LUA_SOFT_LIMIT) {
+      char *b = (char *)block_pool_alloc(nsize + HEADER_SIZE);
+      if (!b) return nullptr;
+      const uint64_t word = ((uint64_t)charge << 1) | 1;
+      std::memcpy(b, &word, sizeof word);
+      m.charged += charge;
+      return b + HEADER_SIZE;
+    }
+  }
+  return alloc_general(block, osize, nsize);
+}
+
+// Sets up malloc for the interpreter's large blocks once per process. With
+// the small blocks in the pool, a freed table array often sits at the top
+// of malloc's heap, and malloc's default rules would give that memory back
+// to the system and fault it in again on the next growth, over and over.
+// Blocks up to 1 MiB (the largest table array is 512 KiB) stay in the heap,
+// and the heap keeps up to 8 MiB free at its top (four times what a program
+// may keep beyond its allowance).
+static void tune_malloc() {
+#if defined(__GLIBC__) && defined(M_TRIM_THRESHOLD)
+  static bool done = false;
+  if (done || !USE_POOL) return;
+  done = true;
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+  mallopt(M_TRIM_THRESHOLD, 8 << 20);
+#endif
 }
 
 lua_State *orrery_lua_open() {
+  tune_malloc();
   lua_State *L = lua_newstate(orrery_lua_alloc, nullptr);
   main_thread = L;
   running_thread = nullptr;
