@@ -121,7 +121,7 @@ int main(int argc, char **argv) {
     if (strcmp(argv[i], "--seconds") == 0) seconds = atoi(argv[++i]);
   if (seconds < 1) seconds = 1;
 
-  printf("host CPU seconds per emulated second (target: under 0.100)\n");
+  printf("host CPU seconds per emulated second (target: at most 0.050)\n");
   const struct {
     const char *name;
     const char *code;
