@@ -307,19 +307,11 @@ TEST_F(Workflow, NamesThatLeaveTheirFolderAreRefused) {
   EXPECT_EQ(printed.at(0), "6:** failed to save **");
 }
 
-TEST_F(Workflow, CstoredDataReappearsAndTheHashIsTheSameFromTextAndPicture) {
+// cstore() keeps the data in the cartridge's own store file, laid over the
+// cartridge at its next load; the hash stays the file's.
+TEST_F(Workflow, CstoredDataReappearsAtTheNextLoad) {
   at_console();
-  cart_ptr empty(vell_create_orrery_cart());
-  ASSERT_EQ(vell_save_orrery_cart(empty.get(), (carts + "e.q7").c_str()), CART_SAVE_OK);
-  ASSERT_EQ(save_orrery_cart_png(empty.get(), (carts + "e.q7.png").c_str()), CART_PNG_SAVE_OK);
-  char direct[k_cart_hash_chars + 1];
-  hash_cart(empty.get(), direct);
-  for (const char *name : {"e.q7", "e.q7.png", "e.q7"}) {
-    ASSERT_EQ(load_working_cart((carts + name).c_str()), 0) << name;
-    EXPECT_STREQ(current_cart_hash(), direct) << name;
-  }
-  // cstore() keeps the data in the cartridge's own store file, laid over
-  // the cartridge at its next load.
+  write_file(carts + "e.q7", cart_file(""));
   write_file(carts + "keep.q7", cart_file("-- keep"));
   ASSERT_EQ(eval("return load('keep')"), "true");
   const std::string hash = current_cart_hash();

@@ -3,9 +3,6 @@
 // programs frame by frame: the count hook that keeps them within their
 // budget, the CPU figures, the frame-rate controller and the runner's own
 // header and main-loop texts.
-#include <ctime>
-#include <fstream>
-
 #include "support/test.h"
 
 namespace {
@@ -16,8 +13,6 @@ constexpr int32_t k_hook_cycles_at_30 = 137 * 1024;  // the first multiple of 10
 
 // Cycles the count hook charged this frame (API charges are the rest).
 int32_t hook_cycles() { return cpu_budget.frame_cycles - cpu_budget.system_cycles; }
-
-std::string eval(const char *code) { return rig_eval(code); }
 
 }  // namespace
 
@@ -109,16 +104,7 @@ TEST(ExecMode, FastClockMovesASixtiethOfASecondPerIterationAndPacesFramesAtTheRa
   vell_set_time_func(nullptr);
 }
 
-TEST(ExecMode, PrinthWritesNothingOutsideExecMode) {
-  runner_rig rig;
-  testing::internal::CaptureStderr();
-  rig.run("printh('hello', 1) function _update() printh('frame') end");
-  for (int i = 0; i < 3; i++) rig.frame();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(pstate.mode, MODE_RUNNING);
-}
-
-TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
+TEST(Runner, ProgramsOfTheLargestSizeRunOneMoreCharacterOrTokenDoesNotAndPrinthIsForExecModeOnly) {
   runner_rig rig;
   std::string tokens;
   for (int i = 0; i < 2730; i++) tokens += "a=1\n";  // 3 tokens each
@@ -138,6 +124,12 @@ TEST(Runner, ProgramsOfTheLargestSizeRunAndOneMoreCharacterOrTokenDoesNot) {
   }
   orrery_args.exec_mode = 0;
   EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
+  // Outside exec mode printh writes nothing.
+  testing::internal::CaptureStderr();
+  rig.run("printh('hello', 1) function _update() printh('frame') end");
+  for (int i = 0; i < 3; i++) rig.frame();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
 }
 
 TEST(CountHook, TightLoopsAreSuspendedAtThe137thHookCallEveryFrameWhereverTheyAre) {
@@ -209,8 +201,8 @@ TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
   EXPECT_EQ(rig.num("u") - u, 2 * (rig.num("d") - d));
   EXPECT_GE(rig.num("d") - d, 15);
   EXPECT_EQ(rig.num("old"), 0) << "_update is ignored beside _update60";
-  EXPECT_EQ(eval("return stat(7), stat(8)"), "30,60");
-  EXPECT_EQ(eval("_set_fps(500) local a = stat(8) _set_fps(-3) return a, stat(8)"), "60,1") << "rates are clamped";
+  EXPECT_EQ(rig_eval("return stat(7), stat(8)"), "30,60");
+  EXPECT_EQ(rig_eval("_set_fps(500) local a = stat(8) _set_fps(-3) return a, stat(8)"), "60,1") << "rates are clamped";
   // A slow host lowers the rate only with host control on; cheap frames
   // (too quick for the clock to see) recover the wanted rate.
   rig.run("n = 0 function _update60() n += 1 end");
@@ -227,11 +219,8 @@ TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
 // The runner's header and main-loop programs: the Lua files in the source
 // tree are what the runner compiles around a program, and each is Lua.
 TEST(RunnerTexts, ChunkIsTheHeaderFileTheProgramAndTheMainLoopFile) {
-  auto source_file = [](const std::string &name) {
-    std::ifstream in(std::string(ORRERY_SOURCE_DIR) + "/src/script/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  const std::string header = source_file("runner_header.lua"), mainloop = source_file("runner_mainloop.lua");
+  const std::string header = read_file(ORRERY_SOURCE_DIR "/src/script/runner_header.lua"),
+                    mainloop = read_file(ORRERY_SOURCE_DIR "/src/script/runner_mainloop.lua");
   ASSERT_EQ(header.compare(0, 17, "-- orrery header\n"), 0);
   ASSERT_NE(mainloop.find("_mainloop()"), std::string::npos);
   std::string chunk;

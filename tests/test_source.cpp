@@ -136,20 +136,9 @@ TEST(Preprocess, KeepsTheLineCountOfAnyProgram) {
   }
 }
 
-TEST(Preprocess, DropsTextAfterTheLastLineItHandles) {
-  std::string source, expected;
-  for (int i = 0; i < 70000; i++) source += "x+=1\n";
-  for (int i = 0; i < k_preprocess_max_lines; i++) expected += "x = x + (1) \n";
-  EXPECT_EQ(preprocess(source, 1 << 21), expected);
-
-  // A "//" comment and its newline make one line, not two.
-  source.clear();
-  for (int i = 0; i < k_preprocess_max_lines - 1; i++) source += "x=1 // c\n";
-  source += "last";
-  EXPECT_EQ(preprocess(source, 1 << 21).substr(lines_of(source) * 4), "last");
-}
-
-TEST(Preprocess, OutputNeverPassesItsBuffer) {
+// Output stays within its buffer, lines and rewrites within their bounds,
+// however long or hostile the input.
+TEST(Preprocess, OutputLinesAndRewritesStayWithinTheirBounds) {
   int status = -1;
   EXPECT_EQ(preprocess("x += 1\ny += 2\n", 16, &status), "x = x + ( 1) \ny");
   EXPECT_EQ(status, PREPROCESS_TRUNCATED);
@@ -167,16 +156,25 @@ TEST(Preprocess, OutputNeverPassesItsBuffer) {
   while (source.size() + 5 <= 65536) source += "a+=1\n";
   EXPECT_EQ(preprocess(source, k_preprocess_buffer_size, &status).size(), k_preprocess_buffer_size - 1);
   EXPECT_EQ(status, PREPROCESS_TRUNCATED);
-}
 
-TEST(Preprocess, LinesLongerThanTheLineBuffer) {
+  // Text after the last line it handles is dropped; a "//" comment and its
+  // newline make one line, not two.
+  std::string expected;
+  source.clear();
+  for (int i = 0; i < 70000; i++) source += "x+=1\n";
+  for (int i = 0; i < k_preprocess_max_lines; i++) expected += "x = x + (1) \n";
+  EXPECT_EQ(preprocess(source, 1 << 21), expected);
+  source.clear();
+  for (int i = 0; i < k_preprocess_max_lines - 1; i++) source += "x=1 // c\n";
+  source += "last";
+  EXPECT_EQ(preprocess(source, 1 << 21).substr(lines_of(source) * 4), "last");
+
   // A long line is cut; the next line still comes out on line 2.
-  std::string source;
+  source.clear();
   while (source.size() < k_preprocess_buffer_size + 5000) source += "x+=1 ";
   std::string out = preprocess(source + "\ny != 2", 1 << 22);
   ASSERT_EQ(lines_of(out), 1u);
   EXPECT_EQ(out.substr(out.find('\n')), "\ny ~= 2");
-
   // A long string with many newlines past the cut keeps them all.
   source = "s = [[";
   for (int i = 0; i < 30000; i++) source += "line\n";
@@ -184,27 +182,24 @@ TEST(Preprocess, LinesLongerThanTheLineBuffer) {
   out = preprocess(source, 1 << 22);
   EXPECT_EQ(lines_of(out), lines_of(source));
   EXPECT_EQ(out.substr(out.rfind('\n')), "\nz = 3");
-
   // A rewrite that would overflow the line is not made.
   source = std::string(k_preprocess_buffer_size - 10, 'v') + " += 1";
   EXPECT_EQ(preprocess(source, 1 << 22), source);
-}
 
-TEST(Preprocess, StopsRewritingALineBeyondAnyCompilableCount) {
   // No program within the token limit holds 4096 compound assignments on a
   // line; past that many the rest of the line is left as it is.
-  std::string source;
+  source.clear();
   for (int i = 0; i < 4100; i++) source += "a+=1 ";
-  const std::string out = preprocess(source, 1 << 20);
+  out = preprocess(source, 1 << 20);
   size_t rewritten = 0;
   for (size_t at = out.find("a = a + (1) "); at != std::string::npos; at = out.find("a = a + (1) ", at + 1))
     rewritten++;
   EXPECT_EQ(rewritten, 4096u);
   EXPECT_EQ(out.substr(out.size() - 21), "  a+=1 a+=1 a+=1 a+=1");
-}
 
-TEST(Preprocess, ProgramsFullOfUnclosedComments) {
-  std::string source, expected;
+  // A program full of unclosed comments.
+  source.clear();
+  expected.clear();
   for (int i = 0; i < 20000; i++) {
     source += "--[[ unclosed\nx != y\n";
     expected += "\nx ~= y\n";

@@ -25,18 +25,15 @@ void parse_both(std::vector<const char *> argv) {
 
 }  // namespace
 
-TEST(Startup, ExecModeWithAMissingCartridgeFails) {
-  temp_folder home;
+TEST(Startup, AMissingCartridgeInExecModeOrAMissingOrDamagedResourceFileIsReported) {
+  temp_folder home, program;
   process_result r = run_process({k_orrery, "-home", home.path, "-x", "missing.q7"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.output, "could not load missing.q7\n");
-}
 
-TEST(Startup, MissingOrDamagedResourceFileIsReported) {
-  temp_folder home, program;
   std::filesystem::copy_file(k_orrery, program / "orrery");
   chmod((program / "orrery").c_str(), 0755);
-  process_result r = run_process({program / "orrery", "-home", home.path, "-headless", "1"});
+  r = run_process({program / "orrery", "-home", home.path, "-headless", "1"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.output, "couldn't load " + (program / "data.pod") + "\n");
 

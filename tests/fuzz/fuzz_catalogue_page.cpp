@@ -4,10 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "browser/browser_list.h"
 #include "browser/catalogue_page.h"
 #include "fuzz_support.h"
-#include "gfx/bitmap.h"
 #include "platform/png_image.h"
 
 namespace {

@@ -33,8 +33,6 @@ class ApiMachine : public ::testing::Test {
 
   // Runs a snippet; a failure to compile or run fails the test with its message.
   void run(const std::string &code);
-  // Runs a snippet and returns the error message it raised ("" when none).
-  std::string run_error(const std::string &code);
   // Evaluates an expression: its raw 16.16 value, whole part or text.
   int32_t raw(const std::string &expr);
   int32_t num(const std::string &expr) { return raw(expr) >> 16; }
@@ -69,8 +67,7 @@ class ApiMachine : public ::testing::Test {
   std::string lit_pixels() const;
   // Sets every screen pixel to colour c.
   void fill_screen(int c);
-  // Sets sheet pixel (x, y) directly, bypassing the memory operations.
-  void set_sheet(int x, int y, int c);
-  // Draws an 8x8 sprite n from 8 rows of hexadecimal digits.
+  // Draws an 8x8 sprite n from 8 rows of hexadecimal digits, straight into
+  // the sheet (bypassing the memory operations).
   void set_sprite(int n, const char *rows[8]);
 };

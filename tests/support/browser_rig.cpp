@@ -49,8 +49,7 @@ bool cache_cart(const std::string &home, const std::string &lid, const std::stri
 
 void fill_catalogue_list(int32_t list, const std::vector<std::string> &lids) {
   vell_bitmap *stripes = vell_create_bitmap(128, 128, 8);
-  for (int y = 0; y < 128; y++)
-    for (int x = 0; x < 128; x++) stripes->line[y][x] = static_cast<uint8_t>(y / 8);
+  for (int i = 0; i < 128 * 128; i++) stripes->data[i] = static_cast<uint8_t>(i / 1024);
   std::vector<catalogue_page_entry> entries;
   for (size_t i = 0; i < lids.size(); i++) {
     catalogue_page_entry e;
@@ -68,8 +67,7 @@ void fill_catalogue_list(int32_t list, const std::vector<std::string> &lids) {
 
 bool striped_label(const vell_bitmap *label) {
   if (!label || label->w != 128 || label->h != 128) return false;
-  for (int y = 0; y < 128; y++)
-    for (int x = 0; x < 128; x++)
-      if (label->line[y][x] != y / 8) return false;
+  for (int i = 0; i < 128 * 128; i++)
+    if (label->data[i] != i / 1024) return false;
   return true;
 }

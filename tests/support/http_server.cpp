@@ -13,12 +13,18 @@
 
 namespace {
 
-// A socket bound to an ephemeral port of 127.0.0.1, or -1.
-int bound_socket(int *port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in loopback(int port) {
   sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  return a;
+}
+
+// A socket bound to an ephemeral port of 127.0.0.1, or -1.
+int bound_socket(int *port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a = loopback(0);
   socklen_t len = sizeof a;
   if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
@@ -83,8 +89,8 @@ void http_server::answer(int fd) {
   requests_++;
   const size_t sp = request.find(' ');
   const std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
-  std::string out, big(100000, 'a');
-  for (size_t i = 0; i < big.size(); i++) big[i] = static_cast<char>('a' + i % 26);
+  std::string out, big;
+  for (size_t i = 0; i < 100000; i++) big += static_cast<char>('a' + i % 26);
   if (path == "/ok")
     out = response(200, "hello from the test server");
   else if (path == "/missing")
@@ -132,11 +138,8 @@ static_web_server::static_web_server(const std::string &folder) {
   // Waits, at most ten seconds, until the port takes connections.
   for (int i = 0; i < 200 && pid_ > 0 && !ready_; i++) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port_));
-    ready_ = connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+    const sockaddr_in a = loopback(port_);
+    ready_ = connect(fd, reinterpret_cast<const sockaddr *>(&a), sizeof a) == 0;
     close(fd);
     if (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "support/console_rig.h"
-#include "support/temp_home.h"
 
 struct platform_rig {
   temp_home home;

@@ -46,14 +46,8 @@ exec_result exec_cart(const temp_folder &home, const std::string &code, const st
   argv.insert(argv.end(), extra.begin(), extra.end());
   const process_result r = run_process(argv, {}, kill_after_ms);
   exec_result out{r.exit_code, {}};
-  size_t pos = 0;
-  while (pos < r.output.size()) {
-    size_t end = r.output.find('\n', pos);
-    if (end == std::string::npos) end = r.output.size();
-    std::string line = r.output.substr(pos, end - pos);
-    if (line.compare(0, 3, "** ") == 0) line = line.substr(3);
-    out.lines.push_back(line);
-    pos = end + 1;
-  }
+  std::istringstream text(r.output);
+  for (std::string line; std::getline(text, line);)
+    out.lines.push_back(line.compare(0, 3, "** ") ? line : line.substr(3));
   return out;
 }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "support/console_rig.h"
-#include "support/process.h"
 
 // The console in-process (headless, the test's clock and keys) with a
 // program of the test's.

@@ -22,21 +22,11 @@ void push_key_down(int32_t scancode, bool repeat) {
   e.key.state = SDL_PRESSED;
   e.key.repeat = repeat ? 1 : 0;
   e.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
+  // Letters, digits and Return, Escape, Backspace, Tab (40-43) have their character as key code.
   SDL_Keycode sym = SDL_SCANCODE_TO_KEYCODE(scancode);
-  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z)
-    sym = 'a' + (scancode - SDL_SCANCODE_A);
-  else if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9)
-    sym = '1' + (scancode - SDL_SCANCODE_1);
-  else if (scancode == SDL_SCANCODE_0)
-    sym = '0';
-  else if (scancode == SDL_SCANCODE_RETURN)
-    sym = SDLK_RETURN;
-  else if (scancode == SDL_SCANCODE_ESCAPE)
-    sym = SDLK_ESCAPE;
-  else if (scancode == SDL_SCANCODE_BACKSPACE)
-    sym = SDLK_BACKSPACE;
-  else if (scancode == SDL_SCANCODE_TAB)
-    sym = SDLK_TAB;
+  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) sym = 'a' + (scancode - SDL_SCANCODE_A);
+  if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_0) sym = "1234567890"[scancode - SDL_SCANCODE_1];
+  if (scancode >= SDL_SCANCODE_RETURN && scancode <= SDL_SCANCODE_TAB) sym = "\r\x1b\b\t"[scancode - 40];
   e.key.keysym.sym = sym;
   SDL_PushEvent(&e);
 }
