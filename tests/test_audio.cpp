@@ -247,6 +247,21 @@ TEST(AudioMixer, LimiterKeepsEightLoudChannelsWithin16Bits) {
     const int32_t s = orrery_mix_channels(c);
     ASSERT_TRUE(s >= -32768 && s <= 32767) << n;
   }
+  // The block mixer gives what the per-sample rule gives, at every volume,
+  // for samples near the knees and the ends of the range.
+  const int16_t near[] = {-32768, -32767, -24577, -24576, -12289, -1, 0, 1, 12288, 24575, 24576, 32767};
+  int16_t ch[8][256], mixed[256];
+  const int16_t *const runs[8] = {ch[0], ch[1], ch[2], ch[3], ch[4], ch[5], ch[6], ch[7]};
+  for (int32_t volume : {256, 255, 128, 1, 0}) {
+    uint32_t x = static_cast<uint32_t>(volume);
+    for (int i = 0; i < 8 * 256; i++) ch[i / 256][i % 256] = near[((x = x * 1103515245u + 12345u) >> 16) % 12];
+    orrery_mix_run(runs, mixed, 253, volume);
+    for (int i = 0; i < 253; i++) {
+      int32_t c[8];
+      for (int k = 0; k < 8; k++) c[k] = ch[k][i];
+      ASSERT_EQ(mixed[i], orrery_mix_channels(c) * volume >> 8) << "volume " << volume << ", sample " << i;
+    }
+  }
   // Four loud squares in step: pairs sum to 16124, the four to 26110, and
   // the limiter acts once more when the silent music half is added.
   audio_rig rig;

@@ -2,48 +2,38 @@
 
 #include <algorithm>
 
+#include "audio/lanes.h"
 #include "audio/mixer.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#define SAMPLE_OPS_SSE2 1
-#endif
 
 namespace {
 
 inline int16_t to_sample(int32_t v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
-#ifdef SAMPLE_OPS_SSE2
+#ifdef ORRERY_AUDIO_SSE2
 
-// Four 32-bit lanes from four 16-bit samples, sign extended.
-inline __m128i widen_lo(__m128i x) { return _mm_srai_epi32(_mm_unpacklo_epi16(x, x), 16); }
-inline __m128i widen_hi(__m128i x) { return _mm_srai_epi32(_mm_unpackhi_epi16(x, x), 16); }
-
-// (v / d) for d a power of two 2^k, truncating toward zero like C.
-template <int K>
-inline __m128i div_pow2(__m128i v) {
-  const __m128i bias = _mm_and_si128(_mm_srai_epi32(v, 31), _mm_set1_epi32((1 << K) - 1));
-  return _mm_srai_epi32(_mm_add_epi32(v, bias), K);
+// orrery_soft_sum on four lanes: with off = s clamped to -24576 ... 24576
+// the rule is off + (s - off) / 5, the division truncating toward zero
+// (below the knee s - off is 0). Summing 16-bit samples, or sums that came
+// out of this limiter, |s - off| stays below 2^16, where (t * 52429) >> 18
+// is t / 5; the product is formed from 16-bit halves.
+inline __m128i soft_sum4(__m128i a, __m128i b) {
+  const __m128i s = _mm_add_epi32(a, b);
+  // The clamp in 16-bit lanes: packing saturates s to 16 bits first, which
+  // is beyond the knee either way.
+  const __m128i s16 = _mm_packs_epi32(s, s);
+  const __m128i off = widen_lo(_mm_min_epi16(_mm_max_epi16(s16, _mm_set1_epi16(-24576)), _mm_set1_epi16(24576)));
+  const __m128i t = _mm_sub_epi32(s, off);
+  const __m128i sign = _mm_srai_epi32(t, 31);
+  const __m128i size = _mm_sub_epi32(_mm_xor_si128(t, sign), sign);
+  // The high half of every lane of size and of the factor is 0.
+  const __m128i fifth = _mm_srli_epi32(_mm_mulhi_epu16(size, splat(52429)), 2);
+  return _mm_add_epi32(off, _mm_sub_epi32(_mm_xor_si128(fifth, sign), sign));
 }
 
-// orrery_soft_sum on four lanes of whole numbers held as floats (every
-// value here is below 2^17, so sums are exact). With off = s clamped to
-// -24576 ... 24576 the rule is off + (s - off) / 5, the division truncating
-// toward zero: below the knee s - off is 0, above it the excess counts a
-// fifth. The excess is at most 40960 in size, and for such t the product
-// t * 0.2f truncates to t / 5 exactly: 0.2f lies a little above 0.2, by far
-// less than the gap to the next whole number.
-inline __m128 soft_sum4(__m128 a, __m128 b) {
-  const __m128 s = _mm_add_ps(a, b);
-  const __m128 off = _mm_min_ps(_mm_max_ps(s, _mm_set1_ps(-24576.0f)), _mm_set1_ps(24576.0f));
-  const __m128i fifth = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(s, off), _mm_set1_ps(0.2f)));
-  return _mm_add_ps(_mm_cvtepi32_ps(fifth), off);
-}
-
-inline __m128i mix4(const __m128 c[8]) {
-  const __m128 sfx = soft_sum4(soft_sum4(c[0], c[1]), soft_sum4(c[2], c[3]));
-  const __m128 music = soft_sum4(soft_sum4(c[4], c[5]), soft_sum4(c[6], c[7]));
-  return _mm_cvttps_epi32(soft_sum4(sfx, music));
+inline __m128i mix4(const __m128i c[8]) {
+  const __m128i sfx = soft_sum4(soft_sum4(c[0], c[1]), soft_sum4(c[2], c[3]));
+  const __m128i music = soft_sum4(soft_sum4(c[4], c[5]), soft_sum4(c[6], c[7]));
+  return soft_sum4(sfx, music);
 }
 
 // s * volume >> 8 on four lanes with |s| <= 32768 and 0 <= volume <= 256:
@@ -60,12 +50,11 @@ inline __m128i scale4(__m128i s, __m128i volume16) {
 
 void orrery_mix_run(const int16_t *const ch[8], int16_t *out, int32_t n, int32_t volume) {
   int32_t i = 0;
-#ifdef SAMPLE_OPS_SSE2
+#ifdef ORRERY_AUDIO_SSE2
   const __m128i volume16 = _mm_set1_epi16(static_cast<int16_t>(volume));
   for (; i + 4 <= n; i += 4) {
-    __m128 c[8];
-    for (int k = 0; k < 8; k++)
-      c[k] = _mm_cvtepi32_ps(widen_lo(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(ch[k] + i))));
+    __m128i c[8];
+    for (int k = 0; k < 8; k++) c[k] = widen_lo(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(ch[k] + i)));
     __m128i a = mix4(c);
     if (volume != 256) a = scale4(a, volume16);
     // The limiter keeps every sum within 16 bits: packing changes nothing.
@@ -83,7 +72,7 @@ void orrery_mix_run(const int16_t *const ch[8], int16_t *out, int32_t n, int32_t
 
 void orrery_echo_run(int16_t *x, const int16_t *e, int32_t n) {
   int32_t i = 0;
-#ifdef SAMPLE_OPS_SSE2
+#ifdef ORRERY_AUDIO_SSE2
   for (; i + 8 <= n; i += 8) {
     const __m128i xv = _mm_loadu_si128(reinterpret_cast<const __m128i *>(x + i));
     const __m128i ev = _mm_loadu_si128(reinterpret_cast<const __m128i *>(e + i));
@@ -100,7 +89,7 @@ void orrery_echo_run(int16_t *x, const int16_t *e, int32_t n) {
 
 void orrery_bit_reduce_run(int16_t *x, int32_t n) {
   int32_t i = 0;
-#ifdef SAMPLE_OPS_SSE2
+#ifdef ORRERY_AUDIO_SSE2
   // In 16 bits: |x| & 0xf000 with x's sign put back; -32768 keeps its one
   // set bit, as in the 32-bit rule.
   const __m128i keep = _mm_set1_epi16(static_cast<int16_t>(0xf000));
@@ -154,7 +143,7 @@ void orrery_low_pass_run(int16_t *x, int32_t n, int32_t *last) {
   *last = y;
 }
 
-#ifdef SAMPLE_OPS_SSE2
+#ifdef ORRERY_AUDIO_SSE2
 namespace {
 
 // Transposes an 8x8 block of 16-bit samples: row k of the result holds
@@ -219,7 +208,7 @@ void low_pass_eight(int16_t *const x[8], int32_t *const last[8], int32_t n) {
 void orrery_low_pass_runs(int16_t *const x[], int32_t *const last[], int32_t count, int32_t n) {
   constexpr int32_t k_spare = 256;  // longest run the spare places cover
   int32_t k = 0;
-#ifdef SAMPLE_OPS_SSE2
+#ifdef ORRERY_AUDIO_SSE2
   if (count >= 2 && n <= k_spare) {
     // Up to eight runs at once; free places filter silence.
     int16_t spare[6][k_spare] = {};

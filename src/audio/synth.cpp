@@ -5,10 +5,7 @@
 
 #include "audio/sound_data.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#define SYNTH_SSE2 1
-#endif
+#include "audio/lanes.h"
 
 namespace {
 
@@ -126,28 +123,14 @@ void apply_instrument(orrery_osc *o, const orrery_cart *cart, int32_t i, int32_t
   o->int_volume = inner_volume;
 }
 
-#ifdef SYNTH_SSE2
+#ifdef ORRERY_AUDIO_SSE2
 
-// Four 32-bit lanes: lanes where mask is set take a, the others b.
-inline __m128i select4(__m128i mask, __m128i a, __m128i b) {
-  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
-}
-
-// (v / 2^K), truncating toward zero like C.
-template <int K>
-inline __m128i div_pow2(__m128i v) {
-  const __m128i bias = _mm_and_si128(_mm_srai_epi32(v, 31), _mm_set1_epi32((1 << K) - 1));
-  return _mm_srai_epi32(_mm_add_epi32(v, bias), K);
-}
-
-inline __m128i splat(int32_t v) { return _mm_set1_epi32(v); }
-inline __m128i at_least(__m128i v, int32_t limit) { return _mm_cmpgt_epi32(v, splat(limit - 1)); }
-
-// n / d for 0 <= n < 2^24 and a small divisor d, truncated: the quotient
-// of single-precision division is correctly rounded, and for the sizes
-// used here the fraction of an inexact quotient stays well away from the
-// next whole number, so truncating it gives the exact integer quotient.
-inline __m128i div_small(__m128i n, float d) { return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_set1_ps(d))); }
+// n / 7 and n / 3 for 0 <= n < 2^18 (the rising saw's and the organ's
+// divisions), in whole numbers: 299594 = ceil(2^21 / 7) is exact below
+// 349525, 87382 = ceil(2^18 / 3) below 131072 (the organ's n is at most
+// 32768).
+inline __m128i div7(__m128i n) { return mul_shift<299594, 21>(n); }
+inline __m128i div3(__m128i n) { return mul_shift<87382, 18>(n); }
 
 // The waveforms of orrery_osc_render on four lanes of phase (0-65535) and
 // second phase: the same integer rules as the one-sample forms below.
@@ -166,7 +149,7 @@ struct tilted_saw_vec {
     };
     const __m128i fall = _mm_srli_epi32(times_6143(_mm_sub_epi32(splat(65535), ph)), 11);
     // floor(x / 14336) = floor(floor(x / 2048) / 7)
-    const __m128i rise = div_small(_mm_srli_epi32(times_6143(ph), 11), 7.0f);
+    const __m128i rise = div7(_mm_srli_epi32(times_6143(ph), 11));
     return _mm_sub_epi32(select4(at_least(ph, 57344), fall, rise), splat(12286));
   }
 };
@@ -185,7 +168,7 @@ struct organ_vec {
     const __m128i high = _mm_add_epi32(select4(bit14, _mm_sub_epi32(splat(65536), ph), _mm_sub_epi32(ph, splat(32768))),
                                        select4(bit14, _mm_sub_epi32(splat(65536), ph), _mm_sub_epi32(ph, splat(32768))));
     const __m128i low = select4(bit14, _mm_sub_epi32(splat(32768), ph), ph);
-    return _mm_sub_epi32(select4(at_least(ph, 32768), div_small(high, 3.0f), low), splat(8192));
+    return _mm_sub_epi32(select4(at_least(ph, 32768), div3(high), low), splat(8192));
   }
 };
 struct phaser_vec {
@@ -254,7 +237,7 @@ void render_wave(orrery_osc *o, int16_t *out, int32_t count, Wave wave, WaveVec 
   int32_t phase = o->phase;
   uint32_t phase2 = o->phase2;
   int32_t k = 0;
-#ifdef SYNTH_SSE2
+#ifdef ORRERY_AUDIO_SSE2
   k = render_wave_vec(out, count, amp, dx, phase, phase2, wave_vec);
 #else
   (void)wave_vec;
@@ -315,7 +298,7 @@ void render_noise(orrery_osc *o, int16_t *out, int32_t count, vell_rng_t *rng) {
 void crossfade(const int16_t *before, int16_t *out) {
   static_assert(k_crossfade_samples == 64, "the weights count to 64");
   int32_t i = 0;
-#ifdef SYNTH_SSE2
+#ifdef ORRERY_AUDIO_SSE2
   // Each pair (before, out) with weights (64 - i, i) makes one 32-bit sum.
   for (; i < k_crossfade_samples; i += 8) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(before + i));
@@ -395,7 +378,7 @@ void orrery_osc_set_tick(orrery_osc *o, const orrery_cart *cart, int32_t sound, 
   o->dx = dx;
 }
 
-#ifdef SYNTH_SSE2
+#ifdef ORRERY_AUDIO_SSE2
 #define VEC(f) f()
 #else
 #define VEC(f) 0

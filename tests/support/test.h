@@ -34,6 +34,7 @@
 #include "audio/audio.h"
 #include "audio/channels.h"
 #include "audio/mixer.h"
+#include "audio/sample_ops.h"
 #include "audio/sound_data.h"
 #include "browser/browser_hooks.h"
 #include "browser/cartfind.h"
