@@ -49,9 +49,7 @@ TEST(CartText, HeaderAndLineEndsDecideWhatLoads) {
     orrery_set_future_version_status(0);
     cart_ptr c = load(text);
     EXPECT_EQ(c ? c->code : "!", std::string(code)) << text;
-    if (c) {
-      EXPECT_EQ(c->version, version) << text;
-    }
+    EXPECT_EQ(c ? c->version : version, version) << text;
     EXPECT_EQ(orrery_future_version_status(), future) << text;
   }
   orrery_set_future_version_status(0);
@@ -192,9 +190,7 @@ TEST(CartImage, MemoryAndCodeRoundTripThroughTheImageWithinItsLimit) {
   // Code is stored compressed when that is shorter, else as it is (characters
   // outside the one-byte table, without repeats, grow when compressed); the
   // plain form fills at most the whole block, without a terminator.
-  std::string noise;
-  for (uint32_t seed = 3; noise.size() < 15361;)
-    noise += static_cast<char>(0x80 + ((seed = seed * 1103515245 + 12345) >> 25));
+  const std::string noise = noise_code(15361);
   const std::tuple<const char *, std::string, int, bool> rows[] = {
       {"long repetitive code", std::string(60000, 'x'), CART_IMAGE_OK, true},
       {"plain text filling the block", noise.substr(0, 15360), CART_IMAGE_OK, false},

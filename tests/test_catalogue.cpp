@@ -125,9 +125,7 @@ TEST(CataloguePage, UnusablePagesLeaveAFilledListAsItWas) {
   for (const auto &[file, append, filled, rc] : rows) {
     SCOPED_TRACE(file + (append ? " appended" : "") + (filled ? " to a full list" : ""));
     browser_list l = list_named(LIST_WIP);
-    if (filled) {
-      ASSERT_EQ(populate_cartfind_list_from_png_file(l, good.c_str(), 0), PAGE_OK);
-    }
+    ASSERT_EQ(filled ? populate_cartfind_list_from_png_file(l, good.c_str(), 0) : PAGE_OK, PAGE_OK);
     EXPECT_EQ(populate_cartfind_list_from_png_file(l, file.c_str(), append), rc);
     EXPECT_EQ(l.items.size(), filled ? 34u : 1u);
     EXPECT_EQ(l.items.front().kind, ITEM_UPDATE);

@@ -98,9 +98,7 @@ class WindowOnDisplay : public ::testing::Test {
     wx = x0;
     wy = y0;
     ww = x1 - x0 + 1;
-    if (w) {
-      EXPECT_EQ((std::vector<int>{ww, y1 - y0 + 1}), (std::vector<int>{w, h}));
-    }
+    EXPECT_EQ((std::vector<int>{w ? ww : 0, w ? y1 - y0 + 1 : 0}), (std::vector<int>{w, h})) << "window size";
   }
 
   // Page pixels of the screenshot in rows 0..rows-1 that differ from
