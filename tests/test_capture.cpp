@@ -176,11 +176,10 @@ TEST(GifRecording, BackgroundSaveKeepsItsFramesWhileRecordingGoesOn) {
   for (int i = 0; i < 2000 && (state = poll_gif_save()) == GIF_SAVE_RUNNING; i++) usleep(5000);
   ASSERT_EQ(state, GIF_SAVE_DONE);
   EXPECT_EQ(poll_gif_save(), GIF_SAVE_IDLE) << "the outcome is reported once";
-  for (int i : {0, 9})
-    EXPECT_EQ(mismatches(env.desk + "ORRERY_0.gif[" + std::to_string(i) + "]", screen_of(uint8_t(i + 1)).get(), 128,
-                         env.palette),
-              0)
-        << "frame " << i;
+  for (int i : {0, 9}) {
+    const bitmap_ptr want = screen_of(uint8_t(i + 1));
+    EXPECT_EQ(mismatches(env.desk + "ORRERY_0.gif[" + std::to_string(i) + "]", want.get(), 128, env.palette), 0) << i;
+  }
 }
 
 TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {
