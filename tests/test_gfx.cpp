@@ -1,5 +1,5 @@
 // Engine graphics: bitmaps with their clip, the copy clipper, blits and
-// sprite copies, the engine fonts and the engine text renderer.
+// sprite copies.
 #include "support/test.h"
 
 namespace {
@@ -17,15 +17,6 @@ std::string picture(const vell_bitmap *b, int x0, int y0, int w, int h) {
     }
   return s;
 }
-
-// The engine fonts for one test, freed at its end.
-struct fonts {
-  fonts() {
-    vell_text_init();
-    vell_set_text_spacing(1);
-  }
-  ~fonts() { vell_text_exit(); }
-};
 
 }  // namespace
 
