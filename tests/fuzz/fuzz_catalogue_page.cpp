@@ -1,12 +1,7 @@
 // Reads arbitrary bytes as a catalogue page, first as a PNG file and then as
 // the text rows of a well-formed 1024x544 page, into fresh and partly
 // filled lists: nothing may crash, and every list must come out well-formed.
-#include <cstring>
-#include <vector>
-
-#include "browser/catalogue_page.h"
 #include "fuzz_support.h"
-#include "platform/png_image.h"
 
 namespace {
 
