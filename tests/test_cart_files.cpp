@@ -89,19 +89,16 @@ TEST(CartText, DataSectionsScanTheirDigitsFieldByField) {
 
 TEST(CartText, SaverClampsValuesToTheirWidthAndDropsTrailingEmptySounds) {
   cart_ptr c(vell_create_orrery_cart());
-  c->gfx->line[0][0] = 20;
-  c->gfx->line[0][1] = 0xc;
+  c->gfx->line[0][0] = 20, c->gfx->line[0][1] = 0xc;
   c->flags[1] = 0x1ab;
   c->map->line[31][127] = 0xfe;
   for (orrery_sfx &s : c->sfx) s = orrery_sfx{};
-  c->sfx[0].speed = 300;
-  c->sfx[0].loop_start = -5;
+  c->sfx[0].speed = 300, c->sfx[0].loop_start = -5;
   c->sfx[0].notes[0] = orrery_note{70, 9, 12, -1, 128};
   c->sfx[0].notes[1] = orrery_note{-3, 2, 3, 4, 0};
   c->sfx[1].notes[31].effect = 1;  // one field keeps it from being empty
   c->sfx[2].speed = 16;
-  c->music[2].flags = 0xb;
-  c->music[2].channel[1] = 300;
+  c->music[2].flags = 0xb, c->music[2].channel[1] = 300;
   c->label = vell_create_bitmap(128, 128, 8);  // all zero: not written
   const std::string text = save_q7_text(c.get());
   auto line_after = [](const std::string &t, const char *marker, int n) {

@@ -32,8 +32,7 @@ class CartPng : public ::testing::Test {
 void write_payload_picture(const std::string &path, const std::vector<uint8_t> &payload, int32_t w = 160,
                            int32_t h = 205) {
   vell_rgba_image pic;
-  pic.width = w;
-  pic.height = h;
+  pic.width = w, pic.height = h;
   pic.pixels.assign(static_cast<size_t>(w) * h * 4, 0);
   for (size_t i = 0; i < payload.size() && i < static_cast<size_t>(w) * h; i++)
     for (int k = 0; k < 4; k++) pic.pixels[i * 4 + k] = payload[i] >> (k == 3 ? 6 : 4 - 2 * k) & 3;

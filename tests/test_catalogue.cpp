@@ -22,8 +22,7 @@ struct cell {
 // A page written pixel by pixel, independently of the kit's page maker.
 std::string write_page(const temp_folder &dir, const std::vector<cell> &cells, int w = 1024, int h = 544) {
   vell_rgba_image page;
-  page.width = w;
-  page.height = h;
+  page.width = w, page.height = h;
   page.pixels.assign(static_cast<size_t>(w) * h * 4, 255);
   const uint8_t *palette = vell_engine_palette();
   for (size_t k = 0; k < cells.size(); k++) {

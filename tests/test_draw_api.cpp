@@ -141,9 +141,7 @@ TEST_F(DrawApi, TintedRectangleDarkensByTableOrByBrightnessAndStaysOnTheBitmap) 
   EXPECT_EQ(picture(0, 0, 16, 1), "0011001515551115\n");
   // Classes 15, 0 and 1: two thirds are below class 2, so the brightest
   // pixel stays lit as colour 1.
-  pstate.screen->line[2][0] = 7;
-  pstate.screen->line[2][1] = 0;
-  pstate.screen->line[2][2] = 1;
+  pstate.screen->line[2][0] = 7, pstate.screen->line[2][1] = 0, pstate.screen->line[2][2] = 1;
   draw_tinted_rect_adaptive(pstate.screen, 2, 2, 0, 2, 1);
   EXPECT_EQ(picture(0, 2, 3, 1), "100\n");
   fill_screen(7);

@@ -22,14 +22,11 @@ struct Interp {
   lua_State *L;
 
   Interp() {
-    orrery_runtime_line = 0;
-    orrery_last_line_number = -1;
-    orrery_soft_yield_count = 0;
+    orrery_runtime_line = 0, orrery_last_line_number = -1, orrery_soft_yield_count = 0, g_mark = 0;
     orrery_cite_line_hook = nullptr;
     orrery_assert_message(nullptr);
     orrery_lua_memory = {};
     g_hook_marks.clear();
-    g_mark = 0;
     L = orrery_lua_open();
     luaL_openlibs(L);
     for (const orrery_library_function &f : orrery_library) {
@@ -133,8 +130,6 @@ TEST(Interp, TableKeysFollowTheIntegerRule) {
   EXPECT_EQ(I.output("local n = 0 for k in pairs(api) do n = n + 1 end print(n)"), "0\n");
 }
 
-static int tab_line(int chunk_line) { return chunk_line - 2; }
-
 TEST(Interp, ErrorsGiveTheirMessageAndRecordTheirLine) {
   Interp I;
   // Runtime errors carry no position but record their line; errors raised
@@ -156,8 +151,9 @@ TEST(Interp, ErrorsGiveTheirMessageAndRecordTheirLine) {
   I.run("local s = 'x' for i = 1, 9 do s = s .. s end assert(false, s)");
   EXPECT_EQ(std::strlen(orrery_assert_text), 254u);
 
-  // Syntax errors cite lines through the mapping the runner installs.
-  orrery_cite_line_hook = tab_line;
+  // Syntax errors cite lines through the mapping the runner installs (here:
+  // two lines of header before the tab).
+  orrery_cite_line_hook = [](int chunk_line) { return chunk_line - 2; };
   EXPECT_EQ(I.run("-- orrery header\n\nfunction f()\n  if x then\n    y = 1\n"),
             "[string \"-- orrery header...\"]:6: 'end' expected (to close 'if' at line 2) near <eof>");
   EXPECT_EQ(orrery_last_line_number, 5);

@@ -23,9 +23,7 @@ std::string frames_at_60hz(console_rig &rig, int iterations) {
 }
 
 void enter_running(int32_t fps) {
-  pstate.mode = MODE_RUNNING;
-  pstate.program_started = 1;
-  pstate.target_fps = fps;
+  pstate.mode = MODE_RUNNING, pstate.program_started = 1, pstate.target_fps = fps;
 }
 
 // Frames that update the buttons, counted down on the shared repeat counter
