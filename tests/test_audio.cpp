@@ -32,10 +32,7 @@ std::vector<int32_t> field(const std::vector<orrery_osc> &states, int32_t orrery
 // One sample of waveform w at full volume at the given phases.
 int16_t sample(int w, int32_t phase, uint32_t phase2) {
   orrery_osc o{};
-  o.waveform = w;
-  o.volume = k_full_volume;
-  o.phase = phase;
-  o.phase2 = phase2;
+  o.waveform = w, o.volume = k_full_volume, o.phase = phase, o.phase2 = phase2;
   vell_rng_t rng;
   vell_srand_state(&rng, 0);
   int16_t s = 0;
@@ -274,14 +271,17 @@ TEST(AudioMixer, LimiterKeepsEightLoudChannelsWithin16Bits) {
   for (size_t i = 64; i < out.size(); i++) ASSERT_EQ(std::abs(out[i]), 24882) << "sample " << i;
 }
 
-TEST(AudioMixer, HalfRatePlaysEachSampleTwiceAnOctaveLowerAtHalfTempo) {
+TEST(AudioMixer, HalfRateAndTheEdgesOfBlocksLeaveNoClicksOrJumps) {
   audio_rig rig;
-  set_sfx(rig.cart(), 1, 255);
-  set_note(rig.cart(), 1, 0, 33, 3, 7);
-  set_sfx(rig.cart(), 2, 1);
-  for (int i = 0; i < 32; i++) set_note(rig.cart(), 2, i, 30, 3, 5);
-  set_pattern(rig.cart(), 0, 1, 0x41, 0x41, 0x41);
-  // The bit reaches sound effects and music column 0 alike, across blocks of odd lengths too.
+  orrery_cart *c = rig.cart();
+  set_sfx(c, 1, 255);
+  set_note(c, 1, 0, 33, 3, 7);
+  set_sfx(c, 4, 1);
+  for (int i = 0; i < 32; i++) set_note(c, 4, i, 30, 3, 5);
+  set_pattern(c, 0, 1, 0x41, 0x41, 0x41);
+  // Half rate plays each sample twice, an octave lower at half tempo. The
+  // bit reaches sound effects and music column 0 alike, across blocks of
+  // odd lengths too.
   for (int s : {1, -1}) {
     const samples full = run_with_mask(rig, s, 0x5f40, 0, 0, 3000);
     samples half = run_with_mask(rig, s, 0x5f40, 1, 0, 999);
@@ -292,16 +292,9 @@ TEST(AudioMixer, HalfRatePlaysEachSampleTwiceAnOctaveLowerAtHalfTempo) {
     ASSERT_EQ(half.size(), 2 * full.size());
     for (size_t j = 0; j < half.size(); j++) ASSERT_EQ(half[j], full[j / 2]) << "sound " << s << " sample " << j;
   }
-  run_with_mask(rig, 2, 0x5f40, 1, 20);
+  run_with_mask(rig, 4, 0x5f40, 1, 20);
   EXPECT_NEAR(orrery_audio_stat(20), 10, 1) << "notes advance at half the rate too";
-}
 
-TEST(AudioMixer, EdgesOfBlocksLeaveNoClicksOrJumps) {
-  audio_rig rig;
-  orrery_cart *c = rig.cart();
-  set_sfx(c, 1, 255);
-  set_note(c, 1, 0, 33, 3, 7);
-  set_pattern(c, 0, 1, 0x41, 0x41, 0x41);
   // Largest difference between neighbouring samples.
   auto largest_step = [](const samples &v) {
     int step = 0;
@@ -310,7 +303,7 @@ TEST(AudioMixer, EdgesOfBlocksLeaveNoClicksOrJumps) {
   };
   // Music alone, then a quiet one-note effect over its column: it fades out
   // and back in instead of being cut and restored at the blocks' edges.
-  orrery_music_call(0, 0, 0);
+  run_with_mask(rig, -1, 0, 0, 0);
   samples out = rig.mix(4096);
   const int music_step = largest_step(out);
   set_sfx(c, 2, 10);

@@ -77,9 +77,7 @@ TEST(Screenshot, DecodesToTheScreenScaledPixelForPixel) {
     ASSERT_EQ(save_png_screenshot(screen.get()), 0) << rows[n][0];
     const std::string file = env.desk + "ORRERY_00" + std::to_string(n) + ".png", side = std::to_string(rows[n][1]);
     EXPECT_EQ(tool({"identify", "-format", "%wx%h", file}), side + "x" + side);
-    if (rows[n][1] < 4096) {
-      EXPECT_EQ(mismatches(file, screen.get(), rows[n][1], env.palette), 0) << rows[n][0];
-    }
+    EXPECT_EQ(rows[n][1] < 4096 ? mismatches(file, screen.get(), rows[n][1], env.palette) : 0, 0) << rows[n][0];
   }
   EXPECT_NE(env.home.log().find("saving screenshot to: " + env.desk + "ORRERY_000.png\n"), std::string::npos);
 }
@@ -178,11 +176,10 @@ TEST(GifRecording, BackgroundSaveKeepsItsFramesWhileRecordingGoesOn) {
   for (int i = 0; i < 2000 && (state = poll_gif_save()) == GIF_SAVE_RUNNING; i++) usleep(5000);
   ASSERT_EQ(state, GIF_SAVE_DONE);
   EXPECT_EQ(poll_gif_save(), GIF_SAVE_IDLE) << "the outcome is reported once";
-  for (int i : {0, 9})
-    EXPECT_EQ(mismatches(env.desk + "ORRERY_0.gif[" + std::to_string(i) + "]", screen_of(uint8_t(i + 1)).get(), 128,
-                         env.palette),
-              0)
-        << "frame " << i;
+  for (int i : {0, 9}) {
+    const bitmap_ptr want = screen_of(uint8_t(i + 1));
+    EXPECT_EQ(mismatches(env.desk + "ORRERY_0.gif[" + std::to_string(i) + "]", want.get(), 128, env.palette), 0) << i;
+  }
 }
 
 TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {

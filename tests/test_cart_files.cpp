@@ -49,9 +49,7 @@ TEST(CartText, HeaderAndLineEndsDecideWhatLoads) {
     orrery_set_future_version_status(0);
     cart_ptr c = load(text);
     EXPECT_EQ(c ? c->code : "!", std::string(code)) << text;
-    if (c) {
-      EXPECT_EQ(c->version, version) << text;
-    }
+    EXPECT_EQ(c ? c->version : version, version) << text;
     EXPECT_EQ(orrery_future_version_status(), future) << text;
   }
   orrery_set_future_version_status(0);
@@ -91,19 +89,16 @@ TEST(CartText, DataSectionsScanTheirDigitsFieldByField) {
 
 TEST(CartText, SaverClampsValuesToTheirWidthAndDropsTrailingEmptySounds) {
   cart_ptr c(vell_create_orrery_cart());
-  c->gfx->line[0][0] = 20;
-  c->gfx->line[0][1] = 0xc;
+  c->gfx->line[0][0] = 20, c->gfx->line[0][1] = 0xc;
   c->flags[1] = 0x1ab;
   c->map->line[31][127] = 0xfe;
   for (orrery_sfx &s : c->sfx) s = orrery_sfx{};
-  c->sfx[0].speed = 300;
-  c->sfx[0].loop_start = -5;
+  c->sfx[0].speed = 300, c->sfx[0].loop_start = -5;
   c->sfx[0].notes[0] = orrery_note{70, 9, 12, -1, 128};
   c->sfx[0].notes[1] = orrery_note{-3, 2, 3, 4, 0};
   c->sfx[1].notes[31].effect = 1;  // one field keeps it from being empty
   c->sfx[2].speed = 16;
-  c->music[2].flags = 0xb;
-  c->music[2].channel[1] = 300;
+  c->music[2].flags = 0xb, c->music[2].channel[1] = 300;
   c->label = vell_create_bitmap(128, 128, 8);  // all zero: not written
   const std::string text = save_q7_text(c.get());
   auto line_after = [](const std::string &t, const char *marker, int n) {
@@ -192,9 +187,7 @@ TEST(CartImage, MemoryAndCodeRoundTripThroughTheImageWithinItsLimit) {
   // Code is stored compressed when that is shorter, else as it is (characters
   // outside the one-byte table, without repeats, grow when compressed); the
   // plain form fills at most the whole block, without a terminator.
-  std::string noise;
-  for (uint32_t seed = 3; noise.size() < 15361;)
-    noise += static_cast<char>(0x80 + ((seed = seed * 1103515245 + 12345) >> 25));
+  const std::string noise = noise_code(15361);
   const std::tuple<const char *, std::string, int, bool> rows[] = {
       {"long repetitive code", std::string(60000, 'x'), CART_IMAGE_OK, true},
       {"plain text filling the block", noise.substr(0, 15360), CART_IMAGE_OK, false},

@@ -63,13 +63,6 @@ void write_picture_cart(const std::string &path, const std::string &code) {
   ASSERT_EQ(save_orrery_cart_png(cart.get(), path.c_str()), CART_PNG_SAVE_OK) << path;
 }
 
-// n upper-case letters, which compression cannot shrink.
-std::string upper_case_code(size_t n) {
-  std::string s;
-  for (uint32_t x = 12345; s.size() < n;) s += static_cast<char>('A' + ((x = x * 1103515245u + 12345u) >> 16) % 26);
-  return s;
-}
-
 }  // namespace
 
 TEST_F(Workflow, LoadFindsTheFileInOrderTryingPicturesFirst) {
@@ -163,7 +156,7 @@ TEST_F(Workflow, SaveNamesBackupsAndSizeLimits) {
 
   // 15360 bytes of stored code fit a picture, 15361 do not; text saves warn.
   for (int32_t size : {15360, 15361}) {
-    set_code(upper_case_code(size));
+    set_code(noise_code(size));
     ASSERT_EQ(cart_code_stored_size(orrery_working_cart()), size);
     std::filesystem::remove(carts + "big.q7.png");
     take();
@@ -394,7 +387,7 @@ TEST_F(Workflow, ConsoleFolderCommandsAndInfo) {
   take();
   eval("export('x') import('y') import()");
   EXPECT_EQ(g_charges, (std::vector<int32_t>{4096, 4096, 4096}));
-  set_code(upper_case_code(15361));
+  set_code(noise_code(15361));
   eval("info()");
   EXPECT_EQ(take(), (lines{"14:file: g.q7", "6:tokens:         1 /  8192", "6:chars:      15361 / 65535",
                            "9:compressed: 15361 / 15360"}));

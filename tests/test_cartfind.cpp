@@ -15,7 +15,7 @@ std::string titles(const browser_list &list) {
 
 }  // namespace
 
-TEST(Cartfind, ListsWrapBothWaysAndTheAnimationTakesTheShortWay) {
+TEST(Cartfind, ListsWrapTheSlideTakesTheShortWayAndTheSearchEntrySpellsAtMost21Characters) {
   console_rig rig({"-cartfind"});
   ASSERT_TRUE(boot_into_browser(rig));
   EXPECT_EQ(browser().current, LIST_FAV) << "the browser opens on the favourites";
@@ -42,6 +42,38 @@ TEST(Cartfind, ListsWrapBothWaysAndTheAnimationTakesTheShortWay) {
                                          {k_one, 0, 2 * k_one / 3 - 2048},
                                          {3000, 0, 0}})
     EXPECT_EQ(ease_menu(from, open), next) << from << " open " << open;
+
+  // The search entry on the search list spells at most 21 characters.
+  ASSERT_EQ(current_list().items.size(), 1u);
+  EXPECT_EQ(current_list().items[0].kind, ITEM_SEARCH);
+  rig.tap({SC_O});
+  ASSERT_EQ(browser().entering, 1);
+  // Right on the empty text adds a space and moves on; up turns the new
+  // position into 'a'; down from 'a' goes back to the space, then wraps to
+  // 9; left stops at 0. Keys, then the text and the cursor after them.
+  const std::tuple<std::vector<int32_t>, const char *, int32_t> steps[] = {
+      {{SC_RIGHT}, " ", 1}, {{SC_UP}, " a", 1}, {{SC_DOWN, SC_DOWN}, " 9", 1}, {{SC_LEFT, SC_LEFT, SC_UP}, "a9", 0}};
+  for (const auto &[keys, text, cursor] : steps) {
+    for (int32_t key : keys) rig.tap({key});
+    EXPECT_EQ(browser().search_text, text);
+    EXPECT_EQ(browser().search_cursor, cursor) << text;
+  }
+  for (int i = 0; i < 25; i++) rig.tap({SC_RIGHT});
+  rig.tap({SC_UP});
+  EXPECT_EQ(browser().search_text.size() * 100 + browser().search_cursor, 2121u)
+      << "21 characters; the empty position after them stays empty";
+  // O sends the search: the list's title and request follow the text. No
+  // catalogue address is set, so the download fails at once.
+  rig.tap({SC_O});
+  EXPECT_EQ(browser().entering, 0);
+  EXPECT_EQ(current_list().title, browser().search_text);
+  EXPECT_EQ(current_list().request, "cat=7&search=" + browser().search_text + "&max=32");
+  EXPECT_TRUE(message_bar_shows("could not connect to bbs.")) << orrery_state.message;
+  // Pause cancels a new entry.
+  rig.tap({SC_O});
+  rig.tap({SC_P});
+  EXPECT_EQ(browser().entering, 0);
+  EXPECT_TRUE(message_bar_shows("cancelled"));
 }
 
 TEST(Cartfind, FoldersStayInsideTheRootAndALocalCartridgeShowsItsCommentsAndRuns) {
@@ -86,42 +118,6 @@ TEST(Cartfind, FoldersStayInsideTheRootAndALocalCartridgeShowsItsCommentsAndRuns
   ASSERT_TRUE(frames_until(rig, [] { return browser().finished == 1; }, 60)) << orrery_state.message;
   rig.frame();
   EXPECT_EQ(vell_getpixel(pstate.screen, 64, 64), 8u);
-}
-
-TEST(Cartfind, SearchEntrySpellsAtMost21Characters) {
-  console_rig rig({"-cartfind"});
-  ASSERT_TRUE(boot_into_browser(rig));
-  go_to_list(rig, LIST_SEARCH);
-  ASSERT_EQ(current_list().items.size(), 1u);
-  EXPECT_EQ(current_list().items[0].kind, ITEM_SEARCH);
-  rig.tap({SC_O});
-  ASSERT_EQ(browser().entering, 1);
-  // Right on the empty text adds a space and moves on; up turns the new
-  // position into 'a'; down from 'a' goes back to the space, then wraps to
-  // 9; left stops at 0. Keys, then the text and the cursor after them.
-  const std::tuple<std::vector<int32_t>, const char *, int32_t> steps[] = {
-      {{SC_RIGHT}, " ", 1}, {{SC_UP}, " a", 1}, {{SC_DOWN, SC_DOWN}, " 9", 1}, {{SC_LEFT, SC_LEFT, SC_UP}, "a9", 0}};
-  for (const auto &[keys, text, cursor] : steps) {
-    for (int32_t key : keys) rig.tap({key});
-    EXPECT_EQ(browser().search_text, text);
-    EXPECT_EQ(browser().search_cursor, cursor) << text;
-  }
-  for (int i = 0; i < 25; i++) rig.tap({SC_RIGHT});
-  rig.tap({SC_UP});
-  EXPECT_EQ(browser().search_text.size() * 100 + browser().search_cursor, 2121u)
-      << "21 characters; the empty position after them stays empty";
-  // O sends the search: the list's title and request follow the text. No
-  // catalogue address is set, so the download fails at once.
-  rig.tap({SC_O});
-  EXPECT_EQ(browser().entering, 0);
-  EXPECT_EQ(current_list().title, browser().search_text);
-  EXPECT_EQ(current_list().request, "cat=7&search=" + browser().search_text + "&max=32");
-  EXPECT_TRUE(message_bar_shows("could not connect to bbs.")) << orrery_state.message;
-  // Pause cancels a new entry.
-  rig.tap({SC_O});
-  rig.tap({SC_P});
-  EXPECT_EQ(browser().entering, 0);
-  EXPECT_TRUE(message_bar_shows("cancelled"));
 }
 
 TEST(Cartfind, AFavouriteToggledTwiceLeavesTheFileAsItWasButKeepsItsLabel) {

@@ -22,8 +22,7 @@ struct cell {
 // A page written pixel by pixel, independently of the kit's page maker.
 std::string write_page(const temp_folder &dir, const std::vector<cell> &cells, int w = 1024, int h = 544) {
   vell_rgba_image page;
-  page.width = w;
-  page.height = h;
+  page.width = w, page.height = h;
   page.pixels.assign(static_cast<size_t>(w) * h * 4, 255);
   const uint8_t *palette = vell_engine_palette();
   for (size_t k = 0; k < cells.size(); k++) {
@@ -125,9 +124,7 @@ TEST(CataloguePage, UnusablePagesLeaveAFilledListAsItWas) {
   for (const auto &[file, append, filled, rc] : rows) {
     SCOPED_TRACE(file + (append ? " appended" : "") + (filled ? " to a full list" : ""));
     browser_list l = list_named(LIST_WIP);
-    if (filled) {
-      ASSERT_EQ(populate_cartfind_list_from_png_file(l, good.c_str(), 0), PAGE_OK);
-    }
+    ASSERT_EQ(filled ? populate_cartfind_list_from_png_file(l, good.c_str(), 0) : PAGE_OK, PAGE_OK);
     EXPECT_EQ(populate_cartfind_list_from_png_file(l, file.c_str(), append), rc);
     EXPECT_EQ(l.items.size(), filled ? 34u : 1u);
     EXPECT_EQ(l.items.front().kind, ITEM_UPDATE);

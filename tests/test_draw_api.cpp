@@ -31,7 +31,7 @@ const char *k_stripes[8] = {"07070707", "07070707", "07070707", "07070707",
 const char *k_solid9[8] = {"99999999", "99999999", "99999999", "99999999",
                            "99999999", "99999999", "99999999", "99999999"};
 
-// Sprite 0 and 15 as above, 1 and 2 striped and solid; the screen in colour 5.
+// Sprite 0 and 15 as above, 1 and 2 striped and solid.
 class Sprites : public ApiMachine {
  protected:
   void SetUp() override {
@@ -40,14 +40,6 @@ class Sprites : public ApiMachine {
     set_sprite(1, k_stripes);
     set_sprite(2, k_solid9);
     set_sprite(15, k_solid9);
-  }
-  // Runs each row's code on a screen of colour 5 and compares a rectangle.
-  void expect_pictures(std::initializer_list<std::tuple<const char *, int, int, int, int, const char *>> rows) {
-    for (const auto &[code, x, y, w, h, pic] : rows) {
-      fill_screen(5);
-      run(code);
-      EXPECT_EQ(picture(x, y, w, h), pic) << code;
-    }
   }
 };
 
@@ -60,17 +52,12 @@ TEST_F(DrawApi, FillPatternAppliesToEveryPrimitiveWithItsTransparencyBit) {
                 {"", "peek(0x5f33)", 0}});
   // The pattern repeats every 4 pixels and reaches pset, lines and circles;
   // it is anchored to the screen, and its second colour goes through the palette.
-  const std::tuple<const char *, int, int, const char *> cases[] = {
-      {"color(0x18) fillp(1) rectfill(0, 0, 3, 3)", 4, 4, "8888\n8888\n8888\n8881\n"},
-      {"fillp(0x8000) rectfill(0, 0, 7, 0) pset(4, 4) line(0, 8, 7, 8)", 8, 9,
-       "18881888\n55555555\n55555555\n55555555\n55551555\n55555555\n55555555\n55555555\n18881888\n"},
-      {"camera(1, 0) pal(1, 12) rectfill(1, 0, 4, 0) camera() pal()", 5, 1, "c8885\n"},
-      {"fillp(0xffff.8) circfill(2, 2, 1) circ(2, 2, 2)", 5, 5, "55555\n55555\n55555\n55555\n55555\n"}};
-  for (const auto &[code, w, h, pic] : cases) {
-    fill_screen(5);
-    run(code);
-    EXPECT_EQ(picture(0, 0, w, h), pic) << code;
-  }
+  expect_pictures(
+      {{"color(0x18) fillp(1) rectfill(0, 0, 3, 3)", 0, 0, 4, 4, "8888\n8888\n8888\n8881\n"},
+       {"fillp(0x8000) rectfill(0, 0, 7, 0) pset(4, 4) line(0, 8, 7, 8)", 0, 0, 8, 9,
+        "18881888\n55555555\n55555555\n55555555\n55551555\n55555555\n55555555\n55555555\n18881888\n"},
+       {"camera(1, 0) pal(1, 12) rectfill(1, 0, 4, 0) camera() pal()", 0, 0, 5, 1, "c8885\n"},
+       {"fillp(0xffff.8) circfill(2, 2, 1) circ(2, 2, 2)", 0, 0, 5, 5, "55555\n55555\n55555\n55555\n55555\n"}});
   // cls ignores the palette, resets cursor and clip, keeps the rest.
   run("fillp(0x5a5a) pal(3, 9) camera(5, 5) color(12) cursor(40, 50) clip(10, 10, 10, 10) cls(3)");
   EXPECT_EQ(picture(0, 0, 2, 1) + picture(127, 127, 1, 1), "33\n3\n");
@@ -85,20 +72,15 @@ TEST_F(DrawApi, PixelsLinesAndRectanglesFollowTheClipAndChargeWhatTheyCover) {
   run("pset(-32768, -32768, 1) pset(32767, 32767, 1) camera(-32768, -32768) pset(32767, 32767, 1) camera()");
   // Lines step from pixel centres and are drawn from their upper end;
   // missing coordinates read as 0, in the last line's colour.
-  const std::tuple<const char *, int, int, const char *> cases[] = {
-      {"line(1, 1, 1, 1, 7)", 3, 3, "000\n070\n000\n"},
-      {"line(0, 0, 4, 2, 7)", 5, 3, "70000\n07700\n00077\n"},
-      {"line(4, 2, 0, 0, 7)", 5, 3, "70000\n07700\n00077\n"},
-      {"line(1, 0, 2, 4, 7)", 4, 5, "0700\n0700\n0070\n0070\n0070\n"},
-      {"line(3, 0, 0)", 4, 1, "7777\n"},
-      {"rect(4, 3, 1, 1, 9)", 6, 5, "000000\n099990\n090090\n099990\n000000\n"},
-      {"rectfill(3, 3, 1, 1, 4)", 5, 5, "00000\n04440\n04440\n04440\n00000\n"}};
-  for (const auto &[code, w, h, pic] : cases) {
-    run(std::string("cls() ") + code);
-    EXPECT_EQ(picture(0, 0, w, h), pic) << code;
-  }
-  run("cls() rectfill(-5, 126, 1, 200, 2)");
-  EXPECT_EQ(picture(0, 125, 3, 3), "000\n220\n220\n");
+  expect_pictures({{"line(1, 1, 1, 1, 7)", 0, 0, 3, 3, "000\n070\n000\n"},
+                   {"line(0, 0, 4, 2, 7)", 0, 0, 5, 3, "70000\n07700\n00077\n"},
+                   {"line(4, 2, 0, 0, 7)", 0, 0, 5, 3, "70000\n07700\n00077\n"},
+                   {"line(1, 0, 2, 4, 7)", 0, 0, 4, 5, "0700\n0700\n0070\n0070\n0070\n"},
+                   {"line(3, 0, 0)", 0, 0, 4, 1, "7777\n"},
+                   {"rect(4, 3, 1, 1, 9)", 0, 0, 6, 5, "000000\n099990\n090090\n099990\n000000\n"},
+                   {"rectfill(3, 3, 1, 1, 4)", 0, 0, 5, 5, "00000\n04440\n04440\n04440\n00000\n"},
+                   {"rectfill(-5, 126, 1, 200, 2)", 0, 125, 3, 3, "000\n220\n220\n"}},
+                  0);
   // Half a line's walked steps plus one; a rectangle's edges within the
   // clip (an edge under four pixels is 0, counted as 1); a sixteenth of a
   // filled area; nothing for what misses the clip.
@@ -159,9 +141,7 @@ TEST_F(DrawApi, TintedRectangleDarkensByTableOrByBrightnessAndStaysOnTheBitmap) 
   EXPECT_EQ(picture(0, 0, 16, 1), "0011001515551115\n");
   // Classes 15, 0 and 1: two thirds are below class 2, so the brightest
   // pixel stays lit as colour 1.
-  pstate.screen->line[2][0] = 7;
-  pstate.screen->line[2][1] = 0;
-  pstate.screen->line[2][2] = 1;
+  pstate.screen->line[2][0] = 7, pstate.screen->line[2][1] = 0, pstate.screen->line[2][2] = 1;
   draw_tinted_rect_adaptive(pstate.screen, 2, 2, 0, 2, 1);
   EXPECT_EQ(picture(0, 2, 3, 1), "100\n");
   fill_screen(7);

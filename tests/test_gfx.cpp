@@ -1,5 +1,5 @@
 // Engine graphics: bitmaps with their clip, the copy clipper, blits and
-// sprite copies, the engine fonts and the engine text renderer.
+// sprite copies.
 #include "support/test.h"
 
 namespace {
@@ -17,15 +17,6 @@ std::string picture(const vell_bitmap *b, int x0, int y0, int w, int h) {
     }
   return s;
 }
-
-// The engine fonts for one test, freed at its end.
-struct fonts {
-  fonts() {
-    vell_text_init();
-    vell_set_text_spacing(1);
-  }
-  ~fonts() { vell_text_exit(); }
-};
 
 }  // namespace
 
@@ -45,10 +36,7 @@ TEST(EngineBitmap, CopyClipperTrimsToSourceAndDestinationClipWithoutOverflow) {
       {-2147483647, 0, 0, 0, -2147483647, 4, 0, 0, 0, 0, 0, 0, 0, 0},
       {0, 0, -2147483647, 0, 2147483647, 4, 0, 0, 0, 0, 0, 0, 0, 0}};
   for (const row &r : rows) {
-    if (r.clip)
-      vell_set_clip(dst.get(), 2, 2, 6, 5);
-    else
-      vell_reset_clip(dst.get());
+    r.clip ? vell_set_clip(dst.get(), 2, 2, 6, 5) : vell_reset_clip(dst.get());
     int32_t sx = r.sx, sy = r.sy, dx = r.dx, dy = r.dy, w = r.w, h = r.h;
     EXPECT_EQ(vell_clip(src.get(), dst.get(), sx, sy, dx, dy, w, h), r.ok) << r.sx << "," << r.dx << " " << r.w;
     if (r.ok) {

@@ -22,14 +22,11 @@ struct Interp {
   lua_State *L;
 
   Interp() {
-    orrery_runtime_line = 0;
-    orrery_last_line_number = -1;
-    orrery_soft_yield_count = 0;
+    orrery_runtime_line = 0, orrery_last_line_number = -1, orrery_soft_yield_count = 0, g_mark = 0;
     orrery_cite_line_hook = nullptr;
     orrery_assert_message(nullptr);
     orrery_lua_memory = {};
     g_hook_marks.clear();
-    g_mark = 0;
     L = orrery_lua_open();
     luaL_openlibs(L);
     for (const orrery_library_function &f : orrery_library) {
@@ -104,11 +101,9 @@ TEST(Interp, NumbersFollowTheFixedPointRules) {
             "32767 32767.5 -32768 123\n");
   // Constant folding gives what the virtual machine computes, division and
   // modulo by a constant 0 included.
-  const char *pairs[][2] = {{"7.25 * -3.5", "a * b"},
-                            {"7.25 ^ 2.5", "a ^ 2.5"},
-                            {"7.25 + 32767", "a + 32767"},
-                            {"7.25 / 0", "a / z"},
-                            {"7.25 % 0", "a % z"}};
+  const char *pairs[][2] = {
+      {"7.25 * -3.5", "a * b"}, {"7.25 ^ 2.5", "a ^ 2.5"}, {"7.25 + 32767", "a + 32767"}, {"7.25 / 0", "a / z"},
+      {"7.25 % 0", "a % z"}};
   for (auto &p : pairs) {
     const std::string out =
         I.output(std::string("local a, b, z = 7.25, -3.5, 0 print(raw(") + p[0] + "), raw(" + p[1] + "))");
@@ -135,8 +130,6 @@ TEST(Interp, TableKeysFollowTheIntegerRule) {
   EXPECT_EQ(I.output("local n = 0 for k in pairs(api) do n = n + 1 end print(n)"), "0\n");
 }
 
-static int tab_line(int chunk_line) { return chunk_line - 2; }
-
 TEST(Interp, ErrorsGiveTheirMessageAndRecordTheirLine) {
   Interp I;
   // Runtime errors carry no position but record their line; errors raised
@@ -158,8 +151,9 @@ TEST(Interp, ErrorsGiveTheirMessageAndRecordTheirLine) {
   I.run("local s = 'x' for i = 1, 9 do s = s .. s end assert(false, s)");
   EXPECT_EQ(std::strlen(orrery_assert_text), 254u);
 
-  // Syntax errors cite lines through the mapping the runner installs.
-  orrery_cite_line_hook = tab_line;
+  // Syntax errors cite lines through the mapping the runner installs (here:
+  // two lines of header before the tab).
+  orrery_cite_line_hook = [](int chunk_line) { return chunk_line - 2; };
   EXPECT_EQ(I.run("-- orrery header\n\nfunction f()\n  if x then\n    y = 1\n"),
             "[string \"-- orrery header...\"]:6: 'end' expected (to close 'if' at line 2) near <eof>");
   EXPECT_EQ(orrery_last_line_number, 5);
@@ -167,7 +161,7 @@ TEST(Interp, ErrorsGiveTheirMessageAndRecordTheirLine) {
   orrery_cite_line_hook = nullptr;
 }
 
-TEST(Interp, OnlyTheConsoleLibraryIsInstalled) {
+TEST(Interp, OnlyTheConsoleLibraryIsInstalledAndBinaryChunksAreRefused) {
   Interp I;
   EXPECT_EQ(
       I.output("print(ipairs, tostring, tonumber, error, pcall, string, math, io, os, coroutine, debug, "
@@ -176,6 +170,9 @@ TEST(Interp, OnlyTheConsoleLibraryIsInstalled) {
   EXPECT_EQ(I.output("local co = cocreate(function(a) local b = yield(a + 1) return b * 2 end) "
                      "print(coresume(co, 1)) print(coresume(co, 10)) print(costatus(co), coresume(co))"),
             "true\t2\ntrue\t20\ndead\tfalse\tcannot resume dead coroutine\n");
+  const char binary[] = "\x1bLua\x52\x00\x01\x04\x08\x04\x04\x00garbage";
+  EXPECT_EQ(luaL_loadbuffer(I.L, binary, sizeof binary - 1, "=bin"), LUA_ERRSYNTAX) << "binary chunks are refused";
+  EXPECT_STREQ(lua_tostring(I.L, -1), "attempt to load a binary chunk (mode is 't')");
 }
 
 TEST(Interp, SpendAndSoftYieldMoveTheCountHook) {
@@ -274,13 +271,6 @@ TEST(Interp, MemoryLimitsRaisePressureAndRefuseGrowthButNotShrinking) {
   orrery_lua_memory.allowance = 0;
   orrery_lua_memory.exhausted = false;
   EXPECT_EQ(I.output("local t = {} for i = 1, 100 do t[i] = {i} end print(#t)"), "100\n");
-}
-
-TEST(Interp, BinaryChunksAreRefused) {
-  Interp I;
-  const char binary[] = "\x1bLua\x52\x00\x01\x04\x08\x04\x04\x00garbage";
-  EXPECT_EQ(luaL_loadbuffer(I.L, binary, sizeof binary - 1, "=bin"), LUA_ERRSYNTAX);
-  EXPECT_STREQ(lua_tostring(I.L, -1), "attempt to load a binary chunk (mode is 't')");
 }
 
 // Programs whose numbers stay whole and in range print the same on

@@ -13,8 +13,7 @@ struct keyconfig_rig : runner_rig {
     for (int32_t sc : held) key(sc, true);
     frame();
     run("keyconfig()");
-    frame();
-    frame();
+    frame(2);
   }
   int32_t slot(int32_t i) const { return orrery_config.button_keys[i]; }
 };
@@ -60,8 +59,7 @@ TEST(KeyConfig, KeysHeldAtOpeningWaitKeysTogetherGoInOrderDeleteAndEscapeRestore
     EXPECT_EQ(rig.slot(0) * 100 + rig.slot(1), k_a * 100 + k_s);
     EXPECT_TRUE(shows_text("p1 right    : s", 10, 50, 5) && shows_text("p1 up       : up", 10, 56, 1));
     push_key_down(k_esc);
-    rig.frame();
-    rig.frame();
+    rig.frame(2);
     EXPECT_EQ(pstate.sub_screen, SUB_NONE);
     EXPECT_EQ(rig.slot(0) * 100 + rig.slot(1), 9);
     EXPECT_TRUE(shows_text("p1 right    : f", 10, 50, 5)) << "redrawn with the restored keys";
@@ -89,8 +87,7 @@ TEST(KeyConfig, AfterTheLastSlotTheScreenStaysUntilAnotherKeyAndTheKeysAreSaved)
   rig.key(16, true);
   for (int i = 0; i < 25; i++) rig.frame();
   rig.key(16, false);
-  rig.frame();
-  rig.frame();
+  rig.frame(2);
   ASSERT_EQ(pstate.sub_screen, SUB_KEYCONFIG);
   EXPECT_TRUE(shows_text("saved config.", 60, 12, 11) && shows_text("any key to quit", 60, 22, 12) &&
               shows_text("pause       : m", 10, 116, 5));
@@ -120,8 +117,7 @@ TEST(KeyConfig, ControllerStartCancelsAndAnyButtonClosesTheFinishedScreen) {
     for (int b : {finish ? 1 : 0, 6}) {
       if (pstate.sub_screen != SUB_KEYCONFIG) break;
       set_virtual_button(b, true);
-      rig.frame();
-      rig.frame();
+      rig.frame(2);
       set_virtual_button(b, false);
       rig.frame();
       EXPECT_EQ(pstate.sub_screen == SUB_KEYCONFIG, !finish && b == 0) << "button " << b;

@@ -114,8 +114,7 @@ TEST(PauseMenu, ControllerAloneOpensTheMenuMovesAndChooses) {
   // Start, the stick down, A; each held two frames and released.
   for (int b : {6, -1, 0}) {
     b < 0 ? set_virtual_axis(1, 32767) : set_virtual_button(b, true);
-    rig.frame();
-    rig.frame();
+    rig.frame(2);
     b < 0 ? set_virtual_axis(1, 0) : set_virtual_button(b, false);
     rig.frame();
     EXPECT_EQ(orrery_state.pause_menu_open, b != 0);

@@ -106,13 +106,8 @@ TEST(SystemMessages, WindowCloseWheelQuitAndAltF4) {
   for (bool alt_f4 : {false, true}) {
     unlink(config.c_str());
     g_rig_keys[226] = alt_f4;  // Left Alt
-    EXPECT_EXIT(
-        {
-          rig.poll_at(1000);
-          alt_f4 ? push_key_down(61) : push_quit();
-          rig.poll_at(1010);
-        },
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT((rig.poll_at(1000), alt_f4 ? push_key_down(61) : push_quit(), rig.poll_at(1010)),
+                ::testing::ExitedWithCode(0), "");
     EXPECT_NE(read_file(config).find("// Configuration for"), std::string::npos) << alt_f4;
   }
   vell_state.initialised = 0;

@@ -23,9 +23,7 @@ std::string frames_at_60hz(console_rig &rig, int iterations) {
 }
 
 void enter_running(int32_t fps) {
-  pstate.mode = MODE_RUNNING;
-  pstate.program_started = 1;
-  pstate.target_fps = fps;
+  pstate.mode = MODE_RUNNING, pstate.program_started = 1, pstate.target_fps = fps;
 }
 
 // Frames that update the buttons, counted down on the shared repeat counter
@@ -137,9 +135,7 @@ TEST(ShortcutKeys, MuteCaptureAndQuitHintShowTheirMessages) {
       rig.iterate(1);
     }
     EXPECT_STREQ(orrery_state.message, message);
-    if (lasts) {
-      EXPECT_EQ(orrery_state.message_end - orrery_state.message_start, lasts) << message;
-    }
+    EXPECT_EQ(lasts ? orrery_state.message_end - orrery_state.message_start : 0, lasts) << message;
     EXPECT_EQ(orrery_buttons.down[0][BTN_X], 0) << "Ctrl+M does not press X";
   }
   EXPECT_EQ(vell_config.sound_volume + vell_config.music_volume, 512);

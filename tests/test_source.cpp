@@ -20,15 +20,6 @@ std::string preprocess(const std::string &source, size_t size = k_preprocess_buf
 
 size_t lines_of(const std::string &text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
-struct rewrite {
-  const char *in;
-  const char *out;
-};
-
-void expect_rewrites(std::initializer_list<rewrite> cases) {
-  for (const rewrite &c : cases) EXPECT_EQ(preprocess(c.in), c.out) << "input: " << c.in;
-}
-
 // Every token of `text` up to the end of text, as its kind (the character
 // of a one-character token, or a tag) and the text it covers without the
 // white space before it, separated by spaces.
@@ -62,45 +53,42 @@ class Tokenizer : public ::testing::Test {
 }  // namespace
 
 TEST(Preprocess, RewritesNotationsAndKeepsEveryLine) {
-  expect_rewrites(
-      {// Print shorthand; the other passes are skipped on a print line, the one-line if is not.
-       {"?x", "print(x)"},
-       {"?a != \x8b", "print(a != \x8b)"},
-       {"?x if (a) b()", "print(x if (a) then  b()) end "},
-       // != outside strings.
-       {"if a!=b and c != d then", "if a~=b and c ~= d then"},
-       {"s = 'x' != [[!=]] != \"!=\"", "s = 'x' ~= [[!=]] ~= \"!=\""},
-       // Comments go; a block comment's newlines follow its line, a long string keeps them in place.
-       {"x = 1 // note\ny = 2", "x = 1\ny = 2"},
-       {"a = 1 --[[ one\ntwo\nthree ]] b = 2\nc = 3", "a = 1 b = 2\n\n\nc = 3"},
-       {"s = [[one\ntwo]] x += 1\ny = 2", "s = [[one\ntwo]] x = x + ( 1) \ny = 2"},
-       {"--[[ abc\nx += 1", "\nx = x + ( 1) "},
-       {"a=b--[[c]]c=d", "a=b c=d"},
-       // Compound assignments: targets, one per pass (the first kind present first), none at a line's start.
-       {"a.b[i] *= f(2) y = 3", "a.b[i] = a.b[i] * ( f(2))  y = 3"},
-       {"a -= 1 b += 2", "a = a - ( 1)  b = b + ( 2) "},
-       {"+= 1 x += 2", "+= 1 x += 2"},
-       {"s = \"x += 1\" x += 1", "s = \"x += 1\" x = x + ( 1) "},
-       {"s = \"\\\\\" x += 1", "s = \"\\\\\" x = x + ( 1) "},  // an escaped backslash ends its string
-       {"t[ [[a\nb]] ] += 1\nx = 2",
-        "t[ [[a\nb]] ] += 1\nx = 2"},  // a target holding a newline: left alone
-                                       // The right-hand side stops where the expression does.
-       {"x += -y * 2 ^ #t % 3", "x = x + ( -y * 2 ^ #t % 3) "},
-       {"x += (1 + (2)) * f(g(3), [[)]])", "x = x + ( (1 + (2)) * f(g(3), [[)]])) "},
-       {"x += [[a\nb]]\ny = 2", "x = x + ( [[a\nb]]) \ny = 2"},
-       // One-line if, and what is left alone.
-       {"if (a) b()", "if (a) then  b() end "},
-       {"if (a != b) x += 1", "if (a ~= b) then  x = x + ( 1)  end "},
-       {"if (a) if (b) c()", "if (a) then  if (b) c() end "},
-       {"if (a) then b() end", "if (a) then b() end"},
-       {"if (a) (f)()", "if (a) (f)()"},
-       // Button glyphs become numbers outside strings, one of each kind per pass before that pass's compound rewrite.
-       {"b = {\x8b, \x91, \x94, \x83, \x8e, \x97, \x8f}", "b = {0, 1, 2, 3, 4, 5, 6}"},
-       {"print(\"\x8e to jump\", btn(\x8e), [[\x91]])", "print(\"\x8e to jump\", btn(4), [[\x91]])"},
-       {"\x8b"
-        "a \x8b"
-        "b += 1",
-        "0a 0b = b + ( 1) "}});
+  const std::pair<const char *, const char *> cases[] = {
+      // Print shorthand; the other passes are skipped on a print line, the one-line if is not.
+      {"?x", "print(x)"},
+      {"?a != \x8b", "print(a != \x8b)"},
+      {"?x if (a) b()", "print(x if (a) then  b()) end "},
+      // != outside strings.
+      {"if a!=b and c != d then", "if a~=b and c ~= d then"},
+      {"s = 'x' != [[!=]] != \"!=\"", "s = 'x' ~= [[!=]] ~= \"!=\""},
+      // Comments go; a block comment's newlines follow its line, a long string keeps them in place.
+      {"x = 1 // note\ny = 2", "x = 1\ny = 2"},
+      {"a = 1 --[[ one\ntwo\nthree ]] b = 2\nc = 3", "a = 1 b = 2\n\n\nc = 3"},
+      {"s = [[one\ntwo]] x += 1\ny = 2", "s = [[one\ntwo]] x = x + ( 1) \ny = 2"},
+      {"--[[ abc\nx += 1", "\nx = x + ( 1) "},
+      {"a=b--[[c]]c=d", "a=b c=d"},
+      // Compound assignments: targets, one per pass (the first kind present first), none at a line's start.
+      {"a.b[i] *= f(2) y = 3", "a.b[i] = a.b[i] * ( f(2))  y = 3"},
+      {"a -= 1 b += 2", "a = a - ( 1)  b = b + ( 2) "},
+      {"+= 1 x += 2", "+= 1 x += 2"},
+      {"s = \"x += 1\" x += 1", "s = \"x += 1\" x = x + ( 1) "},
+      {"s = \"\\\\\" x += 1", "s = \"\\\\\" x = x + ( 1) "},  // an escaped backslash ends its string
+      {"t[ [[a\nb]] ] += 1\nx = 2", "t[ [[a\nb]] ] += 1\nx = 2"},  // a target holding a newline: left alone
+      // The right-hand side stops where the expression does.
+      {"x += -y * 2 ^ #t % 3", "x = x + ( -y * 2 ^ #t % 3) "},
+      {"x += (1 + (2)) * f(g(3), [[)]])", "x = x + ( (1 + (2)) * f(g(3), [[)]])) "},
+      {"x += [[a\nb]]\ny = 2", "x = x + ( [[a\nb]]) \ny = 2"},
+      // One-line if, and what is left alone.
+      {"if (a) b()", "if (a) then  b() end "},
+      {"if (a != b) x += 1", "if (a ~= b) then  x = x + ( 1)  end "},
+      {"if (a) if (b) c()", "if (a) then  if (b) c() end "},
+      {"if (a) then b() end", "if (a) then b() end"},
+      {"if (a) (f)()", "if (a) (f)()"},
+      // Button glyphs become numbers outside strings, one of each kind per pass before that pass's compound rewrite.
+      {"b = {\x8b, \x91, \x94, \x83, \x8e, \x97, \x8f}", "b = {0, 1, 2, 3, 4, 5, 6}"},
+      {"print(\"\x8e to jump\", btn(\x8e), [[\x91]])", "print(\"\x8e to jump\", btn(4), [[\x91]])"},
+      {"\x8b" "a \x8b" "b += 1", "0a 0b = b + ( 1) "}};
+  for (const auto &[in, out] : cases) EXPECT_EQ(preprocess(in), out) << "input: " << in;
 }
 
 TEST(Preprocess, RealisticProgramsRewriteExactlyAndCompile) {

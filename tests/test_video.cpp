@@ -36,11 +36,8 @@ TEST(DestRect, PageIsLaidOutByTheConfiguredModeAndMouseMapsBack) {
   EXPECT_EQ(rect(r), (std::vector<int32_t>{34, 14, 512, 512}));
   // Window points back to page pixels: corners, the edge of an enlarged
   // pixel, left of the picture (toward zero), and no picture at all.
-  const std::tuple<vell_rect, int, int, int, int> points[] = {{r, 34, 14, 0, 0},
-                                                              {r, 545, 525, 127, 127},
-                                                              {r, 37, 18, 0, 1},
-                                                              {r, 2, 0, -8, -3},
-                                                              {vell_rect{0, 0, 0, 0}, 50, 50, 0, 0}};
+  const std::tuple<vell_rect, int, int, int, int> points[] = {
+      {r, 34, 14, 0, 0}, {r, 545, 525, 127, 127}, {r, 37, 18, 0, 1}, {r, 2, 0, -8, -3}, {{0, 0, 0, 0}, 50, 50, 0, 0}};
   for (const auto &[in, wx, wy, px, py] : points) {
     int32_t x = -1, y = -1;
     vell_window_to_page(in, 128, 128, wx, wy, &x, &y);

@@ -95,12 +95,8 @@ class WindowOnDisplay : public ::testing::Test {
           x1 = std::max(x1, i % 800), y1 = std::max(y1, i / 800);
         }
     }
-    wx = x0;
-    wy = y0;
-    ww = x1 - x0 + 1;
-    if (w) {
-      EXPECT_EQ((std::vector<int>{ww, y1 - y0 + 1}), (std::vector<int>{w, h}));
-    }
+    wx = x0, wy = y0, ww = x1 - x0 + 1;
+    EXPECT_EQ((std::vector<int>{w ? ww : 0, w ? y1 - y0 + 1 : 0}), (std::vector<int>{w, h})) << "window size";
   }
 
   // Page pixels of the screenshot in rows 0..rows-1 that differ from
@@ -136,9 +132,7 @@ class WindowOnDisplay : public ::testing::Test {
 
   temp_home home;
   rgb_image img;  // the screenshot
-  int wx = 0;     // the window's top-left corner in it
-  int wy = 0;
-  int ww = 0;  // and its width
+  int wx = 0, wy = 0, ww = 0;  // the window's top-left corner in it, and its width
 };
 
 TEST_F(WindowOnDisplay, PictureIsTheBackPageFourTimesEnlargedOnBothPathsWithTheFrameRateOverlay) {
@@ -210,16 +204,14 @@ TEST_F(WindowOnDisplay, PauseMenuShowsOverTheCartridgeAndTheKeyboardChoosesItsIt
   // repeat.
   const std::string after =
       "log=\"$1/log.txt\"; "
-      "seen() { i=0; until [ $(grep -c \"$1\" \"$log\") -ge $2 ] || [ $i -ge 200 ]; do sleep 0.05; i=$((i+1)); done; "
-      "}; "
-      "hold() { xdotool keydown $1; seen \"$2\" $3; xdotool keyup $1; sleep 0.2; }; "
+      "seen() { i=0; until [ $(grep -c \"$1\" \"$log\") -ge $2 ] || [ $i -ge 200 ]; do sleep 0.05; i=$((i+1)); "
+      "done; }; hold() { xdotool keydown $1; seen \"$2\" $3; xdotool keyup $1; sleep 0.2; }; "
       "sleep 0.5; xdotool mousemove 400 300; xdotool key Escape; seen 'pause menu: open' 1; sleep 0.5; " +
       std::string(k_shoot) +
-      "hold Down 'pause menu: row 1' 1; hold x 'pause menu: chose ring bell' 1; "
-      "i=0; until grep -q '^........002a0000' \"$1/cdata/menu_window.q7d.txt\" || [ $i -ge 100 ]; do sleep 0.1; "
-      "i=$((i+1)); done; "
-      "xdotool key Escape; seen 'pause menu: open' 2; hold Up 'pause menu: row 3' 1; hold x 'pause menu: chose quit' "
-      "1; "
+      "hold Down 'pause menu: row 1' 1; hold x 'pause menu: chose ring bell' 1; i=0; "
+      "until grep -q '^........002a0000' \"$1/cdata/menu_window.q7d.txt\" || [ $i -ge 100 ]; do sleep 0.1; "
+      "i=$((i+1)); done; xdotool key Escape; seen 'pause menu: open' 2; "
+      "hold Up 'pause menu: row 3' 1; hold x 'pause menu: chose quit' 1; "
       "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
       "if kill -0 $pid 2>/dev/null; then echo still running >\"$1/end.txt\"; kill -TERM $pid; wait $pid; "
       "else wait $pid; echo exit $? >\"$1/end.txt\"; fi";

@@ -4,11 +4,6 @@
 // with any arguments, effect masks, mixing, the clock and fades, readings,
 // memory writes while playing, pause and volumes. Nothing may crash, read
 // outside its buffers or overflow, and the readings stay in their ranges.
-#include "audio/audio.h"
-#include "audio/channels.h"
-#include "audio/mixer.h"
-#include "machine/memory.h"
-#include "platform/config.h"
 #include "fuzz_support.h"
 
 static int16_t g_out[4096];

@@ -1,13 +1,7 @@
 // Feeds arbitrary clipboard text to the clipboard cartridge decoder. What it
 // accepts must encode back to the same text, up to white space and the
 // case of the digits.
-#include <unistd.h>
-
-#include <cctype>
-
 #include "fuzz_support.h"
-#include "machine/cart_hex.h"
-#include "platform/files.h"
 
 namespace {
 

@@ -4,13 +4,7 @@
 // reaches the cartridge loader without first having to be a valid PNG.
 // Whatever loads must hold exactly the payload's memory bytes and a code of
 // at most 65535 characters.
-#include <cstring>
-#include <vector>
-
 #include "fuzz_support.h"
-#include "machine/cart_png.h"
-#include "machine/memory.h"
-#include "platform/png_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 2) return 0;

@@ -1,12 +1,7 @@
 // Reads arbitrary bytes as a catalogue page, first as a PNG file and then as
 // the text rows of a well-formed 1024x544 page, into fresh and partly
 // filled lists: nothing may crash, and every list must come out well-formed.
-#include <cstring>
-#include <vector>
-
-#include "browser/catalogue_page.h"
 #include "fuzz_support.h"
-#include "platform/png_image.h"
 
 namespace {
 
@@ -50,8 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // when the first byte is '*', which makes a full page), and the first
   // label's pixels.
   static vell_rgba_image page;
-  page.width = k_page_width;
-  page.height = k_page_height;
+  page.width = k_page_width, page.height = k_page_height;
   page.pixels.resize(static_cast<size_t>(k_page_width) * k_page_height * 4);
   // Only the text rows and the first label's first row change between runs.
   for (int32_t r = 0; r < 4; r++)

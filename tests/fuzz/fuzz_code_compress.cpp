@@ -2,11 +2,7 @@
 // exactly the size given (so that AddressSanitizer sees any write past it),
 // and compresses the same bytes as program text: the block must decode back
 // to the text, and must never be longer than the text.
-#include <cstring>
-#include <vector>
-
 #include "fuzz_support.h"
-#include "machine/code_compress.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size > 70000) return 0;

@@ -1,13 +1,7 @@
 // Prints arbitrary texts on the console from arbitrary cursor positions:
 // nothing may be written outside the screen, and the cursor always ends on
 // one of the screen's lines. Texts separated by byte 1 are printed in turn.
-#include <sstream>
-
 #include "fuzz_support.h"
-#include "gfx/engine_font.h"
-#include "gfx/font.h"
-#include "shell/console_output.h"
-#include "shell/hooks.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   orrery_install_hooks();

@@ -1,12 +1,7 @@
 // Feeds arbitrary bytes to the code text object: as a text (line lookups,
 // scrolling to any cursor, glyph escaping) and as a backup stream to
 // restore from. Escaping must round-trip any text that holds no backslash.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-
-#include "gfx/ctext.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string text(reinterpret_cast<const char *>(data), size);

@@ -4,18 +4,7 @@
 // written outside the screen, sheet or map, and every pixel stays a colour.
 // Input: a list of calls, each a function byte, an argument-count byte and
 // the arguments.
-#include <cstdlib>
-
-#include "api/api.h"
-#include "api/q7.h"
-#include "gfx/bitmap.h"
-#include "gfx/font.h"
-#include "machine/cart.h"
-#include "machine/memory.h"
-#include "machine/pstate.h"
-#include "script/interp.h"
-#include "shell/hooks.h"
-#include "shell/resources.h"
+#include "fuzz_support.h"
 
 namespace {
 

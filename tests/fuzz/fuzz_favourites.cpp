@@ -1,7 +1,6 @@
 // Reads arbitrary bytes as a favourites file: nothing may crash, every
 // favourite must come out clean and unique, and what is written for them
 // must read back as the same favourites.
-#include "browser/favourites.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -1,11 +1,6 @@
 // Fuzzes numeral parsing, number text and every fixed-point operation on
 // arbitrary raw values: none may trap, hang or overflow a buffer.
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <initializer_list>
-
-#include "script/fixed.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   int32_t parsed;

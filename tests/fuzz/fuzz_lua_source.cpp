@@ -1,12 +1,7 @@
 // Fuzzes the interpreter with arbitrary program text: compile it and run it
 // with the console's library under an instruction limit. Errors are fine;
 // traps, sanitizer reports and hangs are not.
-#include <cstddef>
-#include <cstdint>
-
-#include "lauxlib.h"
-#include "lualib.h"
-#include "script/interp.h"
+#include "fuzz_support.h"
 
 static int hook_calls;
 

@@ -3,12 +3,7 @@
 // NUL-terminated inside the buffer and, when it fits, have exactly as many
 // lines as the program text. An input starting with 0xff picks a small
 // buffer from its second byte, to exercise truncation.
-#include <algorithm>
-#include <cstring>
-#include <vector>
-
 #include "fuzz_support.h"
-#include "script/preprocess.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const bool small = size >= 2 && data[0] == 0xff;

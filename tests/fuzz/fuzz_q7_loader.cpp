@@ -2,12 +2,7 @@
 // and load again to the same cartridge (up to what the format drops on
 // purpose: map rows 32-63, all-zero labels and trailing empty sounds),
 // which saves to the very same text.
-#include <cstring>
-#include <string>
-
 #include "fuzz_support.h"
-#include "gfx/bitmap.h"
-#include "machine/cart_text.h"
 
 namespace {
 

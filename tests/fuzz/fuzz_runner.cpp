@@ -3,8 +3,6 @@
 // cartridge program and resumed for a few frames. Syntax errors, runtime
 // errors and programs that never end are all fine; crashes, sanitizer
 // reports and hangs are not.
-#include <cstring>
-
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {

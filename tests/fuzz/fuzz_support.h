@@ -1,17 +1,55 @@
-// What the fuzz targets share: a check that stops the fuzzer at once, and
-// the whole console started headless (for targets that run programs) on a
-// clock the target moves.
+// What the fuzz targets share: the headers they use, a check that stops the
+// fuzzer at once, and the whole console started headless (for targets that
+// run programs) on a clock the target moves.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <sstream>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
+#include "api/api.h"
+#include "api/q7.h"
+#include "audio/audio.h"
+#include "audio/channels.h"
+#include "audio/mixer.h"
+#include "browser/catalogue_page.h"
+#include "browser/favourites.h"
+#include "gfx/bitmap.h"
+#include "gfx/ctext.h"
+#include "gfx/engine_font.h"
+#include "gfx/font.h"
+#include "gfx/text.h"
+#include "lauxlib.h"
+#include "lualib.h"
 #include "machine/cart.h"
+#include "machine/cart_hex.h"
+#include "machine/cart_png.h"
+#include "machine/cart_text.h"
+#include "machine/code_compress.h"
+#include "machine/memory.h"
 #include "machine/pstate.h"
+#include "platform/config.h"
+#include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/png_image.h"
 #include "platform/system.h"
+#include "script/fixed.h"
+#include "script/interp.h"
+#include "script/preprocess.h"
 #include "script/runner.h"
+#include "script/tokenizer.h"
 #include "shell/console.h"
+#include "shell/console_output.h"
+#include "shell/hooks.h"
+#include "shell/resources.h"
 
 inline void check(bool ok) {
   if (!ok) __builtin_trap();

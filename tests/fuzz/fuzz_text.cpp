@@ -1,12 +1,7 @@
 // Draws arbitrary texts with arbitrary flags, positions, spacing and clip
 // rectangles into 8- and 32-bit bitmaps with both engine fonts and a short
 // font: nothing may be written outside the bitmaps.
-#include <string>
-
-#include "gfx/bitmap.h"
-#include "gfx/engine_font.h"
-#include "gfx/font.h"
-#include "gfx/text.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t size) {
   static vell_font short_font;  // lists only 40 glyphs, one of them missing

@@ -2,11 +2,7 @@
 // the text, the end must come at the text's NUL, count_tokens must agree with
 // the tokens read one by one, and remembering failed block-comment searches
 // must not change a single token.
-#include <cstring>
-#include <vector>
-
 #include "fuzz_support.h"
-#include "script/tokenizer.h"
 
 namespace {
 

@@ -102,6 +102,14 @@ void ApiMachine::expect_after(std::initializer_list<after_case> rows) {
   }
 }
 
+void ApiMachine::expect_pictures(std::initializer_list<picture_case> rows, int fill) {
+  for (const picture_case &r : rows) {
+    fill_screen(fill);
+    run(r.code);
+    EXPECT_EQ(picture(r.x, r.y, r.w, r.h), r.pic) << r.code;
+  }
+}
+
 std::vector<api_charge> ApiMachine::take_charges() {
   std::vector<api_charge> out;
   out.swap(g_charges);

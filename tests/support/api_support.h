@@ -49,6 +49,14 @@ class ApiMachine : public ::testing::Test {
     int32_t want;
   };
   void expect_after(std::initializer_list<after_case> rows);
+  // Table check of pictures: each row's code runs on a screen filled with
+  // colour fill, then the rectangle at (x, y) of w by h must read pic.
+  struct picture_case {
+    const char *code;
+    int x, y, w, h;
+    const char *pic;
+  };
+  void expect_pictures(std::initializer_list<picture_case> rows, int fill = 5);
 
   // Charges recorded since the last take_charges (the first call takes
   // everything since SetUp).

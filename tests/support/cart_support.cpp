@@ -35,6 +35,12 @@ void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t 
   EXPECT_EQ(n.custom, custom) << "custom flag";
 }
 
+std::string noise_code(size_t n) {
+  std::string s;
+  for (uint32_t seed = 5; s.size() < n;) s += static_cast<char>(0x80 + ((seed = seed * 1103515245 + 12345) >> 25));
+  return s;
+}
+
 namespace {
 
 // The real data.pod's first items (system cartridge, resources, font),

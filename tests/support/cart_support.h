@@ -23,6 +23,9 @@ orrery_cart *load_q7_text(const std::string &text);
 std::string save_q7_text(const orrery_cart *cart);
 // Checks every field of a note (non-fatal failures naming the field).
 void expect_note(const orrery_note &n, int32_t pitch, int32_t waveform, int32_t volume, int32_t effect, int32_t custom);
+// n characters from 0x80 up without repeats: code that compression makes
+// longer, so it is stored plainly and its stored size is n.
+std::string noise_code(size_t n);
 // Writes the real data.pod without its cartridges into dir, so that a
 // program started from dir boots without a head cartridge; returns dir.
 std::string pod_without_carts(const temp_folder &dir);

@@ -54,11 +54,9 @@ void console_rig::press(const std::vector<int32_t> &scancodes) {
 
 void console_rig::tap(const std::vector<int32_t> &scancodes) {
   for (int32_t sc : scancodes) key(sc, true);
-  frame();
-  frame();
+  frame(2);
   for (int32_t sc : scancodes) key(sc, false);
-  frame();
-  frame();
+  frame(2);
 }
 
 bool screen_line_is(const char *text, int32_t y, uint32_t c) {

@@ -21,8 +21,8 @@ struct console_rig {
 
   // Moves the clock by ms, then runs one loop iteration.
   void iterate(uint32_t ms);
-  // One iteration 34 ms on: exactly one logical frame at 30 frames per second.
-  void frame() { iterate(34); }
+  // n iterations 34 ms apart: exactly n logical frames at 30 frames per second.
+  void frame(int n = 1) { while (n-- > 0) iterate(34); }
   // Holds (down = true) or releases a key; the console sees it after the
   // next iteration's event handling.
   void key(int32_t scancode, bool down);

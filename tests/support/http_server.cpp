@@ -89,22 +89,18 @@ void http_server::answer(int fd) {
   requests_++;
   const size_t sp = request.find(' ');
   const std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
-  std::string out, big;
+  std::string big;
   for (size_t i = 0; i < 100000; i++) big += static_cast<char>('a' + i % 26);
-  if (path == "/ok")
-    out = response(200, "hello from the test server");
-  else if (path == "/missing")
-    out = response(404, "no such page");
-  else if (path == "/moved")
-    out = response(302, "", "Location: /ok\r\n");
-  else if (path == "/loop")
-    out = response(302, "", "Location: /loop\r\n");
-  else if (path == "/big")
-    out = response(200, big);
-  else if (path == "/stall")
-    out = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x');
-  else if (path != "/silent")
-    out = response(500, "unknown path");
+  const std::pair<const char *, std::string> answers[] = {
+      {"/ok", response(200, "hello from the test server")}, {"/missing", response(404, "no such page")},
+      {"/moved", response(302, "", "Location: /ok\r\n")},  {"/loop", response(302, "", "Location: /loop\r\n")},
+      {"/big", response(200, big)},
+      {"/stall",
+       "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x')},
+      {"/silent", ""}};
+  std::string out = response(500, "unknown path");
+  for (const auto &[p, a] : answers)
+    if (path == p) out = a;
   for (size_t done = 0; done < out.size();) {
     const ssize_t n = send(fd, out.data() + done, out.size() - done, MSG_NOSIGNAL);
     if (n <= 0) return;

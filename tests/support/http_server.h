@@ -19,7 +19,6 @@ class http_server {
  public:
   http_server();
   ~http_server();
-  int port() const { return port_; }
   // "http://127.0.0.1:<port><path>"
   std::string url(const std::string &path) const;
   // Requests answered or held so far.

@@ -17,10 +17,9 @@ SDL_Event event(uint32_t type) {
 
 }  // namespace
 
-void push_key_down(int32_t scancode, bool repeat) {
+void push_key_down(int32_t scancode) {
   SDL_Event e = event(SDL_KEYDOWN);
   e.key.state = SDL_PRESSED;
-  e.key.repeat = repeat ? 1 : 0;
   e.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
   // Letters, digits and Return, Escape, Backspace, Tab (40-43) have their character as key code.
   SDL_Keycode sym = SDL_SCANCODE_TO_KEYCODE(scancode);
@@ -63,12 +62,6 @@ int attach_virtual_controller() {
   if (index < 0) return -1;
   g_virtual = SDL_JoystickOpen(index);
   return index;
-}
-
-void detach_virtual_controller(int device_index) {
-  if (g_virtual) SDL_JoystickClose(g_virtual);
-  g_virtual = nullptr;
-  SDL_JoystickDetachVirtual(device_index);
 }
 
 void set_virtual_axis(int axis, int16_t value) {

@@ -7,7 +7,7 @@
 // Queues a key-down event for a scancode. Letters and digits get their
 // character as key code; other keys the code the platform derives from the
 // scancode.
-void push_key_down(int32_t scancode, bool repeat = false);
+void push_key_down(int32_t scancode);
 // Queues a text-input event.
 void push_text_input(const char *text);
 // Queues the platform's quit request.
@@ -20,7 +20,6 @@ void push_mouse_wheel(int32_t x, int32_t y);
 // Attaches a virtual game controller (6 axes, 15 buttons); returns its
 // device index, or -1.
 int attach_virtual_controller();
-void detach_virtual_controller(int device_index);
 // Sets an axis or button of the most recently attached virtual controller
 // and lets the platform see it.
 void set_virtual_axis(int axis, int16_t value);
