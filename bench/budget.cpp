@@ -18,7 +18,8 @@
 #include "shell/console.h"
 #include "shell/engine.h"
 #include "shell/main_loop.h"
-#include "platform/paths.h"
+
+#include "bench_support.h"
 
 namespace {
 
@@ -62,11 +63,6 @@ const scenario k_scenarios[] = {
 uint32_t g_now = 1000;
 uint32_t bench_clock() { return g_now; }
 
-std::string program_folder() {
-  const std::string binary = ORRERY_BINARY;
-  return binary.substr(0, binary.find_last_of('/') + 1);
-}
-
 double global_number(const char *name) {
   lua_State *H = orrery_runner.helper;
   if (!H) return 0;
@@ -78,16 +74,7 @@ double global_number(const char *name) {
 
 // Units of work (the global n) per host frame, over frames after a warm-up.
 double units_per_frame(const char *code, int frames) {
-  char home[] = "/tmp/orrery-bench-XXXXXX";
-  if (!mkdtemp(home)) {
-    perror("mkdtemp");
-    exit(1);
-  }
-  vell_set_time_func(bench_clock);
-  vell_set_program_folder(program_folder());
-  const std::string home_arg = std::string(home) + "/";
-  const char *argv[] = {"orrery", "-home", home_arg.c_str(), "-headless", "1"};
-  vell_main_init(static_cast<int>(sizeof argv / sizeof argv[0]), argv);
+  const std::string home = bench_start_console(bench_clock, {});
 
   orrery_cart *cart = orrery_working_cart();
   snprintf(cart->code, k_cart_code_size, "%s", code);
@@ -104,10 +91,7 @@ double units_per_frame(const char *code, int frames) {
   const double units = global_number("n") - start;
   if (pstate.mode != MODE_RUNNING) fprintf(stderr, "the cartridge stopped early\n");
 
-  vell_main_exit();
-  vell_set_time_func(nullptr);
-  const std::string rm = std::string("rm -rf '") + home + "'";
-  if (std::system(rm.c_str()) != 0) fprintf(stderr, "could not remove %s\n", home);
+  bench_stop_console(home);
   return units / frames;
 }
 

@@ -6,7 +6,6 @@
 // held, and the host CPU time per emulated second.
 //
 //   bench_bundled [--seconds N]
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,7 +21,8 @@
 #include "script/interp.h"
 #include "shell/console.h"
 #include "shell/main_loop.h"
-#include "platform/paths.h"
+
+#include "bench_support.h"
 
 namespace {
 
@@ -43,17 +43,6 @@ const uint8_t *bench_keys(int *count) {
   return g_keys;
 }
 
-double cpu_seconds() {
-  rusage u;
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
-
-std::string program_folder() {
-  const std::string binary = ORRERY_BINARY;
-  return binary.substr(0, binary.find_last_of('/') + 1);
-}
-
 struct figures {
   double mean_load, peak_load;  // share of the frame budget at the wanted rate
   int slow_frames, frames;      // logical frames below the wanted rate, all logical frames
@@ -63,25 +52,16 @@ struct figures {
 };
 
 figures measure(const char *name, int emulated_seconds) {
-  char home[] = "/tmp/orrery-bench-XXXXXX";
-  if (!mkdtemp(home)) {
-    perror("mkdtemp");
-    exit(1);
-  }
   const std::string cart = std::string(ORRERY_SOURCE_DIR "/assets/carts/") + name + ".q7";
-  const std::string home_arg = std::string(home) + "/";
-  vell_set_time_func(bench_clock);
   vell_set_key_source(bench_keys);
-  vell_set_program_folder(program_folder());
-  const char *argv[] = {"orrery", "-home", home_arg.c_str(), "-headless", "1", "-foreground_sleep_ms", "0",
-                        "-background_sleep_ms", "0", "-x", cart.c_str()};
-  vell_main_init(static_cast<int>(sizeof argv / sizeof argv[0]), argv);
+  const std::string home = bench_start_console(
+      bench_clock, {"-foreground_sleep_ms", "0", "-background_sleep_ms", "0", "-x", cart.c_str()});
 
   figures f{};
   double load_sum = 0;
   uint32_t seed = 12345;
   int held = -1, hold_left = 0;
-  const double start = cpu_seconds();
+  const double start = process_cpu_seconds();
   for (int i = 0; i < emulated_seconds * 60 && !f.stopped; i++) {
     if (hold_left == 0) {
       if (held >= 0) g_keys[held] = 0;
@@ -103,15 +83,12 @@ figures measure(const char *name, int emulated_seconds) {
     f.frames++;
     if (current_fps() < cpu_budget.wanted_fps) f.slow_frames++;
   }
-  f.seconds_per_second = (cpu_seconds() - start) / emulated_seconds;
+  f.seconds_per_second = (process_cpu_seconds() - start) / emulated_seconds;
   f.mean_load = f.frames ? load_sum / f.frames : 0;
 
   memset(g_keys, 0, sizeof g_keys);
-  vell_main_exit();
+  bench_stop_console(home);
   vell_set_key_source(nullptr);
-  vell_set_time_func(nullptr);
-  const std::string rm = std::string("rm -rf '") + home + "'";
-  if (std::system(rm.c_str()) != 0) fprintf(stderr, "could not remove %s\n", home);
   return f;
 }
 

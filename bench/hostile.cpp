@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -115,7 +116,8 @@ int main(int argc, char **argv) {
     else
       printf("  %-38s %7ld KiB  %7.1f ms %s\n", c.name, o.peak_kb, o.term_ms, how);
   }
-  const std::string rm = std::string("rm -rf '") + home + "'";
-  if (std::system(rm.c_str()) != 0) fprintf(stderr, "could not remove %s\n", home);
+  std::error_code error;
+  std::filesystem::remove_all(home, error);
+  if (error) fprintf(stderr, "could not remove %s\n", home);
   return 0;
 }

@@ -5,7 +5,6 @@
 // CPU time (user + system) divided by the emulated seconds.
 //
 //   bench_runner [--seconds N]
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,13 +15,14 @@
 
 #include "machine/cart.h"
 #include "machine/pstate.h"
-#include "platform/paths.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
 #include "script/runner.h"
 #include "shell/console.h"
 #include "shell/engine.h"
 #include "shell/main_loop.h"
+
+#include "bench_support.h"
 
 namespace {
 
@@ -59,17 +59,6 @@ const char *const k_script_cart =
 uint32_t g_now = 1000;
 uint32_t bench_clock() { return g_now; }
 
-double cpu_seconds() {
-  rusage u;
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
-
-std::string program_folder() {
-  const std::string binary = ORRERY_BINARY;
-  return binary.substr(0, binary.find_last_of('/') + 1);
-}
-
 struct figures {
   double seconds_per_second;  // host CPU seconds per emulated second
   double budget_used;         // mean share of the frame budget the frames used
@@ -77,17 +66,8 @@ struct figures {
 };
 
 figures measure(const char *code, int emulated_seconds) {
-  char home[] = "/tmp/orrery-bench-XXXXXX";
-  if (!mkdtemp(home)) {
-    perror("mkdtemp");
-    exit(1);
-  }
-  vell_set_time_func(bench_clock);
-  vell_set_program_folder(program_folder());
-  const std::string home_arg = std::string(home) + "/";
-  const char *argv[] = {"orrery", "-home", home_arg.c_str(), "-headless", "1", "-foreground_sleep_ms", "0",
-                        "-background_sleep_ms", "0"};
-  vell_main_init(static_cast<int>(sizeof argv / sizeof argv[0]), argv);
+  const std::string home =
+      bench_start_console(bench_clock, {"-foreground_sleep_ms", "0", "-background_sleep_ms", "0"});
 
   orrery_cart *cart = orrery_working_cart();
   snprintf(cart->code, k_cart_code_size, "%s", code);
@@ -97,19 +77,16 @@ figures measure(const char *code, int emulated_seconds) {
 
   const int frames = emulated_seconds * 30;
   double used = 0;
-  const double start = cpu_seconds();
+  const double start = process_cpu_seconds();
   for (int i = 0; i < frames; i++) {
     g_now += 34;  // a little over a frame at 30 per second: one logical frame each time
     vell_main_iteration();
     used += cycles_2_frame_capacity(cpu_budget.mark_cycles[2]) / 65536.0;
   }
-  const double spent = cpu_seconds() - start;
+  const double spent = process_cpu_seconds() - start;
   if (pstate.mode != MODE_RUNNING) fprintf(stderr, "the cartridge stopped early\n");
 
-  vell_main_exit();
-  vell_set_time_func(nullptr);
-  const std::string rm = std::string("rm -rf '") + home + "'";
-  if (std::system(rm.c_str()) != 0) fprintf(stderr, "could not remove %s\n", home);
+  bench_stop_console(home);
   return {spent / emulated_seconds, used / frames, frames};
 }
 

@@ -249,6 +249,24 @@ def write_q7(path, cart):
 FREE_CHARS = set(';)}],.:')
 
 
+def long_bracket_end(text, i):
+    """Index just past the ]] that closes the [[ at i (nested pairs
+    counted), or None when it is never closed."""
+    depth, n = 0, len(text)
+    while i < n:
+        if text.startswith('[[', i):
+            depth += 1
+            i += 2
+        elif text.startswith(']]', i):
+            depth -= 1
+            i += 2
+            if depth == 0:
+                return i
+        else:
+            i += 1
+    return None
+
+
 def count_tokens(text):
     i, n, count = 0, len(text), 0
     while i < n:
@@ -257,19 +275,8 @@ def count_tokens(text):
             i += 1
         elif text.startswith('--', i):
             if text.startswith('--[[', i):
-                depth, j = 0, i + 2
-                while j < n:
-                    if text.startswith('[[', j):
-                        depth += 1
-                        j += 2
-                    elif text.startswith(']]', j):
-                        depth -= 1
-                        j += 2
-                        if depth == 0:
-                            break
-                    else:
-                        j += 1
-                if depth == 0:
+                j = long_bracket_end(text, i + 2)
+                if j is not None:
                     i = j
                     continue
             while i < n and text[i] != '\n':
@@ -294,20 +301,9 @@ def count_tokens(text):
             count += 1
             i = j
         elif text.startswith('[[', i):
-            depth, j = 0, i
-            while j < n:
-                if text.startswith('[[', j):
-                    depth += 1
-                    j += 2
-                elif text.startswith(']]', j):
-                    depth -= 1
-                    j += 2
-                    if depth == 0:
-                        break
-                else:
-                    j += 1
+            j = long_bracket_end(text, i)
             count += 1
-            i = j
+            i = n if j is None else j
         elif c in '"\'':
             j = i + 1
             while j < n and text[j] != '\n' and not (text[j] == c and text[j - 1] != '\\'):
