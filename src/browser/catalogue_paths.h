@@ -27,9 +27,9 @@ std::string catalogue_page_request(const std::string &lid);
 // The web address of a request on the server at base (the configured
 // catalogue address; a trailing '/' is ignored), or "" when base is empty.
 // The request goes on the wire as it is written: its first '?' starts the
-// query, whose '&' and '=' stay as they are. Only bytes that may not stand
-// in a URL (a space, '%', '#', control and non-ASCII bytes; a second '?'
-// in the path part) are written as %XX.
+// query, whose '&', '=' and further '?' stay as they are. Only bytes that
+// may not stand in a URL (a space, '%', '#', quotes, control and non-ASCII
+// bytes) are written as %XX.
 std::string catalogue_address(const char *base, const std::string &request);
 
 // The file of a static catalogue site that answers a request, relative to
