@@ -215,9 +215,11 @@ std::string html_text(const std::string &s) {
 }
 
 // The web page the browser's cartridge menu opens: title, author and the
-// cartridge picture, which is also the download.
+// cartridge picture, which is also the download. The page's address is
+// ".../bbs/?pid=ID", so the picture's path is relative to bbs/: the site
+// may live below the server's root.
 int write_cart_page(const kit_cart &k, const std::string &out) {
-  const std::string title = html_text(k.title), picture = catalogue_cart_request(k.id);
+  const std::string title = html_text(k.title), picture = catalogue_cart_request(k.id).substr(5);
   const std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + title +
                            "</title></head>\n<body><h1>" + title + "</h1>\n" +
                            (k.author.empty() ? "" : "<p>by " + html_text(k.author) + "</p>\n") + "<p><a href=\"" +
