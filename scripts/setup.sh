@@ -15,6 +15,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth x11-apps imagemagick xdotool
   lua5.2 sox python3 desktop-file-utils gifsicle
+  nginx caddy apache2-bin  # the catalogue's server configurations are tested on them
 )
 
 missing=()

@@ -48,11 +48,13 @@ TEST(Cartfind, ListsWrapTheSlideTakesTheShortWayAndTheSearchEntrySpellsAtMost21C
   EXPECT_EQ(current_list().items[0].kind, ITEM_SEARCH);
   rig.tap({SC_O});
   ASSERT_EQ(browser().entering, 1);
-  // Right on the empty text adds a space and moves on; up turns the new
-  // position into 'a'; down from 'a' goes back to the space, then wraps to
-  // 9; left stops at 0. Keys, then the text and the cursor after them.
+  // Right on the empty text adds a space and moves past it; up turns that
+  // space into 'a'; down from 'a' goes back to the space, then wraps to 9;
+  // left stops at 0, where up puts a new letter in front. Keys, then the
+  // text and the cursor after them.
   const std::tuple<std::vector<int32_t>, const char *, int32_t> steps[] = {
-      {{SC_RIGHT}, " ", 1}, {{SC_UP}, " a", 1}, {{SC_DOWN, SC_DOWN}, " 9", 1}, {{SC_LEFT, SC_LEFT, SC_UP}, "a9", 0}};
+      {{SC_RIGHT}, " ", 1},       {{SC_UP}, "a", 1},          {{SC_DOWN, SC_DOWN}, "9", 1},
+      {{SC_LEFT, SC_LEFT, SC_UP}, "a9", 1}, {{SC_RIGHT, SC_RIGHT, SC_DOWN}, "a99", 3}};
   for (const auto &[keys, text, cursor] : steps) {
     for (int32_t key : keys) rig.tap({key});
     EXPECT_EQ(browser().search_text, text);
@@ -60,20 +62,65 @@ TEST(Cartfind, ListsWrapTheSlideTakesTheShortWayAndTheSearchEntrySpellsAtMost21C
   }
   for (int i = 0; i < 25; i++) rig.tap({SC_RIGHT});
   rig.tap({SC_UP});
-  EXPECT_EQ(browser().search_text.size() * 100 + browser().search_cursor, 2121u)
-      << "21 characters; the empty position after them stays empty";
+  EXPECT_EQ(browser().search_text, "a99" + std::string(17, ' ') + "a") << "21 characters at most";
+  EXPECT_EQ(browser().search_cursor, 21);
   // O sends the search: the list's title and request follow the text. No
-  // catalogue address is set, so the download fails at once.
+  // catalogue address is set, so nothing is fetched, and the message says why.
   rig.tap({SC_O});
   EXPECT_EQ(browser().entering, 0);
   EXPECT_EQ(current_list().title, browser().search_text);
   EXPECT_EQ(current_list().request, "cat=7&search=" + browser().search_text + "&max=32");
-  EXPECT_TRUE(message_bar_shows("could not connect to bbs.")) << orrery_state.message;
+  EXPECT_TRUE(message_bar_shows("no catalogue configured")) << orrery_state.message;
   // Pause cancels a new entry.
   rig.tap({SC_O});
   rig.tap({SC_P});
   EXPECT_EQ(browser().entering, 0);
   EXPECT_TRUE(message_bar_shows("cancelled"));
+}
+
+namespace {
+
+// True when the text, drawn centred on x 64 at y in the colour, is on the
+// screen already (drawing it again changes no pixel).
+bool screen_shows_text(const std::string &text, int32_t y, int32_t colour) {
+  vell_bitmap *copy = vell_create_bitmap(128, 128, 8);
+  vell_blit(pstate.screen, copy, 0, 0, 0, 0, 128, 128);
+  vell_draw_text_ex(copy, text.c_str(), pstate.font, 64, y, k_text_colour | k_text_centre, colour);
+  bool same = true;
+  for (int i = 0; i < 128 * 128 && same; i++) same = vell_getpixel(copy, i % 128, i / 128) == vell_getpixel(pstate.screen, i % 128, i / 128);
+  vell_destroy_bitmap(copy);
+  return same;
+}
+
+}  // namespace
+
+TEST(Cartfind, AFirstStartWithoutACatalogueSaysOnScreenHowToGetCartridges) {
+  console_rig rig({"-cartfind"});
+  ASSERT_TRUE(boot_into_browser(rig));
+  const std::string root = orrery_config.root_path;
+  ASSERT_LE(root.size(), 32u) << "the test's folder fits on one line";
+  // List, then a line, its y and colour: the empty favourites and the empty
+  // local list say how to get cartridges and where to copy them; an online
+  // list says that no catalogue is configured and how to configure one.
+  const std::tuple<int32_t, const char *, int32_t, int32_t> rows[] = {
+      {LIST_FAV, "to get cartridges, run", 50, 7},          {LIST_FAV, "install_games() or", 58, 6},
+      {LIST_FAV, root.c_str(), 82, 6},                      {LIST_LOCAL, "to get cartridges, run", 16, 7},
+      {LIST_LOCAL, root.c_str(), 48, 6},                    {LIST_NEW, "no catalogue configured.", 28, 7},
+      {LIST_NEW, "set catalogue_url in config.txt", 36, 6}, {LIST_SEARCH, "no catalogue configured.", 28, 7}};
+  for (const auto &[list, text, y, colour] : rows) {
+    go_to_list(rig, list);
+    rig.frame();
+    EXPECT_TRUE(screen_shows_text(text, y, colour)) << list << ": " << text;
+  }
+  go_to_list(rig, LIST_NEW);
+  rig.tap({SC_O});
+  EXPECT_TRUE(message_bar_shows("no catalogue configured")) << orrery_state.message;
+  // With a catalogue the favourites point to its lists instead.
+  snprintf(orrery_config.catalogue_url, sizeof orrery_config.catalogue_url, "http://127.0.0.1:1");
+  go_to_list(rig, LIST_FAV);
+  rig.frame();
+  EXPECT_TRUE(screen_shows_text("to see a list of bbs carts", 58, 6));
+  EXPECT_FALSE(screen_shows_text("to get cartridges, run", 50, 7));
 }
 
 TEST(Cartfind, FoldersStayInsideTheRootAndALocalCartridgeShowsItsCommentsAndRuns) {

@@ -110,25 +110,28 @@ TEST(CataloguePage, FullAndPartialPagesFillTheList) {
   EXPECT_EQ(gapped.items.size(), 32u) << "header and 31 entries, no [load more]";
 }
 
-TEST(CataloguePage, UnusablePagesLeaveAFilledListAsItWas) {
+TEST(CataloguePage, AWrongSizedPageEndsTheListAndAFileThatIsNoPictureChangesNothing) {
   temp_folder dir;
   use_test_palette();
   const std::string good = write_page(dir, numbered_cells(32));
   const std::string narrow = write_page(dir, numbered_cells(3), 1024, 512);
   const std::string not_png = dir / "page.pip.png", missing = dir / "none.png";
   write_file(not_png, "<html>404</html>");
-  // Page, read as a further page, whether the list holds a full page before, status.
-  const std::tuple<std::string, int, bool, int> rows[] = {
-      {narrow, 0, false, PAGE_WRONG_SIZE},  {narrow, 0, true, PAGE_WRONG_SIZE},  {narrow, 1, true, PAGE_WRONG_SIZE},
-      {not_png, 0, false, PAGE_UNREADABLE}, {missing, 0, true, PAGE_UNREADABLE}, {missing, 1, true, PAGE_UNREADABLE}};
-  for (const auto &[file, append, filled, rc] : rows) {
+  // Page, read as a further page, whether the list holds a full page before,
+  // status, items after (a fresh wrong-sized page leaves the header only; an
+  // appended one removes "[load more]"), the last item's kind.
+  const std::tuple<std::string, int, bool, int, size_t, int> rows[] = {
+      {narrow, 0, false, PAGE_WRONG_SIZE, 1, ITEM_UPDATE},  {narrow, 0, true, PAGE_WRONG_SIZE, 1, ITEM_UPDATE},
+      {narrow, 1, true, PAGE_WRONG_SIZE, 33, ITEM_CART},    {not_png, 0, false, PAGE_UNREADABLE, 1, ITEM_UPDATE},
+      {missing, 0, true, PAGE_UNREADABLE, 34, ITEM_LOAD_MORE}, {missing, 1, true, PAGE_UNREADABLE, 34, ITEM_LOAD_MORE}};
+  for (const auto &[file, append, filled, rc, count, last] : rows) {
     SCOPED_TRACE(file + (append ? " appended" : "") + (filled ? " to a full list" : ""));
     browser_list l = list_named(LIST_WIP);
     ASSERT_EQ(filled ? populate_cartfind_list_from_png_file(l, good.c_str(), 0) : PAGE_OK, PAGE_OK);
     EXPECT_EQ(populate_cartfind_list_from_png_file(l, file.c_str(), append), rc);
-    EXPECT_EQ(l.items.size(), filled ? 34u : 1u);
+    EXPECT_EQ(l.items.size(), count);
     EXPECT_EQ(l.items.front().kind, ITEM_UPDATE);
-    EXPECT_EQ(l.items.back().kind, filled ? ITEM_LOAD_MORE : ITEM_UPDATE);
+    EXPECT_EQ(l.items.back().kind, last);
   }
 }
 
@@ -158,11 +161,23 @@ TEST(CatalogueNames, RequestsAndCacheFilesOfIds) {
             "bbs/new.pip.png bbs/temp_new.pip.png bbs/temp_jam__.pip.png");
   EXPECT_EQ(bbs_label_file("abc_1"), "bbs/labels/abc_1.png");
   EXPECT_EQ(bbs_label_file("../../x"), "") << "ids from pages never leave the cache folder";
-  // The request travels whole in the address's path.
-  EXPECT_EQ(catalogue_address("http://127.0.0.1:8000/", catalogue_list_request("cat=7&search=cave run&max=32", 32)),
-            "http://127.0.0.1:8000/bbs/cpost_lister3.php%3Fmax=32&start_index=32&cat=7&search=cave%20run&max=32"
-            "&version=000111cw");
-  EXPECT_EQ(catalogue_address("http://h/cat", catalogue_cart_request("abc_1")),
-            "http://h/cat/bbs/cposts/ab/abc_1.q7.png");
+  // Requests go on the wire as written; only what a URL cannot hold is
+  // escaped. Request, address on the server at "http://h/cat/", and the
+  // file of a static catalogue site that answers it.
+  const std::tuple<std::string, const char *, const char *> wire[] = {
+      {catalogue_list_request("cat=7&search=cave run#1%&max=32", 32),
+       "http://h/cat/bbs/cpost_lister3.php?max=32&start_index=32&cat=7&search=cave%20run%231%25&max=32&version=000111cw",
+       ""},  // a site cannot answer a search
+      {catalogue_list_request("cat=7&sub=2", 0), "http://h/cat/bbs/cpost_lister3.php?max=32&start_index=0&cat=7&sub=2&version=000111cw",
+       "bbs/cpost_lister3.php@max=32&start_index=0&cat=7&sub=2&version=000111cw"},
+      {catalogue_cart_request("abc_1"), "http://h/cat/bbs/cposts/ab/abc_1.q7.png", "bbs/cposts/ab/abc_1.q7.png"},
+      {catalogue_page_request("abc_1"), "http://h/cat/bbs/?pid=abc_1", "bbs/@pid=abc_1"},
+      {"/a b?c=d?e", "http://h/cat/a%20b?c=d?e", ""},
+      {"/bbs/../x?a=b", "http://h/cat/bbs/../x?a=b", ""},  // never outside the site
+      {"/bbs/cpost_lister3.php?", "http://h/cat/bbs/cpost_lister3.php?", ""}};
+  for (const auto &[request, address, file] : wire) {
+    EXPECT_EQ(catalogue_address("http://h/cat/", request), address);
+    EXPECT_EQ(catalogue_site_file(request), file) << request;
+  }
   EXPECT_EQ(catalogue_address("", "/bbs/x"), "");
 }

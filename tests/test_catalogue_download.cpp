@@ -1,5 +1,5 @@
 // The catalogue's download slot over real HTTP on 127.0.0.1, and the whole
-// road from the catalogue kit through a static web server into the lists
+// road from the catalogue kit through its loopback server into the lists
 // and the working cartridge.
 #include "support/test.h"
 
@@ -100,8 +100,8 @@ TEST(CatalogueDownload, TheSlotTimesOutActsFrom500MsIgnoresASecondDownloadAndCan
 TEST(CatalogueDownload, WithoutAnAddressOrAValidIdNothingIsFetched) {
   slot_rig rig;
   const std::tuple<std::function<int()>, const char *> rows[] = {
-      {[] { return download_list("new", "cat=7&sub=2", 0); }, "could not connect to bbs."},  // no address
-      {[] { return download_bbs_cart("12345"); }, "could not connect to bbs."},
+      {[] { return download_list("new", "cat=7&sub=2", 0); }, "no catalogue configured"},  // no address
+      {[] { return download_bbs_cart("12345"); }, "no catalogue configured"},
       {[] { return download_bbs_cart("a"); }, "download failed"},  // invalid ids
       {[] { return download_bbs_cart("../etc"); }, "download failed"}};
   for (const auto &[start, message] : rows) {
@@ -126,8 +126,8 @@ bool screen_shows_stripes() {
 
 }  // namespace
 
-// The catalogue kit makes pages of a folder of cartridges; a static web
-// server serves them; the browser fetches a list, shows the labels,
+// The catalogue kit makes pages of a folder of cartridges; its loopback
+// server script serves them; the browser fetches a list, shows the labels,
 // downloads a cartridge and runs it; then, with the server gone, the same
 // home folder works from the cache.
 TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunOnlineAndOffline) {
@@ -142,8 +142,9 @@ TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunO
   std::filesystem::create_directories(out / "info");
   write_file(out / "info/second.nfo", "title = The Second One\nlid=second\n");
   write_file(out / "info/short.nfo", "lid=x\n");
-  static_web_server server(out.path);
-  ASSERT_TRUE(server.ready()) << "python3 -m http.server did not start";
+  const int port = closed_port();
+  static_web_server server({"python3", ORRERY_SOURCE_DIR "/tools/orrery-catalogue-serve.py", out.path, "{port}"}, port);
+  ASSERT_TRUE(server.ready()) << "the catalogue's server script did not start";
   const std::string url = server.base_url();
   {
     console_rig rig({"-home", home.path, "-catalogue_url", url, "-cartfind"});
@@ -174,6 +175,11 @@ TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunO
       EXPECT_EQ(wip.items.back().kind, further ? ITEM_CART : ITEM_LOAD_MORE);
     }
     EXPECT_FALSE(path_exists(home / "bbs/temp_wip__.pip.png"));
+    // A catalogue of files answers a search with no page, and the browser
+    // says so rather than blaming the connection.
+    ASSERT_EQ(download_list("search", "cat=7&search=ab&max=32", 0), DOWNLOAD_START_OK);
+    finish_download(rig);
+    EXPECT_TRUE(message_bar_shows("this catalogue has no search")) << orrery_state.message;
 
     select_title(rig, "rocket ride");
     rig.frame();

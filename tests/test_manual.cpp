@@ -24,3 +24,18 @@ TEST(Manual, IsPlainTextNarrowerThanEightyColumnsWithAnEntryForEveryFunctionACar
         std::any_of(lines.begin(), lines.end(), [&](const std::string &l) { return l.rfind(name + "(", 0) == 0; }))
         << "no reference entry starting \"" << name << "(\"";
 }
+
+TEST(Manual, ShowsTheCatalogueServerLinesAsShippedInTools) {
+  const std::string manual = read_file(ORRERY_BUILD_DIR "/orrery.txt");
+  for (const char *name : {"catalogue-nginx.conf", "catalogue-caddy.conf", "catalogue-apache.conf"}) {
+    std::stringstream in(read_file(std::string(ORRERY_SOURCE_DIR "/tools/") + name));
+    int lines = 0;
+    for (std::string line; std::getline(in, line);) {
+      line.erase(0, line.find_first_not_of(" \t"));
+      if (line.empty() || line[0] == '#') continue;
+      lines++;
+      EXPECT_NE(manual.find("    " + line + "\n"), std::string::npos) << name << ": " << line;
+    }
+    EXPECT_GT(lines, 2) << name;
+  }
+}

@@ -12,9 +12,15 @@
 // its label, or, without one, a picture of its opening comment lines.
 //
 // OUT_FOLDER receives, under bbs/, every cartridge as a picture at the path
-// the console requests it from, and the pages of every list in files named
-// exactly like the console's requests. Serve OUT_FOLDER with a static web
-// server and set catalogue_url in config.txt to its address.
+// the console requests it from, a small web page for each cartridge, and
+// the pages of every list. A request with a query is answered from the file
+// named by its path, '@' and its query (catalogue_site_file): the page for
+// "/bbs/cpost_lister3.php?max=32&start_index=0&cat=7&sub=2&version=000111cw"
+// is "bbs/cpost_lister3.php@max=32&start_index=0&cat=7&sub=2&version=000111cw",
+// the web page for "/bbs/?pid=abc_1" is "bbs/@pid=abc_1". Serve OUT_FOLDER
+// with tools/orrery-catalogue-serve.py, or with a web server configured by
+// the lines in tools/catalogue-*.conf, and set catalogue_url in config.txt
+// to its address.
 
 #include <algorithm>
 #include <cstdio>
@@ -175,7 +181,7 @@ bool publish_cart(kit_cart &k, const std::string &out, int *write_failures) {
     k.label = comment_label(comments);
   }
 
-  const std::string target = out + catalogue_cart_request(k.id);
+  const std::string target = out + catalogue_site_file(catalogue_cart_request(k.id));
   vell_make_directories(fs::path(target).parent_path().string().c_str());
   int rc;
   if (picture) {
@@ -194,6 +200,35 @@ bool publish_cart(kit_cart &k, const std::string &out, int *write_failures) {
     return false;
   }
   return true;
+}
+
+std::string html_text(const std::string &s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '&') out += "&amp;";
+    else if (c == '"') out += "&quot;";
+    else out += c;
+  }
+  return out;
+}
+
+// The web page the browser's cartridge menu opens: title, author and the
+// cartridge picture, which is also the download. The page's address is
+// ".../bbs/?pid=ID", so the picture's path is relative to bbs/: the site
+// may live below the server's root.
+int write_cart_page(const kit_cart &k, const std::string &out) {
+  const std::string title = html_text(k.title), picture = catalogue_cart_request(k.id).substr(5);
+  const std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + title +
+                           "</title></head>\n<body><h1>" + title + "</h1>\n" +
+                           (k.author.empty() ? "" : "<p>by " + html_text(k.author) + "</p>\n") + "<p><a href=\"" +
+                           picture + "\"><img src=\"" + picture + "\" alt=\"" + title +
+                           "\"></a></p>\n</body></html>\n";
+  const std::string file = out + catalogue_site_file(catalogue_page_request(k.id));
+  if (vell_write_file_replacing(file.c_str(), html.data(), html.size()) == 0) return 0;
+  fprintf(stderr, "could not write %s\n", file.c_str());
+  return 1;
 }
 
 // The cartridge files of a folder, in name order.
@@ -237,7 +272,7 @@ int write_pages(int32_t index, const std::vector<const kit_cart *> &carts, const
     }
     vell_rgba_image page;
     make_catalogue_page(entries, palette, &page);
-    const std::string file = out + catalogue_list_request(def.request, static_cast<int32_t>(start));
+    const std::string file = out + catalogue_site_file(catalogue_list_request(def.request, static_cast<int32_t>(start)));
     if (vell_png_write_file(file.c_str(), page) != VELL_PNG_OK) {
       fprintf(stderr, "could not write %s\n", file.c_str());
       failures++;
@@ -298,6 +333,7 @@ int main(int argc, char **argv) {
         c->id = base;
         for (int n = 2; requests.count(catalogue_cart_request(c->id)); n++) c->id = base + "_" + std::to_string(n);
         if (!publish_cart(*c, out, &failures)) continue;
+        failures += write_cart_page(*c, out);
         requests.insert(catalogue_cart_request(c->id));
         c->number = static_cast<int32_t>(carts.size()) + 1;
         k = c.get();

@@ -165,7 +165,7 @@ void open_catalogue_page(const browser_item &item) {
   if (!valid_catalogue_id(item.lid)) return;
   const std::string address = catalogue_address(orrery_config.catalogue_url, catalogue_page_request(item.lid));
   if (address.empty()) {
-    show_message("no catalogue address", k_message_ms);
+    show_message(k_no_catalogue_message, k_message_ms);
     return;
   }
   vell_launch_html(address.c_str());
@@ -237,19 +237,23 @@ void exit_dialog_buttons(bool back) {
   else g.exit_dialog = 0;
 }
 
-// Turns the letter at the cursor through the wheel; an empty position (the
-// cursor at the end) becomes 'a' going up and '9' going down.
+// Turns the letter before the cursor through the wheel: right adds a
+// blank after the text and steps past it, and up or down then turn that
+// blank into a letter. The place before the first letter (cursor 0) is
+// empty: there up and down put a new 'a' or '9' in front.
 void turn_letter(int step) {
   std::string &t = g.search_text;
-  const size_t at = static_cast<size_t>(g.search_cursor);
   const int32_t n = static_cast<int32_t>(std::string(k_search_wheel).size());
-  if (at >= t.size()) {
-    if (t.size() < static_cast<size_t>(k_search_max)) t += step > 0 ? k_search_wheel[1] : k_search_wheel[n - 1];
+  if (g.search_cursor <= 0) {
+    if (t.size() >= static_cast<size_t>(k_search_max)) return;
+    t.insert(t.begin(), step > 0 ? k_search_wheel[1] : k_search_wheel[n - 1]);
+    g.search_cursor = 1;
     return;
   }
-  const char *p = strchr(k_search_wheel, t[at]);
+  char &letter = t[static_cast<size_t>(g.search_cursor) - 1];
+  const char *p = strchr(k_search_wheel, letter);
   const int32_t index = p && *p ? static_cast<int32_t>(p - k_search_wheel) : 0;
-  t[at] = k_search_wheel[(index + step + n) % n];
+  letter = k_search_wheel[(index + step + n) % n];
 }
 
 void search_entry_buttons(bool back) {

@@ -3,15 +3,18 @@
 // sliding sideways while the player switches, the menus, the exit dialog,
 // the download spinner and the bar of a finished cartridge.
 #include <string>
+#include <vector>
 
 #include "api/draw.h"
 #include "browser/browser_list.h"
 #include "browser/cartfind.h"
 #include "browser/cartfind_state.h"
+#include "browser/catalogue.h"
 #include "browser/catalogue_page.h"
 #include "browser/local_list.h"
 #include "gfx/bitmap.h"
 #include "gfx/text.h"
+#include "machine/app_config.h"
 #include "machine/cart_names.h"
 #include "machine/pstate.h"
 #include "shell/console.h"
@@ -33,6 +36,8 @@ constexpr int32_t k_first_row_y = 85;
 constexpr int32_t k_row_left = 12, k_row_right = 115;
 constexpr int32_t k_icon_x = 14, k_text_x = 23, k_mark_x = 107;
 constexpr int32_t k_text_chars = 21;  // characters of a title that fit before the favourite mark
+constexpr int32_t k_line_chars = 32;  // characters of the console font across the screen
+constexpr size_t k_path_lines = 3;    // lines a folder's path may take in a hint
 
 struct painter {
   vell_bitmap *s;
@@ -84,13 +89,54 @@ void draw_heading(const painter &p, int32_t index, const browser_list &list, int
   p.text(list_title(index, list), 64, y, colour, k_text_centre);
 }
 
+// Lines of text centred on the screen from y down, 8 pixels apart, in
+// colours 7 (the first) and 6; returns the y below them.
+int32_t draw_lines(const painter &p, const std::vector<std::string> &lines, int32_t y) {
+  for (size_t i = 0; i < lines.size(); i++, y += 8) p.text(lines[i], 64, y, i == 0 ? 7 : 6, k_text_centre);
+  return y;
+}
+
+// How to get cartridges without a catalogue, ending with the folder to copy
+// them into, cut into screen-wide pieces (its end kept when it is long).
+std::vector<std::string> getting_cartridges(const std::string &folder) {
+  std::vector<std::string> lines = {"to get cartridges, run", "install_games() or",
+                                    "install_demos() (manual 1.4),", "or copy .q7 files into"};
+  std::vector<std::string> path;
+  for (size_t at = 0; at < folder.size(); at += k_line_chars) path.push_back(folder.substr(at, k_line_chars));
+  if (path.size() > k_path_lines) {
+    path.erase(path.begin(), path.end() - k_path_lines);
+    path[0].replace(0, 2, "..");
+  }
+  lines.insert(lines.end(), path.begin(), path.end());
+  return lines;
+}
+
 void draw_empty_favourites(const painter &p, const browser_list &list) {
   p.fill(0, 0, 127, 127, 5);
   draw_heading(p, LIST_FAV, list, 3);
   p.text("your favourites list is empty", 64, 15, 6, k_text_centre);
   if (const vell_bitmap *art = orrery_resource_bitmap(k_res_empty_favourites)) p.picture(k_res_empty_favourites, 64 - art->w / 2, 26);
+  if (!catalogue_configured()) {
+    // The way to the catalogue lists leads nowhere without a catalogue.
+    draw_lines(p, getting_cartridges(orrery_config.root_path), 50);
+    return;
+  }
   p.text("press \x91 and then \x97", 22, 50, 7);
   p.text("to see a list of bbs carts", 64, 58, 6, k_text_centre);
+}
+
+// What an empty list has to say, over the black where a label would be:
+// the local list how to fill it, an online list without a catalogue
+// address how to give one.
+void draw_empty_hint(const painter &p, int32_t index, const browser_list &list) {
+  if (index == LIST_LOCAL && list.items.empty()) {
+    const std::vector<std::string> lines = getting_cartridges(orrery_current_folder_path());
+    draw_lines(p, lines, 36 - 4 * static_cast<int32_t>(lines.size()));
+  } else if (index >= LIST_NEW && !catalogue_configured()) {
+    for (const browser_item &item : list.items)
+      if (item.kind == ITEM_CART) return;
+    draw_lines(p, {"no catalogue configured.", "set catalogue_url in config.txt"}, 28);
+  }
 }
 
 // The row text of an entry; the search list's header shows the text being
@@ -120,7 +166,8 @@ void draw_rows(const painter &p, int32_t index, browser_list &list) {
     p.text(row_text(item, search_header), k_text_x, y, plain ? 6 : 14);
     if (item.favourite) p.picture(k_icon_mark, k_mark_x, y);
     if (search_header && (pstate.frame_counter & 8)) {
-      const int32_t x = k_text_x + 4 * g.search_cursor;
+      // Under the letter that up and down turn; left of the text at cursor 0.
+      const int32_t x = k_text_x + 4 * (g.search_cursor - 1);
       p.fill(x, y + 5, x + 2, y + 5, 7);
     }
   }
@@ -142,6 +189,7 @@ void draw_list(vell_bitmap *s, int32_t index, int32_t dx) {
   if (item) find_item_label(*item);
   if (item && item->label) vell_blit(item->label.get(), s, 0, 0, dx, 0, k_label_size, k_label_size);
   else p.fill(0, 0, 127, 127, 0);
+  if (!item || !item->label) draw_empty_hint(p, index, list);
   int32_t x0 = 10 + dx, x1 = 117 + dx;
   if (x0 < 0) x0 = 0;
   if (x1 > k_screen_size - 1) x1 = k_screen_size - 1;

@@ -36,7 +36,7 @@ struct cartfind_state_t {
   int32_t exit_choice = 0;         // 0-2
   int32_t entering = 0;            // 1 while the search text is being spelled
   std::string search_text;         // at most 21 characters
-  int32_t search_cursor = 0;       // 0..length of the text
+  int32_t search_cursor = 0;       // 0..length; up and down turn the letter before it
   int32_t ready = 0;               // frames since the chosen cartridge loaded; 0 when none waits
   browser_item running_item;       // the item last run from the browser
   uint32_t change_time = 0;        // ms of the last change of list or selection

@@ -47,6 +47,10 @@ uint32_t g_generation = 0;
 // Jobs not yet taken by their worker. Each start adds one job and one
 // thread, so every job is taken exactly once, whichever thread takes it.
 std::vector<download_job> g_jobs;
+// The last failed download got an answer from its server, just not a file
+// that passed the check (a missing page, an error page): the server is
+// there. Written with the state word.
+bool g_answered = false;
 std::atomic<int32_t> g_workers{0};  // worker threads not yet ended
 
 std::string g_url;     // current download; main thread only
@@ -73,6 +77,7 @@ void worker() {
     if (rc != k_wget_cancelled && job.generation == g_generation &&
         orrery_state.download_state == DOWNLOAD_RUNNING) {
       placed = ok && rename(part.c_str(), job.target.c_str()) == 0;
+      g_answered = rc == k_wget_ok;
       orrery_state.download_state = placed ? DOWNLOAD_FINISHED : DOWNLOAD_FAILED;
     }
   }
@@ -97,6 +102,15 @@ void say(const char *text) { show_message(text, k_download_message_ms); }
 void no_connection() {
   say("could not connect to bbs.");
   pstate.busy_countdown = 0;
+}
+
+// Without a catalogue address nothing can be fetched from it: says so
+// (rather than blaming the connection) and returns false.
+bool catalogue_set_up() {
+  if (catalogue_configured()) return true;
+  say(k_no_catalogue_message);
+  pstate.busy_countdown = 0;
+  return false;
 }
 
 }  // namespace
@@ -202,6 +216,8 @@ void take_page(const std::string &target) {
 
 }  // namespace
 
+int catalogue_configured() { return orrery_config.catalogue_url[0] != 0; }
+
 void load_cached_catalogue_lists() {
   for (int32_t i = LIST_NEW; i < k_browser_lists; i++) {
     browser_list &list = cartfind_list(i);
@@ -242,6 +258,7 @@ int download_file(const char *url, const char *file) {
 
 int download_list(const char *name, const char *request, int32_t start_index) {
   if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
+  if (!catalogue_set_up()) return DOWNLOAD_START_NO_ADDRESS;
   const std::string url = catalogue_address(orrery_config.catalogue_url,
                                             catalogue_list_request(request ? request : "", start_index));
   const std::string file = vell_prefix_with_appdata_path(list_download_file(name ? name : "", start_index != 0));
@@ -257,6 +274,7 @@ int download_bbs_cart(const char *lid) {
     return DOWNLOAD_START_NO_ADDRESS;
   }
   if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
+  if (!catalogue_set_up()) return DOWNLOAD_START_NO_ADDRESS;
   const std::string url = catalogue_address(orrery_config.catalogue_url, catalogue_cart_request(id));
   const std::string file = vell_prefix_with_appdata_path(bbs_cart_file(id));
   return download_file(url.c_str(), file.c_str());
@@ -292,11 +310,19 @@ void update_cartfind_download() {
   }
   if (elapsed < static_cast<int32_t>(k_download_min_ms)) return;
   c.download_state = DOWNLOAD_IDLE;
+  const std::string name = base_name(g_target);
   if (state == DOWNLOAD_FAILED) {
-    say("could not connect to bbs.");
+    // A catalogue that answers but has no page for a search (a static
+    // site cannot search) is reachable: blaming the connection would mislead.
+    bool answered;
+    {
+      std::lock_guard<std::mutex> lock(g_mutex);
+      answered = g_answered;
+    }
+    const bool search_page = contains(name, ".pip") && contains(name, cartfind_list(LIST_SEARCH).name.c_str());
+    say(answered && search_page ? "this catalogue has no search" : "could not connect to bbs.");
     return;
   }
-  const std::string name = base_name(g_target);
   if (contains(name, ".pip")) take_page(g_target);
   else if (contains(name, ".q7.png") && load_downloaded_cart(g_target) == 0) g_cart_ready = 1;
 }

@@ -17,7 +17,7 @@
 enum {
   DOWNLOAD_START_OK = 0,
   DOWNLOAD_START_BUSY = 1,        // another download runs; this one is ignored
-  DOWNLOAD_START_NO_ADDRESS = 2,  // no catalogue address or no valid id (already reported)
+  DOWNLOAD_START_NO_ADDRESS = 2,  // no address, no catalogue configured or no valid id (already reported)
 };
 
 // Milliseconds after its start before a download's result is acted on, so
@@ -25,6 +25,11 @@ enum {
 constexpr uint32_t k_download_min_ms = 500;
 // Message bar time of every download message.
 constexpr int32_t k_download_message_ms = 1500;
+
+// Shown when something needs the catalogue and no address is configured.
+constexpr const char *k_no_catalogue_message = "no catalogue configured";
+// 1 when a catalogue address (catalogue_url) is configured.
+int catalogue_configured();
 
 // Fills the catalogue lists (new to search) from their cached pages; a
 // list without one gets only its header entry. Clears the search request.

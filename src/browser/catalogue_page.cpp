@@ -71,12 +71,16 @@ int populate_cartfind_list_from_image(browser_list &list, const vell_rgba_image 
   const bool right_size = decoded && image->width == k_page_width && image->height == k_page_height;
   const int failure = !decoded ? PAGE_UNREADABLE : PAGE_WRONG_SIZE;
   if (append) {
-    if (!right_size) return failure;
+    // A picture, even one of the wrong size, ends the list where it was:
+    // "[load more]" goes, and a wrong-sized page adds nothing after it.
+    if (!decoded) return failure;
     if (!list.items.empty() && list.items.back().kind == ITEM_LOAD_MORE) list.items.pop_back();
+    if (!right_size) return failure;
   } else if (list.name != "fav") {
-    // A page that cannot be used leaves a filled list as it was; an empty
-    // list still gets its header, so that the player can ask again.
-    if (!right_size && !list.items.empty()) return failure;
+    // A file that is no picture leaves a filled list as it was; any picture
+    // replaces the list, so a wrong-sized one leaves the header only. An
+    // empty list gets its header either way, so that the player can ask again.
+    if (!decoded && !list.items.empty()) return failure;
     list.items.clear();
     list.selection = 0;
     const bool search = list.name == "search";

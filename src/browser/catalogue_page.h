@@ -39,9 +39,10 @@ enum {
 // "[update]"; none for the favourites list) and the page's entries; append
 // mode adds the entries after the existing ones, in place of the list's
 // "[load more]" entry. A full page ends with a new "[load more]" entry.
-// When the page cannot be used, an append leaves the list as it was, and so
-// does a fresh read of a list that has items; an empty list gets its header
-// entry. Returns a PAGE_ code.
+// A file that is not a picture changes nothing in a list that has items
+// (an empty one gets its header entry). A picture of the wrong size adds
+// no entries: a fresh read leaves the header entry only, an append removes
+// "[load more]". Returns a PAGE_ code.
 int populate_cartfind_list_from_png_file(browser_list &list, const char *file, int append);
 // The same for a PNG held in memory.
 int populate_cartfind_list_from_png_data(browser_list &list, const void *data, size_t size, int append);

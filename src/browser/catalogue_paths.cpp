@@ -25,10 +25,17 @@ long numeric_id(const std::string &lid) {
   return strtol(lid.c_str(), nullptr, 10);
 }
 
-// Bytes that may stand in a URL path as they are.
-bool path_safe(unsigned char c) {
+// Bytes that may stand in a URL's path as they are; a query also takes '?'.
+bool url_safe(unsigned char c, bool query) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  if (query && c == '?') return true;
   return c && strchr("-._~!$&'()*+,;=:@/", c) != nullptr;
+}
+
+// Bytes a query may hold for the catalogue site to have a file that answers it.
+bool site_query_safe(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '=' ||
+         c == '&' || c == '-';
 }
 
 }  // namespace
@@ -62,8 +69,10 @@ std::string catalogue_address(const char *base, const std::string &request) {
   std::string address = base;
   while (!address.empty() && address.back() == '/') address.pop_back();
   static const char hex[] = "0123456789ABCDEF";
+  bool query = false;  // past the '?' that starts the query
   for (unsigned char c : request) {
-    if (path_safe(c)) {
+    if (c == '?') query = true;
+    if (url_safe(c, query)) {
       address += static_cast<char>(c);
     } else {
       address += '%';
@@ -72,6 +81,18 @@ std::string catalogue_address(const char *base, const std::string &request) {
     }
   }
   return address;
+}
+
+std::string catalogue_site_file(const std::string &request) {
+  const size_t mark = request.find('?');
+  const std::string path = request.substr(0, mark);
+  if (path.empty() || path[0] != '/' || path.find("..") != std::string::npos) return "";
+  if (mark == std::string::npos) return path.substr(1);
+  const std::string query = request.substr(mark + 1);
+  if (query.empty()) return "";
+  for (char c : query)
+    if (!site_query_safe(c)) return "";
+  return path.substr(1) + "@" + query;
 }
 
 std::string list_cache_file(const std::string &name) { return "bbs/" + name + ".pip.png"; }

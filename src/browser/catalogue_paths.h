@@ -26,11 +26,21 @@ std::string catalogue_page_request(const std::string &lid);
 
 // The web address of a request on the server at base (the configured
 // catalogue address; a trailing '/' is ignored), or "" when base is empty.
-// The request's text travels whole in the address's path: '?' and any byte
-// that may not stand in a path are written as %XX. A static web server
-// decodes them again and so answers every request with the file whose name
-// is exactly the request's text; the catalogue kit writes such files.
+// The request goes on the wire as it is written: its first '?' starts the
+// query, whose '&', '=' and further '?' stay as they are. Only bytes that
+// may not stand in a URL (a space, '%', '#', quotes, control and non-ASCII
+// bytes) are written as %XX.
 std::string catalogue_address(const char *base, const std::string &request);
+
+// The file of a static catalogue site that answers a request, relative to
+// the site's folder: the path without its leading '/' for a request without
+// a query ("bbs/cposts/ab/abc_1.q7.png"), else the path, '@' and the query
+// ("bbs/cpost_lister3.php@max=32&start_index=0&cat=7&sub=2&version=000111cw",
+// "bbs/@pid=abc_1"). A query of anything but letters, digits and "_=&-", or
+// a path holding "..", has no file: "". The catalogue kit writes its pages
+// under these names, and the server configurations shipped with it (and its
+// loopback server) answer a request from them.
+std::string catalogue_site_file(const std::string &request);
 
 // Cache files, relative to the home folder:
 //   "bbs/<name>.pip.png": the last good first page of a list

@@ -35,14 +35,14 @@ int bound_socket(int *port) {
   return fd;
 }
 
-std::string response(int status, const std::string &body, const std::string &extra = "") {
+}  // namespace
+
+std::string http_response(int status, const std::string &body, const std::string &extra) {
   return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size()) +
          "\r\nConnection: close\r\n" + extra + "\r\n" + body;
 }
 
-}  // namespace
-
-http_server::http_server() {
+http_server::http_server(handler answers) : answers_(std::move(answers)) {
   listen_fd_ = bound_socket(&port_);
   if (listen_fd_ >= 0) listen(listen_fd_, 16);
   thread_ = std::thread([this] { serve(); });
@@ -54,6 +54,11 @@ http_server::~http_server() {
   // Connection threads end within one poll interval once stopping is set.
   while (busy_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (listen_fd_ >= 0) close(listen_fd_);
+}
+
+std::vector<std::string> http_server::targets() const {
+  std::lock_guard<std::mutex> lock(log_mutex_);
+  return log_;
 }
 
 std::string http_server::url(const std::string &path) const {
@@ -89,18 +94,23 @@ void http_server::answer(int fd) {
   requests_++;
   const size_t sp = request.find(' ');
   const std::string path = sp == std::string::npos ? "" : request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
+  {
+    std::lock_guard<std::mutex> lock(log_mutex_);
+    log_.push_back(path);
+  }
   std::string big;
   for (size_t i = 0; i < 100000; i++) big += static_cast<char>('a' + i % 26);
   const std::pair<const char *, std::string> answers[] = {
-      {"/ok", response(200, "hello from the test server")}, {"/missing", response(404, "no such page")},
-      {"/moved", response(302, "", "Location: /ok\r\n")},  {"/loop", response(302, "", "Location: /loop\r\n")},
-      {"/big", response(200, big)},
+      {"/ok", http_response(200, "hello from the test server")}, {"/missing", http_response(404, "no such page")},
+      {"/moved", http_response(302, "", "Location: /ok\r\n")},  {"/loop", http_response(302, "", "Location: /loop\r\n")},
+      {"/big", http_response(200, big)},
       {"/stall",
        "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x')},
       {"/silent", ""}};
-  std::string out = response(500, "unknown path");
+  std::string out = http_response(500, "unknown path");
   for (const auto &[p, a] : answers)
     if (path == p) out = a;
+  if (answers_) out = answers_(path);
   for (size_t done = 0; done < out.size();) {
     const ssize_t n = send(fd, out.data() + done, out.size() - done, MSG_NOSIGNAL);
     if (n <= 0) return;
@@ -119,16 +129,24 @@ int closed_port() {
   return port;
 }
 
-static_web_server::static_web_server(const std::string &folder) {
-  port_ = closed_port();
-  const std::string port = std::to_string(port_);
+static_web_server::static_web_server(const std::string &folder)
+    : static_web_server({"python3", "-m", "http.server", "{port}", "--bind", "127.0.0.1", "--directory", folder},
+                        closed_port()) {}
+
+static_web_server::static_web_server(const std::vector<std::string> &command, int port) {
+  port_ = port;
   pid_ = fork();
   if (pid_ == 0) {
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
     dup2(null, 2);
-    execlp("python3", "python3", "-m", "http.server", port.c_str(), "--bind", "127.0.0.1", "--directory",
-           folder.c_str(), static_cast<char *>(nullptr));
+    std::vector<std::string> args = command;
+    for (std::string &a : args)
+      if (a == "{port}") a = std::to_string(port);
+    std::vector<char *> argv;
+    for (std::string &a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   // Waits, at most ten seconds, until the port takes connections.
