@@ -6,7 +6,7 @@
 # budget, and the audio tests under ThreadSanitizer.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/setup.sh" || exit 1
+"$here/scripts/setup.sh" --tests || exit 1
 
 jobs=${ORRERY_JOBS:-$(nproc)}
 passed=0
