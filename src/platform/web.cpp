@@ -17,6 +17,7 @@
 
 #include "platform/config.h"
 #include "platform/engine_state.h"
+#include "platform/files.h"
 #include "platform/log.h"
 
 extern char **environ;
@@ -105,7 +106,9 @@ int vell_wget(const char *address, const char *path) {
     vell_debugf("vell_wget failed: could not InternetOpen(\"%s\", 0, 0, 0, 0);\n", agent);
     return k_wget_no_session;
   }
-  f.file = path ? fopen(path, "wb") : nullptr;
+  const int fd = path ? vell_create_file(path) : -1;
+  f.file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  if (fd >= 0 && !f.file) close(fd);
   if (!f.file) {
     vell_debugf("vell_wget failed: could not open outfile: %s\n", path ? path : "");
     g_curl.easy_cleanup(curl);

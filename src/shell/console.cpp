@@ -133,6 +133,10 @@ void vell_main_init(int argc, const char *const *argv) {
 
   settle_folder(orrery_config.root_path, sizeof orrery_config.root_path, "carts/");
   settle_folder(orrery_config.cdata_path, sizeof orrery_config.cdata_path, "cdata/");
+  // Everything the console writes for a cartridge or a download stays in
+  // these folders, whatever links inside them say.
+  vell_set_write_roots({vell_prefix_with_appdata_path(""), orrery_config.root_path, orrery_config.cdata_path,
+                        vell_prefix_with_desktop_path("")});
 
   const std::string pod_path = vell_prefix_with_data_path("data.pod");
   if (orrery_load_resources(pod_path) != POD_OK) {
