@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "browser/catalogue_page.h"
+#include "machine/cart_png.h"
 #include "platform/files.h"
 #include "platform/png_image.h"
 
@@ -105,6 +107,21 @@ std::string bbs_label_file(const std::string &lid) {
 bool check_bbs_file_ok(const char *file) {
   if (!file || !vell_file_exists(file)) return false;
   if (!strstr(file, ".png")) return true;
+  std::string bytes;
+  if (vell_read_file(file, k_vell_png_max_file, &bytes) != VELL_READ_OK) return false;
+  // The size comes from the header alone: a small file can declare a
+  // picture of hundreds of megabytes, which is refused before anything is
+  // decoded. A cartridge and a page have one size each; other pictures may
+  // be no larger than a page.
+  int32_t w = 0, h = 0;
+  if (vell_png_size(bytes.data(), bytes.size(), &w, &h) != VELL_PNG_OK) return false;
+  if (strstr(file, ".q7.png")) {
+    if (w != k_cart_png_width || h != k_cart_png_height) return false;
+  } else if (strstr(file, ".pip")) {
+    if (w != k_page_width || h != k_page_height) return false;
+  } else if (static_cast<int64_t>(w) * h > static_cast<int64_t>(k_page_width) * k_page_height) {
+    return false;
+  }
   vell_rgba_image image;
-  return vell_png_read_file(file, &image) == VELL_PNG_OK;
+  return vell_png_decode(bytes.data(), bytes.size(), &image) == VELL_PNG_OK;
 }

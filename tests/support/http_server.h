@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -12,6 +13,8 @@
 //   /loop      302 to itself
 //   /big       200 with 100000 bytes ('a' + i % 26)
 //   /silent    accepts the request and never answers (until the server stops)
+//   /huge.png  200 with a PNG of about 10 KB that declares 8192x8192 pixels
+//   /endless   200 without a length, then bytes without end (bounded at 256 MiB)
 //   /stall     starts a 100000-byte answer, sends 20000 bytes of it and then
 //              holds the connection (until the server stops)
 // Every connection is handled on its own thread and closed after one answer.
@@ -34,6 +37,10 @@ class http_server {
   std::atomic<int> busy_{0};
   std::thread thread_;
 };
+
+// A valid PNG of side x side grey pixels, one bit each, all black: small
+// on disk, large once decoded.
+std::string huge_png(uint32_t side);
 
 // A port of 127.0.0.1 on which nothing listens.
 int closed_port();
