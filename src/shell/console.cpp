@@ -140,8 +140,9 @@ void vell_main_init(int argc, const char *const *argv) {
 
   const std::string pod_path = vell_prefix_with_data_path("data.pod");
   if (orrery_load_resources(pod_path) != POD_OK) {
-    printf("couldn't load %s\n", pod_path.c_str());
-    vell_end_process(0);
+    const std::string text = "couldn't load " + pod_path + "\n";
+    vell_report_fatal(text.c_str());
+    vell_end_process(1);
   }
 
   vell_set_window_title("ORRERY");
