@@ -103,7 +103,9 @@ int open_parent(const char *path, parent_dir *out) {
   }
   const int root_fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (root_fd < 0) return 1;
-  const std::string rel = folder.size() > root.size() ? folder.substr(root.size()) : std::string();
+  std::string rel = folder.size() > root.size() ? folder.substr(root.size()) : std::string();
+  // A doubled '/' after the root would read as an absolute path below it.
+  rel.erase(0, rel.find_first_not_of('/') == std::string::npos ? rel.size() : rel.find_first_not_of('/'));
   out->fd = rel.empty() ? dup(root_fd) : open_beneath(root_fd, rel);
   close(root_fd);
   return out->fd >= 0 ? 0 : 1;
