@@ -97,6 +97,32 @@ TEST(CatalogueDownload, TheSlotTimesOutActsFrom500MsIgnoresASecondDownloadAndCan
   EXPECT_FALSE(path_exists(stalled)) << "no half-written cache file";
 }
 
+// Servers that send what the console must not take: each download fails
+// with the worker's message and leaves neither its target nor a partial file.
+TEST(CatalogueDownload, EndlessBodiesStopAtTheBoundAndHugePicturesAreRefusedUnread) {
+  slot_rig rig;
+  http_server server;
+  vell_config.timeout = 30;
+  const std::pair<const char *, std::string> rows[] = {
+      {"/endless", bbs_cart_file("12345")},
+      {"/huge.png", bbs_cart_file("12345")},
+      {"/huge.png", list_download_file("new", 0)},
+      {"/huge.png", "bbs/labels/x.png"},
+  };
+  for (const auto &[path, file] : rows) {
+    SCOPED_TRACE(std::string(path) + " into " + file);
+    const std::string target = rig.home.path + file;
+    ASSERT_EQ(download_file(server.url(path).c_str(), target.c_str()), DOWNLOAD_START_OK);
+    ASSERT_TRUE(wait_for([] { return slot_state() != DOWNLOAD_RUNNING; }));
+    EXPECT_EQ(slot_state(), DOWNLOAD_FAILED);
+    g_rig_now += 500;
+    update_cartfind_download();
+    EXPECT_TRUE(message_bar_shows("could not connect to bbs."));
+    EXPECT_FALSE(path_exists(target));
+    EXPECT_LT(part_bytes(rig.home.path), 0) << "the partial file is removed";
+  }
+}
+
 TEST(CatalogueDownload, WithoutAnAddressOrAValidIdNothingIsFetched) {
   slot_rig rig;
   const std::tuple<std::function<int()>, const char *> rows[] = {

@@ -67,7 +67,12 @@ TEST(Hostile, CartridgesEndCleanlyWithinTimeAndMemory) {
        "for i = 1, 200 do setmetatable({}, mt) end function _update() end",
        true, ""},
       {"a looping finalizer every frame",
-       "function _update() setmetatable({}, {__gc = function() while true do end end}) end", true, ""},
+       "function _update() setmetatable({}, {__gc = function() while true do end end}) end", false,
+       "** cpu budget exceeded in __gc or __pairs"},
+      {"finalizers that take frames to finish",
+       "fin = 0 local mt = {__gc = function() for i = 1, 500 do for j = 1, 1000 do end end fin += 1 end}\n"
+       "for k = 1, 8 do setmetatable({}, mt) end while fin < 8 do flip() end assert(false, 'finished ' .. fin)",
+       false, "** finished 8"},
       {"__pairs that never returns",
        "local t = setmetatable({}, {__pairs = function() while true do end end}) while true do pairs(t) end", false,
        "** cpu budget exceeded in __gc or __pairs"},

@@ -77,6 +77,15 @@ TEST(PauseMenu, EscapeTogglesThePauseButtonHonours5f30OnceAndTheProgramCanAskFor
   EXPECT_EQ(orrery_runner.paused, 0) << "closing the menu ends the paused state";
 }
 
+TEST(PauseMenu, InExecModeAPauseRequestGoesOnAtOnceAndIsNotedOnce) {
+  temp_folder home;
+  const exec_result r = exec_cart(home, "_set_paused(1) flip() flip() _set_paused(1) flip() assert(false, 'went on')",
+                                  {}, 10000);
+  const auto count = [&](const char *line) { return std::count(r.lines.begin(), r.lines.end(), line); };
+  EXPECT_EQ(count("pause menu skipped in exec mode"), 1);
+  EXPECT_GE(count("went on"), 1) << "the program went on past the pause";
+}
+
 TEST(PauseMenu, UpWrapsAndAChosenItemRunsOnceWithoutThePressReachingTheProgramAndResetRestarts) {
   runner_rig rig;
   rig.run(

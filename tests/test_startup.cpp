@@ -25,24 +25,33 @@ void parse_both(std::vector<const char *> argv) {
 
 }  // namespace
 
-TEST(Startup, AMissingCartridgeInExecModeOrAMissingOrDamagedResourceFileIsReported) {
+TEST(Startup, FailuresAtStartEndWithStatusOneAndAMissingHomeIsCreatedFirst) {
   temp_folder home, program;
-  process_result r = run_process({k_orrery, "-home", home.path, "-x", "missing.q7"});
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.output, "could not load missing.q7\n");
-
   std::filesystem::copy_file(k_orrery, program / "orrery");
   chmod((program / "orrery").c_str(), 0755);
-  // No data.pod beside the program, then a truncated copy of the real file.
-  for (bool truncated : {false, true}) {
-    const std::string pod = read_file(ORRERY_BUILD_DIR "/data.pod");
-    if (truncated) write_file(program / "data.pod", pod.substr(0, pod.size() / 2));
-    r = run_process({program / "orrery", "-home", home.path, "-headless", "1"});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.output, "couldn't load " + (program / "data.pod") + "\n") << truncated;
+  const std::string pod = read_file(ORRERY_BUILD_DIR "/data.pod"), pod_path = program / "data.pod";
+  // No display: an X display with no server, and no driver asked for.
+  const std::vector<std::string> no_display = {"DISPLAY=:1999", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER="};
+  // What is wrong, the program, its home (under a folder that does not
+  // exist yet), extra environment, the start of what it prints.
+  const std::tuple<const char *, std::string, std::string, std::vector<std::string>, std::string> rows[] = {
+      {"a missing cartridge in exec mode", k_orrery, "a/b", {}, "could not load missing.q7\n"},
+      {"no resource file", program / "orrery", "c/d", {}, "couldn't load " + pod_path + "\n"},
+      {"a damaged resource file", program / "orrery", "e/f", {}, "couldn't load " + pod_path + "\n"},
+      {"no display", k_orrery, "g/h", no_display, "\n\n** FATAL ERROR: no display: "},
+  };
+  for (const auto &[name, binary, sub, env, output] : rows) {
+    SCOPED_TRACE(name);
+    if (std::string(name) == "a damaged resource file") write_file(pod_path, pod.substr(0, pod.size() / 2));
+    std::vector<std::string> argv = {binary, "-home", home / sub};
+    if (std::string(name) == "a missing cartridge in exec mode") argv.insert(argv.end(), {"-x", "missing.q7"});
+    const process_result r = run_process(argv, env);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.output.substr(0, output.size()), output);
+    EXPECT_TRUE(path_exists(home / (sub + "/log.txt"))) << "the home folder is made before anything can fail";
   }
-  EXPECT_NE(read_file(home / "log.txt").find("vell_load_pod: " + (program / "data.pod") + " failed"),
-            std::string::npos);
+  EXPECT_NE(read_file(home / "c/d/log.txt").find("vell_load_pod: " + pod_path + " failed"), std::string::npos);
+  EXPECT_NE(read_file(home / "g/h/log.txt").find("DISPLAY=:1999"), std::string::npos);
 }
 
 TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {

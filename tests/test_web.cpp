@@ -36,6 +36,9 @@ TEST(WebFetch, WritesTheBodyWhateverTheStatusReportsEveryFailureAndGivesUpOrIsCa
   const std::string body = read_file(out);
   ASSERT_EQ(body.size(), 100000u);
   EXPECT_EQ(body[99999], static_cast<char>('a' + 99999 % 26));
+  // A body without end stops at the bound, with no more than the bound written.
+  EXPECT_EQ(vell_wget(server.url("/endless").c_str(), out.c_str()), k_wget_too_large);
+  EXPECT_LE(static_cast<int64_t>(std::filesystem::file_size(out)), k_wget_max_bytes);
   const std::string nowhere = home.path + "no/such/folder/f";
   EXPECT_EQ(vell_wget("http://127.0.0.1:1/x", nowhere.c_str()), k_wget_no_file);
   EXPECT_NE(home.log().find("vell_wget failed: could not open outfile: " + nowhere + "\n"), std::string::npos);

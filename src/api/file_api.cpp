@@ -178,8 +178,11 @@ int q7_cd(lua_State *L) {
   const std::string dir = arg_text(L, 1);
   if (dir.size() >= k_name_limit) return 0;
   const std::string target = name_starts_with(dir, "/") ? dir.substr(1) : orrery_current_folder() + dir;
-  std::string rel;
-  if (resolve_relative_name(target + "/", &rel) != 0) {
+  std::string rel, path;
+  // Where the folder resolves counts, not its name: a link among the
+  // cartridges that leads out of the root folder is refused.
+  if (resolve_relative_name(target + "/", &rel) != 0 ||
+      join_inside_folder(orrery_config.root_path, rel, true, &path) != 0) {
     orrery_print_col("cd: failed", 7);
     return 0;
   }

@@ -76,12 +76,12 @@ void worker() {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (rc != k_wget_cancelled && job.generation == g_generation &&
         orrery_state.download_state == DOWNLOAD_RUNNING) {
-      placed = ok && rename(part.c_str(), job.target.c_str()) == 0;
+      placed = ok && vell_rename_file(part.c_str(), job.target.c_str()) == 0;
       g_answered = rc == k_wget_ok;
       orrery_state.download_state = placed ? DOWNLOAD_FINISHED : DOWNLOAD_FAILED;
     }
   }
-  if (!placed) remove(part.c_str());
+  if (!placed) vell_remove_file(part.c_str());
   g_workers--;
 }
 
@@ -171,7 +171,7 @@ std::map<std::string, std::string> read_info_file(const std::string &path) {
 // runs at once, another is fetched first (the second stage).
 void take_info_file(const std::string &path) {
   std::map<std::string, std::string> info = read_info_file(path);
-  remove(path.c_str());
+  vell_remove_file(path.c_str());
   const std::string lid = info["lid"];
   if (lid.size() < 2) {
     show_message("could not find cart", 1900);
@@ -197,7 +197,7 @@ void take_page(const std::string &target) {
   for (int32_t i = LIST_FAV; i < k_browser_lists; i++)
     if (contains(name, cartfind_list(i).name.c_str())) list = &cartfind_list(i);
   if (!list) {
-    remove(target.c_str());
+    vell_remove_file(target.c_str());
     return;
   }
   const int append = contains(name, "__") ? 1 : 0;
@@ -205,11 +205,11 @@ void take_page(const std::string &target) {
     say("could not connect to bbs");
   } else if (!append) {
     const std::string cache = vell_prefix_with_appdata_path(list_cache_file(list->name));
-    if (rename(target.c_str(), cache.c_str()) != 0) vell_debugf("could not keep page %s\n", cache.c_str());
+    if (vell_rename_file(target.c_str(), cache.c_str()) != 0) vell_debugf("could not keep page %s\n", cache.c_str());
     if (list->items.size() > 1) list->selection = 1;
   }
   // A further page, or one that could not be read, is not kept.
-  remove(target.c_str());
+  vell_remove_file(target.c_str());
   clamp_selection(*list);
   list->change_time = vell_get_time();
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/png_image.h"
 
 namespace {
@@ -125,15 +126,20 @@ int populate_cartfind_list_from_image(browser_list &list, const vell_rgba_image 
 }
 
 int populate_cartfind_list_from_png_data(browser_list &list, const void *data, size_t size, int append) {
+  // The header first: a picture of another size is refused as the wrong
+  // size without decoding its pixels (a small file may declare a huge one).
   vell_rgba_image image;
-  const bool decoded = vell_png_decode(data, size, &image) == VELL_PNG_OK;
+  bool decoded = vell_png_size(data, size, &image.width, &image.height) == VELL_PNG_OK;
+  if (decoded && image.width == k_page_width && image.height == k_page_height)
+    decoded = vell_png_decode(data, size, &image) == VELL_PNG_OK;
   return populate_cartfind_list_from_image(list, decoded ? &image : nullptr, append);
 }
 
 int populate_cartfind_list_from_png_file(browser_list &list, const char *file, int append) {
-  vell_rgba_image image;
-  const bool decoded = file && vell_png_read_file(file, &image) == VELL_PNG_OK;
-  return populate_cartfind_list_from_image(list, decoded ? &image : nullptr, append);
+  std::string bytes;
+  if (!file || vell_read_file(file, k_vell_png_max_file, &bytes) != VELL_READ_OK)
+    return populate_cartfind_list_from_image(list, nullptr, append);
+  return populate_cartfind_list_from_png_data(list, bytes.data(), bytes.size(), append);
 }
 
 void make_catalogue_page(const std::vector<catalogue_page_entry> &entries, const uint8_t *palette,

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "browser/catalogue_page.h"
 #include "platform/files.h"
 #include "platform/png_image.h"
 
@@ -126,6 +127,17 @@ std::string bbs_label_file(const std::string &lid) {
 bool check_bbs_file_ok(const char *file) {
   if (!file || !vell_file_exists(file)) return false;
   if (!strstr(file, ".png")) return true;
+  std::string bytes;
+  if (vell_read_file(file, k_vell_png_max_file, &bytes) != VELL_READ_OK) return false;
+  // The size comes from the header alone: a small file can declare a
+  // picture of hundreds of megabytes, which is refused before anything is
+  // decoded. Nothing the console reads is larger than a page; a picture of
+  // another size within that passes here, so that the page and cartridge
+  // readers apply their own rules to it (a page of the wrong size clears
+  // its list to the header, a cartridge of the wrong size cannot be loaded).
+  int32_t w = 0, h = 0;
+  if (vell_png_size(bytes.data(), bytes.size(), &w, &h) != VELL_PNG_OK) return false;
+  if (static_cast<int64_t>(w) * h > static_cast<int64_t>(k_page_width) * k_page_height) return false;
   vell_rgba_image image;
-  return vell_png_read_file(file, &image) == VELL_PNG_OK;
+  return vell_png_decode(bytes.data(), bytes.size(), &image) == VELL_PNG_OK;
 }

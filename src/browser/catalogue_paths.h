@@ -59,5 +59,7 @@ std::string bbs_info_file(const std::string &lid);
 std::string bbs_label_file(const std::string &lid);
 
 // True when the file exists and, when its name contains ".png", decodes
-// as a PNG picture.
+// as a PNG picture of the size its kind has: 160x205 for a cartridge
+// (".q7.png"), 1024x544 for a page (".pip"), at most a page's pixels for
+// another picture. The size is read from the header before any decoding.
 bool check_bbs_file_ok(const char *file);

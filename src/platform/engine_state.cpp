@@ -22,13 +22,23 @@ vell_state_t vell_state;
   vell_end_process(0);
 }
 
+void vell_report_fatal(const char *text) {
+  fputs(text, stdout);
+  fflush(stdout);
+  fputs(text, stderr);
+  vell_debug(text);
+}
+
 [[noreturn]] void vell_fatal_error(const char *message) {
-  printf("\n\n** FATAL ERROR: %s\n\n", message);
-  vell_debugf("\n\n** FATAL ERROR: %s\n\n", message);
+  char text[1024];
+  snprintf(text, sizeof text, "\n\n** FATAL ERROR: %s\n\n", message);
+  vell_report_fatal(text);
   const char *detail = vell_platform_error();
   if (detail && *detail) {
-    printf("SDL Error: %s\n", detail);
-    vell_debugf("SDL Error: %s\n", detail);
+    snprintf(text, sizeof text, "SDL Error: %s\n", detail);
+    vell_report_fatal(text);
   }
-  vell_quit_process();
+  // A launcher or a script must see the failure.
+  vell_run_exit_hook();
+  vell_end_process(1);
 }

@@ -23,6 +23,9 @@ extern vell_state_t vell_state;
 // Runs the engine's exit sequence (the platform hook) and ends the process
 // with code 0: the quit key and the window system's quit message.
 [[noreturn]] void vell_quit_process();
-// Prints "** FATAL ERROR" with the message, runs the exit sequence and ends
-// the process with code 0.
+// Writes the text of a fatal failure to standard output, standard error
+// and the log.
+void vell_report_fatal(const char *text);
+// Reports "** FATAL ERROR" with the message (as vell_report_fatal does),
+// runs the exit sequence and ends the process with code 1.
 [[noreturn]] void vell_fatal_error(const char *message);

@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
 #include <dirent.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <fcntl.h>
 #include <unistd.h>
 #include <strings.h>
@@ -11,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <random>
+#include <vector>
 
 #include "platform/log.h"
 
@@ -29,7 +34,122 @@ int32_t mode_of(const struct stat &st) {
   return static_cast<int32_t>(st.st_mode & S_IFMT);
 }
 
+// Folders that writes stay beneath, each ending in '/'; guarded by
+// g_roots_mutex (download threads write too).
+std::mutex g_roots_mutex;
+std::vector<std::string> g_roots;
+
+// The longest write root that holds path (path lies below it, not at it),
+// or "" for none.
+std::string root_of(const std::string &path) {
+  std::lock_guard<std::mutex> lock(g_roots_mutex);
+  std::string best;
+  for (const std::string &r : g_roots)
+    if (path.size() > r.size() && path.compare(0, r.size(), r) == 0 && r.size() > best.size()) best = r;
+  return best;
+}
+
+// Opens the folder rel (components separated by '/') beneath the folder
+// root, following no symbolic link and never leaving root: the kernel's
+// own beneath-resolution where it has one, else one component at a time.
+int open_beneath(int root, const std::string &rel) {
+#ifdef SYS_openat2
+  open_how how;
+  memset(&how, 0, sizeof how);
+  how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  const long opened = syscall(SYS_openat2, root, rel.c_str(), &how, sizeof how);
+  if (opened >= 0) return static_cast<int>(opened);
+  // Kernels without it, or sandboxes that forbid it, take the walk below;
+  // any other refusal (a link, a missing folder, a step out) stands.
+  if (errno != ENOSYS && errno != EPERM && errno != EAGAIN) return -1;
+#endif
+  int fd = dup(root);
+  size_t pos = 0;
+  while (fd >= 0 && pos < rel.size()) {
+    size_t end = rel.find('/', pos);
+    if (end == std::string::npos) end = rel.size();
+    const std::string part = rel.substr(pos, end - pos);
+    pos = end + 1;
+    if (part.empty() || part == ".") continue;
+    const int next = part == ".." ? -1 : openat(fd, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    close(fd);
+    fd = next;
+  }
+  return fd;
+}
+
+// The folder that holds a path's last component, open, and that component.
+struct parent_dir {
+  int fd = -1;       // the folder (an O_PATH descriptor)
+  std::string leaf;  // the last component
+};
+
+// Opens the folder holding path. Inside a write root, the part of the path
+// below the root must be real folders: a symbolic link on the way (which a
+// cartridge pack could have brought along) or a ".." step fails. The root
+// itself may lie behind links of the user's own. 0 on success, 1 otherwise.
+int open_parent(const char *path, parent_dir *out) {
+  std::string full = path ? path : "";
+  while (full.size() > 1 && full.back() == '/') full.pop_back();
+  const size_t slash = full.rfind('/');
+  out->leaf = slash == std::string::npos ? full : full.substr(slash + 1);
+  if (out->leaf.empty() || out->leaf == "." || out->leaf == "..") return 1;
+  const std::string folder = slash == std::string::npos ? "." : full.substr(0, slash + 1);
+  const std::string root = root_of(full);
+  if (root.empty()) {
+    out->fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return out->fd >= 0 ? 0 : 1;
+  }
+  const int root_fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (root_fd < 0) return 1;
+  std::string rel = folder.size() > root.size() ? folder.substr(root.size()) : std::string();
+  // A doubled '/' after the root would read as an absolute path below it.
+  rel.erase(0, rel.find_first_not_of('/') == std::string::npos ? rel.size() : rel.find_first_not_of('/'));
+  out->fd = rel.empty() ? dup(root_fd) : open_beneath(root_fd, rel);
+  close(root_fd);
+  return out->fd >= 0 ? 0 : 1;
+}
+
+// Creates leaf in the folder dir for writing, as a new file: never opened
+// through an existing name, so a link planted there is not followed. A
+// regular file at the name (a leftover of an interrupted write) is
+// replaced; anything else there (a link, a folder) makes it fail. The
+// descriptor, or -1.
+int create_in(int dir, const std::string &leaf) {
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = openat(dir, leaf.c_str(), flags, 0644);
+  struct stat st;
+  if (fd < 0 && errno == EEXIST && fstatat(dir, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+      unlinkat(dir, leaf.c_str(), 0) == 0)
+    fd = openat(dir, leaf.c_str(), flags, 0644);
+  return fd;
+}
+
+// Writes all of data to fd, resuming after interrupted or partial writes.
+bool write_all(int fd, const void *data, size_t size) {
+  const char *p = static_cast<const char *>(data);
+  while (size > 0) {
+    const ssize_t n = write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
 }  // namespace
+
+void vell_set_write_roots(const std::vector<std::string> &roots) {
+  std::lock_guard<std::mutex> lock(g_roots_mutex);
+  g_roots.clear();
+  for (std::string r : roots) {
+    if (r.empty()) continue;
+    if (r.back() != '/') r += '/';
+    g_roots.push_back(r);
+  }
+}
 
 int vell_find_first(const char *folder, const char *pattern, vell_find_result *r, int32_t mask) {
   r->dir = nullptr;
@@ -82,8 +202,11 @@ int vell_directory_exists(const char *path) {
 }
 
 int vell_make_directory(const char *path) {
-  if (mkdir(path, 0755) == 0 || errno == EEXIST) return 0;
-  return 1;
+  parent_dir p;
+  if (open_parent(path, &p) != 0) return 1;
+  const int rc = mkdirat(p.fd, p.leaf.c_str(), 0755) == 0 || errno == EEXIST ? 0 : 1;
+  close(p.fd);
+  return rc;
 }
 
 int vell_make_directories(const char *path) {
@@ -95,6 +218,35 @@ int vell_make_directories(const char *path) {
     p[i] = '/';
   }
   return vell_make_directory(p.c_str());
+}
+
+int vell_create_file(const char *path) {
+  parent_dir p;
+  if (open_parent(path, &p) != 0) return -1;
+  const int fd = create_in(p.fd, p.leaf);
+  close(p.fd);
+  return fd;
+}
+
+int vell_rename_file(const char *from, const char *to) {
+  parent_dir a, b;
+  if (open_parent(from, &a) != 0) return 1;
+  if (open_parent(to, &b) != 0) {
+    close(a.fd);
+    return 1;
+  }
+  const int rc = renameat(a.fd, a.leaf.c_str(), b.fd, b.leaf.c_str()) == 0 ? 0 : 1;
+  close(a.fd);
+  close(b.fd);
+  return rc;
+}
+
+int vell_remove_file(const char *path) {
+  parent_dir p;
+  if (open_parent(path, &p) != 0) return 1;
+  const int rc = unlinkat(p.fd, p.leaf.c_str(), 0) == 0 ? 0 : 1;
+  close(p.fd);
+  return rc;
 }
 
 int32_t vell_get_date(int32_t *year, int32_t *month, int32_t *day) {
@@ -134,61 +286,69 @@ void vell_print_date(int64_t t, char *text) {
 }
 
 int vell_write_file_replacing(const char *path, const void *data, size_t size) {
-  const std::string tmp = std::string(path) + ".saving";
-  FILE *f = fopen(tmp.c_str(), "wb");
-  if (!f) return VELL_WRITE_OPEN_FAILED;
-  int result = (fwrite(data, 1, size, f) == size && fflush(f) == 0 && !ferror(f)) ? VELL_WRITE_OK : VELL_WRITE_FAILED;
-  if (fclose(f) != 0) result = VELL_WRITE_FAILED;
-  if (result == VELL_WRITE_OK && rename(tmp.c_str(), path) != 0) result = VELL_WRITE_FAILED;
-  if (result != VELL_WRITE_OK) remove(tmp.c_str());
+  parent_dir p;
+  if (open_parent(path, &p) != 0) return VELL_WRITE_OPEN_FAILED;
+  const std::string tmp = p.leaf + ".saving";
+  const int fd = create_in(p.fd, tmp);
+  if (fd < 0) {
+    close(p.fd);
+    return VELL_WRITE_OPEN_FAILED;
+  }
+  int result = write_all(fd, data, size) ? VELL_WRITE_OK : VELL_WRITE_FAILED;
+  if (close(fd) != 0) result = VELL_WRITE_FAILED;
+  // The rename replaces whatever held the name (a link too) without
+  // following it; a folder there makes it fail.
+  if (result == VELL_WRITE_OK && renameat(p.fd, tmp.c_str(), p.fd, p.leaf.c_str()) != 0) result = VELL_WRITE_FAILED;
+  if (result != VELL_WRITE_OK) unlinkat(p.fd, tmp.c_str(), 0);
+  close(p.fd);
   return result;
 }
 
 namespace {
 
-// Writes all of data to fd, resuming after interrupted or partial writes.
-bool write_all(int fd, const void *data, size_t size) {
-  const char *p = static_cast<const char *>(data);
-  while (size > 0) {
-    const ssize_t n = write(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Gives tmp the name path unless path exists: 0 done, EEXIST when taken,
-// another errno value on failure. tmp is left in place on failure.
-int take_name(const char *tmp, const char *path) {
-  if (renameat2(AT_FDCWD, tmp, AT_FDCWD, path, RENAME_NOREPLACE) == 0) return 0;
+// Gives tmp the name leaf in the folder dir unless the name is taken: 0
+// done, EEXIST when taken, another errno value on failure. tmp is left in
+// place on failure.
+int take_name(int dir, const std::string &tmp, const std::string &leaf) {
+  if (renameat2(dir, tmp.c_str(), dir, leaf.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
   // A file system without exclusive renames: a hard link fails the same
   // way on an existing name.
-  if (link(tmp, path) != 0) return errno;
-  unlink(tmp);
+  if (linkat(dir, tmp.c_str(), dir, leaf.c_str(), 0) != 0) return errno;
+  unlinkat(dir, tmp.c_str(), 0);
   return 0;
 }
 
 }  // namespace
 
 int vell_write_new_file(const char *path, const void *data, size_t size) {
-  std::string tmp = std::string(path) + ".saving-XXXXXX";
-  const int fd = mkstemp(&tmp[0]);
-  if (fd < 0) return VELL_WRITE_OPEN_FAILED;
+  parent_dir p;
+  if (open_parent(path, &p) != 0) return VELL_WRITE_OPEN_FAILED;
+  // A temporary name of its own: another writer racing for the same path
+  // has another one.
+  std::random_device entropy;
+  std::string tmp;
+  int fd = -1;
+  for (int tries = 0; fd < 0 && tries < 16; tries++) {
+    char suffix[16];
+    snprintf(suffix, sizeof suffix, ".saving-%06x", static_cast<unsigned>(entropy() & 0xffffff));
+    tmp = p.leaf + suffix;
+    fd = openat(p.fd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    close(p.fd);
+    return VELL_WRITE_OPEN_FAILED;
+  }
   int result = write_all(fd, data, size) ? VELL_WRITE_OK : VELL_WRITE_FAILED;
-  // mkstemp makes the file private; the new file is readable by others as
-  // files commonly are (umask cannot be read without changing it, which
-  // would race with other threads creating files).
-  if (fchmod(fd, 0644) != 0) result = VELL_WRITE_FAILED;
   if (close(fd) != 0) result = VELL_WRITE_FAILED;
   if (result == VELL_WRITE_OK) {
-    const int err = take_name(tmp.c_str(), path);
+    const int err = take_name(p.fd, tmp, p.leaf);
     if (err == EEXIST) result = VELL_WRITE_EXISTS;
     else if (err != 0) result = VELL_WRITE_FAILED;
   }
-  if (result != VELL_WRITE_OK) unlink(tmp.c_str());
+  if (result != VELL_WRITE_OK) unlinkat(p.fd, tmp.c_str(), 0);
+  close(p.fd);
   return result;
 }
 

@@ -1,9 +1,11 @@
-// Files and folders: existence, creation, listing with patterns and masks, dates.
+// Files and folders: existence, creation, listing with patterns and masks,
+// dates, and writing that stays inside the folders the console owns.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Mode bit of a folder in a listing entry (and in vell_find_first's mask).
 constexpr int32_t k_vell_folder_bit = 0x4000;
@@ -29,10 +31,32 @@ void vell_find_close(vell_find_result *result);
 
 int vell_file_exists(const char *path);       // 1 for an existing file that is not a folder
 int vell_directory_exists(const char *path);  // 1 for an existing folder
+
+// The folders that every write below stays beneath (the home folder, the
+// cartridge and data folders, the desktop). A path inside one of them (the
+// longest that holds it) is reached from that folder through real folders
+// only: a symbolic link or a ".." step on the way below it makes the write
+// fail, so a link among the cartridges (one a cartridge pack brought along,
+// say) cannot lead a write out of the folder. The folders themselves may lie
+// behind links of the user's own. Paths outside all of them are written as
+// given. Replaces the list; empty names are skipped.
+void vell_set_write_roots(const std::vector<std::string> &roots);
+
 // Creates one folder; 0 on success or when it exists, 1 otherwise.
 int vell_make_directory(const char *path);
 // Creates a folder and its missing parents; 0 on success.
 int vell_make_directories(const char *path);
+// Creates path as a new file open for writing and returns its descriptor, or
+// -1. The file is never opened through an existing name: a regular file
+// there (a leftover of an interrupted write) is replaced, anything else (a
+// link, a folder) makes it fail, so a link planted at the name is never
+// followed.
+int vell_create_file(const char *path);
+// Renames from to to (replacing a file or link at to, never following it);
+// 0 on success, 1 otherwise.
+int vell_rename_file(const char *from, const char *to);
+// Removes the file or link at path (never what a link points to); 0 on success.
+int vell_remove_file(const char *path);
 
 enum {
   VELL_WRITE_OK = 0,
@@ -40,10 +64,11 @@ enum {
   VELL_WRITE_FAILED = 2,       // writing failed; an existing file is left as it was
   VELL_WRITE_EXISTS = 3,       // vell_write_new_file: path exists already and was left alone
 };
-// Writes size bytes to path through a neighbouring temporary file that
-// replaces path only once it was written completely, so that a failed write
-// (a full disk, a crash) never leaves a half-written file. Returns a
-// VELL_WRITE_ code.
+// Writes size bytes to path through a neighbouring temporary file
+// ("NAME.saving", made as vell_create_file makes files) that replaces path
+// only once it was written completely, so that a failed write (a full disk,
+// a crash) never leaves a half-written file. A link at path is replaced,
+// not followed. Returns a VELL_WRITE_ code.
 int vell_write_file_replacing(const char *path, const void *data, size_t size);
 // Writes size bytes as a new file at path, never replacing one: the data go
 // to a uniquely named temporary neighbour first, which then takes the name

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/log.h"
 #include "platform/paths.h"
 
@@ -59,10 +60,8 @@ void add_sdl_controllers() {
   add_mappings_from(vell_prefix_with_program_path(k_mapping_file));
   const std::string home = vell_prefix_with_appdata_path(k_mapping_file);
   if (add_mappings_from(home) != 0) {
-    if (FILE *f = fopen(home.c_str(), "w")) {
-      fputs("// add SDL2 game controller mappings to this file\n", f);
-      fclose(f);
-    }
+    static const char k_header[] = "// add SDL2 game controller mappings to this file\n";
+    vell_write_new_file(home.c_str(), k_header, sizeof k_header - 1);
   }
 }
 

@@ -1,9 +1,13 @@
 #include "platform/log.h"
 
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
 #include <string>
+
+#include "platform/files.h"
 
 namespace {
 
@@ -25,7 +29,10 @@ int vell_open_log(const char *path) {
   vell_close_log();
   std::lock_guard<std::mutex> lock(g_log_mutex);
   g_log.indent = 0;
-  g_log.file = fopen(path, "w");
+  // Made new each start (never written through a link at its name).
+  const int fd = vell_create_file(path);
+  g_log.file = fd >= 0 ? fdopen(fd, "w") : nullptr;
+  if (fd >= 0 && !g_log.file) close(fd);
   return g_log.file ? 0 : 1;
 }
 

@@ -2,7 +2,10 @@
 
 #include <SDL.h>
 
+#include <strings.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "gfx/bitmap.h"
@@ -49,12 +52,40 @@ struct video_state {
 
 video_state g_video;
 
+// Video drivers that show nothing on any screen; SDL falls back to them
+// when no display can be reached.
+bool invisible_driver(const char *name) {
+  return name && (strcmp(name, "offscreen") == 0 || strcmp(name, "dummy") == 0);
+}
+
+// Ends the console when no window can be shown: a window run that went on
+// invisibly would look like a hang. Only a driver asked for by name in
+// SDL_VIDEODRIVER (as tests do) may be one that shows nothing.
+[[noreturn]] void no_display(const char *why) {
+  const char *display = getenv("DISPLAY");
+  const char *wayland = getenv("WAYLAND_DISPLAY");
+  char text[512];
+  snprintf(text, sizeof text,
+           "no display: %s (DISPLAY=%s, WAYLAND_DISPLAY=%s, SDL_VIDEODRIVER=%s); "
+           "use -headless or -x to run without a window",
+           why, display ? display : "(unset)", wayland ? wayland : "(unset)",
+           getenv("SDL_VIDEODRIVER") ? getenv("SDL_VIDEODRIVER") : "(unset)");
+  vell_fatal_error(text);
+}
+
 // Brings up SDL's video subsystem on first use.
 void ensure_video() {
   if (g_video.video_up) return;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) vell_fatal_error("Unable to initialize SDL");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) no_display("the video driver could not be started");
+  const char *driver = SDL_GetCurrentVideoDriver();
+  const char *asked = getenv("SDL_VIDEODRIVER");
+  if (invisible_driver(driver) && !(asked && strcasecmp(asked, driver) == 0)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_ClearError();  // what is left there is about the fallback, not the display
+    no_display("no video device could be opened");
+  }
   g_video.video_up = 1;
-  vell_debugf("video driver: %s\n", SDL_GetCurrentVideoDriver());
+  vell_debugf("video driver: %s\n", driver ? driver : "(none)");
 }
 
 // Reads the desktop size of the display the window is on (or the first).

@@ -17,6 +17,7 @@
 
 #include "platform/config.h"
 #include "platform/engine_state.h"
+#include "platform/files.h"
 #include "platform/log.h"
 
 extern char **environ;
@@ -77,11 +78,18 @@ struct fetch {
   FILE *file;            // output file
   uint32_t generation;   // g_cancel_generation at the start
   int write_failed;      // the file refused a write
+  int64_t written;       // bytes of the body written so far
+  int too_large;         // the body passed k_wget_max_bytes
 };
 
 size_t on_body(char *data, size_t size, size_t count, void *user) {
   fetch *f = static_cast<fetch *>(user);
   const size_t total = size * count;
+  if (f->written + static_cast<int64_t>(total) > k_wget_max_bytes) {
+    f->too_large = 1;
+    return 0;
+  }
+  f->written += static_cast<int64_t>(total);
   if (fwrite(data, 1, total, f->file) != total) {
     f->write_failed = 1;
     return 0;  // makes the transfer fail
@@ -97,7 +105,7 @@ int on_progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }  // namespace
 
 int vell_wget(const char *address, const char *path) {
-  fetch f = {nullptr, g_cancel_generation.load(), 0};
+  fetch f = {nullptr, g_cancel_generation.load(), 0, 0, 0};
   const char *agent = vell_state.app_title[0] ? vell_state.app_title : "orrery";
   std::call_once(g_curl_once, [] { g_curl_ready = load_curl(); });
   CURL *curl = g_curl_ready ? g_curl.easy_init() : nullptr;
@@ -105,7 +113,9 @@ int vell_wget(const char *address, const char *path) {
     vell_debugf("vell_wget failed: could not InternetOpen(\"%s\", 0, 0, 0, 0);\n", agent);
     return k_wget_no_session;
   }
-  f.file = path ? fopen(path, "wb") : nullptr;
+  const int fd = path ? vell_create_file(path) : -1;
+  f.file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  if (fd >= 0 && !f.file) close(fd);
   if (!f.file) {
     vell_debugf("vell_wget failed: could not open outfile: %s\n", path ? path : "");
     g_curl.easy_cleanup(curl);
@@ -122,6 +132,9 @@ int vell_wget(const char *address, const char *path) {
   g_curl.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   g_curl.easy_setopt(curl, CURLOPT_MAXREDIRS, k_max_redirects);
   g_curl.easy_setopt(curl, CURLOPT_TIMEOUT, timeout);
+  // A body announced as too large is refused before it starts; one that
+  // is not announced is cut off by on_body.
+  g_curl.easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(k_wget_max_bytes));
   g_curl.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   g_curl.easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
   g_curl.easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body);
@@ -136,6 +149,10 @@ int vell_wget(const char *address, const char *path) {
   if (rc == CURLE_ABORTED_BY_CALLBACK) {
     vell_debug("vell_wget cancelled\n");
     return k_wget_cancelled;
+  }
+  if (f.too_large || rc == CURLE_FILESIZE_EXCEEDED) {
+    vell_debugf("vell_wget failed: more than %d bytes\n", static_cast<int>(k_wget_max_bytes));
+    return k_wget_too_large;
   }
   if (rc != CURLE_OK || f.write_failed || !closed) {
     if (f.write_failed || !closed) {

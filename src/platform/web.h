@@ -11,10 +11,16 @@ enum {
   k_wget_no_file = 2,     // the output file could not be created
   k_wget_no_url = 3,      // the address could not be fetched (bad address, refused, timed out)
   k_wget_cancelled = 4,   // vell_wget_cancel stopped it
+  k_wget_too_large = 5,   // the body passed k_wget_max_bytes; the file holds a part of it
 };
 
+// Largest body vell_wget takes: four times the largest file the console
+// reads, so that a server that streams without end cannot fill the disk.
+constexpr int64_t k_wget_max_bytes = 16 << 20;
+
 // Fetches address (http or https, following redirects) into the file at
-// path, within the configured time-out. Blocks: meant for a download thread.
+// path (created new, as vell_create_file does), within the configured
+// time-out and k_wget_max_bytes. Blocks: meant for a download thread.
 int vell_wget(const char *address, const char *path);
 // Stops every vell_wget that is running now, on any thread; they return
 // k_wget_cancelled soon after. Fetches started later are not affected.

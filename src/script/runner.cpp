@@ -115,10 +115,12 @@ void note_error_line(lua_State *L, int level) {
 }
 
 // A stretch of code that cannot be suspended (a finalizer, a __pairs
-// metamethod, anything they call) may run on past the frame's budget until
-// the frame's count reaches this many budgets; the cycles beyond one budget
-// are paid back by the next frames.
-constexpr int32_t k_unpausable_budgets = 2;
+// metamethod, anything they call) runs to its end past the frame's budget,
+// and the frames after it pay the cycles back (the overdraft): the program
+// slows down in proportion to the work, as the budget intends, and none of
+// the work is lost. A stretch that goes on for a second's worth of cycles
+// beyond the budget is taken to be stuck, and stops the program.
+constexpr int32_t k_unpausable_limit = k_cycles_per_second;
 constexpr char k_unpausable_message[] = "cpu budget exceeded in __gc or __pairs";
 constexpr char k_stopped_message[] = "program stopped";
 
@@ -185,12 +187,20 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
     if (wanted == SUSPEND_STOP) end_stretch(L, k_stopped_message);
     if (wanted == SUSPEND_BUDGET) {
       cpu_budget.overdraft = 1;
-      if (cpu_budget.limiter_count >= k_unpausable_budgets * frame_budget()) end_stretch(L, k_unpausable_message);
+      if (!r.stretch_over) {
+        r.stretch_over = 1;
+        r.stretch_start = cpu_budget.limiter_count;
+      }
+      if (cpu_budget.limiter_count - r.stretch_start >= k_unpausable_limit) {
+        r.stretch_overran = 1;
+        end_stretch(L, k_unpausable_message);
+      }
     }
     L->hookcount = left;
     lua_orrery_soft_yield(L);
     return;
   }
+  r.stretch_over = 0;
   // The interval so far, this instruction included (it runs again when the
   // thread resumes, and starts the next interval then).
   if (rest > 0) cpu_count_instructions(k_hook_interval - rest + 1);
@@ -240,6 +250,7 @@ int collect_emergency(lua_State *H) {
 void collect(lua_CFunction how) {
   lua_State *H = orrery_runner.helper;
   if (!H) return;
+  orrery_runner.stretch_over = 0;
   // The thread that a soft yield is pending for may be collected.
   orrery_cancel_soft_yield();
   lua_State *running = orrery_running_thread();
@@ -247,8 +258,23 @@ void collect(lua_CFunction how) {
   lua_sethook(H, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
   lua_pushcfunction(H, how);
   if (lua_pcall(H, 0, 0, 0) != LUA_OK) lua_pop(H, 1);
+  orrery_runner.stretch_over = 0;
   orrery_cancel_soft_yield();
   orrery_set_running_thread(running);
+}
+
+void report_runtime_error(const std::string &message);
+
+// A finalizer run by a collection between frames went on past its bound:
+// the program is stopped with the reason, at the finalizer's line, rather
+// than left waiting for work that was never done. True when it was.
+bool stopped_by_finalizer() {
+  orrery_runner_t &r = orrery_runner;
+  if (!r.stretch_overran) return false;
+  r.stretch_overran = 0;
+  suspend_program();
+  report_runtime_error(k_unpausable_message);
+  return true;
 }
 
 int64_t memory_over_allowance() { return orrery_lua_memory.charged - orrery_lua_memory.allowance; }
@@ -461,6 +487,7 @@ void reset_interpreter() {
     r.closing = 0;
   }
   r.pending_error.clear();
+  r.stretch_over = r.stretch_overran = 0;
   orrery_lua_memory.allowance = 0;
   orrery_lua_memory.compiling = false;
   orrery_lua_memory.pressure = false;
@@ -583,8 +610,17 @@ void run_slice() {
     orrery_lua_memory.pressure = false;
     waits_for_memory = false;
     lua_gc(L, LUA_GCRESTART, 0);
+    // A frame still owed to code that ran past the budget (a finalizer, a
+    // __pairs metamethod) is sat out whole: neither the program nor more
+    // finalizers run in it, and one frame's budget of the debt is paid.
+    if (cpu_budget.limiter_count >= frame_budget()) {
+      cpu_next_frame();
+      break;
+    }
     if (collector_running(L)) collect(collect_full);
+    if (stopped_by_finalizer()) break;
     const bool fits = memory_fits(L);
+    if (stopped_by_finalizer()) break;
     if (fits) {
       L = r.L;
       lua_gc(L, LUA_GCSTOP, 0);
@@ -605,6 +641,7 @@ void run_slice() {
       const int status = lua_resume(L, nullptr, 0);
       orrery_cancel_soft_yield();
       r.executing = 0;
+      r.stretch_over = r.stretch_overran = 0;
       if (status == LUA_OK) {
         suspend_program();
       } else if (status == LUA_YIELD) {

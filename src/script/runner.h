@@ -52,6 +52,9 @@ struct orrery_runner_t {
   int32_t suspended_for;        // runner_suspension of the last resume
   int32_t closing;              // 1 while the interpreter state closes and its finalizers run
   int32_t closing_cycles;       // cycles the finalizers run at closing have used
+  int32_t stretch_over;         // 1 while code that cannot be suspended runs past the frame's budget
+  int32_t stretch_start;        // the limiter count when it passed the budget
+  int32_t stretch_overran;      // 1 when such code passed its bound and was ended with an error
 };
 
 extern orrery_runner_t orrery_runner;

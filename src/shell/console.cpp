@@ -133,11 +133,21 @@ void vell_main_init(int argc, const char *const *argv) {
 
   settle_folder(orrery_config.root_path, sizeof orrery_config.root_path, "carts/");
   settle_folder(orrery_config.cdata_path, sizeof orrery_config.cdata_path, "cdata/");
+  // Everything the console writes for a cartridge or a download stays in
+  // these folders, whatever links inside them say. A cartridge or data
+  // folder set in config.txt to a place outside the home is a folder of its
+  // own; the ones inside the home are reached from the home like the rest.
+  const std::string home = vell_prefix_with_appdata_path("");
+  std::vector<std::string> roots = {home, vell_prefix_with_desktop_path("")};
+  for (const char *folder : {orrery_config.root_path, orrery_config.cdata_path})
+    if (std::string(folder).compare(0, home.size(), home) != 0) roots.push_back(folder);
+  vell_set_write_roots(roots);
 
   const std::string pod_path = vell_prefix_with_data_path("data.pod");
   if (orrery_load_resources(pod_path) != POD_OK) {
-    printf("couldn't load %s\n", pod_path.c_str());
-    vell_end_process(0);
+    const std::string text = "couldn't load " + pod_path + "\n";
+    vell_report_fatal(text.c_str());
+    vell_end_process(1);
   }
 
   vell_set_window_title("ORRERY");

@@ -9,6 +9,7 @@
 #include "gfx/engine_font.h"
 #include "platform/audio_device.h"
 #include "platform/config.h"
+#include "platform/files.h"
 #include "platform/input.h"
 #include "platform/joystick.h"
 #include "platform/log.h"
@@ -56,6 +57,11 @@ int vell_init(int argc, const char *const *argv) {
   vell_config_default();
   if (argc > 0) vell_process_arguments(argc, argv);
 
+  // The home folder is made when missing (a new -home folder), so that the
+  // log, config.txt and the cartridge folders have a place in every mode.
+  const std::string home = vell_prefix_with_appdata_path("");
+  vell_make_directories(home.c_str());
+  vell_set_write_roots({home});
   vell_open_log(vell_prefix_with_appdata_path("log.txt").c_str());
   vell_debug(">vell_init\n");
   vell_debugf("platform: %s\n", platform_name());
@@ -116,6 +122,7 @@ void vell_exit() {
   vell_debugf("vell_items_created: %d\n", vell_bitmaps_alive());
   vell_debug("<ok\n");
   vell_close_log();
+  vell_set_write_roots({});
 }
 
 void vell_restart() {

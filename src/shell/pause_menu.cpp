@@ -14,8 +14,10 @@
 #include "platform/clipboard.h"
 #include "platform/input.h"
 #include "platform/system.h"
+#include "platform/terminal.h"
 #include "script/runner.h"
 #include "shell/boot.h"
+#include "shell/args.h"
 #include "shell/buttons.h"
 #include "script/cart_menu.h"
 #include "shell/console.h"
@@ -38,6 +40,7 @@ struct menu_table {
 };
 
 menu_table g_menu;
+bool g_exec_pause_noted = false;  // the skipped pause of an exec-mode run was noted
 
 struct reset_key_state {
   bool used;        // Ctrl+R has reset the cartridge before
@@ -172,6 +175,15 @@ const orrery_menu_item *paused_menu_item(int32_t index) {
 }
 
 void open_paused_menu() {
+  // Exec mode has no one to choose from the menu, and a run that waited for
+  // it would never end: the program goes on at once, and the first such
+  // request of the run is noted on standard output.
+  if (orrery_args.exec_mode) {
+    orrery_runner.paused = 0;
+    if (!g_exec_pause_noted) vell_terminal_line(stdout, "** ", "pause menu skipped in exec mode");
+    g_exec_pause_noted = true;
+    return;
+  }
   build_paused_menu();
   orrery_state.pause_menu_open = 1;
   orrery_state.pause_menu_selection = 0;

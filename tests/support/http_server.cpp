@@ -9,7 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <png.h>
+
 #include <chrono>
+#include <vector>
 
 namespace {
 
@@ -40,6 +43,35 @@ int bound_socket(int *port) {
 std::string http_response(int status, const std::string &body, const std::string &extra) {
   return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size()) +
          "\r\nConnection: close\r\n" + extra + "\r\n" + body;
+}
+
+namespace {
+
+void append_bytes(png_structp png, png_bytep data, png_size_t size) {
+  static_cast<std::string *>(png_get_io_ptr(png))->append(reinterpret_cast<const char *>(data), size);
+}
+void flush_nothing(png_structp) {}
+
+}  // namespace
+
+std::string huge_png(uint32_t side) {
+  std::string out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return "";
+  }
+  png_set_write_fn(png, &out, append_bytes, flush_nothing);
+  png_set_IHDR(png, info, side, side, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, 9);
+  png_write_info(png, info);
+  std::vector<png_byte> row((side + 7) / 8, 0);
+  for (uint32_t y = 0; y < side; y++) png_write_row(png, row.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
 }
 
 http_server::http_server(handler answers) : answers_(std::move(answers)) {
@@ -106,7 +138,9 @@ void http_server::answer(int fd) {
       {"/big", http_response(200, big)},
       {"/stall",
        "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + std::string(20000, 'x')},
-      {"/silent", ""}};
+      {"/silent", ""},
+      {"/huge.png", path == "/huge.png" ? http_response(200, huge_png(8192)) : ""},
+      {"/endless", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"}};
   std::string out = http_response(500, "unknown path");
   for (const auto &[p, a] : answers)
     if (path == p) out = a;
@@ -116,6 +150,11 @@ void http_server::answer(int fd) {
     if (n <= 0) return;
     done += static_cast<size_t>(n);
   }
+  // /endless streams without end: until the client goes away, the server
+  // stops, or 256 MiB (far past any bound the client keeps).
+  const std::string chunk(1 << 16, 'x');
+  for (int i = 0; path == "/endless" && i < 4096 && !stopping_; i++)
+    if (send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) <= 0) break;
   // /silent (without an answer) and /stall (after its first part) hold the
   // connection open, at most 20 seconds.
   for (int i = 0; (path == "/silent" || path == "/stall") && i < 400 && !stopping_; i++)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -15,6 +16,8 @@
 //   /loop      302 to itself
 //   /big       200 with 100000 bytes ('a' + i % 26)
 //   /silent    accepts the request and never answers (until the server stops)
+//   /huge.png  200 with a PNG of about 10 KB that declares 8192x8192 pixels
+//   /endless   200 without a length, then bytes without end (bounded at 256 MiB)
 //   /stall     starts a 100000-byte answer, sends 20000 bytes of it and then
 //              holds the connection (until the server stops)
 // or, given a handler, whatever it answers: it gets the request target (path
@@ -49,6 +52,10 @@ class http_server {
 
 // An HTTP/1.1 response with the status, body and extra head lines ("Name: value\r\n").
 std::string http_response(int status, const std::string &body, const std::string &extra = "");
+
+// A valid PNG of side x side grey pixels, one bit each, all black: small
+// on disk, large once decoded.
+std::string huge_png(uint32_t side);
 
 // A port of 127.0.0.1 on which nothing listens.
 int closed_port();
