@@ -211,7 +211,7 @@ TEST_F(WindowOnDisplay, PauseMenuShowsOverTheCartridgeAndTheKeyboardChoosesItsIt
       "hold Down 'pause menu: row 1' 1; hold x 'pause menu: chose ring bell' 1; i=0; "
       "until grep -q '^........002a0000' \"$1/cdata/menu_window.q7d.txt\" || [ $i -ge 100 ]; do sleep 0.1; "
       "i=$((i+1)); done; xdotool key Escape; seen 'pause menu: open' 2; "
-      "hold Up 'pause menu: row 3' 1; hold x 'pause menu: chose quit' 1; "
+      "hold Up 'pause menu: row 4' 1; hold x 'pause menu: chose quit' 1; "
       "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
       "if kill -0 $pid 2>/dev/null; then echo still running >\"$1/end.txt\"; kill -TERM $pid; wait $pid; "
       "else wait $pid; echo exit $? >\"$1/end.txt\"; fi";

@@ -1,6 +1,7 @@
 #include "shell/browser_entry.h"
 
 #include "machine/pstate.h"
+#include "platform/input.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/hooks.h"
@@ -16,6 +17,14 @@ int open_browser() {
   c.head_cart_running = 0;
   pstate.pending_request = REQ_SUSPEND;
   return 1;
+}
+
+void enter_browser_from_console() {
+  pstate.sub_screen = SUB_BROWSER;
+  pstate.pen = 6;
+  browser_enter();
+  vell_clear_key_buffer();
+  block_buttons();
 }
 
 void grant_browser_to_next_run() { orrery_state.browser_grant_pending = 1; }
