@@ -47,7 +47,9 @@ TEST(Startup, AMissingCartridgeInExecModeOrAMissingOrDamagedResourceFileIsReport
 
 TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   temp_folder home;
-  process_result r = run_process({k_orrery, "-home", home.path, "-headless", "1"}, {}, 1500);
+  // The first run writes a new config.txt, without its one-run options.
+  process_result r = run_process(
+      {k_orrery, "-home", home.path, "-headless", "1", "-width", "800", "-height", "600", "-desktop", "/tmp"}, {}, 1500);
   EXPECT_EQ(r.exit_code, 0) << "SIGTERM ends the program through its normal exit";
   for (const char *f : {"carts", "backup", "cdata", "cstore", "plates", "bbs", "bbs/carts", "bbs/labels"})
     EXPECT_TRUE(std::filesystem::is_directory(home / f)) << f;
@@ -58,6 +60,8 @@ TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   std::string config = read_file(home / "config.txt");
   EXPECT_NE(config.find("sessions 1 // number of times program has been run\n\n"), std::string::npos);
   EXPECT_NE(config.find("root_path " + home.path + "/carts/\n\n"), std::string::npos);
+  EXPECT_NE(config.find("window_size 0 0 "), std::string::npos) << config;
+  EXPECT_NE(config.find("desktop_path \n"), std::string::npos) << config;
 
   // The next start counts a second session; a window size given on the
   // command line lasts that run only, while the file keeps what it held.
