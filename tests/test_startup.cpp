@@ -30,6 +30,12 @@ TEST(Startup, AMissingCartridgeInExecModeOrAMissingOrDamagedResourceFileIsReport
   process_result r = run_process({k_orrery, "-home", home.path, "-x", "missing.q7"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.output, "could not load missing.q7\n");
+  // Without exec mode the boot goes on to the head cartridge, having named
+  // the file on standard error (here joined to standard output).
+  r = run_process({"/bin/sh", "-c", "exec \"$0\" -home \"$1\" -headless 1 games/missing.q7 2>&1", k_orrery, home.path},
+                  {}, 800);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.output, "could not load games/missing.q7\n");
 
   std::filesystem::copy_file(k_orrery, program / "orrery");
   chmod((program / "orrery").c_str(), 0755);

@@ -97,12 +97,13 @@ void poll_key_tables(uint32_t now) {
   }
   bool mods[6];
   read_modifiers(keys, count, mods);
-  g_in.key[sc_lctrl] = mods[0];
-  g_in.key[sc_rctrl] = mods[1];
-  g_in.key[sc_lalt] = mods[2];
-  g_in.key[sc_ralt] = mods[3];
-  g_in.key[sc_gui_left_slot] = mods[4];
-  g_in.key[sc_gui_right_slot] = mods[5];
+  // A modifier tapped with its key (a quick Ctrl+R) is latched with it.
+  g_in.key[sc_lctrl] = mods[0] || g_in.latch[sc_lctrl];
+  g_in.key[sc_rctrl] = mods[1] || g_in.latch[sc_rctrl];
+  g_in.key[sc_lalt] = mods[2] || g_in.latch[sc_lalt];
+  g_in.key[sc_ralt] = mods[3] || g_in.latch[sc_ralt];
+  g_in.key[sc_gui_left_slot] = mods[4] || g_in.latch[sc_lgui];
+  g_in.key[sc_gui_right_slot] = mods[5] || g_in.latch[sc_rgui];
 
   if (static_cast<int32_t>(now - g_in.repeat_deadline) >= 0) {
     for (int32_t sc = 0; sc < k_vell_key_slots; sc++)

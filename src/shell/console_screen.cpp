@@ -61,6 +61,7 @@ void console_screen_show_greeting() {
   orrery_print("");
   orrery_console_screen = {1, 0};
   settle_input();
+  vell_debug("console: greeting\n");
 }
 
 void console_screen_watch() {

@@ -139,6 +139,7 @@ void keyconfig_open() {
   pstate.sub_screen = SUB_KEYCONFIG;
   vell_clear_key_buffer();
   block_buttons();
+  vell_debug("keyconfig: open\n");
 }
 
 bool keyconfig_over_game() { return pstate.sub_screen == SUB_KEYCONFIG && pstate.mode == MODE_RUNNING; }
