@@ -84,7 +84,16 @@ TEST(InstallCarts, DemosGoToTheRootFolderGamesToTheCatalogueCacheAndTheFirstInto
   temp_folder home;
   write_file(home / "favourites.txt", "| | |0 | |mine.q7 |mine\n");
   // Twice: the second run neither duplicates the favourite nor loses one.
-  for (int run = 0; run < 2; run++) ASSERT_EQ(exec_cart(home, "install_demos() install_games()").exit_code, 0);
+  // What the commands print reaches standard output, ls's listing too.
+  for (int run = 0; run < 2; run++) {
+    const exec_result r = exec_cart(home, "install_demos() install_games() cd('demos') ls()");
+    ASSERT_EQ(r.exit_code, 0);
+    // (duel.q7 once as installed, once as listed)
+    const std::pair<std::string, int> expected[] = {
+        {"installing demo carts to /demos/", 1}, {"installed sample games", 1}, {"directory: /demos/", 1}, {"duel.q7", 2}};
+    for (const auto &[line, times] : expected)
+      EXPECT_EQ(std::count(r.lines.begin(), r.lines.end(), line), times) << line;
+  }
   for (const char *name : k_demo_names) {
     const std::string file = std::string(name) + ".q7";
     EXPECT_EQ(read_file(home / ("carts/demos/" + file)), read_file(ORRERY_SOURCE_DIR "/assets/carts/demos/" + file));
