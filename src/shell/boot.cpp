@@ -212,13 +212,8 @@ void move_boot() {
       orrery_print("");
       break;
     case 70:
+      // (A cartridge loaded at start always runs, at frame 100.)
       if (orrery_args.start_cart_failed) report_start_cart_failure();
-      // The cartridge loaded at start stays the working cartridge; the
-      // resource file's cartridges are still there to load by name.
-      if (orrery_config.cart_loaded_at_start && !orrery_config.run_after_boot) {
-        orrery_mount_resource_carts();
-        pstate.mode = MODE_CONSOLE;
-      }
       break;
     case 80:
       if (orrery_config.cartfind_at_boot) {
@@ -229,8 +224,8 @@ void move_boot() {
       }
       break;
     case 90:
-      // With -run the cartridge loaded at start runs in the head
-      // cartridge's place, so the head cartridge is only mounted.
+      // The cartridge loaded at start runs in the head cartridge's place,
+      // so the head cartridge is only mounted.
       if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) orrery_mount_resource_carts();
       else boot_embedded_cart();
       break;
