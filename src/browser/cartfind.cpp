@@ -482,8 +482,4 @@ void cartfind_update() {
 
 void cartfind_show_after_program() { g.show_after = 1; }
 
-void print_cartfind_exit_message() {
-  vell_reset_clip(pstate.screen);
-  if (pstate.screen) vell_rectfill(pstate.screen, 0, 0, k_screen_size - 1, k_screen_size - 1, 0);
-  console_screen_show_greeting();
-}
+void print_cartfind_exit_message() { console_screen_show_greeting(); }

@@ -23,6 +23,10 @@ void enter_browser_from_console() {
   pstate.sub_screen = SUB_BROWSER;
   pstate.pen = 6;
   browser_enter();
+  // The key that left the console (Escape among them) must not act in the
+  // browser too, however long it is held.
+  for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
+    if (vell_get_key_state(sc)) vell_block_key(sc);
   vell_clear_key_buffer();
   block_buttons();
 }

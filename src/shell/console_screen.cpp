@@ -1,5 +1,6 @@
 #include "shell/console_screen.h"
 
+#include "gfx/bitmap.h"
 #include "machine/app_config.h"
 #include "machine/cart_load.h"
 #include "machine/hooks.h"
@@ -52,6 +53,8 @@ void reload_and_run() {
 }  // namespace
 
 void console_screen_show_greeting() {
+  vell_reset_clip(pstate.screen);
+  if (pstate.screen) vell_rectfill(pstate.screen, 0, 0, pstate.screen->w - 1, pstate.screen->h - 1, 0);
   pstate.cursor_x = pstate.cursor_y = 0;
   pstate.pen = 6;
   orrery_print_col("::::::  orrery console  ::::::", 7);
