@@ -243,12 +243,13 @@ TEST_F(WindowOnDisplay, EveryScreenLeadsBackAFileOnTheCommandLineRunsAndShortCli
     memcpy(box[1], vell_engine_palette() + 3 * 6, 3);
   }
   // Keys are tapped (the console takes a tap however short); each step
-  // waits for the console's log to show its effect, and a moment more, so
-  // that the next tap is not taken for the same press held on.
+  // waits for the console's log to show its effect, and a moment more (a
+  // slow machine's frames are long), so that the next tap is not taken
+  // for the same press held on.
   const std::string after =
       "log=\"$1/log.txt\"; "
       "seen() { i=0; until [ $(grep -c \"$1\" \"$log\") -ge $2 ] || [ $i -ge 200 ]; do sleep 0.05; i=$((i+1)); "
-      "done; }; tap() { xdotool key $1; seen \"$2\" $3; sleep 0.2; }; "
+      "done; }; tap() { xdotool key $1; seen \"$2\" $3; sleep 0.4; }; "
       "xdotool mousemove 400 300; sleep 0.3; cp \"$1/fixed.q7\" \"$1/game.q7\"; "
       "tap ctrl+r 'console: reload and run' 1; sleep 1; "
       "for k in 1 2 3; do xdotool mousedown 1 mouseup 1; sleep 0.3; done; "
@@ -258,8 +259,8 @@ TEST_F(WindowOnDisplay, EveryScreenLeadsBackAFileOnTheCommandLineRunsAndShortCli
       std::string(k_shoot) +
       "tap Escape 'keyconfig: closed to sub-screen 0' 1; tap Escape 'pause menu: closed' 1; "
       "tap x 'console: text screen with an error' 2; tap Escape 'console: back to cartfind' 1; "
-      "xdotool key Escape; sleep 0.3; xdotool key Down; sleep 0.3; tap x 'console: greeting' 1; "
-      "tap x 'console: back to cartfind' 2; xdotool key Escape; sleep 0.3; xdotool key x; "
+      "xdotool key Escape; sleep 0.5; xdotool key Down; sleep 0.5; tap x 'console: greeting' 1; "
+      "tap x 'console: back to cartfind' 2; xdotool key Escape; sleep 0.5; xdotool key x; "
       "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
       "if kill -0 $pid 2>/dev/null; then echo still running >\"$1/end.txt\"; kill -TERM $pid; wait $pid; "
       "else wait $pid; echo exit $? >\"$1/end.txt\"; fi";

@@ -8,8 +8,8 @@
 #include <cstdint>
 
 struct orrery_console_screen_t {
-  int32_t shown;  // 1 while the text screen is what the player faces (its hint lines printed)
-  int32_t error;  // 1 when it shows a program's syntax or runtime error
+  int32_t shown = 0;  // 1 while the text screen is what the player faces (its hint lines printed)
+  int32_t error = 0;  // 1 when it shows a program's syntax or runtime error
 };
 
 extern orrery_console_screen_t orrery_console_screen;

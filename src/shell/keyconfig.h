@@ -16,7 +16,7 @@ struct orrery_keyconfig_t {
   int32_t ready;        // 1 once no key is held, so the key that opened the screen is not taken
   int32_t armed;        // 1 once no key is held after the last slot, so that key does not also close it
   int32_t saved[16];    // the slot area as it was when the screen opened (Escape restores it)
-  int32_t return_to;    // the sub-screen it was opened from, given back when it closes
+  int32_t return_to = 0;  // the sub-screen it was opened from, given back when it closes
 };
 
 extern orrery_keyconfig_t orrery_keyconfig;
