@@ -109,7 +109,10 @@ TEST(InstallCarts, DemosGoToTheRootFolderGamesToTheCatalogueCacheAndTheFirstInto
     ASSERT_EQ(r.exit_code, 0);
     // (duel.q7 once as installed, once as listed)
     const std::pair<std::string, int> expected[] = {
-        {"installing demo carts to /demos/", 1}, {"installed sample games", 1}, {"directory: /demos/", 1}, {"duel.q7", 2}};
+        {"installing demo carts to /demos/", 1},
+        {"installed sample games", 1},
+        {"directory: /demos/", 1},
+        {"duel.q7", 2}};
     for (const auto &[line, times] : expected)
       EXPECT_EQ(std::count(r.lines.begin(), r.lines.end(), line), times) << line;
   }

@@ -55,7 +55,8 @@ TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   temp_folder home;
   // The first run writes a new config.txt, without its one-run options.
   process_result r = run_process(
-      {k_orrery, "-home", home.path, "-headless", "1", "-width", "800", "-height", "600", "-desktop", "/tmp"}, {}, 1500);
+      {k_orrery, "-home", home.path, "-headless", "1", "-width", "800", "-height", "600", "-desktop", "/tmp"}, {},
+      1500);
   EXPECT_EQ(r.exit_code, 0) << "SIGTERM ends the program through its normal exit";
   for (const char *f : {"carts", "backup", "cdata", "cstore", "plates", "bbs", "bbs/carts", "bbs/labels"})
     EXPECT_TRUE(std::filesystem::is_directory(home / f)) << f;

@@ -234,7 +234,8 @@ TEST_F(WindowOnDisplay, EveryScreenLeadsBackAFileOnTheCommandLineRunsAndShortCli
   write_file(home.path + "game.q7", cart_file("function _update( end"));
   write_file(home.path + "fixed.q7",
              cart_file("poke(0x5f2d, 1) cartdata('clicks') n = 0 was = 0 "
-                       "function _update() local b = band(stat(34), 1) if b == 1 and was == 0 then n += 1 dset(0, n) end "
+                       "function _update() local b = band(stat(34), 1) "
+                       "if b == 1 and was == 0 then n += 1 dset(0, n) end "
                        "was = b if btnp(5) then x = nil + 1 end end function _draw() cls(1) print(n, 60, 60, 7) end"));
   uint8_t box[2][3];  // colours 7 and 6, which the key configuration screen draws at the page's right edge
   {
