@@ -84,12 +84,15 @@ TEST(ConsoleOutput, ExecModePrintsLinesAndListingsOnStandardOutput) {
   orrery_print("hello");
   orrery_print_2_col(14, "%s %d", "runtime error line", 5);
   orrery_print("");
+  pstate.mode = MODE_RUNNING;
+  orrery_print("from a command a cartridge called");
   pstate.mode = MODE_BOOT;
-  orrery_print("not at the console");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "** hello\n** runtime error line 5\n** \n");
+  orrery_print("not during a boot");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "** hello\n** runtime error line 5\n** \n** from a command a cartridge called\n");
   pstate.mode = MODE_CONSOLE;
 
-  // Listings: folders, then cartridges, stopping at a full page.
+  // Listings: folders, then cartridges, all at once (no page to fill).
   temp_folder root;
   for (int i = 0; i < 10; i++) {
     std::filesystem::create_directory(root / ("dir" + std::to_string(i)));
@@ -97,8 +100,12 @@ TEST(ConsoleOutput, ExecModePrintsLinesAndListingsOnStandardOutput) {
   }
   snprintf(orrery_config.root_path, sizeof orrery_config.root_path, "%s/", root.path.c_str());
   const std::vector<std::string> page = listing("");
-  ASSERT_EQ(page.size(), 19u);
-  EXPECT_EQ(page[0] + page[10].substr(0, 6) + page[11].substr(0, 7) + page[18],
-            "** directory: /** dir** game** --more--");
+  ASSERT_EQ(page.size(), 21u);
+  EXPECT_EQ(page[0] + page[10].substr(0, 6) + page[11].substr(0, 7) + page[20].substr(0, 7),
+            "** directory: /** dir** game** game");
+  // At the console a page holds the heading and 17 entries.
   orrery_args.exec_mode = 0;
+  pstate.cursor_y = 0;
+  listing("");
+  EXPECT_TRUE(screen_line_is("--more--", 108, 12));
 }

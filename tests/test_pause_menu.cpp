@@ -30,11 +30,12 @@ void expect_row(int32_t n, int32_t i, const std::string &label, bool selected) {
 TEST(PauseMenu, DrawsTheBuiltItemsInOrderInATintedBoxOnTheBackPage) {
   // Cartridge items, the run chain's label (null: none), the rows expected.
   const std::tuple<std::string, const char *, std::vector<std::string>> rows[] = {
-      {"", nullptr, {"continue", "reset cart", "quit"}},
-      {"menuitem(2, 'sound on')", nullptr, {"continue", "sound on", "reset cart", "quit"}},
-      {"", "title", {"continue", "reset cart", "title", "quit"}},
+      {"", nullptr, {"continue", "reset cart", "options", "quit"}},
+      {"menuitem(2, 'sound on')", nullptr, {"continue", "sound on", "reset cart", "options", "quit"}},
+      {"", "title", {"continue", "reset cart", "title", "options", "quit"}},
       {"for i = 5, 1, -1 do menuitem(i, 'item ' .. i) end", "back to the lobby!!",  // shows 16 characters
-       {"continue", "item 1", "item 2", "item 3", "item 4", "item 5", "reset cart", "back to the lobb", "quit"}}};
+       {"continue", "item 1", "item 2", "item 3", "item 4", "item 5", "reset cart", "back to the lobb", "options",
+        "quit"}}};
   for (const auto &[items, chain, labels] : rows) {
     SCOPED_TRACE(items + (chain ? chain : ""));
     runner_rig rig;
@@ -44,7 +45,7 @@ TEST(PauseMenu, DrawsTheBuiltItemsInOrderInATintedBoxOnTheBackPage) {
     rig.tap({k_esc});
     const int32_t n = static_cast<int32_t>(labels.size()), h = (n * 8 + 8) / 2;
     // Darkened box (23, 63 - h)-(105, 65 + h) with the outline one pixel in
-    // (three rows span 47..81).
+    // (four rows span 43..85).
     std::string across, down;
     for (int32_t x : {22, 23, 24, 60, 104, 105, 106}) across += std::to_string(page_at(x, 64));
     for (int32_t y : {62 - h, 63 - h, 64 - h, 64 + h, 65 + h, 66 + h}) down += std::to_string(page_at(60, y));
@@ -94,11 +95,11 @@ TEST(PauseMenu, UpWrapsAndAChosenItemRunsOnceWithoutThePressReachingTheProgramAn
   for (int i = 0; i < 30; i++) rig.frame();
   rig.tap({k_esc});
   rig.tap({k_up});
-  expect_row(4, 3, "quit", true);
-  expect_row(4, 0, "continue", false);
+  expect_row(5, 4, "quit", true);
+  expect_row(5, 0, "continue", false);
   rig.tap({k_down});
   rig.tap({k_down});
-  expect_row(4, 1, "bump", true);
+  expect_row(5, 1, "bump", true);
   rig.key(k_x, true);  // X chooses and stays held a while
   for (int i = 0; i < 6; i++) rig.frame();
   EXPECT_EQ(orrery_state.pause_menu_open, 0);

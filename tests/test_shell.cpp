@@ -107,7 +107,9 @@ TEST(Requests, ErrorSuspendsAndPrintsRebootRestartsTheBootAndTheGlitchSilencesEr
   EXPECT_EQ(pstate.pending_request, REQ_SUSPEND_ERROR);
   rig.frame();
   EXPECT_EQ(pstate.mode, MODE_CONSOLE);
-  EXPECT_EQ(pstate.cursor_y, 42);
+  EXPECT_TRUE(screen_line_is("attempt to call a nil value", 36) &&
+              screen_line_is("ctrl+r: reload the cart and run", 48, 13))
+      << "the error, then the ways on";
   pstate.pending_request = REQ_REBOOT;
   rig.frame();
   EXPECT_EQ(pstate.mode, MODE_BOOT);

@@ -27,6 +27,13 @@ void parse_both(std::vector<const char *> argv) {
 
 TEST(Startup, FailuresAtStartEndWithStatusOneAndAMissingHomeIsCreatedFirst) {
   temp_folder home, program;
+  // Without exec mode the boot goes on to the head cartridge, having named
+  // the file on standard error (here joined to standard output).
+  const process_result named = run_process(
+      {"/bin/sh", "-c", "exec \"$0\" -home \"$1\" -headless 1 games/missing.q7 2>&1", k_orrery, home.path}, {}, 800);
+  EXPECT_EQ(named.exit_code, 0);
+  EXPECT_EQ(named.output, "could not load games/missing.q7\n");
+
   std::filesystem::copy_file(k_orrery, program / "orrery");
   chmod((program / "orrery").c_str(), 0755);
   const std::string pod = read_file(ORRERY_BUILD_DIR "/data.pod"), pod_path = program / "data.pod";
@@ -56,7 +63,10 @@ TEST(Startup, FailuresAtStartEndWithStatusOneAndAMissingHomeIsCreatedFirst) {
 
 TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   temp_folder home;
-  process_result r = run_process({k_orrery, "-home", home.path, "-headless", "1"}, {}, 1500);
+  // The first run writes a new config.txt, without its one-run options.
+  process_result r = run_process(
+      {k_orrery, "-home", home.path, "-headless", "1", "-width", "800", "-height", "600", "-desktop", "/tmp"}, {},
+      1500);
   EXPECT_EQ(r.exit_code, 0) << "SIGTERM ends the program through its normal exit";
   for (const char *f : {"carts", "backup", "cdata", "cstore", "plates", "bbs", "bbs/carts", "bbs/labels"})
     EXPECT_TRUE(std::filesystem::is_directory(home / f)) << f;
@@ -67,6 +77,8 @@ TEST(Startup, TerminatedHeadlessRunLeavesFoldersLogAndConfiguration) {
   std::string config = read_file(home / "config.txt");
   EXPECT_NE(config.find("sessions 1 // number of times program has been run\n\n"), std::string::npos);
   EXPECT_NE(config.find("root_path " + home.path + "/carts/\n\n"), std::string::npos);
+  EXPECT_NE(config.find("window_size 0 0 "), std::string::npos) << config;
+  EXPECT_NE(config.find("desktop_path \n"), std::string::npos) << config;
 
   // The next start counts a second session; a window size given on the
   // command line lasts that run only, while the file keeps what it held.

@@ -211,7 +211,7 @@ TEST_F(WindowOnDisplay, PauseMenuShowsOverTheCartridgeAndTheKeyboardChoosesItsIt
       "hold Down 'pause menu: row 1' 1; hold x 'pause menu: chose ring bell' 1; i=0; "
       "until grep -q '^........002a0000' \"$1/cdata/menu_window.q7d.txt\" || [ $i -ge 100 ]; do sleep 0.1; "
       "i=$((i+1)); done; xdotool key Escape; seen 'pause menu: open' 2; "
-      "hold Up 'pause menu: row 3' 1; hold x 'pause menu: chose quit' 1; "
+      "hold Up 'pause menu: row 4' 1; hold x 'pause menu: chose quit' 1; "
       "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
       "if kill -0 $pid 2>/dev/null; then echo still running >\"$1/end.txt\"; kill -TERM $pid; wait $pid; "
       "else wait $pid; echo exit $? >\"$1/end.txt\"; fi";
@@ -224,4 +224,54 @@ TEST_F(WindowOnDisplay, PauseMenuShowsOverTheCartridgeAndTheKeyboardChoosesItsIt
   const std::string data = read_file(home.path + "cdata/menu_window.q7d.txt");
   EXPECT_EQ(data.substr(8, 8), "002a0000") << "the cartridge ran its item's function: " << data;
   EXPECT_NE(read_file(home.path + "config.txt").find("button_keys "), std::string::npos);
+}
+
+TEST_F(WindowOnDisplay, EveryScreenLeadsBackAFileOnTheCommandLineRunsAndShortClicksCount) {
+  if (!have("xdotool")) GTEST_SKIP() << "needs xdotool to press keys and click";
+  // Named without -run, the file runs: it fails to compile. Fixed and
+  // reloaded with Ctrl+R it counts mouse clicks into its data (each click's
+  // press and release come within a frame) and fails on X.
+  write_file(home.path + "game.q7", cart_file("function _update( end"));
+  write_file(home.path + "fixed.q7",
+             cart_file("poke(0x5f2d, 1) cartdata('clicks') n = 0 was = 0 "
+                       "function _update() local b = band(stat(34), 1) "
+                       "if b == 1 and was == 0 then n += 1 dset(0, n) end "
+                       "was = b if btnp(5) then x = nil + 1 end end function _draw() cls(1) print(n, 60, 60, 7) end"));
+  uint8_t box[2][3];  // colours 7 and 6, which the key configuration screen draws at the page's right edge
+  {
+    console_rig rig;
+    memcpy(box[0], vell_engine_palette() + 3 * 7, 3);
+    memcpy(box[1], vell_engine_palette() + 3 * 6, 3);
+  }
+  // Keys are tapped (the console takes a tap however short); each step
+  // waits for the console's log to show its effect, and a moment more (a
+  // slow machine's frames are long), so that the next tap is not taken
+  // for the same press held on.
+  const std::string after =
+      "log=\"$1/log.txt\"; "
+      "seen() { i=0; until [ $(grep -c \"$1\" \"$log\") -ge $2 ] || [ $i -ge 200 ]; do sleep 0.05; i=$((i+1)); "
+      "done; }; tap() { xdotool key $1; seen \"$2\" $3; sleep 0.4; }; "
+      "xdotool mousemove 400 300; sleep 0.3; cp \"$1/fixed.q7\" \"$1/game.q7\"; "
+      "tap ctrl+r 'console: reload and run' 1; sleep 1; "
+      "for k in 1 2 3; do xdotool mousedown 1 mouseup 1; sleep 0.3; done; "
+      "i=0; until grep -q '^00030000' \"$1/cdata/clicks.q7d.txt\" || [ $i -ge 50 ]; do sleep 0.1; i=$((i+1)); done; "
+      "tap Escape 'pause menu: open' 1; tap Down 'pause menu: row 1' 1; tap Down 'pause menu: row 2' 1; "
+      "tap x 'pause menu: chose options' 1; tap Down 'pause menu: row 1' 2; tap x 'keyconfig: open' 1; sleep 0.5; " +
+      std::string(k_shoot) +
+      "tap Escape 'keyconfig: closed to sub-screen 0' 1; tap Escape 'pause menu: closed' 1; "
+      "tap x 'console: text screen with an error' 2; tap Escape 'console: back to cartfind' 1; "
+      "xdotool key Escape; sleep 0.5; xdotool key Down; sleep 0.5; tap x 'console: greeting' 1; "
+      "tap x 'console: back to cartfind' 2; xdotool key Escape; sleep 0.5; xdotool key x; "
+      "i=0; while kill -0 $pid 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done; "
+      "if kill -0 $pid 2>/dev/null; then echo still running >\"$1/end.txt\"; kill -TERM $pid; wait $pid; "
+      "else wait $pid; echo exit $? >\"$1/end.txt\"; fi";
+  ASSERT_NO_FATAL_FAILURE(show(ORRERY_BINARY, "\"$1/game.q7\"", "grep -q 'text screen with an error' \"$1/log.txt\"",
+                               after));
+  EXPECT_EQ(read_file(home.path + "end.txt"), "exit 0\n") << "shut down from the browser: " << home.log();
+  EXPECT_EQ(read_file(home.path + "cdata/clicks.q7d.txt").substr(0, 8), "00030000") << "three short clicks";
+  for (int i = 0; i < 2; i++) {
+    const uint32_t want = uint32_t(box[i][0]) << 16 | uint32_t(box[i][1]) << 8 | box[i][2];
+    const int y = i ? 123 : 3;
+    EXPECT_EQ(img.at(wx + 34 + 4 * 118 + 1, wy + 14 + 4 * y + 1), want) << "key configuration over the game, row " << y;
+  }
 }

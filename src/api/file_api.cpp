@@ -75,7 +75,7 @@ int q7_load(lua_State *L) {
   const std::string name = without_leading_slash(arg_text(L, 1));
   const std::string previous = working_file_name();
   if (load_by_name(name) != 0) {
-    if (!program_started())
+    if (!program_started() || exec_mode())
       orrery_print(orrery_future_version_status() ? "could not load: future version" : "could not load");
     orrery_set_future_version_status(0);
     return api_push_bool(L, false);
@@ -83,7 +83,7 @@ int q7_load(lua_State *L) {
   const int chars = code_chars(orrery_working_cart());
   if (is_clipboard_name(name)) {
     orrery_print_2("loaded from clipboard\n(%d chars)", chars);
-  } else if (!program_started()) {
+  } else if (!program_started() || exec_mode()) {
     const cart_name_parts p = split_cart_name(working_file_name());
     orrery_print_2("loaded %s%s (%d chars)", p.base.c_str(), p.ext.c_str(), chars);
   }
@@ -150,11 +150,10 @@ int q7_info(lua_State *) {
 
 int q7_ls(lua_State *L) {
   const int n = api_nargs(L);
-  if (!program_started()) {
-    orrery_start_folder_listing(arg_text(L, 1).substr(0, k_filter_max).c_str());
-    return 0;
-  }
-  if (n >= 1) return 0;
+  // At the console, and in exec mode (whose standard output is the
+  // console), ls lists the current folder.
+  if (!program_started() || exec_mode()) orrery_start_folder_listing(arg_text(L, 1).substr(0, k_filter_max).c_str());
+  if (!program_started() || n >= 1) return 0;
   // A running cartridge sees the files it may reload: those in cstore/.
   lua_newtable(L);
   int32_t i = 0;

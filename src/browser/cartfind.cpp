@@ -31,6 +31,8 @@
 #include "script/runner.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
+#include "shell/console_screen.h"
+#include "shell/keyconfig.h"
 #include "shell/message_bar.h"
 
 namespace {
@@ -207,6 +209,10 @@ void perform_menu_item() {
       vell_toggle_fullscreen();
       break;
     case 2:
+      // The screen comes back to this menu when it closes.
+      keyconfig_open();
+      break;
+    case 3:
       vell_state.quit = 1;
       break;
     default:
@@ -393,7 +399,8 @@ int64_t scroll_target(const browser_list &list) {
   return top * k_row_height * k_one;
 }
 
-int32_t menu_item_count(int32_t menu) { return menu == CART_MENU_OPTIONS ? 4 : 5; }
+// Both menus have five items.
+int32_t menu_item_count(int32_t) { return 5; }
 
 std::string menu_item_text(int32_t menu, int32_t index) {
   if (menu == CART_MENU_OPTIONS) {
@@ -403,6 +410,8 @@ std::string menu_item_text(int32_t menu, int32_t index) {
       case 1:
         return vell_get_windowed() ? "fullscreen:off" : "fullscreen:on";
       case 2:
+        return "key config";
+      case 3:
         return "shutdown orrery";
       default:
         return "back";
@@ -477,13 +486,4 @@ void cartfind_update() {
 
 void cartfind_show_after_program() { g.show_after = 1; }
 
-void print_cartfind_exit_message() {
-  pstate.cursor_x = pstate.cursor_y = 0;
-  vell_reset_clip(pstate.screen);
-  if (pstate.screen) vell_rectfill(pstate.screen, 0, 0, k_screen_size - 1, k_screen_size - 1, 0);
-  orrery_print_col("::::::  orrery console  ::::::", 7);
-  orrery_print("");
-  orrery_print("type cartfind to return to cartfind");
-  orrery_print("type help for help");
-  orrery_print("");
-}
+void print_cartfind_exit_message() { console_screen_show_greeting(); }

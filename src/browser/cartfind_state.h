@@ -11,7 +11,7 @@
 enum cartfind_menu : int32_t {
   CART_MENU_CLOSED = 0,
   CART_MENU_CART = 1,     // run, favourite, web page, options, cancel
-  CART_MENU_OPTIONS = 5,  // sound, full screen, shutdown, back
+  CART_MENU_OPTIONS = 5,  // sound, full screen, key configuration, shutdown, back
 };
 
 constexpr int32_t k_one = 65536;              // 1.0 in 16.16

@@ -35,6 +35,7 @@ struct input_state {
   uint8_t key[k_vell_key_slots];    // current state: 0 up, 1 held, 3 pressed or repeated
   uint8_t prev[k_vell_key_slots];   // state at the previous poll
   uint8_t block[k_vell_key_slots];  // 1: reads as up until released
+  uint8_t latch[k_vell_key_slots];  // 1: went down since the last logical frame; held until then
   uint32_t repeat_deadline;         // time of the next auto-repeat, ms
   int32_t buffer[k_vell_key_buffer_size];  // key codes, oldest first
   int32_t buffered;                        // entries in buffer
@@ -43,6 +44,7 @@ struct input_state {
   int32_t warp_x, warp_y;           // the requested position, page pixels
   int32_t warp_real_x, warp_real_y; // real window position at the request
   int32_t stored_x, stored_y;       // position stored by the loop, page pixels
+  uint32_t mouse_latch;             // SDL button masks of buttons pressed since the last logical frame
   vell_key_source_func source;      // injected key source, or null
 };
 
@@ -90,16 +92,18 @@ void poll_key_tables(uint32_t now) {
     // poll that saw it go down.)
     if (g_in.key[sc] != 0 && g_in.prev[sc] == 0) g_in.repeat_deadline = now + k_repeat_delay_ms;
     g_in.prev[sc] = g_in.key[sc];
-    g_in.key[sc] = keys[sc] ? k_key_held : k_key_up;
+    // A latched press stays held until a logical frame has seen it.
+    g_in.key[sc] = keys[sc] || g_in.latch[sc] ? k_key_held : k_key_up;
   }
   bool mods[6];
   read_modifiers(keys, count, mods);
-  g_in.key[sc_lctrl] = mods[0];
-  g_in.key[sc_rctrl] = mods[1];
-  g_in.key[sc_lalt] = mods[2];
-  g_in.key[sc_ralt] = mods[3];
-  g_in.key[sc_gui_left_slot] = mods[4];
-  g_in.key[sc_gui_right_slot] = mods[5];
+  // A modifier tapped with its key (a quick Ctrl+R) is latched with it.
+  g_in.key[sc_lctrl] = mods[0] || g_in.latch[sc_lctrl];
+  g_in.key[sc_rctrl] = mods[1] || g_in.latch[sc_rctrl];
+  g_in.key[sc_lalt] = mods[2] || g_in.latch[sc_lalt];
+  g_in.key[sc_ralt] = mods[3] || g_in.latch[sc_ralt];
+  g_in.key[sc_gui_left_slot] = mods[4] || g_in.latch[sc_lgui];
+  g_in.key[sc_gui_right_slot] = mods[5] || g_in.latch[sc_rgui];
 
   if (static_cast<int32_t>(now - g_in.repeat_deadline) >= 0) {
     for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
@@ -120,6 +124,7 @@ int handle_key_down(const SDL_KeyboardEvent &e) {
   const int32_t sc = e.keysym.scancode;
   const SDL_Keycode sym = e.keysym.sym;
   mark_held(sc);
+  if (sc >= 0 && sc < k_vell_key_slots && !e.repeat) g_in.latch[sc] = 1;
 
   int32_t code = 0;
   if (sc == sc_return || sc == sc_kp_enter) code = 13;
@@ -231,6 +236,9 @@ void vell_handle_system_messages() {
       case SDL_WINDOWEVENT:
         handle_window_event(e.window);
         break;
+      case SDL_MOUSEBUTTONDOWN:
+        g_in.mouse_latch |= SDL_BUTTON(e.button.button);
+        break;
       case SDL_MOUSEWHEEL: {
         const int dir = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
         g_in.wheel_x += e.wheel.x * dir;
@@ -328,7 +336,7 @@ void vell_get_mouse(int32_t *x, int32_t *y, int32_t *buttons) {
   int32_t wx = 0, wy = 0;
   Uint32 b = 0;
   if (vell_has_window()) {
-    b = real_mouse(&wx, &wy);
+    b = real_mouse(&wx, &wy) | g_in.mouse_latch;
     vell_window_point_to_page(wx, wy, x, y);
   }
   if (g_in.warp_active) {
@@ -367,6 +375,11 @@ void vell_get_mouse_deltas(int32_t *dx, int32_t *dy) {
   vell_get_mouse(&x, &y, &b);
   *dx = x - g_in.stored_x;
   *dy = y - g_in.stored_y;
+}
+
+void vell_release_input_latches() {
+  memset(g_in.latch, 0, sizeof g_in.latch);
+  g_in.mouse_latch = 0;
 }
 
 void vell_take_mouse_wheel(int32_t *x, int32_t *y) {

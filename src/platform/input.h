@@ -54,6 +54,10 @@ void vell_set_mouse(int32_t x, int32_t y);
 void vell_store_mouse_position();
 // Position change since the stored position, in back-page pixels.
 void vell_get_mouse_deltas(int32_t *dx, int32_t *dy);
+// A key or mouse button that goes down and up again between two logical
+// frames still counts as held in the next one: its press is latched until
+// the console calls this at the end of each logical frame.
+void vell_release_input_latches();
 // Wheel movement accumulated since the last call; the accumulators reset.
 void vell_take_mouse_wheel(int32_t *x, int32_t *y);
 // Moves the system pointer to a window position (window coordinates).

@@ -428,6 +428,7 @@ bool program_ready(lua_State *L) {
 // The program failed to start: the console shows why.
 int start_failed(int status) {
   orrery_runner.error_shown = 1;
+  orrery_runner.ended_in_error = 1;
   return status;
 }
 
@@ -438,6 +439,7 @@ lua_State *runner_lua_state() { return orrery_runner.L; }
 void orrery_runtime_error(const char *text) {
   if (pstate.reset_glitch) return;
   pstate.pending_request = REQ_SUSPEND_ERROR;
+  orrery_runner.ended_in_error = 1;
   snprintf(orrery_runner.error_text, sizeof orrery_runner.error_text, "%s", text ? text : "");
 }
 
@@ -531,6 +533,7 @@ void run_cart() {
   r.param_given.clear();
   r.cart_id = cart_identity(working_file_name());
   r.mouse_notice_shown = 0;
+  r.ended_in_error = 0;
 
   // The data of the program that ran before, its finalizers' changes
   // included, is written before it is forgotten.
@@ -651,7 +654,10 @@ void run_slice() {
         const std::string message = msg ? msg : "";
         suspend_program();
         // A program stopped because the process ends has nothing to report.
-        if (!orrery_stop_requested) report_runtime_error(message);
+        if (!orrery_stop_requested) {
+          r.ended_in_error = 1;
+          report_runtime_error(message);
+        }
       }
       save_cdata_if_due();
     }

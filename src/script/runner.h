@@ -37,6 +37,7 @@ struct orrery_runner_t {
   int32_t update_counter;       // _update_buttons calls since the last reset (time())
   int32_t paused;               // the paused state given by _set_paused
   int32_t error_shown;          // 1 after a program failed or stopped, for the shell
+  int32_t ended_in_error;       // 1 when the last run failed to start or stopped with an error
   int32_t camera_x, camera_y;   // the program's camera when it was last suspended
   int32_t executing;            // 1 while a slice resumes the program
   int32_t mouse_notice_shown;   // 1 once this run showed "devkit mouse enabled"

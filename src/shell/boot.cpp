@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "audio/audio.h"
@@ -13,6 +14,7 @@
 #include "machine/cart.h"
 #include "machine/cart_image.h"
 #include "machine/cart_load.h"
+#include "machine/hooks.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
 #include "platform/input.h"
@@ -36,6 +38,7 @@ const char *const k_boot_notice = "(c) the orrery makers, have fun";
 namespace {
 
 constexpr int32_t k_boot_start_frame = -15;
+constexpr int32_t k_load_failure_ms = 3600;  // the message outlasts the boot and the head cartridge's start
 constexpr int32_t k_head_cart_version = 12;
 
 uint32_t rnd(uint32_t n) { return vell_random(n); }
@@ -88,6 +91,17 @@ void boot_picture_step(int32_t c) {
     default:
       break;
   }
+}
+
+// The cartridge named on the command line could not be loaded: the console
+// and the message bar name it (by its file name; the whole path went to
+// standard error at start).
+void report_start_cart_failure() {
+  const std::string &named = orrery_args.auto_load_fn;
+  const size_t slash = named.find_last_of('/');
+  const std::string text = "could not load " + (slash == std::string::npos ? named : named.substr(slash + 1));
+  orrery_print(text.c_str());
+  show_message(text.c_str(), k_load_failure_ms);
 }
 
 void create_console_carts() {
@@ -198,13 +212,8 @@ void move_boot() {
       orrery_print("");
       break;
     case 70:
-      if (orrery_args.start_cart_failed) orrery_print("could not load");
-      // The cartridge loaded at start stays the working cartridge; the
-      // resource file's cartridges are still there to load by name.
-      if (orrery_config.cart_loaded_at_start && !orrery_config.run_after_boot) {
-        orrery_mount_resource_carts();
-        pstate.mode = MODE_CONSOLE;
-      }
+      // (A cartridge loaded at start always runs, at frame 100.)
+      if (orrery_args.start_cart_failed) report_start_cart_failure();
       break;
     case 80:
       if (orrery_config.cartfind_at_boot) {
@@ -215,8 +224,8 @@ void move_boot() {
       }
       break;
     case 90:
-      // With -run the cartridge loaded at start runs in the head
-      // cartridge's place, so the head cartridge is only mounted.
+      // The cartridge loaded at start runs in the head cartridge's place,
+      // so the head cartridge is only mounted.
       if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) orrery_mount_resource_carts();
       else boot_embedded_cart();
       break;

@@ -1,6 +1,7 @@
 #include "shell/browser_entry.h"
 
 #include "machine/pstate.h"
+#include "platform/input.h"
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/hooks.h"
@@ -16,6 +17,18 @@ int open_browser() {
   c.head_cart_running = 0;
   pstate.pending_request = REQ_SUSPEND;
   return 1;
+}
+
+void enter_browser_from_console() {
+  pstate.sub_screen = SUB_BROWSER;
+  pstate.pen = 6;
+  browser_enter();
+  // The key that left the console (Escape among them) must not act in the
+  // browser too, however long it is held.
+  for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
+    if (vell_get_key_state(sc)) vell_block_key(sc);
+  vell_clear_key_buffer();
+  block_buttons();
 }
 
 void grant_browser_to_next_run() { orrery_state.browser_grant_pending = 1; }

@@ -13,6 +13,11 @@
 // stop for it (a suspend is then posted), else 0.
 int open_browser();
 
+// The console's text screen hands over to the browser (the player's way
+// back once a program has ended or failed): the browser becomes the
+// sub-screen, is entered and takes the buttons.
+void enter_browser_from_console();
+
 // The boot's run request is for the head cartridge.
 void grant_browser_to_next_run();
 // A run request is being carried out: it is the head cartridge's only when

@@ -140,6 +140,25 @@ int32_t is_key_bound(int32_t scancode) {
   return 0;
 }
 
+int32_t key_slot_using(int32_t scancode, int32_t except) {
+  if (scancode <= 0) return -1;
+  for (int32_t slot = 0; slot < 13; slot++) {
+    if (slot == except) continue;
+    const int32_t custom = orrery_config.button_keys[slot];
+    if (custom > 0 && custom < k_vell_key_slots) {
+      if (custom == scancode) return slot;
+      continue;
+    }
+    const int32_t player = slot == 12 ? 0 : slot / 6;
+    const int32_t button = slot == 12 ? static_cast<int32_t>(BTN_PAUSE) : slot % 6;
+    for (int32_t key : k_default_keys[player][button]) {
+      if (key == 0) break;
+      if (key == scancode) return slot;
+    }
+  }
+  return -1;
+}
+
 void buttons_read() {
   orrery_buttons_t &s = orrery_buttons;
   memset(s.down, 0, sizeof s.down);

@@ -53,6 +53,11 @@ int32_t player_button(int32_t button, int32_t player);
 // 1 when scancode is one of player 0's custom keys for buttons 0-5.
 int32_t is_key_bound(int32_t scancode);
 
+// The custom key slot (0-12, as button_keys) whose button the key drives,
+// through the slot's custom key or, when the slot is empty, its default
+// keys; slot except is skipped. -1 when no other button uses the key.
+int32_t key_slot_using(int32_t scancode, int32_t except);
+
 // 0 for indices outside 0..7; else down, but while the button was already
 // down at the last edge update only on a repeat tick.
 int32_t button_pressed(int32_t button, int32_t player);

@@ -171,16 +171,20 @@ void vell_main_init(int argc, const char *const *argv) {
 
   set_param_string(orrery_args.param_string.c_str());
   // A cartridge named on the command line is loaded now. Exec mode runs it
-  // at once; otherwise the boot ends at the console with it loaded, or runs
-  // it in place of the head cartridge with -run.
+  // at once; otherwise the boot runs it in place of the head cartridge, with
+  // or without -run (opening a cartridge file is asking to play it). One
+  // that cannot be loaded is named on standard error, and the boot says so
+  // and goes on to the head cartridge.
   const std::string &named = orrery_args.auto_load_fn;
   if (!named.empty() && load_start_cart(named) == 0) {
     orrery_config.cart_loaded_at_start = 1;
+    orrery_config.run_after_boot = 1;
   } else if (orrery_args.exec_mode) {
     printf("could not load %s\n", named.c_str());
     vell_end_process(1);
   } else if (!named.empty()) {
     orrery_args.start_cart_failed = 1;
+    fprintf(stderr, "could not load %s\n", named.c_str());
     vell_debugf("could not load %s\n", named.c_str());
   }
   if (orrery_args.exec_mode) {

@@ -1,5 +1,6 @@
 #include "shell/console_output.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -127,7 +128,9 @@ void cursor_cr() {
 
 void console_print_col(const char *text, int32_t colour) {
   if (!text) text = "";
-  if (orrery_args.exec_mode && pstate.mode == MODE_CONSOLE) {
+  // In exec mode standard output is the console: whatever a command
+  // prints goes there, also while the cartridge that called it runs.
+  if (orrery_args.exec_mode && pstate.mode != MODE_BOOT) {
     vell_terminal_line(stdout, "** ", text);
     return;
   }
@@ -181,6 +184,11 @@ void orrery_start_listing(const char *argument) {
   snprintf(g_list.argument, sizeof g_list.argument, "%s", argument ? argument : "");
   g_list.phase = LIST_START;
   g_list.lines = k_listing_page;
+  if (!orrery_args.exec_mode) return;
+  // Standard output has no page to fill, and nothing would continue the
+  // listing after the cartridge that asked for it: all of it goes at once.
+  g_list.lines = INT32_MAX;
+  while (g_list.lines > 0) orrery_list_files();
 }
 
 void orrery_list_files() {

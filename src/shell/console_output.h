@@ -34,7 +34,8 @@ void draw_command_string(int draw_cursor, int draw_text);
 
 // Starts a paged listing of the current folder (what ls does at the
 // console). Only the first character of the argument is looked at: "*"
-// lists every file, not only cartridges.
+// lists every file, not only cartridges. In exec mode the whole listing
+// is printed at once, without pages.
 void orrery_start_listing(const char *argument);
 // One step of the listing; does nothing when no lines remain on the page.
 void orrery_list_files();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "audio/audio.h"
 #include "gfx/bitmap.h"
@@ -55,7 +56,16 @@ int vell_init(int argc, const char *const *argv) {
   snprintf(vell_state.app_title, sizeof vell_state.app_title, "%s", g_pending_title);
 
   vell_config_default();
-  if (argc > 0) vell_process_arguments(argc, argv);
+  // The first pass only decides where the log and config.txt live: the
+  // other options wait for the second pass, after the snapshot that
+  // config.txt is written from, so that one-run options (a window size, a
+  // desktop folder) never reach the file, not even a new one.
+  if (argc > 0) {
+    vell_process_arguments(argc, argv);
+    const std::string home = vell_config.home_path;
+    vell_config_default();
+    snprintf(vell_config.home_path, sizeof vell_config.home_path, "%s", home.c_str());
+  }
 
   // The home folder is made when missing (a new -home folder), so that the
   // log, config.txt and the cartridge folders have a place in every mode.

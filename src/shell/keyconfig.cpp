@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "gfx/bitmap.h"
 #include "gfx/text.h"
@@ -10,7 +11,11 @@
 #include "platform/input.h"
 #include "platform/key_names.h"
 #include "machine/app_config.h"
+#include "machine/hooks.h"
+#include "platform/config.h"
+#include "platform/log.h"
 #include "shell/buttons.h"
+#include "shell/console_screen.h"
 #include "shell/resources.h"
 
 orrery_keyconfig_t orrery_keyconfig;
@@ -20,7 +25,7 @@ namespace {
 constexpr int32_t k_sc_backspace = 42;  // Backspace and Delete give a slot back to its default keys
 constexpr int32_t k_sc_delete = 76;
 constexpr int32_t k_code_escape = 27;
-constexpr int32_t k_cursor_after = 120;  // print cursor row once the screen has closed
+constexpr int32_t k_warning_ms = 2500;   // how long a key bound twice is pointed out
 constexpr int k_res_done = 168;          // picture once every slot is done
 constexpr int k_res_first = 169;         // pictures of the six buttons, 169-174
 constexpr int k_res_pause = 175;         // picture of the pause slot
@@ -51,19 +56,52 @@ bool controller_pressed(bool pause_only) {
   return false;
 }
 
+// Gives the screen back to what it was opened from. The keys held now
+// (the one that closed it among them) act on nothing until released.
 void close_screen() {
-  pstate.sub_screen = SUB_NONE;
-  pstate.cursor_y = k_cursor_after;
+  for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
+    if (vell_get_key_state(sc)) vell_block_key(sc);
+  vell_clear_key_buffer();
+  block_buttons();
+  pstate.sub_screen = orrery_keyconfig.return_to;
+  vell_debugf("keyconfig: closed to sub-screen %d\n", static_cast<int>(pstate.sub_screen));
+  // Back at the console's text screen, the screen says how to go on.
+  if (pstate.mode == MODE_CONSOLE && pstate.sub_screen == SUB_NONE) console_screen_show_greeting();
 }
 
 void cancel() {
   memcpy(orrery_config.button_keys, orrery_keyconfig.saved, sizeof orrery_keyconfig.saved);
-  keyconfig_draw();
   close_screen();
 }
 
-// The platform's name of a stored scancode (clamped to 0-255).
-const char *key_name(int32_t scancode) { return vell_get_key_name(scancode < 0 ? 0 : scancode > 255 ? 255 : scancode); }
+// The platform's name of a stored scancode (clamped to 0-255), lower case.
+std::string key_name(int32_t scancode) {
+  std::string name = vell_get_key_name(scancode < 0 ? 0 : scancode > 255 ? 255 : scancode);
+  for (char &c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// The slot's label without its padding.
+std::string slot_label(int32_t slot) {
+  std::string label = k_slot_labels[slot];
+  while (!label.empty() && label.back() == ' ') label.pop_back();
+  return label;
+}
+
+// A key that another button uses too (by its custom key or its default
+// keys) is kept, but pointed out.
+void warn_if_bound_twice(int32_t scancode, int32_t slot) {
+  const int32_t other = key_slot_using(scancode, slot);
+  if (other < 0) return;
+  const std::string text = key_name(scancode) + " is also " + slot_label(other);
+  show_message(text.c_str(), k_warning_ms);
+}
+
+// The keys are written at once, so that they outlast a crash or a kill.
+void save_keys() {
+  if (vell_config_save() == 0) vell_debug("keyconfig: saved config.txt\n");
+  else vell_debug("keyconfig: could not save config.txt\n");
+}
 
 // Takes the held keys, lowest scancode first, into the slots from the
 // current one on: keys held together fill consecutive slots.
@@ -71,11 +109,16 @@ void take_held_keys() {
   orrery_keyconfig_t &k = orrery_keyconfig;
   for (int32_t sc = 0; sc < k_vell_key_slots && !done(); sc++) {
     if (!vell_get_key_state(sc)) continue;
-    orrery_config.button_keys[k.slot] = (sc == k_sc_backspace || sc == k_sc_delete) ? 0 : sc;
+    const int32_t value = (sc == k_sc_backspace || sc == k_sc_delete) ? 0 : sc;
+    orrery_config.button_keys[k.slot] = value;
+    if (value) warn_if_bound_twice(value, k.slot);
     k.ready = 0;
     k.slot++;
-    // The last key's own code must not count as the key that closes the screen.
-    if (done()) vell_clear_key_buffer();
+    if (done()) {
+      // The last key's own code must not count as the key that closes the screen.
+      vell_clear_key_buffer();
+      save_keys();
+    }
   }
 }
 
@@ -91,9 +134,15 @@ void keyconfig_init() {
 
 void keyconfig_open() {
   keyconfig_init();
+  // Opened again while open, it keeps where it leads back to.
+  if (pstate.sub_screen != SUB_KEYCONFIG) orrery_keyconfig.return_to = pstate.sub_screen;
   pstate.sub_screen = SUB_KEYCONFIG;
+  vell_clear_key_buffer();
   block_buttons();
+  vell_debug("keyconfig: open\n");
 }
+
+bool keyconfig_over_game() { return pstate.sub_screen == SUB_KEYCONFIG && pstate.mode == MODE_RUNNING; }
 
 void keyconfig_update() {
   orrery_keyconfig_t &k = orrery_keyconfig;
@@ -122,8 +171,7 @@ void keyconfig_keypress(int32_t code) {
   if (orrery_keyconfig.armed) close_screen();
 }
 
-void keyconfig_draw() {
-  vell_bitmap *s = pstate.screen;
+void keyconfig_draw(vell_bitmap *s) {
   if (!s) return;
   const orrery_keyconfig_t &k = orrery_keyconfig;
   const vell_font *font = pstate.font;
@@ -152,8 +200,7 @@ void keyconfig_draw() {
     const int32_t y = 44 + 6 * slot;
     const int32_t sc = orrery_config.button_keys[slot];
     char line[64];
-    snprintf(line, sizeof line, "%s : %s", k_slot_labels[slot], sc ? key_name(sc) : k_default_names[slot]);
-    for (char *p = line; *p; p++) *p = static_cast<char>(tolower(static_cast<unsigned char>(*p)));
+    snprintf(line, sizeof line, "%s : %s", k_slot_labels[slot], sc ? key_name(sc).c_str() : k_default_names[slot]);
     const bool current = slot == k.slot;
     if (current) vell_rectfill(s, 7, y - 1, 120, y + 5, 14);
     text(line, 10, y, current ? 1 : 5);

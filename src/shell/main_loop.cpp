@@ -20,6 +20,7 @@
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
+#include "shell/console_screen.h"
 #include "shell/engine.h"
 #include "shell/fast_run.h"
 #include "shell/hooks.h"
@@ -162,16 +163,6 @@ void download_step() {
 
 void record_frame() { capture_video_frame(orrery_state.video_frame); }
 
-// A logical frame while the pause menu is open: only the menu moves.
-void paused_frame() {
-  update_and_read_buttons();
-  process_running_keypresses();
-  process_paused_keypresses();
-  orrery_state.frame_acc -= k_frame_one;
-  record_frame();
-  orrery_count_exec_frame();
-}
-
 // A logical frame of the key configuration screen. The console's key
 // dispatch hands it the typed keys first (the console itself takes no typed
 // commands), so that Escape cancels before the screen could take it as a
@@ -181,7 +172,29 @@ void keyconfig_frame() {
   if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_update();
 }
 
+// A logical frame while the pause menu is open: only the menu moves, or
+// the key configuration screen opened from it.
+void paused_frame() {
+  update_and_read_buttons();
+  if (keyconfig_over_game()) {
+    keyconfig_frame();
+  } else {
+    process_running_keypresses();
+    process_paused_keypresses();
+  }
+  orrery_state.frame_acc -= k_frame_one;
+  record_frame();
+  orrery_count_exec_frame();
+  vell_release_input_latches();
+}
+
 void running_frame_body() {
+  // The key configuration screen the game opened: the game stands still.
+  if (keyconfig_over_game()) {
+    update_and_read_buttons();
+    keyconfig_frame();
+    return;
+  }
   if (orrery_state.download_state != DOWNLOAD_IDLE) {
     update_and_read_buttons();
     download_step();
@@ -208,6 +221,7 @@ void logical_frame() {
     update_and_read_buttons();
     if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_frame();
     else if (pstate.sub_screen == SUB_BROWSER) browser_update();
+    else if (pstate.mode == MODE_CONSOLE) console_screen_update();
     pstate.busy_countdown = 0;
     if (pstate.mode == MODE_BOOT) move_boot();
     else if (pstate.mode == MODE_SPLASH) move_splash();
@@ -220,6 +234,7 @@ void logical_frame() {
   // Recordings advance at 30 frames per second whatever the frame rate.
   if (c.pause_menu_open || c.frame_flipper == 0 || pstate.target_fps == 30) record_frame();
   orrery_count_exec_frame();
+  vell_release_input_latches();
 }
 
 // Copies the picture the running cartridge shows (without the pause menu
@@ -266,7 +281,7 @@ void update_audio_pause() {
   bool pause = false;
   if (pstate.mode == MODE_RUNNING) {
     const int32_t v = orrery_peek(&pstate, pstate.cart, k_addr_audio_pause);
-    pause = c.pause_menu_open ? v != 2 : v == 1;
+    pause = c.pause_menu_open || keyconfig_over_game() ? v != 2 : v == 1;
   }
   std::atomic<int32_t> &counter = orrery_audio.pause_counter;
   const int32_t n = counter;
@@ -278,7 +293,8 @@ void every_update() {
   orrery_state_t &c = orrery_state;
   if (pstate.mode == MODE_CONSOLE)
     for (int i = 0; i < 2 && orrery_listing_lines() > 0; i++) orrery_list_files();
-  if (pstate.mode == MODE_RUNNING && pressed(SC_ESCAPE)) {
+  // Over the key configuration screen Escape is that screen's own key.
+  if (pstate.mode == MODE_RUNNING && !keyconfig_over_game() && pressed(SC_ESCAPE)) {
     if (c.pause_menu_open) close_paused_menu();
     else open_paused_menu();
   }
@@ -319,6 +335,7 @@ void vell_main_update() {
     else logical_frame();
   }
   every_update();
+  console_screen_watch();
 }
 
 void vell_main_draw() {
@@ -337,13 +354,14 @@ void vell_main_draw() {
   vell_resize_back_page(k_screen_size, k_screen_size);
   page = vell_back_page();
   if (pstate.mode == MODE_CONSOLE) {
-    if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_draw();
+    if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_draw(pstate.screen);
     else if (pstate.sub_screen == SUB_BROWSER) browser_draw();
     else draw_command_string(1, 1);
   }
   if (pstate.busy_countdown == 0 && pstate.hold_frame == 0) blit_orrery_back_page_to_orrery_screen();
   vell_blit(orrery_state.presented, page, 0, 0, 0, 0, k_screen_size, k_screen_size);
-  if (orrery_state.pause_menu_open) draw_paused_menu(page);
+  if (keyconfig_over_game()) keyconfig_draw(page);
+  else if (orrery_state.pause_menu_open) draw_paused_menu(page);
   draw_spinner(page);
   vell_blit(page, orrery_state.video_frame, 0, 0, 0, 0, k_screen_size, k_screen_size);
   draw_message_bar(page);

@@ -23,7 +23,9 @@
 #include "shell/console.h"
 #include "shell/hooks.h"
 #include "shell/engine.h"
+#include "platform/config.h"
 #include "platform/log.h"
+#include "shell/keyconfig.h"
 #include "shell/message_bar.h"
 #include "shell/resources.h"
 
@@ -37,6 +39,7 @@ constexpr int32_t k_row_height = 8;
 struct menu_table {
   orrery_menu_item item[k_menu_items_max];
   int32_t count;
+  bool options;  // the options page is shown instead of the first page
 };
 
 menu_table g_menu;
@@ -79,6 +82,19 @@ bool run_chain_back() {
   return true;
 }
 
+// Shows the first page or the options page, with the given row selected.
+void show_page(bool options, int32_t selection) {
+  g_menu.options = options;
+  build_paused_menu();
+  orrery_state.pause_menu_selection = selection < g_menu.count ? selection : 0;
+}
+
+int32_t row_of(int32_t action) {
+  for (int32_t i = 0; i < g_menu.count; i++)
+    if (g_menu.item[i].action == action) return i;
+  return 0;
+}
+
 void choose(int32_t action) {
   if (action > 255) {
     close_paused_menu();
@@ -103,6 +119,20 @@ void choose(int32_t action) {
       break;
     case MENU_QUIT:
       vell_state.quit = 1;
+      break;
+    case MENU_OPTIONS:
+      show_page(true, 0);
+      break;
+    case MENU_SOUND:
+      toggle_mute();
+      show_page(true, orrery_state.pause_menu_selection);
+      break;
+    case MENU_KEYCONFIG:
+      keyconfig_open();
+      break;
+    case MENU_OPTIONS_BACK:
+      show_page(false, 0);
+      orrery_state.pause_menu_selection = row_of(MENU_OPTIONS);
       break;
     default:
       break;
@@ -158,12 +188,19 @@ orrery_menu_item *add_paused_menu_item(const char *label, int32_t action) {
 
 void build_paused_menu() {
   g_menu.count = 0;
+  if (g_menu.options) {
+    add_paused_menu_item(vell_config.sound_volume > 0 ? "sound:on" : "sound:off", MENU_SOUND);
+    add_paused_menu_item("key config", MENU_KEYCONFIG);
+    add_paused_menu_item("back", MENU_OPTIONS_BACK);
+    return;
+  }
   add_paused_menu_item("continue", MENU_CONTINUE);
   for (int32_t n = 1; n <= k_cart_menu_slots; n++)
     if (orrery_cart_menu.label[n - 1][0]) add_paused_menu_item(orrery_cart_menu.label[n - 1], MENU_CART_ITEM + n);
   add_paused_menu_item("reset cart", MENU_RESET);
   const char *back = get_run_chain_label();
   if (back && back[0]) add_paused_menu_item(back, MENU_RUN_CHAIN_BACK);
+  add_paused_menu_item("options", MENU_OPTIONS);
   add_paused_menu_item("quit", MENU_QUIT);
   if (pstate.sub_screen == SUB_BROWSER) add_paused_menu_item("exit to cartfind", MENU_EXIT_TO_BROWSER);
 }
@@ -184,6 +221,7 @@ void open_paused_menu() {
     g_exec_pause_noted = true;
     return;
   }
+  g_menu.options = false;
   build_paused_menu();
   orrery_state.pause_menu_open = 1;
   orrery_state.pause_menu_selection = 0;

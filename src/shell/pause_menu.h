@@ -15,6 +15,10 @@ enum orrery_menu_action : int32_t {
   MENU_EXIT_TO_BROWSER = 3,// stop the program and go back to the cartridge browser
   MENU_RUN_CHAIN_BACK = 5, // run the cartridge that loaded this one
   MENU_QUIT = 6,           // end the program
+  MENU_OPTIONS = 7,        // show the options page
+  MENU_SOUND = 8,          // options: sound on or off
+  MENU_KEYCONFIG = 9,      // options: the key configuration screen, which comes back here
+  MENU_OPTIONS_BACK = 10,  // options: back to the first page
   MENU_CART_ITEM = 256,    // 256 + n: the cartridge's own item n (1-5)
 };
 
@@ -24,7 +28,8 @@ struct orrery_menu_item {
 };
 
 // Rebuilds the menu's item table: continue, the cartridge's items, reset,
-// the run chain's way back, quit, and the way back to the browser.
+// the run chain's way back, options, quit, and the way back to the
+// browser; or, on the options page, sound, key configuration and back.
 void build_paused_menu();
 // Appends a record (label cut to 16 characters); null when the table is full.
 orrery_menu_item *add_paused_menu_item(const char *label, int32_t action);

@@ -88,6 +88,7 @@
 #include "shell/buttons.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
+#include "shell/console_screen.h"
 #include "shell/engine.h"
 #include "shell/fast_run.h"
 #include "shell/hooks.h"

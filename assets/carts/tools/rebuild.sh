@@ -36,10 +36,12 @@ label demos/duel 1000
 label demos/bounce 300
 
 # The mouse demo paints with a scripted mouse (data/mouse-label.lua) in a
-# copy; the copy's label is moved into the real cartridge.
+# copy; the copy's label is moved into the real cartridge, between its
+# code and its sound sections.
 awk '/^__label__/ { exit } { print }' "$carts/demos/mouse.q7" > "$tmp/mouse.q7"
 cat "$here/data/mouse-label.lua" >> "$tmp/mouse.q7"
 "$build/cart-snap" "$tmp/mouse.q7" 400 -label -home "$tmp/home-mouse"
 { awk '/^__label__/ { exit } { print }' "$carts/demos/mouse.q7"
-  awk '/^__label__/ { on = 1 } on' "$tmp/mouse.q7"; } > "$tmp/mouse-labelled.q7"
+  awk '/^__label__/ { on = 1; print; next } on && /^__/ { exit } on' "$tmp/mouse.q7"
+  awk 'label && /^__/ { rest = 1 } rest; /^__label__/ { label = 1 }' "$carts/demos/mouse.q7"; } > "$tmp/mouse-labelled.q7"
 mv "$tmp/mouse-labelled.q7" "$carts/demos/mouse.q7"
