@@ -86,7 +86,8 @@ class WindowOnDisplay : public ::testing::Test {
             const std::string &after = k_shoot_and_end, int w = 580, int h = 540) {
     int x0 = 800, y0 = 600, x1 = -1, y1 = -1;
     for (int attempt = 0; attempt < 3 && x1 < 0; attempt++) {
-      ASSERT_TRUE(run_on_display(program, home.path, extra, ready_cmd, after)) << read_file(home.path + "out.txt");
+      ASSERT_TRUE(run_on_display(program, home.path, extra, ready_cmd, after))
+          << read_file(home.path + "out.txt") << "\nlog:\n" << home.log();
       img.px = read_file(home.path + "shot.rgb");
       ASSERT_EQ(img.px.size(), 800u * 600 * 3);
       for (int i = 0; i < 800 * 600; i++)
