@@ -162,6 +162,7 @@ bool write_all(int fd, const void *data, size_t size) {
 // Gives tmp the name path unless path exists: 0 done, EEXIST when taken,
 // another errno value on failure. tmp is left in place on failure.
 int take_name(const char *tmp, const char *path) {
+#ifdef RENAME_NOREPLACE
   if (renameat2(AT_FDCWD, tmp, AT_FDCWD, path, RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
   // A file system without exclusive renames: a hard link fails the same
@@ -169,6 +170,14 @@ int take_name(const char *tmp, const char *path) {
   if (link(tmp, path) != 0) return errno;
   unlink(tmp);
   return 0;
+#else
+  // The web build's C library has neither exclusive renames nor hard links.
+  // In a browser its files belong to this one page, so nothing takes the
+  // name between the look and the rename.
+  if (access(path, F_OK) == 0) return EEXIST;
+  if (errno != ENOENT) return errno;
+  return rename(tmp, path) == 0 ? 0 : errno;
+#endif
 }
 
 }  // namespace
