@@ -3,10 +3,12 @@
 // and every "file" parameter names a file fetched from beside the page into
 // the page's files (under its own name) before the program starts. For
 // instance orrery_page.html?file=game.q7&arg=-x&arg=game.q7 runs game.q7 in
-// exec mode, its output on the browser's console.
+// exec mode, its output on the browser's console. When the program ends,
+// its exit status is in window.orreryExitStatus.
 (function () {
   var query = new URLSearchParams(location.search);
   Module['arguments'] = query.getAll('arg');
+  Module['onExit'] = function (status) { window['orreryExitStatus'] = status; };
   Module['preRun'] = (Module['preRun'] || []).concat(query.getAll('file').map(function (name) {
     return function () {
       var base = name.split('/').pop();
