@@ -258,6 +258,13 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 
+# Under the lock no other build runs: an unfinished prefix or work folder is
+# left from a run that failed or was stopped.
+for d in "$cache"/web-[0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f][0-9a-f] \
+         "$cache"/web-work.*; do
+  [ -d "$d" ] && [ ! -f "$d/.complete" ] && rm -rf "$d"
+done
+
 t_all=$(now)
 work=$(mktemp -d "$cache/web-work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
