@@ -3,7 +3,9 @@
 # of its own (build-web/ unless ORRERY_WEB_BUILD_DIR says otherwise; the
 # native build/ is never touched): orrery.js and the tools for node (exec
 # mode, with the host's files) and orrery_page.html for a browser. The
-# libraries come from scripts/web-deps.sh, built once per machine.
+# libraries come from scripts/web-deps.sh, built once per machine; Debian's
+# chromium is installed for the page's test. `ctest` in the build folder
+# then compares the web build with the native one in build/.
 #
 # node 20 runs the output only with --no-experimental-fetch, for instance:
 #   node --no-experimental-fetch build-web/orrery.js -x game.q7
@@ -11,17 +13,21 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source=scripts/lua-source.sh
-. "$here/scripts/lua-source.sh"
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
-
 dir=${ORRERY_WEB_BUILD_DIR:-$here/build-web}
 jobs=${ORRERY_JOBS:-$(nproc)}
 
-lua_fetch_tarball
+# The native build's packages and Lua's source, then the web libraries.
+"$here/scripts/setup.sh"
 prefix=$("$here/scripts/web-deps.sh")
+# The page's test drives Debian's chromium.
+if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q "install ok installed"; then
+  echo "web-build: installing chromium" >&2
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
+fi
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
 # The libraries are found in the prefix alone (emscripten's toolchain file

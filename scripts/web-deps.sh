@@ -75,11 +75,16 @@ cpu_of() { awk 'NR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%.
 # Debian's own node looks by default.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
-ensure_emscripten() {
-  command -v emcc >/dev/null 2>&1 && return 0
-  say "installing Debian's emscripten"
+# Installs the Debian packages among $@ that are missing.
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  say "installing ${missing[*]}"
   as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends emscripten >/dev/null
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 emcc_version() { emcc -dumpversion 2>/dev/null | head -n1; }
@@ -223,7 +228,8 @@ print_times() {
     "$1" | sort >&2
 }
 
-ensure_emscripten
+# The compiler, and what unpacks Debian's source packages.
+ensure_packages emscripten dpkg-dev bzip2 xz-utils
 srcdir="$cache/web-sources"
 mkdir -p "$srcdir"
 
@@ -233,7 +239,6 @@ if [ "${1:-}" = "--sdl-answers" ]; then
   read -r -d "" pkg ver orig osum deb dsum <<<"${sources[2]}" || true
   fetch_source "$pkg" "$ver" "$orig" "$osum" "$deb" "$dsum"
   unpack "$pkg" "$ver" "$work/libsdl2"
-  prefix="$work/prefix"
   say "configuring SDL2 without known answers (several minutes)"
   emcmake cmake -S "$work/libsdl2" -B "$work/libsdl2-build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     "${sdl_options[@]}" >"$work/log" 2>&1 || { tail -n 30 "$work/log" >&2; exit 1; }
