@@ -30,6 +30,11 @@ if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q "install ok ins
 fi
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
+# A build folder set up with the libraries of another prefix (an older
+# recipe) is set up afresh: its cache holds their paths.
+if [ "$(cat "$dir/.web-prefix" 2>/dev/null)" != "$prefix" ]; then
+  rm -f "$dir/CMakeCache.txt"
+fi
 # The libraries are found in the prefix alone (emscripten's toolchain file
 # looks only below the roots it is given), pkg-config's through
 # CMAKE_PREFIX_PATH so that a later re-run of cmake finds them too.
@@ -37,4 +42,5 @@ emcmake cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node);--no-experimental-fetch" \
   -DORRERY_TESTS=OFF -DORRERY_BENCH=OFF >/dev/null
+echo "$prefix" >"$dir/.web-prefix"
 cmake --build "$dir" -j "$jobs"
