@@ -206,9 +206,9 @@ void low_pass_eight(int16_t *const x[8], int32_t *const last[8], int32_t n) {
 #endif
 
 void orrery_low_pass_runs(int16_t *const x[], int32_t *const last[], int32_t count, int32_t n) {
-  constexpr int32_t k_spare = 256;  // longest run the spare places cover
   int32_t k = 0;
 #ifdef ORRERY_AUDIO_SSE2
+  constexpr int32_t k_spare = 256;  // longest run the spare places cover
   if (count >= 2 && n <= k_spare) {
     // Up to eight runs at once; free places filter silence.
     int16_t spare[6][k_spare] = {};

@@ -1,7 +1,9 @@
 #include "platform/files.h"
 
 #include <dirent.h>
+#if __has_include(<linux/openat2.h>)
 #include <linux/openat2.h>
+#endif
 #include <sys/syscall.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -53,7 +55,7 @@ std::string root_of(const std::string &path) {
 // root, following no symbolic link and never leaving root: the kernel's
 // own beneath-resolution where it has one, else one component at a time.
 int open_beneath(int root, const std::string &rel) {
-#ifdef SYS_openat2
+#if defined(SYS_openat2) && defined(RESOLVE_BENEATH)
   open_how how;
   memset(&how, 0, sizeof how);
   how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
@@ -310,6 +312,7 @@ namespace {
 // done, EEXIST when taken, another errno value on failure. tmp is left in
 // place on failure.
 int take_name(int dir, const std::string &tmp, const std::string &leaf) {
+#ifdef RENAME_NOREPLACE
   if (renameat2(dir, tmp.c_str(), dir, leaf.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
   // A file system without exclusive renames: a hard link fails the same
@@ -317,6 +320,14 @@ int take_name(int dir, const std::string &tmp, const std::string &leaf) {
   if (linkat(dir, tmp.c_str(), dir, leaf.c_str(), 0) != 0) return errno;
   unlinkat(dir, tmp.c_str(), 0);
   return 0;
+#else
+  // The web build's C library has neither exclusive renames nor hard links.
+  // In a browser its files belong to this one page, so nothing takes the
+  // name between the look and the rename.
+  if (faccessat(dir, leaf.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  if (errno != ENOENT) return errno;
+  return renameat(dir, tmp.c_str(), dir, leaf.c_str()) == 0 ? 0 : errno;
+#endif
 }
 
 }  // namespace

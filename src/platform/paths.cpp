@@ -10,6 +10,17 @@
 #include "platform/engine_state.h"
 #include "platform/files.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+
+// The web build's program folder, ending in '/': under node the folder of
+// the running script, whose .wasm and data.pod lie beside it; in a browser
+// the root of the page's own files. Returns the bytes written to out.
+EM_JS(int, web_program_folder, (char *out, int size), {
+  return stringToUTF8(ENVIRONMENT_IS_NODE ? scriptDirectory : '/', out, size);
+});
+#endif
+
 namespace {
 
 std::string g_program_folder;  // set by a test, or found once from /proc
@@ -63,7 +74,11 @@ void vell_set_program_folder(const std::string &folder) { g_program_folder = wit
 std::string vell_program_folder() {
   if (!g_program_folder.empty()) return g_program_folder;
   char buf[4096];
+#ifdef __EMSCRIPTEN__
+  ssize_t n = web_program_folder(buf, sizeof buf);
+#else
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+#endif
   std::string path = n > 0 ? std::string(buf, n) : std::string("./orrery");
   size_t slash = path.find_last_of('/');
   g_program_folder = slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);

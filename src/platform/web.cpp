@@ -1,7 +1,9 @@
 #include "platform/web.h"
 
+#if ORRERY_DOWNLOADS
 #include <curl/curl.h>
 #include <dlfcn.h>
+#endif
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,11 +26,15 @@ extern char **environ;
 
 namespace {
 
-constexpr long k_max_redirects = 10;
-
 // Bumped by vell_wget_cancel; a fetch stops when it differs from the value
 // it started with.
 std::atomic<uint32_t> g_cancel_generation{0};
+
+std::mutex g_launch_mutex;
+std::string g_launch_program = "xdg-open";  // guarded by g_launch_mutex
+
+#if ORRERY_DOWNLOADS
+constexpr long k_max_redirects = 10;
 
 // libcurl is loaded when the first download starts, not with the program:
 // it brings some thirty shared libraries of its own, and loading them
@@ -71,9 +77,6 @@ int load_curl() {
   return g_curl.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
 }
 
-std::mutex g_launch_mutex;
-std::string g_launch_program = "xdg-open";  // guarded by g_launch_mutex
-
 struct fetch {
   FILE *file;            // output file
   uint32_t generation;   // g_cancel_generation at the start
@@ -101,9 +104,18 @@ int on_progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const fetch *f = static_cast<const fetch *>(user);
   return g_cancel_generation.load() != f->generation ? 1 : 0;
 }
+#endif
 
 }  // namespace
 
+#if !ORRERY_DOWNLOADS
+// Built without libcurl (the web build): every download fails as it does
+// where libcurl is missing.
+int vell_wget(const char *, const char *) {
+  vell_debug("vell_wget failed: this build has no HTTP client\n");
+  return k_wget_no_session;
+}
+#else
 int vell_wget(const char *address, const char *path) {
   fetch f = {nullptr, g_cancel_generation.load(), 0, 0, 0};
   const char *agent = vell_state.app_title[0] ? vell_state.app_title : "orrery";
@@ -165,6 +177,7 @@ int vell_wget(const char *address, const char *path) {
   }
   return k_wget_ok;
 }
+#endif
 
 void vell_wget_cancel() { g_cancel_generation.fetch_add(1); }
 
@@ -184,7 +197,13 @@ int vell_launch_html(const char *target) {
   std::string arg = target[0] == '-' ? std::string("./") + target : std::string(target);
   char *argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>(arg.c_str()), nullptr};
   pid_t pid = 0;
+#ifdef __EMSCRIPTEN__
+  // The web build starts no programs.
+  (void)argv;
+  const int err = ENOSYS;
+#else
   const int err = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+#endif
   if (err != 0) {
     vell_debugf("vell_launch_html: could not start %s: %s\n", program.c_str(), strerror(err));
     return 1;

@@ -54,13 +54,15 @@ static lua_State *soft_yield_thread;
 // before it. Bit 0 set: a block from the pool (small blocks), with the
 // block's charge in the bits above. Bit 0 clear: a block from malloc, whose
 // 16-byte prefix holds the 64-bit charge in its first 8 bytes and the
-// header word (0) in its second; 16 bytes keep the block aligned as
-// malloc's own blocks are, and keep request sizes on malloc's rounding (the
-// largest table array, 32767 slots, would otherwise sit exactly at malloc's
-// mapping threshold and be mapped and unmapped again on every use).
+// header word (0) in its second; 16 bytes are a multiple of malloc's
+// alignment (16 on 64-bit hosts, 8 on 32-bit ones such as WebAssembly), so
+// the block stays aligned as malloc's own blocks are, and keep request
+// sizes on malloc's rounding (the largest table array, 32767 slots, would
+// otherwise sit exactly at malloc's mapping threshold and be mapped and
+// unmapped again on every use).
 constexpr size_t HEADER_SIZE = 8;
-constexpr size_t PREFIX_SIZE = alignof(std::max_align_t);
-static_assert(PREFIX_SIZE == 16, "the malloc prefix holds the charge and the header word");
+constexpr size_t PREFIX_SIZE = 2 * HEADER_SIZE;
+static_assert(PREFIX_SIZE % alignof(std::max_align_t) == 0, "the malloc prefix keeps malloc's alignment");
 
 // Under the address sanitizer every block comes from malloc, so that the
 // sanitizer sees each of Lua's objects on its own.

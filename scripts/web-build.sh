@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the console for the web with Debian's emscripten, in a build folder
+# of its own (build-web/ unless ORRERY_WEB_BUILD_DIR says otherwise; the
+# native build/ is never touched): orrery.js and the tools for node (exec
+# mode, with the host's files) and orrery_page.html for a browser. The
+# libraries come from scripts/web-deps.sh, built once per machine; Debian's
+# chromium is installed for the page's test. `ctest` in the build folder
+# then compares the web build with the native one in build/.
+#
+# node 20 runs the output only with --no-experimental-fetch, for instance:
+#   node --no-experimental-fetch build-web/orrery.js -x game.q7
+# ORRERY_JOBS: parallel jobs (default: the number of cores).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+dir=${ORRERY_WEB_BUILD_DIR:-$here/build-web}
+jobs=${ORRERY_JOBS:-$(nproc)}
+
+# The native build's packages and Lua's source, then the web libraries.
+"$here/scripts/setup.sh"
+prefix=$("$here/scripts/web-deps.sh")
+# The page's test drives Debian's chromium.
+if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q "install ok installed"; then
+  echo "web-build: installing chromium" >&2
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
+fi
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+
+# A build folder set up with the libraries of another prefix (an older
+# recipe) is set up afresh: its cache holds their paths.
+if [ "$(cat "$dir/.web-prefix" 2>/dev/null)" != "$prefix" ]; then
+  rm -f "$dir/CMakeCache.txt"
+fi
+# The libraries are found in the prefix alone (emscripten's toolchain file
+# looks only below the roots it is given), pkg-config's through
+# CMAKE_PREFIX_PATH so that a later re-run of cmake finds them too.
+emcmake cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node);--no-experimental-fetch" \
+  -DORRERY_TESTS=OFF -DORRERY_BENCH=OFF >/dev/null
+echo "$prefix" >"$dir/.web-prefix"
+cmake --build "$dir" -j "$jobs"
