@@ -28,7 +28,7 @@ inline double process_cpu_seconds() {
 // folder, on the clock now, with the extra arguments after "-home HOME
 // -headless 1"; returns the home folder (ending in '/'). Exits when no
 // folder can be made.
-inline std::string bench_start_console(vell_time_func now, std::initializer_list<const char *> extra) {
+inline std::string bench_start_console(uint32_t (*now)(), std::initializer_list<const char *> extra) {
   char dir[] = "/tmp/orrery-bench-XXXXXX";
   if (!mkdtemp(dir)) {
     perror("mkdtemp");

@@ -1,5 +1,7 @@
 #include "platform/backends.h"
 
+#include <cstring>
+
 #include "platform/desktop/desktop.h"
 #include "platform/headless/headless.h"
 #include "platform/sdl/sdl_backend.h"
@@ -203,28 +205,33 @@ void vell_thread_runner_use(const vell_thread_runner *b) {
   use(vell_backends.threads, b, *vell_desktop_threads(), k_threads);
 }
 
-void vell_backends_start(int headless) {
-  const vell_backend_registry chosen = registry_of(headless ? headless_set() : sdl_set());
+namespace {
+
+// Replaces the services not installed by a *_use call with those of the
+// chosen set. A table is written only when it changes: a download worker
+// left running by a previous run may still be reading the web client's.
+void switch_to(const vell_backend_registry &chosen) {
   const uint32_t keep = g_registry.installed;
-  if (!(keep & k_video)) vell_backends.video = chosen.video;
-  if (!(keep & k_input)) vell_backends.input = chosen.input;
-  if (!(keep & k_audio)) vell_backends.audio = chosen.audio;
-  if (!(keep & k_clipboard)) vell_backends.clipboard = chosen.clipboard;
-  if (!(keep & k_clock)) vell_backends.clock = chosen.clock;
-  if (!(keep & k_web)) vell_backends.web = chosen.web;
-  if (!(keep & k_threads)) vell_backends.threads = chosen.threads;
+  auto assign = [keep](auto &slot, const auto &table, uint32_t bit) {
+    if (!(keep & bit) && memcmp(&slot, &table, sizeof table) != 0) slot = table;
+  };
+  assign(vell_backends.video, chosen.video, k_video);
+  assign(vell_backends.input, chosen.input, k_input);
+  assign(vell_backends.audio, chosen.audio, k_audio);
+  assign(vell_backends.clipboard, chosen.clipboard, k_clipboard);
+  assign(vell_backends.clock, chosen.clock, k_clock);
+  assign(vell_backends.web, chosen.web, k_web);
+  assign(vell_backends.threads, chosen.threads, k_threads);
+}
+
+}  // namespace
+
+void vell_backends_start(int headless) {
+  switch_to(registry_of(headless ? headless_set() : sdl_set()));
   vell_backends.input.start();
 }
 
 void vell_backends_stop() {
   vell_backends.input.stop();
-  const vell_backend_registry idle = registry_of(headless_set());
-  const uint32_t keep = g_registry.installed;
-  if (!(keep & k_video)) vell_backends.video = idle.video;
-  if (!(keep & k_input)) vell_backends.input = idle.input;
-  if (!(keep & k_audio)) vell_backends.audio = idle.audio;
-  if (!(keep & k_clipboard)) vell_backends.clipboard = idle.clipboard;
-  if (!(keep & k_clock)) vell_backends.clock = idle.clock;
-  if (!(keep & k_web)) vell_backends.web = idle.web;
-  if (!(keep & k_threads)) vell_backends.threads = idle.threads;
+  switch_to(registry_of(headless_set()));
 }
