@@ -31,19 +31,19 @@ constexpr int32_t k_max_sleep_ms = 200;
 constexpr uint32_t k_tab_after_activation_ms = 10;
 
 struct input_state {
-  uint8_t key[k_vell_key_slots];    // current state: 0 up, 1 held, 3 pressed or repeated
-  uint8_t prev[k_vell_key_slots];   // state at the previous poll
-  uint8_t block[k_vell_key_slots];  // 1: reads as up until released
-  uint8_t latch[k_vell_key_slots];  // 1: went down since the last logical frame; held until then
-  uint32_t repeat_deadline;         // time of the next auto-repeat, ms
-  int32_t buffer[k_vell_key_buffer_size];  // key codes, oldest first
-  int32_t buffered;                        // entries in buffer
-  int32_t wheel_x, wheel_y;         // wheel movement since the last take
-  int warp_active;                  // 1 while a requested position is reported
-  int32_t warp_x, warp_y;           // the requested position, page pixels
-  int32_t warp_real_x, warp_real_y; // real window position at the request
-  int32_t stored_x, stored_y;       // position stored by the loop, page pixels
-  uint32_t mouse_latch;             // k_vell_mouse_ bits of buttons pressed since the last logical frame
+  uint8_t key[k_vell_key_slots] = {};    // current state: 0 up, 1 held, 3 pressed or repeated
+  uint8_t prev[k_vell_key_slots] = {};   // state at the previous poll
+  uint8_t block[k_vell_key_slots] = {};  // 1: reads as up until released
+  uint8_t latch[k_vell_key_slots] = {};  // 1: went down since the last logical frame; held until then
+  uint32_t repeat_deadline = 0;          // time of the next auto-repeat, ms
+  int32_t buffer[k_vell_key_buffer_size] = {};  // key codes, oldest first
+  int32_t buffered = 0;                         // entries in buffer
+  int32_t wheel_x = 0, wheel_y = 0;      // wheel movement since the last take
+  int warp_active = 0;                   // 1 while a requested position is reported
+  int32_t warp_x = 0, warp_y = 0;        // the requested position, page pixels
+  int32_t warp_real_x = 0, warp_real_y = 0;  // real window position at the request
+  int32_t stored_x = 0, stored_y = 0;    // position stored by the loop, page pixels
+  uint32_t mouse_latch = 0;              // k_vell_mouse_ bits of buttons pressed since the last logical frame
 };
 
 input_state g_in;
@@ -144,7 +144,7 @@ int handle_key_down(const vell_input_event &e) {
 
 }  // namespace
 
-void vell_keys_init() { memset(&g_in, 0, sizeof g_in); }
+void vell_keys_init() { g_in = input_state{}; }
 
 void vell_keys_exit() { vell_keys_init(); }
 

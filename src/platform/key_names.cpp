@@ -12,8 +12,8 @@ namespace {
 constexpr int k_max_name = 19;
 
 struct key_name_table {
-  char name[k_vell_named_keys][k_max_name + 1];  // upper-case names by scancode
-  int built;                                     // 1 once filled
+  char name[k_vell_named_keys][k_max_name + 1] = {};  // upper-case names by scancode
+  int built = 0;                                      // 1 once filled
 };
 
 key_name_table g_names;
