@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/backends.h"
 #include "platform/system.h"
 #include "shell/console.h"
 
@@ -27,7 +28,7 @@ inline double process_cpu_seconds() {
 // folder, on the clock now, with the extra arguments after "-home HOME
 // -headless 1"; returns the home folder (ending in '/'). Exits when no
 // folder can be made.
-inline std::string bench_start_console(vell_time_func now, std::initializer_list<const char *> extra) {
+inline std::string bench_start_console(uint32_t (*now)(), std::initializer_list<const char *> extra) {
   char dir[] = "/tmp/orrery-bench-XXXXXX";
   if (!mkdtemp(dir)) {
     perror("mkdtemp");
@@ -35,7 +36,11 @@ inline std::string bench_start_console(vell_time_func now, std::initializer_list
   }
   const std::string home = std::string(dir) + "/";
   const std::string binary = ORRERY_BINARY;
-  vell_set_time_func(now);
+  {
+    vell_clock_source clock = vell_backends.clock;  // keeps real sleeping
+    clock.now_ms = now;
+    vell_clock_source_use(&clock);
+  }
   vell_set_program_folder(binary.substr(0, binary.find_last_of('/') + 1));
   std::vector<const char *> argv = {"orrery", "-home", home.c_str(), "-headless", "1"};
   argv.insert(argv.end(), extra);
@@ -46,7 +51,7 @@ inline std::string bench_start_console(vell_time_func now, std::initializer_list
 // Ends the console bench_start_console started and removes its home folder.
 inline void bench_stop_console(const std::string &home) {
   vell_main_exit();
-  vell_set_time_func(nullptr);
+  vell_clock_source_use(nullptr);
   std::error_code error;
   std::filesystem::remove_all(home, error);
   if (error) fprintf(stderr, "could not remove %s\n", home.c_str());

@@ -17,6 +17,7 @@
 #include "machine/pstate.h"
 #include "platform/input.h"
 #include "platform/system.h"
+#include "platform/backends.h"
 #include "script/cpu_budget.h"
 #include "script/interp.h"
 #include "shell/console.h"
@@ -53,7 +54,12 @@ struct figures {
 
 figures measure(const char *name, int emulated_seconds) {
   const std::string cart = std::string(ORRERY_SOURCE_DIR "/assets/carts/") + name + ".q7";
-  vell_set_key_source(bench_keys);
+  {
+    vell_input_devices input = vell_backends.input;
+    input.keys = bench_keys;
+    input.modifiers = nullptr;  // read from the keys
+    vell_input_devices_use(&input);
+  }
   const std::string home = bench_start_console(
       bench_clock, {"-foreground_sleep_ms", "0", "-background_sleep_ms", "0", "-x", cart.c_str()});
 
@@ -88,7 +94,7 @@ figures measure(const char *name, int emulated_seconds) {
 
   memset(g_keys, 0, sizeof g_keys);
   bench_stop_console(home);
-  vell_set_key_source(nullptr);
+  vell_input_devices_use(nullptr);
   return f;
 }
 

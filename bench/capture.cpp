@@ -21,6 +21,7 @@
 #include "capture/video_clip.h"
 #include "machine/pstate.h"
 #include "platform/system.h"
+#include "platform/backends.h"
 #include "machine/app_config.h"
 #include "shell/console.h"
 #include "shell/engine.h"
@@ -74,7 +75,11 @@ int main() {
   const std::filesystem::path home = std::filesystem::temp_directory_path() / "orrery-bench-capture";
   std::filesystem::remove_all(home);
   std::filesystem::create_directories(home / "desktop");
-  vell_set_time_func(bench_clock);
+  {
+    vell_clock_source clock = vell_backends.clock;  // keeps real sleeping
+    clock.now_ms = bench_clock;
+    vell_clock_source_use(&clock);
+  }
   vell_set_program_folder(std::filesystem::path(ORRERY_BINARY).parent_path().string());
   const std::string head = std::string(ORRERY_SOURCE_DIR) + "/assets/head.q7";
   const std::vector<std::string> args = {"orrery", "-home", home.string() + "/", "-desktop",
@@ -120,7 +125,7 @@ int main() {
   printf("  saving in the loop (save_gif)       %6.2f ms\n", longest_iteration(2000, save_gif));
 
   vell_main_exit();
-  vell_set_time_func(nullptr);
+  vell_clock_source_use(nullptr);
   std::filesystem::remove_all(home);
   return 0;
 }

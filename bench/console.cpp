@@ -11,6 +11,7 @@
 
 #include "machine/pstate.h"
 #include "platform/paths.h"
+#include "platform/backends.h"
 #include "platform/system.h"
 #include "shell/console.h"
 #include "shell/console_output.h"
@@ -35,7 +36,11 @@ int main() {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   const std::string home = std::filesystem::temp_directory_path() / "orrery-bench-console";
   std::filesystem::create_directories(home);
-  vell_set_time_func(bench_clock);
+  {
+    vell_clock_source clock = vell_backends.clock;  // keeps real sleeping
+    clock.now_ms = bench_clock;
+    vell_clock_source_use(&clock);
+  }
   vell_set_program_folder(std::filesystem::path(ORRERY_BINARY).parent_path().string());
   const std::vector<std::string> args = {"orrery", "-home", home, "-headless", "1", "-foreground_sleep_ms", "0"};
   std::vector<const char *> argv;
@@ -73,6 +78,6 @@ int main() {
   printf("console print, 2 lines + scroll %8.2f us  (%d prints)\n", s * 1e6 / lines, lines);
 
   vell_exit();
-  vell_set_time_func(nullptr);
+  vell_clock_source_use(nullptr);
   return 0;
 }

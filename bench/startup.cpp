@@ -3,8 +3,11 @@
 // figure is the CPU time (user + system) the whole process used, start-up,
 // loading, compiling, one frame and exit included, so it is an upper bound.
 // Each cartridge runs several times; the best and the median are printed.
+// Further programs named on the command line (an older build, say) run the
+// same cartridges in the same run, alternating with this build's, so that
+// their figures can be read side by side.
 //
-//   bench_startup [--reps N]
+//   bench_startup [--reps N] [OTHER_ORRERY...]
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -39,14 +42,14 @@ const std::string k_minimal = "function _draw() cls(1) print('first frame', 10, 
 std::string cart_file(const std::string &code) { return "orrery cartridge\nversion 12\n__lua__\n" + code; }
 
 // CPU seconds the child used, or -1 when it could not run or failed.
-double run_cpu(const std::string &home, const std::string &cart) {
+double run_cpu(const std::string &binary, const std::string &home, const std::string &cart) {
   fflush(stdout);  // the child must not write out the parent's buffered lines
   const pid_t pid = fork();
   if (pid < 0) return -1;
   if (pid == 0) {
     const int null = open("/dev/null", O_WRONLY);
     if (null < 0 || dup2(null, 1) < 0) _exit(127);
-    execl(ORRERY_BINARY, ORRERY_BINARY, "-home", home.c_str(), "-x", cart.c_str(), static_cast<char *>(nullptr));
+    execl(binary.c_str(), binary.c_str(), "-home", home.c_str(), "-x", cart.c_str(), static_cast<char *>(nullptr));
     _exit(127);
   }
   int status = 0;
@@ -59,8 +62,11 @@ double run_cpu(const std::string &home, const std::string &cart) {
 
 int main(int argc, char **argv) {
   int reps = 15;
-  for (int i = 1; i + 1 < argc; i++)
-    if (std::string(argv[i]) == "--reps") reps = std::max(1, std::atoi(argv[++i]));
+  std::vector<std::string> binaries = {ORRERY_BINARY};
+  for (int i = 1; i < argc; i++) {
+    if (std::string(argv[i]) == "--reps" && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
+    else binaries.push_back(argv[i]);
+  }
 
   char dir[] = "/tmp/orrery-startup-XXXXXX";
   if (!mkdtemp(dir)) {
@@ -79,23 +85,30 @@ int main(int argc, char **argv) {
   for (const auto &c : carts) {
     const std::string path = home + "cart.q7";
     std::ofstream(path) << cart_file(c.code);
-    std::vector<double> times;
-    for (int r = 0; r < reps; r++) {
-      const double t = run_cpu(home, path);
-      if (t < 0) break;
-      times.push_back(t * 1000);
-    }
-    if (static_cast<int>(times.size()) < reps) {
-      printf("  %-18s failed to run\n", c.name);
+    printf("  %s (%zu characters of code)\n", c.name, c.code.size());
+    // Runs alternate between the programs, so that a busy moment of the
+    // machine weighs on all of them alike.
+    std::vector<std::vector<double>> times(binaries.size());
+    bool failed = false;
+    for (int r = 0; r < reps && !failed; r++)
+      for (size_t b = 0; b < binaries.size() && !failed; b++) {
+        const double t = run_cpu(binaries[b], home, path);
+        if (t < 0) failed = true;
+        else times[b].push_back(t * 1000);
+      }
+    if (failed) {
+      printf("    failed to run\n");
       failures++;
       continue;
     }
-    std::sort(times.begin(), times.end());
-    printf("  %-18s best %6.1f  median %6.1f  (%zu characters of code)\n", c.name, times.front(),
-           times[times.size() / 2], c.code.size());
-    worst = std::max(worst, times.front());
+    for (size_t b = 0; b < binaries.size(); b++) {
+      std::sort(times[b].begin(), times[b].end());
+      printf("    best %6.1f  median %6.1f  %s\n", times[b].front(), times[b][times[b].size() / 2],
+             b == 0 ? "this build" : binaries[b].c_str());
+    }
+    worst = std::max(worst, times[0].front());
   }
-  printf("exec start to first frame: %.1f ms of CPU at most, best of %d runs (target at most 30)\n", worst, reps);
+  printf("exec start to first frame: %.1f ms of CPU at most, best of %d runs (target at most 20)\n", worst, reps);
   std::error_code error;
   std::filesystem::remove_all(dir, error);
   if (error) fprintf(stderr, "could not remove %s\n", dir);

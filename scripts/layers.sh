@@ -2,7 +2,10 @@
 # Prints which source folders include which (with the number of include
 # lines) and fails when a folder includes one of a higher layer. The layers,
 # bottom to top; a folder may include only its own headers and those of the
-# layers below it.
+# layers below it. A layer's sub-folders (the platform's backends) are part
+# of it. Also fails when a file outside the SDL backend (src/platform/sdl/)
+# includes an SDL header, or a file above the platform includes a backend's
+# header: only the platform knows which backend runs.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 layers=(gfx platform machine audio script api shell "browser capture")
@@ -14,7 +17,7 @@ done
 
 edges=$(
   cd "$here/src" || exit 1
-  for file in */*.h */*.cpp; do
+  find . -mindepth 2 \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | sort | while read -r file; do
     from=${file%%/*}
     sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([a-z_]*\/[^"]*\)".*/\1/p' "$file" |
       while read -r header; do
@@ -44,5 +47,19 @@ while read -r from to file header; do
   fi
 done <<< "$edges"
 
-[ "$status" -eq 0 ] && echo "layers: no upward include"
+sdl=$(cd "$here/src" && grep -rlE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]SDL' --include='*.h' --include='*.cpp' . |
+  sed 's|^\./||' | grep -v '^platform/sdl/')
+for file in $sdl; do
+  echo "layers: $file includes an SDL header; only platform/sdl/ may"
+  status=1
+done
+while read -r from to file header; do
+  [ -n "$from" ] || continue
+  if [ "$from" != platform ] && [[ "$header" == platform/*/* ]]; then
+    echo "layers: $file includes $header, a platform backend's header"
+    status=1
+  fi
+done <<< "$edges"
+
+[ "$status" -eq 0 ] && echo "layers: no upward include, SDL only in platform/sdl/, no backend named above the platform"
 exit "$status"

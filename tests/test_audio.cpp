@@ -106,12 +106,12 @@ TEST(AudioSynth, OneTickNotesFadeInOverTheCrossfadeAndOutAfterTheirTickAndNoiseU
   // engine's generator, used on the main thread, is left alone.
   set_note(rig.cart(), 0, 0, 45, 6, 7);
   vell_srand(1234);
-  const vell_rng_t engine = vell_rng;
+  const vell_rng_t engine = vell_rng_state();
   orrery_audio_reset();
   orrery_sfx_call(1, 0, 0, 0, 0);
   const std::vector<int16_t> noise = rig.mix(183);
   expect_rows({ROW(noise[1], 2205 * 1 / 64), ROW(noise[2], 8190 * 2 / 64), ROW(noise[7], -3570 * 7 / 64),
-               ROW(noise[100], -525), ROW(vell_rng.a, engine.a), ROW(vell_rng.b, engine.b)});
+               ROW(noise[100], -525), ROW(vell_rng_state().a, engine.a), ROW(vell_rng_state().b, engine.b)});
 }
 
 TEST(AudioSynth, EffectsFollowTheTickWithinTheNote) {

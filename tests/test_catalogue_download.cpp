@@ -28,14 +28,14 @@ struct slot_rig {
   temp_home home;
   slot_rig() {
     g_rig_now = 1000;
-    vell_set_time_func(rig_clock);
+    use_test_clock(rig_clock);
     orrery_install_hooks();
     set_default_app_config();
     create_cartfind_lists();
   }
   ~slot_rig() {
     shutdown_downloads();
-    vell_set_time_func(nullptr);
+    use_test_clock(nullptr);
   }
 };
 

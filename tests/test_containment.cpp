@@ -43,14 +43,14 @@ void download(const temp_folder &home) {
   http_server server;
   vell_set_write_roots({home.path});
   g_rig_now = 1000;
-  vell_set_time_func(rig_clock);
+  use_test_clock(rig_clock);
   orrery_install_hooks();
   create_cartfind_lists();
   download_file(server.url("/ok").c_str(), (home / "bbs/x.txt").c_str());
   for (int i = 0; i < 1000 && orrery_state.download_state == DOWNLOAD_RUNNING; i++)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   shutdown_downloads();
-  vell_set_time_func(nullptr);
+  use_test_clock(nullptr);
   vell_set_write_roots({});
 }
 

@@ -116,18 +116,18 @@ TEST(SystemMessages, WindowCloseWheelQuitAndAltF4) {
 TEST(AudioDevice, OpensOnlyForSixteenVoicesWithAWindowAndRunsTheMixerOutsideTheLock) {
   platform_rig rig;
   vell_config.mix_buffer_size = 512;
-  for (auto [headless, voices] : {std::pair{1, 16}, std::pair{0, 4}}) {
-    vell_config.headless = headless;
-    vell_sound_init_plat(voices);
-    EXPECT_EQ(vell_sound_running(), 0) << "headless, or not the 16-voice sound system";
-  }
   static std::atomic<int> last_count{0};
-  vell_set_audio_callback([](int16_t *samples, int count) {
+  const vell_audio_fill fill = [](int16_t *samples, int count) {
     std::fill(samples, samples + count, 0);
     last_count = count;
     g_calls++;
-  });
-  vell_sound_init_plat(16);
+  };
+  for (auto [headless, voices] : {std::pair{1, 16}, std::pair{0, 4}}) {
+    vell_audio_out_use(headless ? vell_headless_audio() : vell_sdl_audio());
+    vell_sound_init_plat(voices, fill);
+    EXPECT_EQ(vell_sound_running(), 0) << "headless, or not the 16-voice sound system";
+  }
+  vell_sound_init_plat(16, fill);
   ASSERT_EQ(vell_sound_running(), 1);
   EXPECT_NE(rig.home.log().find("vell_sound_init\nSDL_INIT_AUDIO ok\nSDL_OpenAudio ok\n"), std::string::npos);
   ASSERT_TRUE(wait_for_calls(0));
@@ -142,7 +142,8 @@ TEST(AudioDevice, OpensOnlyForSixteenVoicesWithAWindowAndRunsTheMixerOutsideTheL
   vell_unlock_audio_plat();
   EXPECT_TRUE(wait_for_calls(before));
   vell_unlock_audio_plat();  // an extra unlock is ignored
-  vell_set_audio_callback(nullptr);
+  vell_sound_exit_plat();
+  vell_audio_out_use(nullptr);
 }
 
 TEST(FolderListing, PatternsKeepSuffixesWithoutCaseAndMasksSplitFoldersFromFiles) {

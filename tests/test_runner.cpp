@@ -77,7 +77,7 @@ TEST(ExecMode, MemoryLimitAppliesBeyondTheTokenAllowance) {
 TEST(ExecMode, FastClockMovesASixtiethOfASecondPerIterationAndPacesFramesAtTheRateInForce) {
   // Frames a second, then logical frames due in 600 iterations (ten seconds).
   const int rows[][2] = {{60, 600}, {30, 300}, {15, 150}, {45, 450}, {1, 10}, {0, 0}, {-5, 0}, {90, 600}};
-  vell_set_time_func(rig_clock);
+  use_test_clock(rig_clock);
   for (const auto &[fps, due] : rows) {
     g_rig_now = 5000;
     orrery_args = orrery_args_t();
@@ -101,7 +101,7 @@ TEST(ExecMode, FastClockMovesASixtiethOfASecondPerIterationAndPacesFramesAtTheRa
   orrery_args.exec_mode = 0;
   orrery_fast_start();
   EXPECT_FALSE(orrery_fast_active()) << "only for exec mode";
-  vell_set_time_func(nullptr);
+  use_test_clock(nullptr);
 }
 
 TEST(Runner, ProgramsOfTheLargestSizeRunOneMoreCharacterOrTokenDoesNotAndPrinthIsForExecModeOnly) {

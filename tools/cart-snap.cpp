@@ -29,6 +29,7 @@
 #include "platform/input.h"
 #include "platform/png_image.h"
 #include "platform/system.h"
+#include "platform/backends.h"
 #include "shell/console.h"
 #include "shell/engine.h"
 #include "shell/main_loop.h"
@@ -208,8 +209,17 @@ int main(int argc, char **argv) {
     temporary_home = true;
   }
   std::filesystem::create_directories(home, ec);
-  vell_set_time_func(clock_now);
-  vell_set_key_source(key_source);
+  {
+    vell_clock_source clock = vell_backends.clock;  // keeps real sleeping
+    clock.now_ms = clock_now;
+    vell_clock_source_use(&clock);
+  }
+  {
+    vell_input_devices input = vell_backends.input;
+    input.keys = key_source;
+    input.modifiers = nullptr;  // read from the keys
+    vell_input_devices_use(&input);
+  }
   const char *args[] = {"orrery", "-home", home.c_str(), "-headless", "1", "-foreground_sleep_ms", "0",
                         "-background_sleep_ms", "0", "-sound", "0", "-x", cart};
   vell_main_init(static_cast<int>(sizeof args / sizeof *args), args);

@@ -27,6 +27,7 @@
 #include "capture/video_clip.h"
 #include "machine/pstate.h"
 #include "platform/system.h"
+#include "platform/backends.h"
 #include "machine/app_config.h"
 #include "shell/console.h"
 #include "shell/engine.h"
@@ -107,7 +108,11 @@ int main(int argc, char **argv) {
   }
   args.insert(args.end(), {"-x", cart});
 
-  vell_set_time_func(clock_now);
+  {
+    vell_clock_source clock = vell_backends.clock;  // keeps real sleeping
+    clock.now_ms = clock_now;
+    vell_clock_source_use(&clock);
+  }
   orrery_install_browser();
   orrery_install_capture();
   std::vector<const char *> argv2;
@@ -130,6 +135,6 @@ int main(int argc, char **argv) {
   const int written = gif ? write_gif(out.c_str()) : write_png_screenshot(orrery_state.video_frame, out.c_str());
   if (written != 0) fprintf(stderr, "orrery-capture: could not write %s\n", out.c_str());
   vell_main_exit();
-  vell_set_time_func(nullptr);
+  vell_clock_source_use(nullptr);
   return written == 0 ? CAPTURE_OK : CAPTURE_WRITE_FAILED;
 }

@@ -14,15 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "audio/audio.h"
-#include "audio/mixer.h"
 #include "machine/cart.h"
 #include "machine/cart_text.h"
 #include "machine/pstate.h"
 #include "platform/audio_device.h"
 #include "platform/config.h"
+#include "platform/wav/wav_out.h"
 
 namespace {
 
@@ -34,42 +33,6 @@ enum {
 };
 
 constexpr double k_max_seconds = 3600;  // an hour of sound is 150 MB; more is surely a typo
-constexpr int k_block = 1024;           // samples per mixer call, as the device asks by default
-
-void put_u32(std::vector<uint8_t> &out, uint32_t v) {
-  for (int k = 0; k < 4; k++) out.push_back(static_cast<uint8_t>(v >> (8 * k)));
-}
-void put_u16(std::vector<uint8_t> &out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put_tag(std::vector<uint8_t> &out, const char *tag) { out.insert(out.end(), tag, tag + 4); }
-
-// A canonical 44-byte PCM header and the samples, little-endian.
-int write_wav(const char *path, const std::vector<int16_t> &samples) {
-  const uint32_t data_bytes = static_cast<uint32_t>(samples.size() * 2);
-  std::vector<uint8_t> out;
-  out.reserve(44 + data_bytes);
-  put_tag(out, "RIFF");
-  put_u32(out, 36 + data_bytes);
-  put_tag(out, "WAVE");
-  put_tag(out, "fmt ");
-  put_u32(out, 16);
-  put_u16(out, 1);  // PCM
-  put_u16(out, 1);  // mono
-  put_u32(out, k_vell_sample_rate);
-  put_u32(out, k_vell_sample_rate * 2);  // bytes per second
-  put_u16(out, 2);                       // bytes per frame
-  put_u16(out, 16);                      // bits per sample
-  put_tag(out, "data");
-  put_u32(out, data_bytes);
-  for (int16_t s : samples) put_u16(out, static_cast<uint16_t>(s));
-
-  FILE *f = fopen(path, "wb");
-  if (!f) return RENDER_WRITE_FAILED;
-  const bool written = fwrite(out.data(), 1, out.size(), f) == out.size();
-  return fclose(f) == 0 && written ? RENDER_OK : RENDER_WRITE_FAILED;
-}
 
 bool parse_int(const char *text, long &value) {
   char *end = nullptr;
@@ -99,7 +62,9 @@ int main(int argc, char **argv) {
     return usage();
 
   vell_config_default();
-  vell_config.headless = 1;
+  // The mixer writes into the file instead of a device, in the device's
+  // usual blocks (mix_buffer_size samples).
+  vell_audio_out_use(vell_wav_out(wav_path));
   if (orrery_create_machine() != 0) return RENDER_CART_FAILED;
   orrery_cart *cart = vell_load_orrery_cart(cart_path);
   if (!cart) {
@@ -114,13 +79,12 @@ int main(int argc, char **argv) {
   if (is_sfx) orrery_sfx_call(1, number, 0, 0, 0);
   else orrery_music_call(number, 0, 0);
 
-  std::vector<int16_t> samples(static_cast<size_t>(std::llround(seconds * k_vell_sample_rate)));
-  for (size_t pos = 0; pos < samples.size(); pos += k_block)
-    vell_mixer_callback(samples.data() + pos, static_cast<int>(std::min<size_t>(k_block, samples.size() - pos)));
-
-  const int result = write_wav(wav_path, samples);
-  if (result != RENDER_OK) fprintf(stderr, "could not write %s\n", wav_path);
-  orrery_sound_exit();
+  vell_wav_out_pull(std::llround(seconds * k_vell_sample_rate));
+  orrery_sound_exit();  // closing the output writes the file
   orrery_clear_machine();
-  return result;
+  if (vell_wav_out_result() != VELL_WAV_OK) {
+    fprintf(stderr, "could not write %s\n", wav_path);
+    return RENDER_WRITE_FAILED;
+  }
+  return RENDER_OK;
 }

@@ -40,13 +40,14 @@ void stop_sfx_channels(int32_t channel) {
 void orrery_sound_init(int32_t voices) {
   orrery_audio_reset();
   orrery_set_cart_release_hook(release_cart_sounds);
-  vell_set_audio_callback(vell_mixer_callback);
-  vell_sound_init_plat(voices);
+  vell_sound_init_plat(voices, vell_mixer_callback);
 }
 
 void orrery_sound_exit() {
   vell_stop_all_sounds();
-  vell_set_audio_callback(nullptr);
+  // The mixer is not called once the output is closed, so the boot sound's
+  // cartridge can go.
+  vell_sound_exit_plat();
   vell_destroy_orrery_cart(g_system_cart);
   g_system_cart = nullptr;
 }

@@ -10,10 +10,10 @@
 constexpr int32_t k_audio_call_cost = 16;
 
 // Starts the sound system (all channels idle) with the given number of
-// voices and opens the audio device for the mixer (unless headless).
+// voices and opens the sound output in use for the mixer.
 void orrery_sound_init(int32_t voices);
-// Stops every sound and releases the boot sound's cartridge; the device
-// plays silence until the platform closes it.
+// Stops every sound, closes the sound output and releases the boot sound's
+// cartridge.
 void orrery_sound_exit();
 // Stops the music at once.
 void orrery_music_stop();

@@ -6,6 +6,7 @@
 #include "audio/sound_data.h"
 
 #include "audio/lanes.h"
+#include "platform/audio_out.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ constexpr int32_t k_semitone_hz[13] = {523, 554, 587, 622, 659, 698, 740, 784, 8
 // lasts 16 ticks.
 constexpr int32_t k_vibrato[8] = {128, 129, 130, 129, 128, 127, 126, 127};
 
-constexpr int32_t k_sample_rate = 22050;
+constexpr int32_t k_sample_rate = k_vell_sample_rate;
 constexpr int32_t k_base_pitch = 24;  // a slide into note 0 starts here; instruments play relative to it
 
 enum : int32_t {

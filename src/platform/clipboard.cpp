@@ -1,33 +1,29 @@
 #include "platform/clipboard.h"
 
-#include <SDL.h>
-
 #include <cstdio>
 #include <vector>
 
+#include "platform/backends.h"
 #include "platform/files.h"
 
 namespace {
 
-// Text kept for the process itself when no video subsystem runs (headless).
+// Text kept for the process itself while the desktop's clipboard cannot be
+// reached (no display, or before the window).
 std::string g_local_clipboard;
 
-bool desktop_clipboard() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+bool desktop_clipboard() { return vell_backends.clipboard.available() != 0; }
 
 }  // namespace
 
 void vell_set_clipboard_text(const char *text) {
   if (!text) text = "";
-  if (desktop_clipboard()) SDL_SetClipboardText(text);
+  if (desktop_clipboard()) vell_backends.clipboard.set_text(text);
   else g_local_clipboard = text;
 }
 
 std::string vell_get_clipboard_text() {
-  if (!desktop_clipboard()) return g_local_clipboard;
-  char *t = SDL_GetClipboardText();
-  std::string out = t ? t : "";
-  SDL_free(t);
-  return out;
+  return desktop_clipboard() ? vell_backends.clipboard.get_text() : g_local_clipboard;
 }
 
 int vell_has_clipboard_text() { return vell_get_clipboard_text().empty() ? 0 : 1; }

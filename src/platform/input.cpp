@@ -1,9 +1,8 @@
 #include "platform/input.h"
 
-#include <SDL.h>
-
 #include <cstring>
 
+#include "platform/backends.h"
 #include "platform/config.h"
 #include "platform/engine_state.h"
 #include "platform/joystick.h"
@@ -32,43 +31,22 @@ constexpr int32_t k_max_sleep_ms = 200;
 constexpr uint32_t k_tab_after_activation_ms = 10;
 
 struct input_state {
-  uint8_t key[k_vell_key_slots];    // current state: 0 up, 1 held, 3 pressed or repeated
-  uint8_t prev[k_vell_key_slots];   // state at the previous poll
-  uint8_t block[k_vell_key_slots];  // 1: reads as up until released
-  uint8_t latch[k_vell_key_slots];  // 1: went down since the last logical frame; held until then
-  uint32_t repeat_deadline;         // time of the next auto-repeat, ms
-  int32_t buffer[k_vell_key_buffer_size];  // key codes, oldest first
-  int32_t buffered;                        // entries in buffer
-  int32_t wheel_x, wheel_y;         // wheel movement since the last take
-  int warp_active;                  // 1 while a requested position is reported
-  int32_t warp_x, warp_y;           // the requested position, page pixels
-  int32_t warp_real_x, warp_real_y; // real window position at the request
-  int32_t stored_x, stored_y;       // position stored by the loop, page pixels
-  uint32_t mouse_latch;             // SDL button masks of buttons pressed since the last logical frame
-  vell_key_source_func source;      // injected key source, or null
+  uint8_t key[k_vell_key_slots] = {};    // current state: 0 up, 1 held, 3 pressed or repeated
+  uint8_t prev[k_vell_key_slots] = {};   // state at the previous poll
+  uint8_t block[k_vell_key_slots] = {};  // 1: reads as up until released
+  uint8_t latch[k_vell_key_slots] = {};  // 1: went down since the last logical frame; held until then
+  uint32_t repeat_deadline = 0;          // time of the next auto-repeat, ms
+  int32_t buffer[k_vell_key_buffer_size] = {};  // key codes, oldest first
+  int32_t buffered = 0;                         // entries in buffer
+  int32_t wheel_x = 0, wheel_y = 0;      // wheel movement since the last take
+  int warp_active = 0;                   // 1 while a requested position is reported
+  int32_t warp_x = 0, warp_y = 0;        // the requested position, page pixels
+  int32_t warp_real_x = 0, warp_real_y = 0;  // real window position at the request
+  int32_t stored_x = 0, stored_y = 0;    // position stored by the loop, page pixels
+  uint32_t mouse_latch = 0;              // k_vell_mouse_ bits of buttons pressed since the last logical frame
 };
 
 input_state g_in;
-
-// The keyboard as the platform (or an injected source) sees it.
-const uint8_t *platform_keys(int *count) {
-  if (g_in.source) return g_in.source(count);
-  return SDL_GetKeyboardState(count);
-}
-
-bool source_key(const uint8_t *keys, int count, int32_t sc) { return sc < count && keys[sc]; }
-
-// Modifier states: from SDL's modifier state, or from an injected array.
-void read_modifiers(const uint8_t *keys, int count, bool out[6]) {
-  if (g_in.source) {
-    const int32_t sc[6] = {sc_lctrl, sc_rctrl, sc_lalt, sc_ralt, sc_lgui, sc_rgui};
-    for (int i = 0; i < 6; i++) out[i] = source_key(keys, count, sc[i]);
-    return;
-  }
-  const SDL_Keymod m = SDL_GetModState();
-  const int mask[6] = {KMOD_LCTRL, KMOD_RCTRL, KMOD_LALT, KMOD_RALT, KMOD_LGUI, KMOD_RGUI};
-  for (int i = 0; i < 6; i++) out[i] = (m & mask[i]) != 0;
-}
 
 bool held(int32_t sc) { return g_in.key[sc] != 0; }
 bool alt_held() { return held(sc_lalt) || held(sc_ralt); }
@@ -84,7 +62,7 @@ void push_key(int32_t code) {
 // auto-repeat and block marks.
 void poll_key_tables(uint32_t now) {
   int count = 0;
-  const uint8_t *keys = platform_keys(&count);
+  const uint8_t *keys = vell_backends.input.keys(&count);
   const int32_t n = count < k_vell_key_slots ? count : k_vell_key_slots;
   for (int32_t sc = 0; sc < n; sc++) {
     // A key first seen down at the last poll starts the repeat delay. (State
@@ -95,15 +73,14 @@ void poll_key_tables(uint32_t now) {
     // A latched press stays held until a logical frame has seen it.
     g_in.key[sc] = keys[sc] || g_in.latch[sc] ? k_key_held : k_key_up;
   }
-  bool mods[6];
-  read_modifiers(keys, count, mods);
+  const uint32_t mods = vell_backends.input.modifiers();
   // A modifier tapped with its key (a quick Ctrl+R) is latched with it.
-  g_in.key[sc_lctrl] = mods[0] || g_in.latch[sc_lctrl];
-  g_in.key[sc_rctrl] = mods[1] || g_in.latch[sc_rctrl];
-  g_in.key[sc_lalt] = mods[2] || g_in.latch[sc_lalt];
-  g_in.key[sc_ralt] = mods[3] || g_in.latch[sc_ralt];
-  g_in.key[sc_gui_left_slot] = mods[4] || g_in.latch[sc_lgui];
-  g_in.key[sc_gui_right_slot] = mods[5] || g_in.latch[sc_rgui];
+  g_in.key[sc_lctrl] = (mods & k_vell_mod_lctrl) || g_in.latch[sc_lctrl];
+  g_in.key[sc_rctrl] = (mods & k_vell_mod_rctrl) || g_in.latch[sc_rctrl];
+  g_in.key[sc_lalt] = (mods & k_vell_mod_lalt) || g_in.latch[sc_lalt];
+  g_in.key[sc_ralt] = (mods & k_vell_mod_ralt) || g_in.latch[sc_ralt];
+  g_in.key[sc_gui_left_slot] = (mods & k_vell_mod_lgui) || g_in.latch[sc_lgui];
+  g_in.key[sc_gui_right_slot] = (mods & k_vell_mod_rgui) || g_in.latch[sc_rgui];
 
   if (static_cast<int32_t>(now - g_in.repeat_deadline) >= 0) {
     for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
@@ -120,9 +97,9 @@ void mark_held(int32_t sc) {
 
 // A key-down event: its code, the engine's own shortcuts, the key buffer.
 // Returns 1 when a code went into the buffer.
-int handle_key_down(const SDL_KeyboardEvent &e) {
-  const int32_t sc = e.keysym.scancode;
-  const SDL_Keycode sym = e.keysym.sym;
+int handle_key_down(const vell_input_event &e) {
+  const int32_t sc = e.a;
+  const int32_t sym = e.b;
   mark_held(sc);
   if (sc >= 0 && sc < k_vell_key_slots && !e.repeat) g_in.latch[sc] = 1;
 
@@ -135,12 +112,12 @@ int handle_key_down(const SDL_KeyboardEvent &e) {
   }
   // Arrow keys from any source (the keypad without Num Lock, too) count as
   // the standard arrow keys.
-  if (sym == SDLK_LEFT) mark_held(sc_left);
-  if (sym == SDLK_RIGHT) mark_held(sc_right);
-  if (sym == SDLK_UP) mark_held(sc_up);
-  if (sym == SDLK_DOWN) mark_held(sc_down);
+  if (sym == (k_vell_sym_scancode | sc_left)) mark_held(sc_left);
+  if (sym == (k_vell_sym_scancode | sc_right)) mark_held(sc_right);
+  if (sym == (k_vell_sym_scancode | sc_up)) mark_held(sc_up);
+  if (sym == (k_vell_sym_scancode | sc_down)) mark_held(sc_down);
   if (ctrl_held() && !alt_held() && !shift_held()) {
-    if ((sym >= 'a' && sym <= 'z') || (sym >= '0' && sym <= '9')) code = static_cast<int32_t>(sym);
+    if ((sym >= 'a' && sym <= 'z') || (sym >= '0' && sym <= '9')) code = sym;
   }
   // AltGr arrives as Right Alt with Left Ctrl; it is not a Ctrl combination.
   if (held(sc_ralt)) {
@@ -165,48 +142,9 @@ int handle_key_down(const SDL_KeyboardEvent &e) {
   return 0;
 }
 
-void handle_window_event(const SDL_WindowEvent &w) {
-  switch (w.event) {
-    case SDL_WINDOWEVENT_SHOWN:
-    case SDL_WINDOWEVENT_MAXIMIZED:
-    case SDL_WINDOWEVENT_FOCUS_GAINED:
-      vell_set_app_active(1);
-      break;
-    case SDL_WINDOWEVENT_HIDDEN:
-    case SDL_WINDOWEVENT_MINIMIZED:
-    case SDL_WINDOWEVENT_FOCUS_LOST:
-      vell_set_app_active(0);
-      break;
-    case SDL_WINDOWEVENT_CLOSE:
-      vell_state.quit = 1;
-      vell_debugf("window closed (%d)\n", static_cast<int>(w.windowID));
-      break;
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-    case SDL_WINDOWEVENT_RESIZED:
-    case SDL_WINDOWEVENT_DISPLAY_CHANGED:
-      vell_update_layout();
-      break;
-    default:
-      break;
-  }
-}
-
-// The mouse in window coordinates, and its buttons.
-Uint32 real_mouse(int32_t *wx, int32_t *wy) {
-  int x = 0, y = 0;
-  Uint32 b = SDL_GetMouseState(&x, &y);
-  *wx = x;
-  *wy = y;
-  return b;
-}
-
 }  // namespace
 
-void vell_keys_init() {
-  vell_key_source_func source = g_in.source;
-  memset(&g_in, 0, sizeof g_in);
-  g_in.source = source;
-}
+void vell_keys_init() { g_in = input_state{}; }
 
 void vell_keys_exit() { vell_keys_init(); }
 
@@ -216,53 +154,52 @@ void vell_mouse_init() {
   g_in.stored_x = g_in.stored_y = 0;
 }
 
-void vell_set_key_source(vell_key_source_func f) { g_in.source = f; }
-
 void vell_handle_system_messages() {
   int32_t ms = vell_is_app_active() ? vell_config.foreground_sleep_ms : vell_config.background_sleep_ms;
   if (ms > k_max_sleep_ms) ms = k_max_sleep_ms;
   if (ms > 0) vell_delay(static_cast<uint32_t>(ms));
-  if (vell_has_window()) SDL_ShowCursor(SDL_DISABLE);
+  if (vell_has_window()) vell_backends.input.hide_cursor();
 
   poll_key_tables(vell_get_time());
 
   int keys_buffered = 0;
-  SDL_Event e;
-  while (SDL_PollEvent(&e)) {
+  vell_input_event e;
+  while (vell_backends.input.poll(&e)) {
     switch (e.type) {
-      case SDL_QUIT:
+      case k_vell_event_quit:
         vell_quit_process();
         break;
-      case SDL_WINDOWEVENT:
-        handle_window_event(e.window);
+      case k_vell_event_active:
+        vell_set_app_active(e.a);
         break;
-      case SDL_MOUSEBUTTONDOWN:
-        g_in.mouse_latch |= SDL_BUTTON(e.button.button);
+      case k_vell_event_window_close:
+        vell_state.quit = 1;
+        vell_debugf("window closed (%d)\n", static_cast<int>(e.a));
         break;
-      case SDL_MOUSEWHEEL: {
-        const int dir = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
-        g_in.wheel_x += e.wheel.x * dir;
-        g_in.wheel_y += e.wheel.y * dir;
+      case k_vell_event_layout:
+        vell_update_layout();
         break;
-      }
-      case SDL_TEXTINPUT:
-        if (e.text.text[0] && !e.text.text[1]) {
-          push_key(static_cast<uint8_t>(e.text.text[0]));
+      case k_vell_event_mouse_down:
+        g_in.mouse_latch |= static_cast<uint32_t>(e.a);
+        break;
+      case k_vell_event_wheel:
+        g_in.wheel_x += e.a;
+        g_in.wheel_y += e.b;
+        break;
+      case k_vell_event_text:
+        if (e.text[0] && !e.text[1]) {
+          push_key(static_cast<uint8_t>(e.text[0]));
           keys_buffered = 1;
         }
         break;
-      case SDL_KEYDOWN:
-        keys_buffered |= handle_key_down(e.key);
+      case k_vell_event_key_down:
+        keys_buffered |= handle_key_down(e);
         break;
-      case SDL_JOYDEVICEADDED:
-        vell_joystick_device_added(e.jdevice.which);
+      case k_vell_event_pad_added:
+        vell_joystick_slot_added(e.a);
         break;
-      case SDL_JOYDEVICEREMOVED:
-        vell_joystick_device_removed(e.jdevice.which);
-        break;
-      case SDL_RENDER_TARGETS_RESET:
-      case SDL_RENDER_DEVICE_RESET:
-        vell_update_layout();
+      case k_vell_event_pad_removed:
+        vell_joystick_slot_removed(e.a);
         break;
       default:
         break;
@@ -334,9 +271,9 @@ void vell_get_mouse(int32_t *x, int32_t *y, int32_t *buttons) {
   *x = *y = *buttons = 0;
   if (!vell_back_page()) return;
   int32_t wx = 0, wy = 0;
-  Uint32 b = 0;
+  uint32_t b = 0;
   if (vell_has_window()) {
-    b = real_mouse(&wx, &wy) | g_in.mouse_latch;
+    b = vell_backends.input.mouse(&wx, &wy) | g_in.mouse_latch;
     vell_window_point_to_page(wx, wy, x, y);
   }
   if (g_in.warp_active) {
@@ -347,17 +284,17 @@ void vell_get_mouse(int32_t *x, int32_t *y, int32_t *buttons) {
       *y = g_in.warp_y;
     }
   }
-  if (b & SDL_BUTTON(SDL_BUTTON_LEFT)) {
+  if (b & k_vell_mouse_left) {
     const int32_t rmb = vell_config.rmb_key;
     *buttons |= (rmb > 0 && rmb < k_vell_key_slots && g_in.key[rmb]) ? 2 : 1;
   }
-  if (b & SDL_BUTTON(SDL_BUTTON_RIGHT)) *buttons |= 2;
-  if (b & SDL_BUTTON(SDL_BUTTON_MIDDLE)) *buttons |= 4;
+  if (b & k_vell_mouse_right) *buttons |= 2;
+  if (b & k_vell_mouse_middle) *buttons |= 4;
 }
 
 void vell_set_mouse(int32_t x, int32_t y) {
   int32_t wx = 0, wy = 0;
-  if (vell_has_window()) real_mouse(&wx, &wy);
+  if (vell_has_window()) vell_backends.input.mouse(&wx, &wy);
   g_in.warp_active = 1;
   g_in.warp_x = x;
   g_in.warp_y = y;
@@ -388,6 +325,4 @@ void vell_take_mouse_wheel(int32_t *x, int32_t *y) {
   g_in.wheel_x = g_in.wheel_y = 0;
 }
 
-void vell_warp_system_mouse(int32_t wx, int32_t wy) {
-  if (SDL_Window *w = static_cast<SDL_Window *>(vell_platform_window())) SDL_WarpMouseInWindow(w, wx, wy);
-}
+void vell_warp_system_mouse(int32_t wx, int32_t wy) { vell_backends.input.warp_mouse(wx, wy); }

@@ -62,9 +62,3 @@ void vell_release_input_latches();
 void vell_take_mouse_wheel(int32_t *x, int32_t *y);
 // Moves the system pointer to a window position (window coordinates).
 void vell_warp_system_mouse(int32_t wx, int32_t wy);
-
-// Where key states come from: the platform's keyboard by default. A test may
-// supply its own array (count entries, 0 up, non-zero down); modifier keys
-// are then read from that array too. Null restores the platform keyboard.
-using vell_key_source_func = const uint8_t *(*)(int *count);
-void vell_set_key_source(vell_key_source_func f);

@@ -1,4 +1,5 @@
-// Game controllers and joysticks: mapping database, opening, hot-plugging and validated reading.
+// Game controllers: starting them through the input devices in use, and
+// validated reading.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +9,9 @@ constexpr int32_t k_vell_max_joysticks = 8;
 // Buttons 0..14 are read.
 constexpr int32_t k_vell_joystick_buttons = 15;
 
-// Adds the mappings of "sdl_controllers.txt" from the program folder and the
-// home folder (creating the home folder's file when missing) and opens up to
-// eight controllers.
+// Opens up to eight controllers with the mappings of "sdl_controllers.txt"
+// from the program folder and the home folder (creating the home folder's
+// file when missing).
 void vell_joystick_init();
 void vell_joystick_exit();
 
@@ -24,7 +25,7 @@ int32_t vell_count_joysticks();
 // Number of buttons of one controller (0 when there is none).
 int32_t vell_count_joystick_buttons(int32_t index);
 
-// Platform events: a device was plugged in (device index) or removed
-// (instance id). Called from event handling.
-void vell_joystick_device_added(int32_t device_index);
-void vell_joystick_device_removed(int32_t instance_id);
+// Input events: a controller was plugged in and took that slot, or the one
+// in that slot was removed and later ones moved up. Called from event handling.
+void vell_joystick_slot_added(int32_t slot);
+void vell_joystick_slot_removed(int32_t slot);

@@ -1,9 +1,10 @@
 #include "platform/key_names.h"
 
-#include <SDL.h>
-
 #include <cctype>
 #include <cstdio>
+#include <cstring>
+
+#include "platform/backends.h"
 
 namespace {
 
@@ -11,20 +12,18 @@ namespace {
 constexpr int k_max_name = 19;
 
 struct key_name_table {
-  char name[k_vell_named_keys][k_max_name + 1];  // upper-case names by scancode
-  int built;                                     // 1 once filled
+  char name[k_vell_named_keys][k_max_name + 1] = {};  // upper-case names by scancode
+  int built = 0;                                      // 1 once filled
 };
 
 key_name_table g_names;
 
-}  // namespace
-
-void vell_build_key_names() {
+void build_key_names() {
   for (int32_t sc = 0; sc < k_vell_named_keys; sc++) {
-    const char *n = SDL_GetScancodeName(static_cast<SDL_Scancode>(sc));
+    const char *n = vell_backends.input.key_name(sc);
     char *out = g_names.name[sc];
     if (!n) n = "";
-    size_t len = SDL_strlen(n);
+    size_t len = strlen(n);
     if (len > static_cast<size_t>(k_max_name)) {
       snprintf(out, k_max_name + 1, "?");
       continue;
@@ -34,8 +33,10 @@ void vell_build_key_names() {
   g_names.built = 1;
 }
 
+}  // namespace
+
 const char *vell_get_key_name(int32_t scancode) {
   if (scancode < 0 || scancode >= k_vell_named_keys) return "";
-  if (!g_names.built) vell_build_key_names();
+  if (!g_names.built) build_key_names();
   return g_names.name[scancode];
 }

@@ -4,10 +4,9 @@
 #include <cstdint>
 
 struct vell_rng_t {
-  uint32_t a, b;  // the generator's two words
+  uint32_t a = 0xdeadbeefu;  // the generator's two words, as vell_srand(0) leaves them
+  uint32_t b = 0x60009755u;
 };
-
-extern vell_rng_t vell_rng;
 
 // s = 0 seeds a := 0xdeadbeef, b := 0x60009755; otherwise a := s,
 // b := s ^ 0xbead29ba.
@@ -16,6 +15,8 @@ void vell_srand(uint32_t s);
 uint32_t vell_rand();
 // vell_rand() mod n (0 for n = 0, without a step).
 uint32_t vell_random(uint32_t n);
+// A copy of the engine generator's state.
+vell_rng_t vell_rng_state();
 
 // The same three operations on a generator of the caller's own, for a
 // thread that must not share the engine's instance (the audio mixer).

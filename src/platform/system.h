@@ -3,16 +3,17 @@
 
 #include <cstdint>
 
-// Initialises SDL (ends through vell_fatal_error when it cannot) and logs
-// the versions and drivers.
+#include "platform/thread_runner.h"
+
+// Starts the platform on its backends: the headless ones when the
+// configuration says headless, else the desktop's (SDL, which ends the
+// process through vell_fatal_error when it cannot start).
 void vell_system_init();
 void vell_system_exit();
 
-// Milliseconds since start. Tests may replace the clock with their own.
+// Milliseconds since start, from the clock in use (a test installs its own
+// through vell_clock_source_use).
 uint32_t vell_get_time();
-using vell_time_func = uint32_t (*)();
-void vell_set_time_func(vell_time_func f);  // null restores the real clock
-vell_time_func vell_get_time_func();        // the installed clock, null for the real one
 void vell_reset_timer();
 
 void vell_delay(uint32_t ms);
@@ -23,7 +24,6 @@ void vell_set_app_active(int active);
 // Time in ms at which the window last became active.
 uint32_t vell_app_activation_time();
 
-using vell_thread_func = void (*)();
 // Starts a thread running f; returns its handle, or null on failure.
 void *vell_create_thread(vell_thread_func f);
 // Detaches the thread; it runs to its end on its own.

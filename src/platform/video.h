@@ -1,4 +1,5 @@
-// The window, its renderer and the presentation of the engine back page.
+// The screen: the engine back page, the window mode and layout, and the
+// presentation of the page through the video output in use.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,7 @@ void vell_video_init();
 // Releases the back page, the window and everything drawn with it.
 void vell_video_exit();
 
-// Sets up the screen: the window (unless headless) and a back page of
+// Sets up the screen: the window (none on the headless backend) and a back page of
 // width x height x depth. flags: 0x100 windowed when configured, 4 windowed,
 // 8 full screen. Returns 0.
 int vell_set_screen(int32_t width, int32_t height, int32_t depth, int32_t flags);
@@ -23,7 +24,7 @@ vell_bitmap *vell_back_page();
 void vell_resize_back_page(int32_t w, int32_t h);
 
 // Shrinks a window size (of at least 32 x 32) to what the first display
-// can show; nothing changes without a display (headless).
+// can show; nothing changes without a display.
 void vell_fit_window_size(int32_t *w, int32_t *h);
 // Stores window_size and remembers that the application chose it.
 void vell_set_window_size(int32_t w, int32_t h);
@@ -57,5 +58,3 @@ void vell_update_layout();
 // Maps a mouse position in window coordinates (which differ from drawable
 // pixels on high-DPI displays) to back-page pixels.
 void vell_window_point_to_page(int32_t wx, int32_t wy, int32_t *px, int32_t *py);
-// Internal: the platform window (an SDL_Window), or null.
-void *vell_platform_window();

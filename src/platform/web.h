@@ -20,16 +20,21 @@ constexpr int64_t k_wget_max_bytes = 16 << 20;
 
 // Fetches address (http or https, following redirects) into the file at
 // path (created new, as vell_create_file does), within the configured
-// time-out and k_wget_max_bytes. Blocks: meant for a download thread.
+// time-out and k_wget_max_bytes, through the web client in use. Blocks:
+// meant for a download thread.
 int vell_wget(const char *address, const char *path);
 // Stops every vell_wget that is running now, on any thread; they return
 // k_wget_cancelled soon after. Fetches started later are not affected.
 void vell_wget_cancel();
+// For web clients: the cancel count to note at a fetch's start, and whether
+// a cancel came since that count was noted (1) or not (0). Thread-safe.
+uint32_t vell_wget_generation();
+int vell_wget_cancelled(uint32_t generation);
 
 // Asks the desktop to open a folder, file or web address, by starting the
 // desktop's opener with it as its only argument (never through a shell).
 // Returns 0 when the opener was started, 1 otherwise (logged).
 int vell_launch_html(const char *target);
-// The opener program (looked up on PATH unless it holds a '/'); "xdg-open"
-// by default. Null restores the default.
+// The desktop opener program (looked up on PATH unless it holds a '/');
+// "xdg-open" by default. Null restores the default.
 void vell_set_launch_program(const char *program);

@@ -145,6 +145,9 @@ void vell_process_arguments(int argc, const char *const *argv) {
     const char *a = argv[i];
     if (ends_arguments(a)) break;
     if (a[0] == '-') {
+      // Exec mode runs without a window from the start, so that the
+      // platform starts on its headless backend.
+      if (!strcmp(a + 1, "x") || !strcmp(a + 1, "exec")) vell_config.headless = 1;
       for (const engine_option_name &o : k_engine_options) {
         if (strncmp(a + 1, o.name, strlen(o.name)) == 0) {
           pending = o.option;

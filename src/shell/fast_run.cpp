@@ -2,6 +2,7 @@
 
 #include "machine/app_config.h"
 #include "platform/config.h"
+#include "platform/backends.h"
 #include "platform/engine_state.h"
 #include "platform/log.h"
 #include "platform/system.h"
@@ -14,7 +15,7 @@ struct fast_run_t {
   uint64_t iterations;   // loop iterations since then
   int32_t credit;        // frame owed, in 1/60 of a frame: each iteration adds the rate, a frame is due at 60
   int64_t frames;        // logical frames of this exec-mode run
-  vell_time_func saved;  // the clock the virtual one replaced (a test's or a tool's), null for the real one
+  vell_clock_source saved;  // the clock the virtual one replaced (the real one, a test's or a tool's)
 };
 
 fast_run_t g_fast;
@@ -35,12 +36,15 @@ void orrery_fast_start() {
   }
   if (!orrery_args.fast) return;
   const uint32_t now = vell_get_time();
-  if (!g_fast.active) g_fast.saved = vell_get_time_func();
+  if (!g_fast.active) g_fast.saved = vell_backends.clock;
   g_fast.active = 1;
   g_fast.base_ms = now;
   g_fast.iterations = 0;
   g_fast.credit = 0;
-  vell_set_time_func(virtual_now);
+  // Only the time is virtual: sleeping (waiting for a worker) stays real.
+  vell_clock_source clock = g_fast.saved;
+  clock.now_ms = virtual_now;
+  vell_clock_source_use(&clock);
   // For this run only: config.txt keeps the sleep times it was read with.
   vell_config.foreground_sleep_ms = 0;
   vell_config.background_sleep_ms = 0;
@@ -49,7 +53,7 @@ void orrery_fast_start() {
 void orrery_fast_stop() {
   if (!g_fast.active) return;
   g_fast.active = 0;
-  vell_set_time_func(g_fast.saved);
+  vell_clock_source_use(&g_fast.saved);
 }
 
 int orrery_fast_active() { return g_fast.active; }

@@ -11,7 +11,7 @@ static int16_t g_out[4096];
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   vell_config_default();
   vell_config.headless = 1;
-  vell_set_time_func([] { return g_fuzz_now; });
+  use_fuzz_clock();
   orrery_create_machine();
   orrery_sound_init(16);
   return 0;

@@ -36,6 +36,7 @@
 #include "machine/code_compress.h"
 #include "machine/memory.h"
 #include "machine/pstate.h"
+#include "platform/backends.h"
 #include "platform/config.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -59,8 +60,15 @@ inline uint32_t g_fuzz_now = 1000;
 
 // Starts the console once, in a fresh temporary home; it ends at exit, so
 // that what it keeps is released before the leak check.
+// The fuzzers' clock: time moves only when a target moves it.
+inline void use_fuzz_clock() {
+  vell_clock_source clock = vell_backends.clock;
+  clock.now_ms = [] { return g_fuzz_now; };
+  vell_clock_source_use(&clock);
+}
+
 inline void start_headless_console() {
-  vell_set_time_func([] { return g_fuzz_now; });
+  use_fuzz_clock();
   vell_set_program_folder(ORRERY_FUZZ_PROGRAM_FOLDER);
   static char home[] = "/tmp/orrery-fuzz-XXXXXX";
   check(mkdtemp(home) != nullptr);

@@ -8,7 +8,7 @@ audio_rig::audio_rig() {
   vell_config_default();
   vell_config.headless = 1;
   now_ms = 1000;
-  vell_set_time_func([] { return audio_rig::now_ms; });
+  use_test_clock([] { return audio_rig::now_ms; });
   orrery_clear_console_state();
   EXPECT_EQ(orrery_create_machine(), 0);
   orrery_sound_init(16);
@@ -17,7 +17,7 @@ audio_rig::audio_rig() {
 audio_rig::~audio_rig() {
   orrery_sound_exit();
   orrery_clear_machine();
-  vell_set_time_func(nullptr);
+  use_test_clock(nullptr);
 }
 
 orrery_cart *audio_rig::cart() const { return pstate.cart; }

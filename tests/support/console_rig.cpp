@@ -7,6 +7,21 @@ uint8_t g_rig_keys[512];
 
 uint32_t rig_clock() { return g_rig_now; }
 
+void use_test_clock(uint32_t (*now)()) {
+  if (!now) return vell_clock_source_use(nullptr);
+  vell_clock_source clock = *vell_headless_clock();
+  clock.now_ms = now;
+  vell_clock_source_use(&clock);
+}
+
+void use_test_keys(const uint8_t *(*keys)(int *count)) {
+  if (!keys) return vell_input_devices_use(nullptr);
+  vell_input_devices input = *vell_sdl_input();
+  input.keys = keys;
+  input.modifiers = nullptr;
+  vell_input_devices_use(&input);
+}
+
 const uint8_t *rig_keys(int *count) {
   *count = 512;
   return g_rig_keys;
@@ -15,8 +30,8 @@ const uint8_t *rig_keys(int *count) {
 console_rig::console_rig(const std::vector<std::string> &extra, const std::string &program_folder) {
   g_rig_now = now;
   memset(g_rig_keys, 0, sizeof g_rig_keys);
-  vell_set_time_func(rig_clock);
-  vell_set_key_source(rig_keys);
+  use_test_clock(rig_clock);
+  use_test_keys(rig_keys);
   vell_set_program_folder(program_folder);
   orrery_install_browser();
   orrery_install_capture();
@@ -33,8 +48,8 @@ console_rig::console_rig(const std::vector<std::string> &extra, const std::strin
 
 console_rig::~console_rig() {
   if (vell_state.initialised) vell_exit();
-  vell_set_key_source(nullptr);
-  vell_set_time_func(nullptr);
+  use_test_keys(nullptr);
+  use_test_clock(nullptr);
 }
 
 void console_rig::iterate(uint32_t ms) {

@@ -44,3 +44,10 @@ extern uint32_t g_rig_now;
 extern uint8_t g_rig_keys[512];
 uint32_t rig_clock();
 const uint8_t *rig_keys(int *count);
+
+// Installs a clock reading now (sleeping stays real); null hands the clock
+// back to the platform's start.
+void use_test_clock(uint32_t (*now)());
+// Installs SDL's input devices (events, mouse, controllers) with the key
+// states from keys, modifiers read from them too; null hands the input back.
+void use_test_keys(const uint8_t *(*keys)(int *count));

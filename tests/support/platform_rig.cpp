@@ -5,8 +5,8 @@
 platform_rig::platform_rig() {
   g_rig_now = 1000;
   memset(g_rig_keys, 0, sizeof g_rig_keys);
-  vell_set_time_func(rig_clock);
-  vell_set_key_source(rig_keys);
+  use_test_clock(rig_clock);
+  use_test_keys(rig_keys);
   orrery_install_hooks();
   vell_config.foreground_sleep_ms = vell_config.background_sleep_ms = 0;
   vell_config.windowed = 1;
@@ -17,8 +17,8 @@ platform_rig::platform_rig() {
 platform_rig::~platform_rig() {
   vell_joystick_exit();
   vell_sound_exit_plat();
-  vell_set_key_source(nullptr);
-  vell_set_time_func(nullptr);
+  use_test_keys(nullptr);
+  use_test_clock(nullptr);
   vell_system_exit();
 }
 
