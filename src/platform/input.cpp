@@ -38,6 +38,10 @@ struct input_state {
   uint32_t repeat_deadline = 0;          // time of the next auto-repeat, ms
   int32_t buffer[k_vell_key_buffer_size] = {};  // key codes, oldest first
   int32_t buffered = 0;                         // entries in buffer
+  // Per entry: 1 when Ctrl was held as the key went down. A quick Ctrl+R
+  // can be over (and its latches released) before the code is read.
+  uint8_t buffer_ctrl[k_vell_key_buffer_size] = {};
+  uint8_t last_ctrl = 0;  // buffer_ctrl of the entry vell_readkey returned last
   int32_t wheel_x = 0, wheel_y = 0;      // wheel movement since the last take
   int warp_active = 0;                   // 1 while a requested position is reported
   int32_t warp_x = 0, warp_y = 0;        // the requested position, page pixels
@@ -55,6 +59,7 @@ bool ctrl_held() { return held(sc_lctrl) || held(sc_rctrl); }
 
 void push_key(int32_t code) {
   if (g_in.buffered >= k_vell_key_buffer_size) return;
+  g_in.buffer_ctrl[g_in.buffered] = ctrl_held() ? 1 : 0;
   g_in.buffer[g_in.buffered++] = code;
 }
 
@@ -260,10 +265,14 @@ int32_t vell_readkey() {
     vell_handle_system_messages();
   }
   const int32_t code = g_in.buffer[0];
+  g_in.last_ctrl = g_in.buffer_ctrl[0];
   g_in.buffered--;
   memmove(g_in.buffer, g_in.buffer + 1, sizeof(int32_t) * static_cast<size_t>(g_in.buffered));
+  memmove(g_in.buffer_ctrl, g_in.buffer_ctrl + 1, static_cast<size_t>(g_in.buffered));
   return code;
 }
+
+int vell_last_key_with_ctrl() { return g_in.last_ctrl; }
 
 void vell_clear_key_buffer() { g_in.buffered = 0; }
 

@@ -42,6 +42,8 @@ int vell_keypressed();
 // events until a key arrives; it returns 0 when none can arrive (no window,
 // or the program is quitting).
 int32_t vell_readkey();
+// 1 when Ctrl was held as the key that vell_readkey returned last went down.
+int vell_last_key_with_ctrl();
 void vell_clear_key_buffer();
 
 // Mouse position in back-page pixels and buttons (1 left, 2 right, 4

@@ -88,7 +88,7 @@ void console_screen_update() {
   while (vell_keypressed()) {
     const int32_t code = vell_readkey();
     if (code == k_code_escape || code == k_code_enter) back = true;
-    else if (code == 'r' && vell_get_key_state(k_key_any_ctrl)) reload = true;
+    else if (code == 'r' && vell_last_key_with_ctrl()) reload = true;
   }
   if (button_pressed(BTN_PAUSE, 0)) back = true;
   for (int32_t p = 0; p < k_players && !s.error; p++)
