@@ -75,7 +75,7 @@ figures measure(const char *name, int emulated_seconds) {
     g_now += i % 3 == 2 ? 16 : 17;
     vell_main_iteration();
     f.stopped = pstate.mode != MODE_RUNNING;
-    f.peak_memory = std::max(f.peak_memory, orrery_lua_memory.charged);
+    if (lua_State *L = runner_lua_state()) f.peak_memory = std::max(f.peak_memory, orrery_lua_memory(L).charged);
     if (pstate.frame_counter == before) continue;
     const double load = cycles_2_frame_capacity(cpu_budget.mark_cycles[2]) / 65536.0;
     load_sum += load;

@@ -123,7 +123,7 @@ TEST(Runner, ProgramsOfTheLargestSizeRunOneMoreCharacterOrTokenDoesNotAndPrinthI
     EXPECT_EQ(pstate.mode, status == RUN_OK ? MODE_RUNNING : MODE_CONSOLE);
   }
   orrery_args.exec_mode = 0;
-  EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
+  EXPECT_EQ(orrery_lua_memory(runner_lua_state()).allowance, 8192 * 16);
   // Outside exec mode printh writes nothing.
   testing::internal::CaptureStderr();
   rig.run("printh('hello', 1) function _update() printh('frame') end");

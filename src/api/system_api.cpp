@@ -26,8 +26,9 @@ constexpr int32_t k_stat_memory_cap = 0x200000;  // bytes stat(0) reports at mos
 constexpr int32_t k_version_stat = 12;           // stat(5)
 constexpr int32_t k_mouse_notice_ms = 2000;
 
-int32_t memory_kilobytes() {
-  int64_t bytes = orrery_lua_memory.charged - orrery_lua_memory.allowance;
+int32_t memory_kilobytes(lua_State *L) {
+  const orrery_lua_memory_t &m = orrery_lua_memory(L);
+  int64_t bytes = m.charged - m.allowance;
   if (bytes < 0) bytes = 0;
   if (bytes > k_stat_memory_cap) bytes = k_stat_memory_cap;
   return static_cast<int32_t>(bytes / 1024);
@@ -96,7 +97,7 @@ int q7_stat(lua_State *L) {
   }
   spend_cpu(k_stat_cost);
   int32_t v = 0;
-  if (n == 0) v = memory_kilobytes();
+  if (n == 0) v = memory_kilobytes(L);
   else if (n == 1) return api_push_num(L, cycles_2_frame_capacity(cpu_budget.frame_cycles));
   else if (n == 2) return api_push_num(L, cycles_2_frame_capacity(cpu_budget.system_cycles));
   else if (n == 5) v = k_version_stat;

@@ -45,7 +45,7 @@ void charge(int32_t n) {
   if (b.spend_remainder >= k_hook_interval) {
     const int32_t k = b.spend_remainder / k_hook_interval;
     b.spend_remainder -= k * k_hook_interval;
-    if (lua_State *L = orrery_running_thread()) lua_spend_cpu(L, k);
+    if (lua_State *L = orrery_runner.L) orrery_spend_count(orrery_running_thread(L), k);
   }
 }
 

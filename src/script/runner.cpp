@@ -4,6 +4,7 @@
 
 #include "script/runner.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,7 @@
 #include "script/hooks.h"
 #include "script/interp.h"
 #include "script/preprocess.h"
+#include "script/random.h"
 #include "script/runner_texts.h"
 #include "script/tokenizer.h"
 
@@ -54,6 +56,9 @@ constexpr int32_t k_traceback_lines = 10;         // lines of a traceback looked
 constexpr int32_t k_syntax_message_max = 1023;    // characters of a reduced syntax message
 constexpr int32_t k_console_cursor_max = 120;     // lowest print row the console continues at
 
+// Set by a signal handler (and only set): the process is ending. A flag of
+// the process, not of one state: the handler cannot know which state runs.
+volatile std::sig_atomic_t g_stop_requested = 0;
 std::string g_program_text;                  // the program text of the current run
 std::vector<char> g_preprocessed;            // the preprocessor's work buffer
 
@@ -94,7 +99,7 @@ std::string strip_position(const std::string &msg) {
 // (from 1 within the tab); 0 and tab 0 beyond the last tab.
 int32_t user_line(int32_t program_line, int32_t *tab) { return find_tab_line(program_line, tab) + 1; }
 
-int cite_tab_line(int chunk_line) {
+int cite_tab_line(lua_State *, int chunk_line) {
   int32_t tab = 0;
   return user_line(chunk_line - k_chunk_line_offset, &tab);
 }
@@ -104,7 +109,7 @@ int cite_tab_line(int chunk_line) {
 void note_error_line(lua_State *L, int level) {
   lua_Debug ar;
   if (lua_getstack(L, level, &ar) && lua_getinfo(L, "l", &ar) && ar.currentline > 0)
-    orrery_runtime_line = ar.currentline;
+    orrery_note_runtime_line(L, ar.currentline);
 }
 
 [[noreturn]] void raise_at_current_line(lua_State *L, const char *message) {
@@ -125,10 +130,10 @@ constexpr char k_unpausable_message[] = "cpu budget exceeded in __gc or __pairs"
 constexpr char k_stopped_message[] = "program stopped";
 
 // What the program has to be suspended for now, the most pressing first.
-int32_t suspension_wanted() {
-  if (orrery_stop_requested) return SUSPEND_STOP;
+int32_t suspension_wanted(lua_State *L) {
+  if (g_stop_requested) return SUSPEND_STOP;
   if (cpu_budget.limiter_count >= frame_budget()) return SUSPEND_BUDGET;
-  if (orrery_lua_memory.pressure) return SUSPEND_MEMORY;
+  if (orrery_lua_memory(L).pressure) return SUSPEND_MEMORY;
   return SUSPEND_NONE;
 }
 
@@ -145,7 +150,7 @@ int32_t suspension_wanted() {
 void closing_limiter(lua_State *L) {
   orrery_runner_t &r = orrery_runner;
   r.closing_cycles += k_hook_interval;
-  if (r.closing_cycles >= frame_budget() || orrery_stop_requested) end_stretch(L, k_unpausable_message);
+  if (r.closing_cycles >= frame_budget() || g_stop_requested) end_stretch(L, k_unpausable_message);
 }
 
 // The count hook: charges the instructions run since the last call and
@@ -170,10 +175,10 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
   // A soft yield brings the call forward: it then stands for the
   // instructions since the last call, not for a whole interval, and when
   // nothing is to be done the interval goes on where it was.
-  int rest = lua_orrery_take_soft_yield(L);
+  int rest = orrery_take_soft_yield(L);
   if (rest == 1) rest = 0;  // the interval ends here anyway
   if (rest == 0) cpu_hook_tick();
-  const int32_t wanted = suspension_wanted();
+  const int32_t wanted = suspension_wanted(L);
   // Instructions left in the interval, counting this one out.
   const int left = rest > 0 ? rest - 1 : k_hook_interval;
   if (wanted == SUSPEND_NONE) {
@@ -197,7 +202,7 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
       }
     }
     L->hookcount = left;
-    lua_orrery_soft_yield(L);
+    orrery_soft_yield(L);
     return;
   }
   r.stretch_over = 0;
@@ -215,7 +220,7 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
 // hook, its resumer runs its hook before its next instruction, so that it
 // is suspended as well and no thread runs on.
 void follow_suspended_coroutine(lua_State *resumer) {
-  if (!orrery_runner.closing && suspension_wanted() != SUSPEND_NONE) lua_orrery_soft_yield(resumer);
+  if (!orrery_runner.closing && suspension_wanted(resumer) != SUSPEND_NONE) orrery_soft_yield(resumer);
 }
 
 // Memory errors of the API functions become runtime errors of the program
@@ -228,7 +233,7 @@ void on_memory_error(const char *message) {
   L->hookcount = 1;
 }
 
-void spend_from_interpreter(int cycles) { spend_cpu(cycles); }
+void spend_from_interpreter(lua_State *, int32_t cycles) { spend_cpu(cycles); }
 
 int panic(lua_State *L) {
   const char *msg = lua_tostring(L, -1);
@@ -252,18 +257,18 @@ void collect(lua_CFunction how) {
   if (!H) return;
   orrery_runner.stretch_over = 0;
   // The thread that a soft yield is pending for may be collected.
-  orrery_cancel_soft_yield();
-  lua_State *running = orrery_running_thread();
+  orrery_cancel_soft_yield(H);
+  lua_State *running = orrery_running_thread(H);
   orrery_set_running_thread(H);
   lua_sethook(H, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
   lua_pushcfunction(H, how);
   if (lua_pcall(H, 0, 0, 0) != LUA_OK) lua_pop(H, 1);
   orrery_runner.stretch_over = 0;
-  orrery_cancel_soft_yield();
+  orrery_cancel_soft_yield(H);
   orrery_set_running_thread(running);
 }
 
-void report_runtime_error(const std::string &message);
+void report_runtime_error(lua_State *L, const std::string &message);
 
 // A finalizer run by a collection between frames went on past its bound:
 // the program is stopped with the reason, at the finalizer's line, rather
@@ -273,23 +278,26 @@ bool stopped_by_finalizer() {
   if (!r.stretch_overran) return false;
   r.stretch_overran = 0;
   suspend_program();
-  report_runtime_error(k_unpausable_message);
+  report_runtime_error(r.L, k_unpausable_message);
   return true;
 }
 
-int64_t memory_over_allowance() { return orrery_lua_memory.charged - orrery_lua_memory.allowance; }
+int64_t memory_over_allowance(lua_State *L) {
+  const orrery_lua_memory_t &m = orrery_lua_memory(L);
+  return m.charged - m.allowance;
+}
 
 bool collector_running(lua_State *L) { return lua_gc(L, LUA_GCISRUNNING, 0) != 0; }
 
 // The memory check before a pass; false when the program had to be stopped.
 bool memory_fits(lua_State *L) {
-  if (!collector_running(L) || memory_over_allowance() <= k_memory_limit) return true;
-  const int64_t before = orrery_lua_memory.charged;
+  if (!collector_running(L) || memory_over_allowance(L) <= k_memory_limit) return true;
+  const int64_t before = orrery_lua_memory(L).charged;
   collect(collect_full);
-  if (memory_over_allowance() <= k_memory_limit) return true;
+  if (memory_over_allowance(L) <= k_memory_limit) return true;
   collect(collect_emergency);
-  vell_debugf("gc hard collect: %d -> %d\n", static_cast<int>(before), static_cast<int>(memory_over_allowance()));
-  if (memory_over_allowance() <= k_memory_limit) return true;
+  vell_debugf("gc hard collect: %d -> %d\n", static_cast<int>(before), static_cast<int>(memory_over_allowance(L)));
+  if (memory_over_allowance(L) <= k_memory_limit) return true;
   reset_interpreter();
   suspend_program();
   orrery_print("out of memory");
@@ -320,18 +328,19 @@ std::string command_shortcut(const std::string &text) {
   return "";
 }
 
-void report_syntax_error(const std::string &text, const std::string &message) {
+void report_syntax_error(lua_State *L, const std::string &text, const std::string &message) {
   pstate.pen = 6;
   // The parser may have read on into the main-loop text before it gave up:
   // such errors are shown at the program's last line, in its last tab.
-  int32_t k = orrery_last_line_number - k_chunk_line_offset;
+  const int32_t statement_line = orrery_last_line_number(L);
+  int32_t k = statement_line - k_chunk_line_offset;
   const int32_t last = line_count(text) - 1;
   if (k > last) k = last;
   if (k < 0) k = 0;
   int32_t tab = 0;
   const int32_t line = user_line(k, &tab);
   orrery_print_2_col(14, "syntax error line %d (tab %d)", static_cast<int>(line), static_cast<int>(tab));
-  const std::string offending = get_nth_line(text, orrery_last_line_number - k_chunk_line_offset);
+  const std::string offending = get_nth_line(text, statement_line - k_chunk_line_offset);
   orrery_print_col(offending.c_str(), 7);
 
   if (contains(message, "_end_of_program")) return;
@@ -383,9 +392,10 @@ void print_traceback() {
   }
 }
 
-void report_runtime_error(const std::string &message) {
-  if (orrery_runtime_line >= k_chunk_line_offset) {
-    const int32_t k = orrery_runtime_line - k_chunk_line_offset;
+void report_runtime_error(lua_State *L, const std::string &message) {
+  const int runtime_line = orrery_runtime_line(L);
+  if (runtime_line >= k_chunk_line_offset) {
+    const int32_t k = runtime_line - k_chunk_line_offset;
     int32_t tab = 0;
     const int32_t line = user_line(k, &tab);
     orrery_print_2_col(14, "runtime error line %d tab %d", static_cast<int>(line), static_cast<int>(tab));
@@ -393,7 +403,7 @@ void report_runtime_error(const std::string &message) {
   }
   // A failed assert leaves its message in the assertion text; a stale text
   // from an assertion that a coroutine caught earlier is not this error's.
-  const std::string assert_text = orrery_assert_text;
+  const std::string assert_text = orrery_assert_text(L);
   const std::string body = strip_position(message);
   const bool positioned = contains(message, "-- orrery header");
   const bool assertion =
@@ -405,12 +415,12 @@ void report_runtime_error(const std::string &message) {
     orrery_print(body.c_str());
   } else if (message != "not enough memory") {
     orrery_print(message.c_str());
-  } else if (orrery_lua_memory.exhausted) {
+  } else if (orrery_lua_memory(L).exhausted) {
     // The interpreter's own words are not shown; the reason is.
     orrery_print("out of memory");
   }
   if (assertion && !assert_text.empty()) orrery_print(assert_text.c_str());
-  if (orrery_lua_memory.exhausted) orrery_lua_memory.exhausted = false;
+  if (orrery_lua_memory(L).exhausted) orrery_lua_memory(L).exhausted = false;
   else print_traceback();
 }
 
@@ -461,7 +471,9 @@ int program_chunk(const std::string &text, std::string *chunk) {
   return RUN_OK;
 }
 
-volatile std::sig_atomic_t orrery_stop_requested = 0;
+void runner_request_stop() { g_stop_requested = 1; }
+
+bool runner_stop_requested() { return g_stop_requested != 0; }
 
 bool runner_ends_frame(lua_State *L) { return L && L == orrery_runner.L && L->nny == 0; }
 
@@ -490,18 +502,13 @@ void reset_interpreter() {
   }
   r.pending_error.clear();
   r.stretch_over = r.stretch_overran = 0;
-  orrery_lua_memory.allowance = 0;
-  orrery_lua_memory.compiling = false;
-  orrery_lua_memory.pressure = false;
-  orrery_lua_memory.exhausted = false;
-  orrery_soft_yield_count = 0;
 
   orrery_set_memory_error_hook(on_memory_error);
-  orrery_cite_line_hook = cite_tab_line;
-  orrery_spend_cpu_hook = spend_from_interpreter;
-  orrery_after_resume_hook = follow_suspended_coroutine;
-
-  lua_State *L = orrery_lua_open();
+  orrery_interp_hooks hooks;
+  hooks.cite_line = cite_tab_line;
+  hooks.after_resume = follow_suspended_coroutine;
+  hooks.spend = spend_from_interpreter;
+  lua_State *L = orrery_lua_open(hooks);
   if (!L) vell_fatal_error("could not create the interpreter");
   lua_atpanic(L, panic);
   runner_install_api(L);
@@ -513,8 +520,7 @@ void reset_interpreter() {
 void reset_runtime_state() {
   orrery_reset_registers(&pstate);
   pstate.cursor_y = 0;
-  gpio_open();
-  orrery_assert_message(nullptr);
+  if (orrery_runner.L) orrery_assert_message(orrery_runner.L, nullptr);
   orrery_runner.slices = 0;
   orrery_runner.update_counter = 0;
   reset_frame_rate_control();
@@ -573,7 +579,7 @@ int run_program(const char *text_in) {
   }
 
   lua_State *L = r.L;
-  lua_reset_call_state_orrery(L);
+  orrery_reset_call_state(L);
   r.pending_error.clear();
   g_program_text = text;
 
@@ -583,13 +589,14 @@ int run_program(const char *text_in) {
     orrery_print_2("expands past %d chars\n", static_cast<int>(k_preprocess_buffer_size - 1));
     return start_failed(RUN_EXPANDS_TOO_LARGE);
   }
-  orrery_lua_memory.compiling = true;
+  orrery_lua_memory_t &memory = orrery_lua_memory(L);
+  memory.compiling = true;
   const int status = luaL_loadstring(L, chunk.c_str());
-  orrery_lua_memory.compiling = false;
-  orrery_lua_memory.allowance = static_cast<int64_t>(tokens) * k_allowance_per_token;
+  memory.compiling = false;
+  memory.allowance = static_cast<int64_t>(tokens) * k_allowance_per_token;
   if (status != LUA_OK) {
     const char *msg = lua_tostring(L, -1);
-    report_syntax_error(text, msg ? msg : "");
+    report_syntax_error(L, text, msg ? msg : "");
     lua_pop(L, 1);
     return start_failed(RUN_SYNTAX_ERROR);
   }
@@ -610,7 +617,7 @@ void run_slice() {
   for (int32_t pass = 0; pass < k_slice_passes && r.L; pass++) {
     lua_State *L = r.L;
     r.slices++;
-    orrery_lua_memory.pressure = false;
+    orrery_lua_memory(L).pressure = false;
     waits_for_memory = false;
     lua_gc(L, LUA_GCRESTART, 0);
     // A frame still owed to code that ran past the budget (a finalizer, a
@@ -630,7 +637,7 @@ void run_slice() {
     }
     if (fits && pstate.mode == MODE_RUNNING && program_ready(L)) {
       cpu_begin_slice();
-      orrery_cancel_soft_yield();
+      orrery_cancel_soft_yield(L);
       lua_sethook(L, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
       // Installing the hook restarts the count. A program the hook
       // suspended continues with the instruction it stopped before, which
@@ -642,7 +649,7 @@ void run_slice() {
       r.executing = 1;
       orrery_set_running_thread(L);
       const int status = lua_resume(L, nullptr, 0);
-      orrery_cancel_soft_yield();
+      orrery_cancel_soft_yield(L);
       r.executing = 0;
       r.stretch_over = r.stretch_overran = 0;
       if (status == LUA_OK) {
@@ -654,14 +661,14 @@ void run_slice() {
         const std::string message = msg ? msg : "";
         suspend_program();
         // A program stopped because the process ends has nothing to report.
-        if (!orrery_stop_requested) {
+        if (!g_stop_requested) {
           r.ended_in_error = 1;
-          report_runtime_error(message);
+          report_runtime_error(L, message);
         }
       }
       save_cdata_if_due();
     }
-    if (!waits_for_memory || orrery_stop_requested || pstate.pending_request == REQ_RESET_INTERPRETER) break;
+    if (!waits_for_memory || g_stop_requested || pstate.pending_request == REQ_RESET_INTERPRETER) break;
   }
   // The host frame is over while the program still waits: the rest of its
   // budget goes with the frame.

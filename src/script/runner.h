@@ -3,7 +3,6 @@
 // that loaded one another.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <string>
 
@@ -63,9 +62,11 @@ extern orrery_runner_t orrery_runner;
 // The interpreter state, or null.
 lua_State *runner_lua_state();
 
-// Set by a signal handler (and only set): the process is ending. The count
-// hook then stops the program and any finalizer at their next check.
-extern volatile std::sig_atomic_t orrery_stop_requested;
+// The process is ending: the count hook then stops the program and any
+// finalizer at their next check. Safe to call from a signal handler (it only
+// sets a flag).
+void runner_request_stop();
+bool runner_stop_requested();
 // Whether flip on thread L ends the frame: L is the program's main thread
 // and may be suspended now. In a coroutine, flip only yields the coroutine.
 bool runner_ends_frame(lua_State *L);

@@ -24,7 +24,7 @@
 #include "platform/rng.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
-#include "script/fixed.h"
+#include "script/random.h"
 #include "script/runner.h"
 #include "shell/browser_entry.h"
 #include "shell/buttons.h"

@@ -81,6 +81,7 @@
 #include "script/cpu_budget.h"
 #include "script/interp.h"
 #include "script/preprocess.h"
+#include "script/random.h"
 #include "script/runner_texts.h"
 #include "script/tokenizer.h"
 #include "shell/args.h"
