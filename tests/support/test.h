@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
