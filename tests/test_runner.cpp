@@ -12,7 +12,7 @@ using lines = std::vector<std::string>;
 constexpr int32_t k_hook_cycles_at_30 = 137 * 1024;  // the first multiple of 1024 not below 139810
 
 // Cycles the count hook charged this frame (API charges are the rest).
-int32_t hook_cycles() { return cpu_budget.frame_cycles - cpu_budget.system_cycles; }
+int32_t hook_cycles() { return cpu_budget().frame_cycles - cpu_budget().system_cycles; }
 
 }  // namespace
 

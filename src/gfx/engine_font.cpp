@@ -3,9 +3,16 @@
 #include "gfx/bitmap.h"
 #include "gfx/font.h"
 
+namespace {
+
 // The engine's two fonts: built by vell_text_init, freed by vell_text_exit.
-vell_font *vell_font1 = nullptr;
-vell_font *vell_font2 = nullptr;
+vell_font *g_font1 = nullptr;
+vell_font *g_font2 = nullptr;
+
+}  // namespace
+
+vell_font *vell_font1() { return g_font1; }
+vell_font *vell_font2() { return g_font2; }
 
 // Indexed by (code - 32) * 5 + row.
 const uint8_t vell_font1_dat[96 * 5] = {
@@ -103,13 +110,13 @@ void vell_destroy_font(vell_font *font) {
 
 void vell_text_init() {
   vell_text_exit();
-  vell_font1 = make_font(false, k_font1_ink32);
-  vell_font2 = make_font(true, k_font2_ink32);
+  g_font1 = make_font(false, k_font1_ink32);
+  g_font2 = make_font(true, k_font2_ink32);
 }
 
 void vell_text_exit() {
-  vell_destroy_font(vell_font1);
-  vell_destroy_font(vell_font2);
-  vell_font1 = nullptr;
-  vell_font2 = nullptr;
+  vell_destroy_font(g_font1);
+  vell_destroy_font(g_font2);
+  g_font1 = nullptr;
+  g_font2 = nullptr;
 }

@@ -7,7 +7,8 @@ struct vell_rng_t {
   uint32_t a, b;  // the generator's two words
 };
 
-extern vell_rng_t vell_rng;
+// The engine generator's state (for tests).
+vell_rng_t vell_rng_state();
 
 // s = 0 seeds a := 0xdeadbeef, b := 0x60009755; otherwise a := s,
 // b := s ^ 0xbead29ba.

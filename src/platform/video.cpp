@@ -259,7 +259,7 @@ void present_with_renderer(const vell_bitmap *page) {
     char text[32];
     snprintf(text, sizeof text, "%03d fps", vell_get_fps());
     vell_rectfill(g_video.overlay, 0, 0, k_overlay_w - 1, k_overlay_h - 1, 0xff000000u);
-    vell_draw_text(g_video.overlay, text, vell_font1, 1, 1);
+    vell_draw_text(g_video.overlay, text, vell_font1(), 1, 1);
     SDL_UpdateTexture(g_video.overlay_texture, nullptr, g_video.overlay->data, k_overlay_w * 4);
     const SDL_Rect corner = {0, 0, k_overlay_w, k_overlay_h};
     SDL_RenderCopy(r, g_video.overlay_texture, nullptr, &corner);
@@ -273,7 +273,7 @@ void present_with_surface(vell_bitmap *page) {
   if (vell_config.show_fps) {
     char text[16];
     snprintf(text, sizeof text, "%03d", vell_get_fps());
-    vell_draw_text_ex(page, text, vell_font1, 1, 1, k_text_colour, 0xffffffffu);
+    vell_draw_text_ex(page, text, vell_font1(), 1, 1, k_text_colour, 0xffffffffu);
   }
   SDL_Surface *src = SDL_CreateRGBSurfaceWithFormatFrom(page->data, page->w, page->h, 32, page->w * 4,
                                                         SDL_PIXELFORMAT_ARGB8888);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "audio/audio.h"
+#include "audio/channels.h"
 #include "gfx/ctext.h"
 #include "lauxlib.h"
 #include "lgc.h"
@@ -38,11 +39,11 @@
 #include "script/runner_texts.h"
 #include "script/tokenizer.h"
 
+namespace {
+
 // The runner: lives for the whole process; its interpreter state from one
 // reset to the next.
-orrery_runner_t orrery_runner;
-
-namespace {
+orrery_runner_t g_runner;
 
 // Console commands a program text may name without brackets.
 constexpr const char *k_short_commands[] = {
@@ -132,7 +133,7 @@ constexpr char k_stopped_message[] = "program stopped";
 // What the program has to be suspended for now, the most pressing first.
 int32_t suspension_wanted(lua_State *L) {
   if (g_stop_requested) return SUSPEND_STOP;
-  if (cpu_budget.limiter_count >= frame_budget()) return SUSPEND_BUDGET;
+  if (cpu_budget().limiter_count >= frame_budget()) return SUSPEND_BUDGET;
   if (orrery_lua_memory(L).pressure) return SUSPEND_MEMORY;
   return SUSPEND_NONE;
 }
@@ -148,7 +149,7 @@ int32_t suspension_wanted(lua_State *L) {
 // The count hook while the state closes: its finalizers share one frame's
 // budget, and none runs once it is spent or the process is ending.
 void closing_limiter(lua_State *L) {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   r.closing_cycles += k_hook_interval;
   if (r.closing_cycles >= frame_budget() || g_stop_requested) end_stretch(L, k_unpausable_message);
 }
@@ -162,7 +163,7 @@ void closing_limiter(lua_State *L) {
 // next instruction (see follow_suspended_coroutine), up to the main thread;
 // the limiter count is settled only when the main thread is suspended.
 void instruction_limiter(lua_State *L, lua_Debug *) {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   if (r.closing) {
     closing_limiter(L);
     return;
@@ -191,12 +192,12 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
     // instruction, while the interval goes on counting.
     if (wanted == SUSPEND_STOP) end_stretch(L, k_stopped_message);
     if (wanted == SUSPEND_BUDGET) {
-      cpu_budget.overdraft = 1;
+      note_overdraft();
       if (!r.stretch_over) {
         r.stretch_over = 1;
-        r.stretch_start = cpu_budget.limiter_count;
+        r.stretch_start = cpu_budget().limiter_count;
       }
-      if (cpu_budget.limiter_count - r.stretch_start >= k_unpausable_limit) {
+      if (cpu_budget().limiter_count - r.stretch_start >= k_unpausable_limit) {
         r.stretch_overran = 1;
         end_stretch(L, k_unpausable_message);
       }
@@ -220,16 +221,16 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
 // hook, its resumer runs its hook before its next instruction, so that it
 // is suspended as well and no thread runs on.
 void follow_suspended_coroutine(lua_State *resumer) {
-  if (!orrery_runner.closing && suspension_wanted(resumer) != SUSPEND_NONE) orrery_soft_yield(resumer);
+  if (!g_runner.closing && suspension_wanted(resumer) != SUSPEND_NONE) orrery_soft_yield(resumer);
 }
 
 // Memory errors of the API functions become runtime errors of the program
 // at its next instruction.
 void on_memory_error(const char *message) {
   vell_debugf("%s\n", message);
-  lua_State *L = orrery_runner.L;
-  if (!orrery_runner.executing || !L) return;
-  orrery_runner.pending_error = message;
+  lua_State *L = g_runner.L;
+  if (!g_runner.executing || !L) return;
+  g_runner.pending_error = message;
   L->hookcount = 1;
 }
 
@@ -253,9 +254,9 @@ int collect_emergency(lua_State *H) {
 }
 
 void collect(lua_CFunction how) {
-  lua_State *H = orrery_runner.helper;
+  lua_State *H = g_runner.helper;
   if (!H) return;
-  orrery_runner.stretch_over = 0;
+  g_runner.stretch_over = 0;
   // The thread that a soft yield is pending for may be collected.
   orrery_cancel_soft_yield(H);
   lua_State *running = orrery_running_thread(H);
@@ -263,7 +264,7 @@ void collect(lua_CFunction how) {
   lua_sethook(H, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
   lua_pushcfunction(H, how);
   if (lua_pcall(H, 0, 0, 0) != LUA_OK) lua_pop(H, 1);
-  orrery_runner.stretch_over = 0;
+  g_runner.stretch_over = 0;
   orrery_cancel_soft_yield(H);
   orrery_set_running_thread(running);
 }
@@ -274,7 +275,7 @@ void report_runtime_error(lua_State *L, const std::string &message);
 // the program is stopped with the reason, at the finalizer's line, rather
 // than left waiting for work that was never done. True when it was.
 bool stopped_by_finalizer() {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   if (!r.stretch_overran) return false;
   r.stretch_overran = 0;
   suspend_program();
@@ -361,7 +362,7 @@ void report_syntax_error(lua_State *L, const std::string &text, const std::strin
 // run on the helper thread (the program's thread is dead), as lines naming
 // the functions with their lines in the code tabs.
 void print_traceback() {
-  lua_State *H = orrery_runner.helper;
+  lua_State *H = g_runner.helper;
   if (!H) return;
   lua_pushcfunction(H, orrery_find_library_function("trace"));
   lua_rawgeti(H, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
@@ -437,25 +438,55 @@ bool program_ready(lua_State *L) {
 
 // The program failed to start: the console shows why.
 int start_failed(int status) {
-  orrery_runner.error_shown = 1;
-  orrery_runner.ended_in_error = 1;
+  g_runner.error_shown = 1;
+  g_runner.ended_in_error = 1;
   return status;
 }
 
 }  // namespace
 
-lua_State *runner_lua_state() { return orrery_runner.L; }
+lua_State *runner_lua_state() { return g_runner.L; }
+
+const orrery_runner_t &orrery_runner() { return g_runner; }
+
+void runner_reset() {
+  orrery_runner_t fresh;
+  fresh.L = g_runner.L;
+  fresh.helper = g_runner.helper;
+  for (int32_t t = 0; t < k_code_tabs; t++) fresh.code_tab[t] = g_runner.code_tab[t];
+  g_runner = std::move(fresh);
+}
+
+void runner_create_code_tabs(int32_t capacity) {
+  for (vell_ctext *&tab : g_runner.code_tab) tab = vell_create_ctext(capacity);
+  g_runner.current_tab = 0;
+}
+
+void runner_destroy_code_tabs() {
+  for (vell_ctext *&tab : g_runner.code_tab) {
+    vell_destroy_ctext(tab);
+    tab = nullptr;
+  }
+}
+
+void runner_set_paused(int32_t paused) { g_runner.paused = paused; }
+
+void runner_count_update() { g_runner.update_counter++; }
+
+void runner_set_clipboard(const std::string &text) { g_runner.clipboard = text; }
+
+void runner_note_mouse_notice() { g_runner.mouse_notice_shown = 1; }
 
 void orrery_runtime_error(const char *text) {
   if (pstate.reset_glitch) return;
   pstate.pending_request = REQ_SUSPEND_ERROR;
-  orrery_runner.ended_in_error = 1;
-  snprintf(orrery_runner.error_text, sizeof orrery_runner.error_text, "%s", text ? text : "");
+  g_runner.ended_in_error = 1;
+  snprintf(g_runner.error_text, sizeof g_runner.error_text, "%s", text ? text : "");
 }
 
 int program_chunk(const std::string &text, std::string *chunk) {
   *chunk = k_runner_header;
-  if (orrery_runner.cart_id == "19488" || orrery_runner.cart_id == "10388") *chunk += " nd=0 ";
+  if (g_runner.cart_id == "19488" || g_runner.cart_id == "10388") *chunk += " nd=0 ";
   const std::string shortcut = command_shortcut(text);
   if (shortcut.empty()) {
     // A program that expands past the buffer would lose its end without a
@@ -475,7 +506,7 @@ void runner_request_stop() { g_stop_requested = 1; }
 
 bool runner_stop_requested() { return g_stop_requested != 0; }
 
-bool runner_ends_frame(lua_State *L) { return L && L == orrery_runner.L && L->nny == 0; }
+bool runner_ends_frame(lua_State *L) { return L && L == g_runner.L && L->nny == 0; }
 
 int runner_raise_error(lua_State *L, const char *message) {
   note_error_line(L, 1);
@@ -484,7 +515,7 @@ int runner_raise_error(lua_State *L, const char *message) {
 }
 
 void reset_interpreter() {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   // Closing runs the finalizers of the program's objects, on the main
   // thread once what it was running is discarded; they share one frame's
   // budget (see closing_limiter). They run as the state goes away, so the
@@ -492,6 +523,7 @@ void reset_interpreter() {
   lua_State *old = r.L;
   r.L = nullptr;
   r.helper = nullptr;
+  cpu_charge_state(nullptr);
   r.executing = 0;
   if (old) {
     r.closing = 1;
@@ -515,25 +547,26 @@ void reset_interpreter() {
   r.helper = lua_newthread(L);
   luaL_ref(L, LUA_REGISTRYINDEX);
   r.L = L;
+  cpu_charge_state(L);
 }
 
 void reset_runtime_state() {
   orrery_reset_registers(&pstate);
   pstate.cursor_y = 0;
-  if (orrery_runner.L) orrery_assert_message(orrery_runner.L, nullptr);
-  orrery_runner.slices = 0;
-  orrery_runner.update_counter = 0;
+  if (g_runner.L) orrery_assert_message(g_runner.L, nullptr);
+  g_runner.slices = 0;
+  g_runner.update_counter = 0;
   reset_frame_rate_control();
 }
 
-void restore_param_string() { orrery_runner.param_given = orrery_runner.param; }
+void restore_param_string() { g_runner.param_given = g_runner.param; }
 
 void set_param_string(const char *text) {
-  orrery_runner.param_given = std::string(text ? text : "").substr(0, k_param_max);
+  g_runner.param_given = std::string(text ? text : "").substr(0, k_param_max);
 }
 
 void run_cart() {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   const std::string text = program_text_from_tabs();
   r.param = r.param_given;
   r.param_given.clear();
@@ -560,7 +593,7 @@ void run_cart() {
 }
 
 int run_program(const char *text_in) {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   const std::string text = text_in ? text_in : "";
   pstate.mainloop_kind = 0;
   r.paused = 0;
@@ -610,7 +643,7 @@ int run_program(const char *text_in) {
 }
 
 void run_slice() {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   // Further passes are only for a program suspended at the memory limit:
   // each continues the same frame's budget after a collection.
   bool waits_for_memory = false;
@@ -623,7 +656,7 @@ void run_slice() {
     // A frame still owed to code that ran past the budget (a finalizer, a
     // __pairs metamethod) is sat out whole: neither the program nor more
     // finalizers run in it, and one frame's budget of the debt is paid.
-    if (cpu_budget.limiter_count >= frame_budget()) {
+    if (cpu_budget().limiter_count >= frame_budget()) {
       cpu_next_frame();
       break;
     }
@@ -677,7 +710,7 @@ void run_slice() {
 
 void suspend_program() {
   if (pstate.reset_glitch) return;
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   if (pstate.program_started) {
     vell_stop_all_sounds();
     r.paused = 0;
@@ -688,7 +721,7 @@ void suspend_program() {
     r.error_shown = 1;
   }
   pstate.mode = MODE_CONSOLE;
-  pstate.hold_frame = 0;
+  release_held_frame();
   r.camera_x = pstate.camera_x;
   r.camera_y = pstate.camera_y;
   for (int32_t i = 0; i < 4; i++) poke(k_addr_camera + i, 0);
@@ -704,7 +737,7 @@ void suspend_program() {
 // Code tabs
 
 std::string program_text_from_tabs() {
-  const orrery_runner_t &c = orrery_runner;
+  const orrery_runner_t &c = g_runner;
   int32_t last = c.current_tab;
   for (int32_t t = 0; t < k_code_tabs; t++)
     if (c.code_tab[t] && !c.code_tab[t]->text.empty() && t > last) last = t;
@@ -733,7 +766,7 @@ void split_code_to_tabs() {
   const size_t sep_len = strlen(k_tab_separator);
   size_t pos = 0;
   for (int32_t t = 0; t < k_code_tabs; t++) {
-    vell_ctext *tab = orrery_runner.code_tab[t];
+    vell_ctext *tab = g_runner.code_tab[t];
     std::string piece;
     if (pos != std::string::npos) {
       const size_t sep = code.find(k_tab_separator, pos);
@@ -747,7 +780,7 @@ void split_code_to_tabs() {
 int32_t find_tab_line(int32_t line, int32_t *tab_out) {
   int32_t first = 0;
   for (int32_t t = 0; t < k_code_tabs; t++) {
-    const vell_ctext *tab = orrery_runner.code_tab[t];
+    const vell_ctext *tab = g_runner.code_tab[t];
     const int32_t covered = (tab ? line_count(tab->text) : 1) + 1;
     if (line < first + covered) {
       if (tab_out) *tab_out = t;

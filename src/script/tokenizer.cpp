@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+
 // Overwritten by every token read (the preprocessor, the token counter and
 // the API name list all read through it).
-token_state tokenizer;
-
-namespace {
+token_state g_tokens;
 
 // Keywords and the codes they map to.
 struct keyword {
@@ -150,33 +150,33 @@ const char *line_end(const char *p) {
 
 void set_ident(const char *from, const char *to) {
   size_t n = std::min(static_cast<size_t>(to - from), k_token_text_size - 1);
-  memcpy(tokenizer.ident, from, n);
-  tokenizer.ident[n] = 0;
+  memcpy(g_tokens.ident, from, n);
+  g_tokens.ident[n] = 0;
 }
 
 // Reads one token at p; stores its code and returns the position after it.
 const char *read_token(const char *p) {
-  tokenizer.ident[0] = 0;
+  g_tokens.ident[0] = 0;
   while (is_space(static_cast<unsigned char>(*p))) p++;
   const unsigned char c = static_cast<unsigned char>(*p);
   const char *q;
 
   if (c == '-' && p[1] == '-') {
-    tokenizer.token = TOKEN_COMMENT;
+    g_tokens.token = TOKEN_COMMENT;
     if (p[2] == '[' && p[3] == '[') {
       if (const char *close = find_long_close(p + 2)) return close;
     }
     return line_end(p);
   }
   if (c == 0) {
-    tokenizer.token = TOKEN_EOF;
+    g_tokens.token = TOKEN_EOF;
     return p;
   }
   if (is_name_start(c)) {
     for (q = p + 1; is_name_char(static_cast<unsigned char>(*q)); q++) {
     }
     set_ident(p, q);
-    tokenizer.token = classify_name(p, static_cast<size_t>(q - p));
+    g_tokens.token = classify_name(p, static_cast<size_t>(q - p));
     return q;
   }
   if (is_digit(c)) {
@@ -192,14 +192,14 @@ const char *read_token(const char *p) {
       while (is_digit(static_cast<unsigned char>(*q)) || *q == '.') q++;
     }
     set_ident(p, q);
-    tokenizer.token = TOKEN_NUMBER;
+    g_tokens.token = TOKEN_NUMBER;
     return q;
   }
   if (c == '[' && p[1] == '[') {
     q = find_long_close(p);
     if (!q) q = p + strlen(p);
     set_ident(p, q);
-    tokenizer.token = TOKEN_STRING;
+    g_tokens.token = TOKEN_STRING;
     return q;
   }
   if (c == '"' || c == '\'') {
@@ -214,18 +214,18 @@ const char *read_token(const char *p) {
       }
     }
     set_ident(p, q);
-    tokenizer.token = TOKEN_STRING;
+    g_tokens.token = TOKEN_STRING;
     return q;
   }
   if (c == '\n') {
-    tokenizer.token = TOKEN_NEWLINE;
-    tokenizer.line++;
+    g_tokens.token = TOKEN_NEWLINE;
+    g_tokens.line++;
     return p + 1;
   }
 
   const char n = p[1];
   if (c == '/' && n == '/') {
-    tokenizer.token = TOKEN_NEWLINE;
+    g_tokens.token = TOKEN_NEWLINE;
     return line_end(p);
   }
   int two = 0;
@@ -249,10 +249,10 @@ const char *read_token(const char *p) {
     two = TOKEN_CONCAT;
   }
   if (two) {
-    tokenizer.token = two;
+    g_tokens.token = two;
     return p + 2;
   }
-  tokenizer.token = c;
+  g_tokens.token = c;
   return p + 1;
 }
 
@@ -262,8 +262,8 @@ const char *get_first_token(const char *text) {
   static const char empty[] = "";
   if (!text) text = empty;
   end_tokenizing();
-  tokenizer.start = text;
-  tokenizer.line = 0;
+  g_tokens.start = text;
+  g_tokens.line = 0;
   memo.text_begin = text;
   memo.text_end = text + strlen(text);
   return read_token(text);
@@ -276,14 +276,16 @@ void end_tokenizing() {
 
 const char *get_next_token(const char *position) {
   if (!position) {
-    tokenizer.token = TOKEN_EOF;
-    tokenizer.ident[0] = 0;
+    g_tokens.token = TOKEN_EOF;
+    g_tokens.ident[0] = 0;
     return position;
   }
   return read_token(position);
 }
 
-int get_token() { return tokenizer.token; }
+int get_token() { return g_tokens.token; }
+
+const char *get_token_text() { return g_tokens.ident; }
 
 int count_tokens(const char *text) {
   int count = 0;
