@@ -284,7 +284,9 @@ void process_running_keypresses() {
 void draw_paused_menu(vell_bitmap *page) {
   if (!page) return;
   const int32_t h = (g_menu.count * k_row_height + 8) / 2;
-  draw_tinted_rect_adaptive(page, 23, 63 - h, 105, 65 + h, 1);
+  // Left Shift held shows the fixed darkening instead of the adaptive one.
+  constexpr int32_t k_left_shift = 225;
+  draw_tinted_rect_adaptive(page, 23, 63 - h, 105, 65 + h, vell_get_key_state(k_left_shift) ? 0 : 1);
   outline(page, 24, 64 - h, 104, 64 + h, 7);
   vell_bitmap *pointer = orrery_resource_bitmap(k_res_pointer);
   int32_t y = 69 - h;
