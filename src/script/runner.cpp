@@ -60,8 +60,6 @@ constexpr int32_t k_console_cursor_max = 120;     // lowest print row the consol
 // Set by a signal handler (and only set): the process is ending. A flag of
 // the process, not of one state: the handler cannot know which state runs.
 volatile std::sig_atomic_t g_stop_requested = 0;
-std::string g_program_text;                  // the program text of the current run
-std::vector<char> g_preprocessed;            // the preprocessor's work buffer
 
 bool contains(const std::string &s, const char *part) { return s.find(part) != std::string::npos; }
 bool starts_with(const std::string &s, const std::string &prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
@@ -400,7 +398,7 @@ void report_runtime_error(lua_State *L, const std::string &message) {
     int32_t tab = 0;
     const int32_t line = user_line(k, &tab);
     orrery_print_2_col(14, "runtime error line %d tab %d", static_cast<int>(line), static_cast<int>(tab));
-    orrery_print_col(get_nth_line(g_program_text, k).c_str(), 7);
+    orrery_print_col(get_nth_line(g_runner.program_text, k).c_str(), 7);
   }
   // A failed assert leaves its message in the assertion text; a stale text
   // from an assertion that a coroutine caught earlier is not this error's.
@@ -491,10 +489,10 @@ int program_chunk(const std::string &text, std::string *chunk) {
   if (shortcut.empty()) {
     // A program that expands past the buffer would lose its end without a
     // word: it is refused instead.
-    g_preprocessed.assign(k_preprocess_buffer_size, 0);
-    if (orrery_preprocess(text.c_str(), g_preprocessed.data(), g_preprocessed.size()) != PREPROCESS_OK)
+    g_runner.preprocessed.assign(k_preprocess_buffer_size, 0);
+    if (orrery_preprocess(text.c_str(), g_runner.preprocessed.data(), g_runner.preprocessed.size()) != PREPROCESS_OK)
       return RUN_EXPANDS_TOO_LARGE;
-    *chunk += g_preprocessed.data();
+    *chunk += g_runner.preprocessed.data();
   } else {
     *chunk = shortcut;
   }
@@ -614,7 +612,7 @@ int run_program(const char *text_in) {
   lua_State *L = r.L;
   orrery_reset_call_state(L);
   r.pending_error.clear();
-  g_program_text = text;
+  g_runner.program_text = text;
 
   std::string chunk;
   if (program_chunk(text, &chunk) != RUN_OK) {

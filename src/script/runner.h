@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct lua_State;
 struct vell_ctext;
@@ -45,6 +46,8 @@ struct orrery_runner_t {
   std::string param;                   // parameter string of the current run (stat(6))
   std::string cart_id;                 // identity of the running cartridge (path or catalogue id)
   std::string pending_error;           // runtime error raised at the program's next instruction
+  std::string program_text;            // the program text of the current run (for error reports)
+  std::vector<char> preprocessed;      // the preprocessor's work buffer
   char error_text[k_error_text_size] = {};  // runtime error printed by the suspend-with-error request
   std::string clipboard;               // the clipboard text pasted into the program (Ctrl+V); read by stat(4)
   vell_ctext *code_tab[k_code_tabs] = {};   // code text buffers of the working cartridge (runner_create_code_tabs)
