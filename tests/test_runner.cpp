@@ -251,7 +251,8 @@ namespace {
 // A second interpreter state beside the console's, running a program of its
 // own: the console's library, print into `out` and flip() ending a frame;
 // its count hook ends a frame after 20 intervals, and its spend hook adds
-// up what `^` costs. Syntax errors cite lines 100 further on.
+// up what `^` costs. Syntax errors cite lines 100 further on. As the runner
+// does, it collects only between frames, with no soft yield pending.
 struct side_state {
   lua_State *L;
   std::string out;
@@ -291,6 +292,7 @@ struct side_state {
         },
         LUA_MASKCOUNT, 1000);
     EXPECT_EQ(luaL_loadstring(L, code), LUA_OK);
+    lua_gc(L, LUA_GCSTOP, 0);
   }
   ~side_state() { orrery_lua_close(L); }
 
@@ -298,8 +300,12 @@ struct side_state {
     if (ended) return;
     orrery_set_running_thread(L);
     const int status = lua_resume(L, nullptr, 0);
+    orrery_cancel_soft_yield(L);
     orrery_lua_memory(L).pressure = false;
-    if (status == LUA_YIELD) return;
+    if (status == LUA_YIELD) {
+      lua_gc(L, LUA_GCCOLLECT, 0);
+      return;
+    }
     ended = true;
     out += lua_isstring(L, -1) ? lua_tostring(L, -1) : "(ended)";
     // What the state's record holds at the end, and a syntax error cited
