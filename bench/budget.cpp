@@ -64,7 +64,7 @@ uint32_t g_now = 1000;
 uint32_t bench_clock() { return g_now; }
 
 double global_number(const char *name) {
-  lua_State *H = orrery_runner.helper;
+  lua_State *H = orrery_runner().helper;
   if (!H) return 0;
   lua_getglobal(H, name);
   const double v = lua_tonumberx(H, -1, nullptr) / 65536.0;

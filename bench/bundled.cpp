@@ -81,13 +81,13 @@ figures measure(const char *name, int emulated_seconds) {
     g_now += i % 3 == 2 ? 16 : 17;
     vell_main_iteration();
     f.stopped = pstate.mode != MODE_RUNNING;
-    f.peak_memory = std::max(f.peak_memory, orrery_lua_memory.charged);
+    if (lua_State *L = runner_lua_state()) f.peak_memory = std::max(f.peak_memory, orrery_lua_memory(L).charged);
     if (pstate.frame_counter == before) continue;
-    const double load = cycles_2_frame_capacity(cpu_budget.mark_cycles[2]) / 65536.0;
+    const double load = cycles_2_frame_capacity(cpu_budget().mark_cycles[2]) / 65536.0;
     load_sum += load;
     f.peak_load = std::max(f.peak_load, load);
     f.frames++;
-    if (current_fps() < cpu_budget.wanted_fps) f.slow_frames++;
+    if (current_fps() < cpu_budget().wanted_fps) f.slow_frames++;
   }
   f.seconds_per_second = (process_cpu_seconds() - start) / emulated_seconds;
   f.mean_load = f.frames ? load_sum / f.frames : 0;

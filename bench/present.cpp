@@ -58,7 +58,7 @@ int main() {
   const char *line = "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789";
   const int lines = 200000;
   auto t0 = std::chrono::steady_clock::now();
-  for (int i = 0; i < lines; i++) vell_draw_text_ex(b, line, vell_font1, i & 63, i & 127, 1, 7);
+  for (int i = 0; i < lines; i++) vell_draw_text_ex(b, line, vell_font1(), i & 63, i & 127, 1, 7);
   const double s = seconds_since(t0);
   printf("draw_text  %8.1f ns/glyph  (%d lines of 54 glyphs, 8-bit colour mode)\n", s * 1e9 / (lines * 54.0), lines);
   vell_destroy_bitmap(b);

@@ -81,7 +81,7 @@ figures measure(const char *code, int emulated_seconds) {
   for (int i = 0; i < frames; i++) {
     g_now += 34;  // a little over a frame at 30 per second: one logical frame each time
     vell_main_iteration();
-    used += cycles_2_frame_capacity(cpu_budget.mark_cycles[2]) / 65536.0;
+    used += cycles_2_frame_capacity(cpu_budget().mark_cycles[2]) / 65536.0;
   }
   const double spent = process_cpu_seconds() - start;
   if (pstate.mode != MODE_RUNNING) fprintf(stderr, "the cartridge stopped early\n");

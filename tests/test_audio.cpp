@@ -55,7 +55,7 @@ void poke(int32_t addr, int32_t value) { orrery_poke(&pstate, pstate.cart, addr,
 
 // From silence: one effect mask set, sound s (or song 0 when s < 0) started, ticks mixed one by one.
 samples run_with_mask(const audio_rig &rig, int s, int32_t mask_at, int32_t value, int ticks, int count = 0) {
-  orrery_audio_reset();
+  vell_audio_reset();
   for (int32_t a = 0x5f40; a <= 0x5f43; a++) poke(a, a == mask_at ? value : 0);
   if (s >= 0)
     orrery_sfx_call(2, s, 0, 0, 0);
@@ -107,7 +107,7 @@ TEST(AudioSynth, OneTickNotesFadeInOverTheCrossfadeAndOutAfterTheirTickAndNoiseU
   set_note(rig.cart(), 0, 0, 45, 6, 7);
   vell_srand(1234);
   const vell_rng_t engine = vell_rng_state();
-  orrery_audio_reset();
+  vell_audio_reset();
   orrery_sfx_call(1, 0, 0, 0, 0);
   const std::vector<int16_t> noise = rig.mix(183);
   expect_rows({ROW(noise[1], 2205 * 1 / 64), ROW(noise[2], 8190 * 2 / 64), ROW(noise[7], -3570 * 7 / 64),
@@ -233,15 +233,15 @@ TEST(AudioChannels, ReleasingACartridgeStopsWhatPlaysFromIt) {
 }
 
 TEST(AudioMixer, LimiterKeepsEightLoudChannelsWithin16Bits) {
-  expect_rows({ROW(orrery_soft_sum(20000, 4575), 24575), ROW(orrery_soft_sum(20000, 4576), 24576),
-               ROW(orrery_soft_sum(24576, 24576), 29491), ROW(orrery_soft_sum(-30000, 5000), -24660),
-               ROW(orrery_soft_sum(32767, 32767), 32767), ROW(orrery_soft_sum(-32768, -32768), -32768)});
+  expect_rows({ROW(vell_soft_sum(20000, 4575), 24575), ROW(vell_soft_sum(20000, 4576), 24576),
+               ROW(vell_soft_sum(24576, 24576), 29491), ROW(vell_soft_sum(-30000, 5000), -24660),
+               ROW(vell_soft_sum(32767, 32767), 32767), ROW(vell_soft_sum(-32768, -32768), -32768)});
   // Every mix of full-scale and silent channels stays in range.
   const int32_t levels[3] = {-32768, 0, 32767};
   for (int n = 0; n < 6561; n++) {
     int32_t c[8];
     for (int k = 0, v = n; k < 8; k++, v /= 3) c[k] = levels[v % 3];
-    const int32_t s = orrery_mix_channels(c);
+    const int32_t s = vell_mix_channels(c);
     ASSERT_TRUE(s >= -32768 && s <= 32767) << n;
   }
   // The block mixer gives what the per-sample rule gives, at every volume,
@@ -256,7 +256,7 @@ TEST(AudioMixer, LimiterKeepsEightLoudChannelsWithin16Bits) {
     for (int i = 0; i < 253; i++) {
       int32_t c[8];
       for (int k = 0; k < 8; k++) c[k] = ch[k][i];
-      ASSERT_EQ(mixed[i], orrery_mix_channels(c) * volume >> 8) << "volume " << volume << ", sample " << i;
+      ASSERT_EQ(mixed[i], vell_mix_channels(c) * volume >> 8) << "volume " << volume << ", sample " << i;
     }
   }
   // Four loud squares in step: pairs sum to 16124, the four to 26110, and
@@ -313,7 +313,7 @@ TEST(AudioMixer, HalfRateAndTheEdgesOfBlocksLeaveNoClicksOrJumps) {
     const samples b = rig.mix(1024);
     out.insert(out.end(), b.begin(), b.end());
   }
-  EXPECT_EQ(orrery_audio.channel[0].sound, -1) << "the effect has ended";
+  EXPECT_EQ(vell_get_orrery_channel_sfx(0), -1) << "the effect has ended";
   EXPECT_LT(largest_step(out), music_step + music_step / 2);
 
   // Music volume 0 silences a slide too: it starts from the previous note's
@@ -323,7 +323,7 @@ TEST(AudioMixer, HalfRateAndTheEdgesOfBlocksLeaveNoClicksOrJumps) {
   set_note(c, 3, 1, 40, 2, 7, 1);
   set_pattern(c, 1, 3, 0x41, 0x41, 0x41);
   vell_config.music_volume = 0;
-  orrery_audio_reset();
+  vell_audio_reset();
   orrery_music_call(1, 0, 0);
   EXPECT_EQ(rig.mix(183 * 20), samples(183 * 20, 0));
 }
@@ -386,12 +386,12 @@ TEST(AudioThreads, MainThreadPlaysAndStopsWhileTheDeviceMixes) {
     orrery_update_music_fade();
     for (int n = 16; n <= 26; n++) orrery_audio_stat(n);
     poke(0x5f40 + k % 4, k);
-    orrery_audio.pause_counter = k % 13 == 0 ? 1 : 0;
+    vell_set_audio_pause_count(k % 13 == 0 ? 1 : 0);
     poke(0x3200 + 68 * (k % 9) + 2 * (k % 32) + 1, 0x0b | (k % 8) << 4);
     poke(0x3100 + k % 16, k % 9);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  orrery_audio.pause_counter = 0;
+  vell_set_audio_pause_count(0);
   vell_stop_all_sounds();
   orrery_sound_exit();
   vell_sound_exit_plat();

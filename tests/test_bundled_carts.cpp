@@ -85,7 +85,7 @@ TEST_P(Bundled, LoadsWithALabelWithinTheTokenLimitAndPlaysPastItsTitleForTwentyS
     rig.iterate(i % 3 == 2 ? 16 : 17);
     // (exec mode prints the error on standard output)
     ASSERT_EQ(pstate.mode, MODE_RUNNING) << "the program stopped after " << i << " iterations";
-    load_sum += cpu_budget.current_load;
+    load_sum += cpu_budget().current_load;
     // (from the second second on: before its first frame a cartridge has set nothing)
     const std::string check = std::string("return ") + GetParam().moved_on;
     if (i >= 60 && i % 10 == 0 && !moved_on) moved_on = rig_eval(check.c_str()) == "true";

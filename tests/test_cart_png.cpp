@@ -12,7 +12,7 @@ class CartPng : public ::testing::Test {
     ASSERT_EQ(orrery_load_resources(ORRERY_BUILD_DIR "/data.pod"), 0);
     vell_set_engine_palette(orrery_resource_palette());
     vell_text_init();
-    orrery_set_cart_png_art(orrery_resource_bitmap(k_res_cart_template), vell_font1);
+    orrery_set_cart_png_art(orrery_resource_bitmap(k_res_cart_template), vell_font1());
     g_printed.clear();
     orrery_machine_hooks hooks = {};
     hooks.print_col = [](const char *text, int32_t) { g_printed.push_back(text); };
@@ -120,7 +120,7 @@ TEST_F(CartPng, LoadStatuses) {
 }
 
 TEST_F(CartPng, TitleLinesComeFromTheFirstTwoCodeLines) {
-  orrery_set_cart_png_art(nullptr, vell_font1);  // plain black, so only text has colour
+  orrery_set_cart_png_art(nullptr, vell_font1());  // plain black, so only text has colour
   // Code, then the two title lines expected ("" draws nothing).
   const std::tuple<const char *, const char *, const char *> rows[] = {
       {"--my game\n--  two spaces\nprint(1)", "my game", " two spaces"},
@@ -133,9 +133,9 @@ TEST_F(CartPng, TitleLinesComeFromTheFirstTwoCodeLines) {
     vell_rgba_image pic;
     ASSERT_EQ(orrery_cart_png_picture(c.get(), &pic), CART_PNG_SAVE_OK);
     bitmap_ptr expected(vell_create_bitmap(160, 205, 32));
-    vell_draw_text_ex(expected.get(), line1, vell_font1, 18, 167, k_text_colour, 0xfffff8f0);
-    vell_draw_text_ex(expected.get(), line2, vell_font1, 18, 175, k_text_colour, 0xfffff8f0);
-    vell_draw_text_ex(expected.get(), "orrery cartridge", vell_font1, 18, 187, k_text_colour, 0xffa0a0a0);
+    vell_draw_text_ex(expected.get(), line1, vell_font1(), 18, 167, k_text_colour, 0xfffff8f0);
+    vell_draw_text_ex(expected.get(), line2, vell_font1(), 18, 175, k_text_colour, 0xfffff8f0);
+    vell_draw_text_ex(expected.get(), "orrery cartridge", vell_font1(), 18, 187, k_text_colour, 0xffa0a0a0);
     int wrong = 0;
     for (int32_t i = 0; i < 160 * 205; i++) {
       const uint8_t *p = &pic.pixels[static_cast<size_t>(i) * 4];

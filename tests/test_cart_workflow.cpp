@@ -328,7 +328,7 @@ TEST_F(Workflow, QuickSaveAndQuickLoad) {
   EXPECT_EQ(do_quick_load(), 1) << "nothing changed";
   write_file(carts + "q.q7", cart_file("-- two"));
   EXPECT_EQ(do_quick_load(), 0);
-  EXPECT_EQ(orrery_runner.code_tab[0]->text, "-- two") << "the code tabs follow";
+  EXPECT_EQ(orrery_runner().code_tab[0]->text, "-- two") << "the code tabs follow";
   snprintf(orrery_working_cart()->code, k_cart_code_size, "-- three");
   EXPECT_EQ(do_quick_save(), 0);
   EXPECT_EQ(g_shown, (lines{"loaded external changes", "saved q.q7\n"}));

@@ -22,10 +22,7 @@ struct Interp {
   lua_State *L;
 
   Interp() {
-    orrery_runtime_line = 0, orrery_last_line_number = -1, orrery_soft_yield_count = 0, g_mark = 0;
-    orrery_cite_line_hook = nullptr;
-    orrery_assert_message(nullptr);
-    orrery_lua_memory = {};
+    g_mark = 0;
     g_hook_marks.clear();
     L = orrery_lua_open();
     luaL_openlibs(L);
@@ -51,11 +48,10 @@ struct Interp {
          }},
         {"yield", [](lua_State *S) { return lua_yield(S, lua_gettop(S)); }},
         {"mark", [](lua_State *S) { return g_mark = static_cast<int>(luaL_checkinteger(S, 1)), 0; }},
-        {"spend_all", [](lua_State *S) { return lua_spend_cpu(S, 1 << 30), 0; }},
-        {"spend_none", [](lua_State *S) { return lua_spend_cpu(S, 0), 0; }},
-        {"soft", [](lua_State *S) { return lua_orrery_soft_yield(S), 0; }},
-        {"soft2",
-         [](lua_State *S) { return lua_orrery_soft_yield(S), lua_orrery_soft_yield(S), lua_spend_cpu(S, 0), 0; }}};
+        {"spend_all", [](lua_State *S) { return orrery_spend_count(S, 1 << 30), 0; }},
+        {"spend_none", [](lua_State *S) { return orrery_spend_count(S, 0), 0; }},
+        {"soft", [](lua_State *S) { return orrery_soft_yield(S), 0; }},
+        {"soft2", [](lua_State *S) { return orrery_soft_yield(S), orrery_soft_yield(S), orrery_spend_count(S, 0), 0; }}};
     for (const auto &[name, f] : functions) lua_register(L, name, f);
     lua_sethook(L, record_hook, LUA_MASKCOUNT, 100000);
   }
@@ -141,24 +137,23 @@ TEST(Interp, ErrorsGiveTheirMessageAndRecordTheirLine) {
       {"-- orrery header\n\nassert(false, 'boom')", "[string \"-- orrery header...\"]:3: boom", 3},
   };
   for (const auto &[code, message, line] : runtime) {
-    orrery_runtime_line = 0;
+    orrery_interp_of(I.L).runtime_line = 0;
     EXPECT_EQ(I.run(code), message);
-    EXPECT_EQ(orrery_runtime_line, line) << code;
+    EXPECT_EQ(orrery_runtime_line(I.L), line) << code;
   }
   // assert leaves its message (cut to 254 characters) for the error report.
   I.run("assert(false, 'boom')");
-  EXPECT_STREQ(orrery_assert_text, "boom");
+  EXPECT_STREQ(orrery_assert_text(I.L), "boom");
   I.run("local s = 'x' for i = 1, 9 do s = s .. s end assert(false, s)");
-  EXPECT_EQ(std::strlen(orrery_assert_text), 254u);
+  EXPECT_EQ(std::strlen(orrery_assert_text(I.L)), 254u);
 
   // Syntax errors cite lines through the mapping the runner installs (here:
   // two lines of header before the tab).
-  orrery_cite_line_hook = [](int chunk_line) { return chunk_line - 2; };
+  orrery_interp_of(I.L).hooks.cite_line = [](lua_State *, int chunk_line) { return chunk_line - 2; };
   EXPECT_EQ(I.run("-- orrery header\n\nfunction f()\n  if x then\n    y = 1\n"),
             "[string \"-- orrery header...\"]:6: 'end' expected (to close 'if' at line 2) near <eof>");
-  EXPECT_EQ(orrery_last_line_number, 5);
+  EXPECT_EQ(orrery_last_line_number(I.L), 5);
   EXPECT_NE(I.run("\n\n\ngoto nowhere").find("no visible label 'nowhere' for <goto> at line 2"), std::string::npos);
-  orrery_cite_line_hook = nullptr;
 }
 
 TEST(Interp, OnlyTheConsoleLibraryIsInstalledAndBinaryChunksAreRefused) {
@@ -188,7 +183,7 @@ TEST(Interp, SpendAndSoftYieldMoveTheCountHook) {
     Interp I;
     EXPECT_EQ(I.run(code), "");
     EXPECT_EQ(g_hook_marks, marks) << code;
-    EXPECT_EQ(orrery_soft_yield_count != 0, soft_left) << code;
+    EXPECT_EQ(orrery_interp_of(I.L).soft_yield_count != 0, soft_left) << code;
   }
 }
 
@@ -197,7 +192,7 @@ TEST(Interp, ResetCallStateDiscardsASuspendedOrFailedRun) {
   lua_State *L = I.L;
   ASSERT_EQ(luaL_loadstring(L, "local v = 5 g = function() return v end yield() print('not reached')"), LUA_OK);
   ASSERT_EQ(lua_resume(L, nullptr, 0), LUA_YIELD);
-  lua_reset_call_state_orrery(L);
+  orrery_reset_call_state(L);
   EXPECT_EQ(lua_status(L), LUA_OK);
   EXPECT_EQ(lua_gettop(L), 0);
   // The abandoned run's closure keeps its own value; the new run's local in
@@ -206,22 +201,22 @@ TEST(Interp, ResetCallStateDiscardsASuspendedOrFailedRun) {
   EXPECT_EQ(lua_resume(L, nullptr, 0), LUA_OK);
   ASSERT_EQ(luaL_loadstring(L, "local t = nil print(t.x)"), LUA_OK);
   EXPECT_EQ(lua_resume(L, nullptr, 0), LUA_ERRRUN);
-  lua_reset_call_state_orrery(L);
+  orrery_reset_call_state(L);
   ASSERT_EQ(luaL_loadstring(L, "print('again')"), LUA_OK);
   EXPECT_EQ(lua_resume(L, nullptr, 0), LUA_OK);
   EXPECT_EQ(g_out, "5\t7\nagain\n");
 }
 
 TEST(Interp, AllocatorChargesByObjectKindAndWhileCompiling) {
-  orrery_lua_memory = {};
-  orrery_lua_memory_t &m = orrery_lua_memory;
+  orrery_interp state;
+  orrery_lua_memory_t &m = state.memory;
   auto charge_of_new = [&](long kind, bool compiling = false) {
     m.compiling = compiling;
-    void *p = orrery_lua_alloc(nullptr, nullptr, static_cast<size_t>(kind), 100);
+    void *p = orrery_lua_alloc(&state, nullptr, static_cast<size_t>(kind), 100);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % alignof(std::max_align_t), 0u);
     std::memset(p, 0xab, 100);
     const int64_t charge = m.charged;
-    orrery_lua_alloc(nullptr, p, 100, 0);
+    orrery_lua_alloc(&state, p, 100, 0);
     EXPECT_EQ(m.charged, 0);
     m.compiling = false;
     return charge;
@@ -236,40 +231,40 @@ TEST(Interp, AllocatorChargesByObjectKindAndWhileCompiling) {
   EXPECT_EQ(charge_of_new(0, true) + charge_of_new(4, true), 100);
   // Resizing charges the new size, unless the block was charged nothing.
   m.compiling = true;
-  void *code = orrery_lua_alloc(nullptr, nullptr, 0, 64);
+  void *code = orrery_lua_alloc(&state, nullptr, 0, 64);
   m.compiling = false;
-  code = orrery_lua_alloc(nullptr, code, 64, 4096);
-  void *p = orrery_lua_alloc(nullptr, orrery_lua_alloc(nullptr, nullptr, 4, 100), 100, 50);
+  code = orrery_lua_alloc(&state, code, 64, 4096);
+  void *p = orrery_lua_alloc(&state, orrery_lua_alloc(&state, nullptr, 4, 100), 100, 50);
   EXPECT_EQ(m.charged, 50);
-  for (void *q : {p, code}) orrery_lua_alloc(nullptr, q, 1, 0);
+  for (void *q : {p, code}) orrery_lua_alloc(&state, q, 1, 0);
 }
 
 TEST(Interp, MemoryLimitsRaisePressureAndRefuseGrowthButNotShrinking) {
-  orrery_lua_memory = {};
-  orrery_lua_memory_t &m = orrery_lua_memory;
+  orrery_interp state;
+  orrery_lua_memory_t &m = state.memory;
   // The request counts: a single block past the hard limit is refused.
-  EXPECT_EQ(orrery_lua_alloc(nullptr, nullptr, 4, ORRERY_LUA_HARD_LIMIT + 1), nullptr);
+  EXPECT_EQ(orrery_lua_alloc(&state, nullptr, 4, ORRERY_LUA_HARD_LIMIT + 1), nullptr);
   m = {};
-  void *p = orrery_lua_alloc(nullptr, nullptr, 4, 1000);
+  void *p = orrery_lua_alloc(&state, nullptr, 4, 1000);
   m.allowance = -ORRERY_LUA_SOFT_LIMIT;  // charged - allowance is now just above 2 MiB
-  void *q = orrery_lua_alloc(nullptr, nullptr, 4, 10);
+  void *q = orrery_lua_alloc(&state, nullptr, 4, 10);
   EXPECT_TRUE(q && m.pressure && !m.exhausted);
   m.allowance = -ORRERY_LUA_HARD_LIMIT;
-  EXPECT_EQ(orrery_lua_alloc(nullptr, nullptr, 4, 10), nullptr);
+  EXPECT_EQ(orrery_lua_alloc(&state, nullptr, 4, 10), nullptr);
   EXPECT_TRUE(m.exhausted);
-  EXPECT_EQ(orrery_lua_alloc(nullptr, p, 1000, 2000), nullptr);  // growth refused, block kept
-  p = orrery_lua_alloc(nullptr, p, 1000, 500);
+  EXPECT_EQ(orrery_lua_alloc(&state, p, 1000, 2000), nullptr);  // growth refused, block kept
+  p = orrery_lua_alloc(&state, p, 1000, 500);
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(m.charged, 510);
-  orrery_lua_alloc(nullptr, p, 500, 0);
-  orrery_lua_alloc(nullptr, q, 10, 0);
+  orrery_lua_alloc(&state, p, 500, 0);
+  orrery_lua_alloc(&state, q, 10, 0);
 
   // In a running program exhaustion surfaces as the memory error.
   Interp I;
-  orrery_lua_memory.allowance = -ORRERY_LUA_HARD_LIMIT;
+  orrery_lua_memory(I.L).allowance = -ORRERY_LUA_HARD_LIMIT;
   EXPECT_EQ(I.run("local t = {} for i = 1, 100 do t[i] = {i} end"), "not enough memory");
-  orrery_lua_memory.allowance = 0;
-  orrery_lua_memory.exhausted = false;
+  orrery_lua_memory(I.L).allowance = 0;
+  orrery_lua_memory(I.L).exhausted = false;
   EXPECT_EQ(I.output("local t = {} for i = 1, 100 do t[i] = {i} end print(#t)"), "100\n");
 }
 

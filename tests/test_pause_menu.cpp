@@ -75,7 +75,7 @@ TEST(PauseMenu, EscapeTogglesThePauseButtonHonours5f30OnceAndTheProgramCanAskFor
   }
   EXPECT_EQ(pstate.ram[0x5f30], 0);
   EXPECT_EQ(rig.num("seen"), 0) << "no pause press reached the program";
-  EXPECT_EQ(orrery_runner.paused, 0) << "closing the menu ends the paused state";
+  EXPECT_EQ(orrery_runner().paused, 0) << "closing the menu ends the paused state";
 }
 
 TEST(PauseMenu, InExecModeAPauseRequestGoesOnAtOnceAndIsNotedOnce) {

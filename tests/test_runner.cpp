@@ -12,7 +12,7 @@ using lines = std::vector<std::string>;
 constexpr int32_t k_hook_cycles_at_30 = 137 * 1024;  // the first multiple of 1024 not below 139810
 
 // Cycles the count hook charged this frame (API charges are the rest).
-int32_t hook_cycles() { return cpu_budget.frame_cycles - cpu_budget.system_cycles; }
+int32_t hook_cycles() { return cpu_budget().frame_cycles - cpu_budget().system_cycles; }
 
 }  // namespace
 
@@ -123,7 +123,7 @@ TEST(Runner, ProgramsOfTheLargestSizeRunOneMoreCharacterOrTokenDoesNotAndPrinthI
     EXPECT_EQ(pstate.mode, status == RUN_OK ? MODE_RUNNING : MODE_CONSOLE);
   }
   orrery_args.exec_mode = 0;
-  EXPECT_EQ(orrery_lua_memory.allowance, 8192 * 16);
+  EXPECT_EQ(orrery_lua_memory(runner_lua_state()).allowance, 8192 * 16);
   // Outside exec mode printh writes nothing.
   testing::internal::CaptureStderr();
   rig.run("printh('hello', 1) function _update() printh('frame') end");
@@ -244,4 +244,137 @@ TEST(RunnerTexts, ChunkIsTheHeaderFileTheProgramAndTheMainLoopFile) {
     lua_settop(L, 0);
   }
   orrery_lua_close(L);
+}
+
+namespace {
+
+// A second interpreter state beside the console's, running a program of its
+// own: the console's library, print into `out` and flip() ending a frame;
+// its count hook ends a frame after 20 intervals, and its spend hook adds
+// up what `^` costs. Syntax errors cite lines 100 further on. As the runner
+// does, it collects only between frames, with no soft yield pending.
+struct side_state {
+  lua_State *L;
+  std::string out;
+  int32_t cycles = 0;
+  int intervals = 0;
+  bool ended = false;
+
+  static side_state &of(lua_State *S) {
+    lua_getfield(S, LUA_REGISTRYINDEX, "side");
+    auto *side = static_cast<side_state *>(lua_touserdata(S, -1));
+    lua_pop(S, 1);
+    return *side;
+  }
+
+  explicit side_state(const char *code) {
+    orrery_interp_hooks hooks{};
+    hooks.cite_line = [](lua_State *, int line) { return line + 100; };
+    hooks.spend = [](lua_State *S, int32_t n) { of(S).cycles += n; };
+    L = orrery_lua_open(hooks);
+    // Every allocation is past the soft limit: memory pressure calls the
+    // hook early, on this state's running thread only.
+    orrery_lua_memory(L).allowance = -ORRERY_LUA_SOFT_LIMIT;
+    lua_pushlightuserdata(L, this);
+    lua_setfield(L, LUA_REGISTRYINDEX, "side");
+    for (const orrery_library_function &f : orrery_library) lua_register(L, f.name, f.func);
+    lua_register(L, "print", [](lua_State *S) {
+      of(S).out += std::string(luaL_tolstring(S, 1, nullptr)) + "\n";
+      return 0;
+    });
+    lua_register(L, "flip", [](lua_State *S) { return lua_yield(S, 0); });
+    lua_sethook(
+        L,
+        [](lua_State *S, lua_Debug *) {
+          side_state &s = of(S);
+          if (orrery_take_soft_yield(S) == 0 && ++s.intervals % 20 == 0 && S == orrery_interp_of(S).main_thread)
+            lua_yield(S, 0);
+        },
+        LUA_MASKCOUNT, 1000);
+    EXPECT_EQ(luaL_loadstring(L, code), LUA_OK);
+    lua_gc(L, LUA_GCSTOP, 0);
+  }
+  ~side_state() { orrery_lua_close(L); }
+
+  void frame() {
+    if (ended) return;
+    orrery_set_running_thread(L);
+    const int status = lua_resume(L, nullptr, 0);
+    orrery_cancel_soft_yield(L);
+    orrery_lua_memory(L).pressure = false;
+    if (status == LUA_YIELD) {
+      lua_gc(L, LUA_GCCOLLECT, 0);
+      return;
+    }
+    ended = true;
+    out += lua_isstring(L, -1) ? lua_tostring(L, -1) : "(ended)";
+    // What the state's record holds at the end, and a syntax error cited
+    // through its own hook.
+    out += "\nline " + std::to_string(orrery_runtime_line(L)) + " assert '" + orrery_assert_text(L) + "' cycles " +
+           std::to_string(cycles) + "\n";
+    luaL_loadstring(L, "\n\nfunction f()\n  if x then\n");
+    out += std::string(lua_tostring(L, -1)) + " last " + std::to_string(orrery_last_line_number(L)) + "\n";
+  }
+};
+
+// A cartridge for the console whose screen shows its memory, its CPU share
+// and what its powers add up to, and the second state's program: powers,
+// garbage, a coroutine failing, and a failed assertion at the end.
+constexpr char k_console_cart[] =
+    "x = 0 t = {}\n"
+    "function _draw() cls() for i = 1, 2500 do x = x + (i % 3) ^ 0.5 end\n"
+    "  t[#t % 50 + 1] = {x} print(stat(0)) print(stat(1)) print(x) circfill(64, 64, x % 40, 8) end";
+constexpr char k_side_program[] =
+    "local keep = {}\n"
+    "for frame = 1, 10 do\n"
+    "  local s = 0 for i = 1, 3000 do s = s + (i % 5) ^ 0.5 end\n"
+    "  keep[frame % 4] = {} for i = 1, 400 do keep[frame % 4][i] = 'x' .. i end\n"
+    "  local ok, err = coresume(cocreate(function() local t = nil return t.x end))\n"
+    "  print(frame .. ' ' .. s .. ' ' .. type(ok) .. ' ' .. err) flip()\n"
+    "end\n"
+    "assert(false, 'side done')";
+
+uint64_t screen_hash() {
+  uint64_t h = 1469598103934665603ull;
+  for (int32_t y = 0; y < k_screen_size; y++)
+    for (int32_t x = 0; x < k_screen_size; x++) h = (h ^ pstate.screen->line[y][x]) * 1099511628211ull;
+  return h;
+}
+
+}  // namespace
+
+TEST(Runner, TwoInterpretersSideBySideGiveWhatEachGivesAlone) {
+  constexpr int k_frames = 40;
+  // Each alone: the console's screens frame by frame, the side program's
+  // output to its end.
+  std::vector<uint64_t> screens_alone;
+  {
+    runner_rig rig;
+    rig.run(k_console_cart);
+    for (int i = 0; i < k_frames; i++) rig.frame(), screens_alone.push_back(screen_hash());
+    EXPECT_EQ(pstate.mode, MODE_RUNNING);
+  }
+  EXPECT_GT(std::set<uint64_t>(screens_alone.begin(), screens_alone.end()).size(), 10u);
+  std::string side_alone;
+  {
+    side_state side(k_side_program);
+    while (!side.ended) side.frame();
+    side_alone = side.out;
+  }
+  ASSERT_NE(side_alone.find("side done\nline 8 assert 'side done'"), std::string::npos) << side_alone;
+  ASSERT_NE(side_alone.find("(to close 'if' at line 104) near <eof> last 4"), std::string::npos) << side_alone;
+
+  // Side by side, their frames taking turns.
+  runner_rig rig;
+  rig.run(k_console_cart);
+  side_state side(k_side_program);
+  std::vector<uint64_t> screens;
+  for (int i = 0; i < k_frames; i++) {
+    rig.frame();
+    screens.push_back(screen_hash());
+    side.frame();
+  }
+  while (!side.ended) side.frame();
+  EXPECT_EQ(screens, screens_alone);
+  EXPECT_EQ(side.out, side_alone);
 }

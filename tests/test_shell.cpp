@@ -155,12 +155,12 @@ TEST(AudioPause, CounterFollowsTheControlByteAndTheMenuWithFourUpdatesOfTail) {
     orrery_poke(&pstate, pstate.cart, 0x5f2f, byte);
     orrery_state.pause_menu_open = menu;
     rig.iterate(1);
-    EXPECT_EQ(orrery_audio.pause_counter.load(), counter) << byte << " " << menu;
+    EXPECT_EQ(vell_audio_pause_count(), counter) << byte << " " << menu;
   }
   orrery_poke(&pstate, pstate.cart, 0x5f2f, 1);
   pstate.mode = MODE_CONSOLE;
   for (int i = 0; i < 5; i++) rig.iterate(1);
-  EXPECT_EQ(orrery_audio.pause_counter.load(), 0) << "outside running mode the byte does not count";
+  EXPECT_EQ(vell_audio_pause_count(), 0) << "outside running mode the byte does not count";
 }
 
 TEST(Presentation, DrawModesAndTheExtendedPaletteUnlockShapeWhatARunningProgramShows) {

@@ -76,9 +76,8 @@ int main(int argc, char **argv) {
 
   int status = luaL_loadbuffer(L, text.data(), text.size(), name.c_str());
   if (status == LUA_OK) {
-    orrery_runtime_line = 0;
     status = lua_pcall(L, 0, 0, 0);
-    if (status != LUA_OK) std::fprintf(stderr, "q7lua: runtime error line %d: ", orrery_runtime_line);
+    if (status != LUA_OK) std::fprintf(stderr, "q7lua: runtime error line %d: ", orrery_runtime_line(L));
   } else {
     std::fprintf(stderr, "q7lua: syntax error: ");
   }

@@ -12,9 +12,8 @@
 // overwrites the same globals.
 void add_c_functions(lua_State *L);
 
-// Number of global names add_c_functions installs.
-constexpr int k_api_function_count = 109;
-// The global names in registration order.
+// The global names in registration order: the name at index, null past
+// the last.
 const char *api_function_name(int index);
 
 // Arguments are read by position. Numbers never raise: a missing argument,

@@ -32,13 +32,13 @@ int q7_cartdata(lua_State *L) {
 }
 
 int q7_dget(lua_State *L) {
-  if (!orrery_cdata.id[0]) return refuse_without_id(L, "** dget called before cartdata()");
+  if (!cdata_id()[0]) return refuse_without_id(L, "** dget called before cartdata()");
   const int32_t i = api_int(L, 1);
   return api_push_num(L, valid_index(i) ? pstate.cdata[i] : 0);
 }
 
 int q7_dset(lua_State *L) {
-  if (!orrery_cdata.id[0]) return refuse_without_id(L, "** dset called before cartdata()");
+  if (!cdata_id()[0]) return refuse_without_id(L, "** dset called before cartdata()");
   const int32_t i = api_int(L, 1);
   if (!valid_index(i)) return 0;
   pstate.cdata[i] = api_num(L, 2);

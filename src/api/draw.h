@@ -29,20 +29,19 @@ void set_draw_clip(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
 void putpixel(vell_bitmap *bmp, int32_t x, int32_t y, int32_t colour, int32_t pattern);
 // The inclusive span x0..x1 (either order) of row y.
 void draw_hline(vell_bitmap *bmp, int32_t x0, int32_t x1, int32_t y, int32_t colour, int32_t pattern);
-// The line from (x0, y0) to (x1, y1), both ends included, with the draw
-// state's fill pattern. Returns the number of steps taken (points visited
-// minus one, at least 0): runs of points outside the clip at either end
-// are skipped without being visited.
-int32_t draw_line(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t colour);
-// Circle outline and filled disc of radius r >= 0 with the draw state's
-// fill pattern; radius 0 is the centre pixel.
-void draw_circle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour);
-void draw_fillcircle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour);
+// The line from (x0, y0) to (x1, y1), both ends included. Returns the
+// number of steps taken (points visited minus one, at least 0): runs of
+// points outside the clip at either end are skipped without being visited.
+int32_t draw_line(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t colour, int32_t pattern);
+// Circle outline and filled disc of radius r >= 0; radius 0 is the centre
+// pixel.
+void draw_circle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour, int32_t pattern);
+void draw_fillcircle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour, int32_t pattern);
 
 // Replaces every pixel p of the inclusive rectangle by a darker colour.
 // Mode 1 picks, from the rectangle's own brightness, a threshold that
-// leaves about a third of it lit (colour 1 above, 0 below); any other mode,
-// or mode 1 while the left Shift key is held, darkens by a fixed table.
+// leaves about a third of it lit (colour 1 above, 0 below); any other mode
+// darkens by a fixed table.
 // The clip rectangle does not apply (callers pass on-screen rectangles);
 // parts off the bitmap are left out.
 void draw_tinted_rect_adaptive(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t mode);

@@ -4,6 +4,8 @@
 #include "api/q7.h"
 #include "script/cpu_budget.h"
 #include "script/fixed.h"
+#include "script/interp.h"
+#include "script/random.h"
 
 namespace {
 
@@ -52,13 +54,16 @@ int q7_mid(lua_State *L) {
   return api_push_num(L, m);
 }
 
-int q7_cos(lua_State *L) { return api_push_num(L, fcos(api_num(L, 1))); }
-int q7_sin(lua_State *L) { return api_push_num(L, fsin(api_num(L, 1))); }
-int q7_atan2(lua_State *L) { return api_push_num(L, fatan2(api_num(L, 1), api_num(L, 2))); }
+int q7_cos(lua_State *L) { return api_push_num(L, fixed_cos(api_num(L, 1))); }
+int q7_sin(lua_State *L) { return api_push_num(L, fixed_sin(api_num(L, 1))); }
+int q7_atan2(lua_State *L) { return api_push_num(L, fixed_atan2(api_num(L, 1), api_num(L, 2))); }
 
 int q7_sqrt(lua_State *L) {
   spend_cpu(16);
-  return api_push_num(L, fsqrt(api_num(L, 1)));
+  int32_t cycles = 0;
+  const int32_t root = fixed_sqrt(api_num(L, 1), &cycles);
+  orrery_lua_spend(L, cycles);
+  return api_push_num(L, root);
 }
 
 int q7_band(lua_State *L) {

@@ -10,12 +10,9 @@
 #include "api/q7.h"
 #include "gfx/bitmap.h"
 #include "machine/pstate.h"
-#include "platform/input.h"
 #include "script/cpu_budget.h"
 
 namespace {
-
-constexpr int32_t k_scancode_left_shift = 225;
 
 // Pattern bit of screen pixel (x, y): bit 15 is the top-left pixel of every
 // 4x4 cell, bit 0 the bottom-right.
@@ -125,7 +122,7 @@ void draw_hline(vell_bitmap *bmp, int32_t x0, int32_t x1, int32_t y, int32_t col
     if (table[x & 3] >= 0) row[x] = static_cast<uint8_t>(table[x & 3]);
 }
 
-int32_t draw_line(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t colour) {
+int32_t draw_line(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t colour, int32_t pattern) {
   if (y1 < y0) {
     std::swap(x0, x1);
     std::swap(y0, y1);
@@ -153,7 +150,6 @@ int32_t draw_line(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t 
   if (x1 >= r) cut = std::max(cut, steps_to_reach(xe, int64_t(r) * 65536 - 1, -xstep));
   const int64_t last = n - cut;
 
-  const int32_t pattern = pstate.fill_pattern;
   int64_t x = xs + first * xstep, y = ys + first * ystep;
   for (int64_t i = first; i <= last; i++) {
     plot(bmp, static_cast<int32_t>(x >> 16), static_cast<int32_t>(y >> 16), colour, pattern);
@@ -163,8 +159,7 @@ int32_t draw_line(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t x1, int32_t 
   return static_cast<int32_t>(std::max<int64_t>(last - first, 0));
 }
 
-void draw_circle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour) {
-  const int32_t pattern = pstate.fill_pattern;
+void draw_circle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour, int32_t pattern) {
   // The walk over y = 0 ... r/sqrt(2) plots (cx +- x, cy +- y) and
   // (cx +- y, cy +- x). A point can be on the clip only while cy +- y is a
   // clip row or cx +- y a clip column; between those ranges of y the walk
@@ -248,8 +243,7 @@ void draw_circle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t co
   }
 }
 
-void draw_fillcircle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour) {
-  const int32_t pattern = pstate.fill_pattern;
+void draw_fillcircle(vell_bitmap *bmp, int32_t cx, int32_t cy, int32_t r, int32_t colour, int32_t pattern) {
   int32_t a = 0, b = r, d = 1 - r;
   while (a <= b) {
     draw_hline(bmp, cx - b, cx + b, cy + a, colour, pattern);
@@ -284,7 +278,7 @@ void draw_tinted_rect_adaptive(vell_bitmap *bmp, int32_t x0, int32_t y0, int32_t
 
   uint8_t table[16];
   memcpy(table, dark, sizeof table);
-  if (mode == 1 && vell_get_key_state(k_scancode_left_shift) == 0) {
+  if (mode == 1) {
     int32_t per_class[16] = {};
     for (int32_t y = y0; y <= y1; y++)
       for (int32_t x = x0; x <= x1; x++) per_class[col_to_b[bmp->line[y][x] & 15]]++;
@@ -321,7 +315,8 @@ int q7_pget(lua_State *L) {
 int q7_line(lua_State *L) {
   api_take_colour(L, 5);
   const int32_t steps = draw_line(pstate.screen, screen_x(api_int(L, 1)), screen_y(api_int(L, 2)),
-                                  screen_x(api_int(L, 3)), screen_y(api_int(L, 4)), draw_colour(pstate.pen));
+                                  screen_x(api_int(L, 3)), screen_y(api_int(L, 4)), draw_colour(pstate.pen),
+                                  pstate.fill_pattern);
   spend_cpu(steps / 2 + 1);
   return 0;
 }
@@ -331,11 +326,11 @@ int q7_rect(lua_State *L) {
   const int32_t x0 = screen_x(api_int(L, 1)), y0 = screen_y(api_int(L, 2));
   const int32_t x1 = screen_x(api_int(L, 3)), y1 = screen_y(api_int(L, 4));
   vell_bitmap *s = pstate.screen;
-  const int32_t colour = draw_colour(pstate.pen);
-  draw_line(s, x0, y0, x1, y0, colour);
-  draw_line(s, x0, y1, x1, y1, colour);
-  draw_line(s, x0, y0, x0, y1, colour);
-  draw_line(s, x1, y0, x1, y1, colour);
+  const int32_t colour = draw_colour(pstate.pen), pattern = pstate.fill_pattern;
+  draw_line(s, x0, y0, x1, y0, colour, pattern);
+  draw_line(s, x0, y1, x1, y1, colour, pattern);
+  draw_line(s, x0, y0, x0, y1, colour, pattern);
+  draw_line(s, x1, y0, x1, y1, colour, pattern);
 
   // The charge follows the edges that lie in the clip rectangle.
   const int32_t left = std::min(x0, x1), right = std::max(x0, x1);
@@ -378,7 +373,7 @@ int q7_circ(lua_State *L) {
   const int32_t cx = screen_x(api_int(L, 1)), cy = screen_y(api_int(L, 2));
   vell_bitmap *s = pstate.screen;
   if (cx + r < s->cl || cx - r >= s->cr || cy + r < s->ct || cy - r >= s->cb) return 0;
-  draw_circle(s, cx, cy, r, draw_colour(pstate.pen));
+  draw_circle(s, cx, cy, r, draw_colour(pstate.pen), pstate.fill_pattern);
   spend_cpu(2 * (std::max(std::min(cy + r, s->cb), s->ct) - std::max(cy - r, s->ct)) + 2);
   return 0;
 }
@@ -391,7 +386,7 @@ int q7_circfill(lua_State *L) {
   api_take_colour(L, 4);
   const int32_t cx = screen_x(api_int(L, 1)), cy = screen_y(api_int(L, 2));
   vell_bitmap *s = pstate.screen;
-  draw_fillcircle(s, cx, cy, r, draw_colour(pstate.pen));
+  draw_fillcircle(s, cx, cy, r, draw_colour(pstate.pen), pstate.fill_pattern);
   int32_t x0 = cx - r, x1 = cx + r, y0 = cy - r, y1 = cy + r;
   int32_t area = 0;
   if (clamp_span(x0, x1, s->cl, s->cr) && clamp_span(y0, y1, s->ct, s->cb)) area = (x1 - x0 + 1) * (y1 - y0 + 1);

@@ -10,9 +10,10 @@ struct api_entry {
   lua_CFunction func;  // native function, or null for an interpreter library function of that name
 };
 
-// Registration order. Rows with a null function take the interpreter's own
-// library function of the same console name.
-constexpr api_entry k_api[k_api_function_count] = {
+// Registration order, ended by a row without a name. Rows with a null
+// function take the interpreter's own library function of the same console
+// name.
+constexpr api_entry k_api[] = {
     {"flip", q7_flip},
     {"camera", q7_camera},
     {"clip", q7_clip},
@@ -122,17 +123,22 @@ constexpr api_entry k_api[k_api_function_count] = {
     {"_set_fps", q7_set_fps},
     {"_mark_cpu", q7_mark_cpu},
     {"_set_paused", q7_set_paused},
+    {nullptr, nullptr},
 };
 
 }  // namespace
 
 const char *api_function_name(int index) {
-  return (index >= 0 && index < k_api_function_count) ? k_api[index].name : nullptr;
+  if (index < 0) return nullptr;
+  for (const api_entry *e = k_api; e->name; e++)
+    if (index-- == 0) return e->name;
+  return nullptr;
 }
 
 void add_c_functions(lua_State *L) {
   init_api_function_names();
-  for (const api_entry &e : k_api) {
+  for (const api_entry *row = k_api; row->name; row++) {
+    const api_entry &e = *row;
     lua_CFunction f = e.func ? e.func : orrery_find_library_function(e.name);
     lua_pushcclosure(L, f, 0);
     lua_setglobal(L, e.name);

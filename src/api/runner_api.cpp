@@ -34,7 +34,7 @@ int q7_paused(lua_State *) {
 }
 
 int q7_set_paused(lua_State *L) {
-  orrery_runner.paused = api_int(L, 1);
+  runner_set_paused(api_int(L, 1));
   return 0;
 }
 
@@ -44,7 +44,7 @@ int q7_holdframe(lua_State *) {
 }
 
 int q7_update_buttons(lua_State *) {
-  orrery_runner.update_counter++;
+  runner_count_update();
   update_buttons();
   return 0;
 }

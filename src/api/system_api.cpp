@@ -26,8 +26,9 @@ constexpr int32_t k_stat_memory_cap = 0x200000;  // bytes stat(0) reports at mos
 constexpr int32_t k_version_stat = 12;           // stat(5)
 constexpr int32_t k_mouse_notice_ms = 2000;
 
-int32_t memory_kilobytes() {
-  int64_t bytes = orrery_lua_memory.charged - orrery_lua_memory.allowance;
+int32_t memory_kilobytes(lua_State *L) {
+  const orrery_lua_memory_t &m = orrery_lua_memory(L);
+  int64_t bytes = m.charged - m.allowance;
   if (bytes < 0) bytes = 0;
   if (bytes > k_stat_memory_cap) bytes = k_stat_memory_cap;
   return static_cast<int32_t>(bytes / 1024);
@@ -36,10 +37,9 @@ int32_t memory_kilobytes() {
 // A cartridge run from the command line or one with persistent data is
 // being developed: the first read of the mouse says that it works.
 void note_mouse_use() {
-  orrery_runner_t &r = orrery_runner;
-  if (r.mouse_notice_shown) return;
-  if (orrery_args.auto_load_fn.empty() && !orrery_cdata.id[0]) return;
-  r.mouse_notice_shown = 1;
+  if (orrery_runner().mouse_notice_shown) return;
+  if (orrery_args.auto_load_fn.empty() && !cdata_id()[0]) return;
+  runner_note_mouse_notice();
   show_message("devkit mouse enabled", k_mouse_notice_ms);
 }
 
@@ -71,39 +71,39 @@ int q7_flip(lua_State *L) {
   // yields that coroutine, and the frame and its budget go on.
   if (runner_ends_frame(L)) cpu_end_frame();
   read_buttons();
-  pstate.hold_frame = 0;
+  release_held_frame();
   return lua_yield(L, 0);
 }
 
 int q7_yield(lua_State *L) { return lua_yield(L, 0); }
 
 int q7_time(lua_State *L) {
-  return api_push_num(L, static_cast<int32_t>(static_cast<int64_t>(orrery_runner.update_counter) * 65536 / 30));
+  return api_push_num(L, static_cast<int32_t>(static_cast<int64_t>(orrery_runner().update_counter) * 65536 / 30));
 }
 
 int q7_stat(lua_State *L) {
   const int32_t n = api_nargs(L) < 1 ? 2 : api_int(L, 1);
   if (n == 4) {
-    lua_pushstring(L, orrery_runner.clipboard.c_str());
+    lua_pushstring(L, orrery_runner().clipboard.c_str());
     return 1;
   }
   if (n == 6) {
     // The parameter string as exactly 1024 bytes, zero-filled.
-    std::string param = orrery_runner.param.substr(0, k_param_max);
+    std::string param = orrery_runner().param.substr(0, k_param_max);
     param.resize(k_param_max, '\0');
     lua_pushlstring(L, param.data(), param.size());
     return 1;
   }
   spend_cpu(k_stat_cost);
   int32_t v = 0;
-  if (n == 0) v = memory_kilobytes();
-  else if (n == 1) return api_push_num(L, cycles_2_frame_capacity(cpu_budget.frame_cycles));
-  else if (n == 2) return api_push_num(L, cycles_2_frame_capacity(cpu_budget.system_cycles));
+  if (n == 0) v = memory_kilobytes(L);
+  else if (n == 1) return api_push_num(L, cycles_2_frame_capacity(cpu_budget().frame_cycles));
+  else if (n == 2) return api_push_num(L, cycles_2_frame_capacity(cpu_budget().system_cycles));
   else if (n == 5) v = k_version_stat;
   else if (n == 7) v = current_fps();
-  else if (n == 8) v = cpu_budget.wanted_fps;
+  else if (n == 8) v = cpu_budget().wanted_fps;
   else if (n == 9) v = vell_get_fps();
-  else if (n == 10) v = cpu_budget.penalty;
+  else if (n == 10) v = cpu_budget().penalty;
   else if (n >= 16 && n <= 26) v = orrery_audio_stat(n);
   else if (n >= 32 && n <= 36) v = mouse_stat(n);
   else if (n >= 80 && n <= 85) v = datetime_stat(n - 80, 0);

@@ -43,7 +43,7 @@ void api_text_of(lua_State *L, int idx, api_value_text &t) {
       t.text = lua_tolstring(L, idx, &t.len);
       return;
     case LUA_TNUMBER:
-      t.len = static_cast<size_t>(orrery_fixed_to_string(t.buf, api_num(L, idx)));
+      t.len = static_cast<size_t>(fixed_to_string(t.buf, api_num(L, idx)));
       break;
     case LUA_TBOOLEAN:
       t.len = static_cast<size_t>(snprintf(t.buf, sizeof t.buf, "%s", lua_toboolean(L, idx) ? "true" : "false"));
@@ -120,7 +120,7 @@ int q7_tonum(lua_State *L) {
       size_t len = 0;
       const char *s = lua_tolstring(L, 1, &len);
       int32_t v = 0;
-      if (!orrery_parse_number(s, len, &v)) return 0;
+      if (!fixed_parse(s, len, &v)) return 0;
       // The hexadecimal and binary forms read the sign but ignore it.
       if (len > 0 && s[0] == '-' && v >= 0) v = fixed_neg(v);
       return api_push_num(L, v);

@@ -38,7 +38,7 @@ void stop_sfx_channels(int32_t channel) {
 }  // namespace
 
 void orrery_sound_init(int32_t voices) {
-  orrery_audio_reset();
+  vell_audio_reset();
   orrery_set_cart_release_hook(release_cart_sounds);
   vell_sound_init_plat(voices, vell_mixer_callback);
 }
@@ -52,7 +52,7 @@ void orrery_sound_exit() {
   g_system_cart = nullptr;
 }
 
-void orrery_music_stop() { cmusic_stop(0); }
+void orrery_music_stop() { vell_stop_music(0); }
 
 void orrery_play_boot_sound(const std::string &system_cart_text) {
   if (!g_system_cart) g_system_cart = load_system_cart(system_cart_text);
@@ -92,9 +92,9 @@ int32_t orrery_sfx_call(int nargs, int32_t n, int32_t channel, int32_t offset, i
 
 int32_t orrery_music_call(int32_t n, int32_t fade_ms, int32_t mask) {
   if (n == -1) {
-    cmusic_stop(fade_ms);
+    vell_stop_music(fade_ms);
   } else {
-    orrery_audio.music_mask.store(mask & 15);
+    vell_set_music_mask(mask);
     vell_play_orrery_song(pstate.cart, std::clamp(n, 0, 63), fade_ms);
   }
   return k_audio_call_cost;
@@ -112,7 +112,7 @@ int32_t orrery_audio_stat(int32_t index) {
   } else if (index == 26) {
     result = vell_get_orrery_song_ticks();
   } else if (vell_music_is_playing()) {
-    result = index == 24 ? orrery_audio.current_pattern : orrery_audio.patterns_ended;
+    result = index == 24 ? vell_get_orrery_song_pattern() : vell_get_patterns_ended();
   }
   vell_unlock_audio_plat();
   return result;

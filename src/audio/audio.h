@@ -17,8 +17,6 @@ void orrery_sound_init(int32_t voices);
 void orrery_sound_exit();
 // Stops the music at once.
 void orrery_music_stop();
-// Stops every sound and the music (boot, run, suspend).
-void vell_stop_all_sounds();
 // Plays the boot sound: sound effect 0 of the system cartridge, a text
 // cartridge the resource file carries. The text is read on the first call
 // and the cartridge kept until orrery_sound_exit.

@@ -9,11 +9,11 @@
 #include "platform/config.h"
 #include "platform/system.h"
 
+namespace {
+
 // The sound system, shared by the main thread and the audio device's
 // thread as each field's comment says.
-orrery_audio_t orrery_audio;
-
-namespace {
+orrery_audio_t g_audio;
 
 // Holds the counted audio lock for a scope.
 struct audio_lock {
@@ -57,8 +57,8 @@ void start_channel(orrery_channel &ch, const orrery_cart *cart, int32_t sound, i
 // sound has the smallest speed value (the later channel on a tie). -1 when
 // none may be used.
 int32_t choose_channel() {
-  const orrery_channel *ch = orrery_audio.channel;
-  const int32_t mask = orrery_audio.music_mask.load(std::memory_order_relaxed);
+  const orrery_channel *ch = g_audio.channel;
+  const int32_t mask = g_audio.music_mask.load(std::memory_order_relaxed);
   auto reserved = [mask](int32_t k) { return (mask >> k) & 1; };
   for (int32_t k = 0; k < k_sfx_channels; k++)
     if (idle(ch[k]) && idle(ch[k + 4])) return k;
@@ -100,7 +100,7 @@ bool sound_goes_on(const orrery_channel &ch) {
 
 // The song stops: the channel leaves it, and with it the current pattern.
 void end_music_on(orrery_channel &ch) {
-  orrery_audio.current_pattern = -1;
+  g_audio.current_pattern = -1;
   clear_channel(ch);
 }
 
@@ -110,7 +110,7 @@ void end_music_on(orrery_channel &ch) {
 void end_pattern(orrery_channel &ch) {
   int32_t p = ch.pattern;
   if (p < 0 || p > 63) return;
-  orrery_audio.pattern_ended_now = 1;
+  g_audio.pattern_ended_now = 1;
   const orrery_cart *cart = ch.cart;
   const int32_t flags = cart->music[p].flags;
   if (flags & k_pattern_flag_stop) {
@@ -130,7 +130,7 @@ void end_pattern(orrery_channel &ch) {
     end_music_on(ch);
     return;
   }
-  orrery_audio.current_pattern = p;
+  g_audio.current_pattern = p;
   const orrery_pattern &pat = cart->music[p];
   const int32_t c = ch.identity;
   ch.pattern = p;
@@ -140,9 +140,9 @@ void end_pattern(orrery_channel &ch) {
 }
 
 void clear_music_channels() {
-  for (orrery_channel &ch : orrery_audio.channel)
+  for (orrery_channel &ch : g_audio.channel)
     if (ch.music) clear_channel(ch);
-  orrery_audio.current_pattern = -1;
+  g_audio.current_pattern = -1;
 }
 
 // Reads a volume setting that the main thread may change while the mixer runs.
@@ -150,39 +150,43 @@ int32_t load_word(const int32_t &word) { return __atomic_load_n(&word, __ATOMIC_
 
 }  // namespace
 
-void orrery_audio_reset() {
-  orrery_audio_t &a = orrery_audio;
-  for (int32_t c = 0; c < k_channels; c++) {
-    orrery_channel &ch = a.channel[c];
-    memset(&ch, 0, sizeof ch);
-    clear_channel(ch);
-    ch.identity = c & 3;
-    ch.duck_gain = -1;
-    // Empty, so that the first callback starts a fresh tick.
-    ch.tick_pos = k_tick_samples;
-  }
-  a.current_pattern = -1;
-  a.patterns_ended = 0;
-  a.pattern_ended_now = 0;
-  a.music_mask.store(0);
-  a.fade_level.store(0);
-  a.fade_start = 0;
-  a.fade_target = 0;
-  a.fade_duration_ms = 0;
-  a.fade_start_ms = 0;
-  vell_srand_state(&a.rng, 0);
+void vell_audio_reset() {
+  g_audio = orrery_audio_t{};
+  // Each column answers to its bit in the effect masks; the music column
+  // k + 4 shares the bit of the sound-effect channel k.
+  for (int32_t c = 0; c < k_channels; c++) g_audio.channel[c].identity = c & 3;
 }
 
-void orrery_channel_next_tick(orrery_channel *ch, int16_t *out) {
+int32_t vell_audio_pause_count() { return g_audio.pause_counter.load(std::memory_order_relaxed); }
+
+void vell_set_audio_pause_count(int32_t count) { g_audio.pause_counter.store(count); }
+
+int32_t vell_music_fade_level() { return g_audio.fade_level.load(); }
+
+orrery_channel *vell_mixer_channels() { return g_audio.channel; }
+
+void vell_mixer_begin_block() { g_audio.pattern_ended_now = 0; }
+
+void vell_mixer_end_block() {
+  if (g_audio.pattern_ended_now) g_audio.patterns_ended++;
+}
+
+int32_t vell_get_orrery_song_pattern() { return g_audio.current_pattern; }
+
+int32_t vell_get_patterns_ended() { return g_audio.patterns_ended; }
+
+void vell_set_music_mask(int32_t mask) { g_audio.music_mask.store(mask & 15); }
+
+void vell_channel_next_tick(orrery_channel *ch, int16_t *out) {
   if (ch->sound < 0 || !ch->cart) {
-    orrery_synth_silent_tick(&ch->osc, out, &orrery_audio.rng);
+    orrery_synth_silent_tick(&ch->osc, out, &g_audio.rng);
   } else {
     orrery_music_scale scale;
     if (ch->music) {
-      scale.level = orrery_audio.fade_level.load(std::memory_order_relaxed);
+      scale.level = g_audio.fade_level.load(std::memory_order_relaxed);
       scale.volume = std::clamp(load_word(vell_config.music_volume), 0, 256);
     }
-    orrery_synth_tick(&ch->osc, ch->cart, ch->sound, ch->t, ch->music ? &scale : nullptr, out, &orrery_audio.rng);
+    orrery_synth_tick(&ch->osc, ch->cart, ch->sound, ch->t, ch->music ? &scale : nullptr, out, &g_audio.rng);
     ch->t++;
   }
   if (ch->ticks_remaining > 0) ch->ticks_remaining--;
@@ -201,41 +205,41 @@ int32_t vell_play_sfx_ex(int32_t sound, int32_t offset, int32_t length, const or
   audio_lock lock;
   if (channel < 0) channel = choose_channel();
   if (channel < 0) return -1;
-  start_channel(orrery_audio.channel[channel], cart, sound, std::clamp(offset, 0, 31), length);
+  start_channel(g_audio.channel[channel], cart, sound, std::clamp(offset, 0, 31), length);
   return channel;
 }
 
 void vell_stop_sfx(int32_t sound) {
   audio_lock lock;
-  for (orrery_channel &ch : orrery_audio.channel)
+  for (orrery_channel &ch : g_audio.channel)
     if (ch.sound == sound && ch.sound >= 0) clear_channel(ch);
 }
 
 void vell_stop_orrery_channel(int32_t channel) {
   if (!valid_channel(channel)) return;
   audio_lock lock;
-  clear_channel(orrery_audio.channel[channel]);
+  clear_channel(g_audio.channel[channel]);
 }
 
 void vell_release_looping_orrery_channel(int32_t channel) {
   if (!valid_channel(channel)) return;
   audio_lock lock;
-  orrery_audio.channel[channel].loop_enabled = 0;
+  g_audio.channel[channel].loop_enabled = 0;
 }
 
 void vell_play_orrery_song(const orrery_cart *cart, int32_t pattern, int32_t fade_ms) {
   if (!cart) return;
   pattern = std::clamp(pattern, 0, 63);
   audio_lock lock;
-  for (orrery_channel &ch : orrery_audio.channel)
+  for (orrery_channel &ch : g_audio.channel)
     if (ch.music && ch.cart == cart) clear_channel(ch);
   const orrery_pattern &pat = cart->music[pattern];
   if (orrery_pattern_silent(pat)) return;
-  orrery_audio.current_pattern = pattern;
-  orrery_audio.patterns_ended = 0;
+  g_audio.current_pattern = pattern;
+  g_audio.patterns_ended = 0;
   const int32_t length = orrery_pattern_length(cart, pattern);
   for (int32_t c = 0; c < 4; c++) {
-    orrery_channel &ch = orrery_audio.channel[k_sfx_channels + c];
+    orrery_channel &ch = g_audio.channel[k_sfx_channels + c];
     start_channel(ch, cart, orrery_pattern_column_sound(pat, c), 0, k_sfx_notes);
     // An off column keeps its channel: it may play in a later pattern.
     if (!orrery_pattern_column_on(pat, c)) ch.sound = -1;
@@ -244,11 +248,11 @@ void vell_play_orrery_song(const orrery_cart *cart, int32_t pattern, int32_t fad
     ch.ticks_remaining = length;
   }
   // The fade runs from silence, also when a song was already playing.
-  orrery_audio.fade_level.store(0);
-  orrery_audio.fade_start = 0;
-  orrery_audio.fade_target = k_fade_full;
-  orrery_audio.fade_duration_ms = fade_ms;
-  orrery_audio.fade_start_ms = vell_get_time();
+  g_audio.fade_level.store(0);
+  g_audio.fade_start = 0;
+  g_audio.fade_target = k_fade_full;
+  g_audio.fade_duration_ms = fade_ms;
+  g_audio.fade_start_ms = vell_get_time();
   vell_update_music_fading();
 }
 
@@ -256,24 +260,24 @@ void vell_stop_orrery_song(const orrery_cart *cart) {
   if (!cart) return;
   audio_lock lock;
   bool had_music = false;
-  for (orrery_channel &ch : orrery_audio.channel) {
+  for (orrery_channel &ch : g_audio.channel) {
     if (ch.cart != cart) continue;
     had_music |= ch.music != 0;
     clear_channel(ch);
   }
-  if (had_music && !vell_music_is_playing()) orrery_audio.current_pattern = -1;
+  if (had_music && !vell_music_is_playing()) g_audio.current_pattern = -1;
 }
 
-void cmusic_stop(int32_t fade_ms) {
-  orrery_audio.fade_start = orrery_audio.fade_level.load();
-  orrery_audio.fade_target = 0;
-  orrery_audio.fade_duration_ms = fade_ms;
-  orrery_audio.fade_start_ms = vell_get_time();
+void vell_stop_music(int32_t fade_ms) {
+  g_audio.fade_start = g_audio.fade_level.load();
+  g_audio.fade_target = 0;
+  g_audio.fade_duration_ms = fade_ms;
+  g_audio.fade_start_ms = vell_get_time();
   vell_update_music_fading();
 }
 
 void vell_update_music_fading() {
-  orrery_audio_t &a = orrery_audio;
+  orrery_audio_t &a = g_audio;
   int32_t level = a.fade_level.load();
   if (level != a.fade_target) {
     const int64_t elapsed = static_cast<uint32_t>(vell_get_time() - a.fade_start_ms);
@@ -294,13 +298,13 @@ void vell_update_music_fading() {
 
 void vell_stop_all_sounds() {
   audio_lock lock;
-  for (orrery_channel &ch : orrery_audio.channel) clear_channel(ch);
-  orrery_audio.current_pattern = -1;
+  for (orrery_channel &ch : g_audio.channel) clear_channel(ch);
+  g_audio.current_pattern = -1;
 }
 
 bool vell_music_is_playing() {
   audio_lock lock;
-  for (const orrery_channel &ch : orrery_audio.channel)
+  for (const orrery_channel &ch : g_audio.channel)
     if (ch.music) return true;
   return false;
 }
@@ -308,13 +312,13 @@ bool vell_music_is_playing() {
 int32_t vell_get_orrery_channel_sfx(int32_t channel) {
   if (!valid_channel(channel)) return -1;
   audio_lock lock;
-  return orrery_audio.channel[channel].sound;
+  return g_audio.channel[channel].sound;
 }
 
 int32_t vell_get_sfx_playing_note(int32_t sound) {
   if (sound < 0) return -1;
   audio_lock lock;
-  for (const orrery_channel &ch : orrery_audio.channel)
+  for (const orrery_channel &ch : g_audio.channel)
     if (ch.sound == sound && ch.cart) return ch.t / orrery_sfx_speed(ch.cart->sfx[sound]);
   return -1;
 }
@@ -322,7 +326,7 @@ int32_t vell_get_sfx_playing_note(int32_t sound) {
 int32_t vell_get_orrery_song_ticks() {
   audio_lock lock;
   int32_t ticks = 0;
-  for (const orrery_channel &ch : orrery_audio.channel)
+  for (const orrery_channel &ch : g_audio.channel)
     if (ch.music && ch.sound >= 0) ticks = std::max(ticks, ch.t);
   return ticks;
 }

@@ -10,9 +10,6 @@
 
 namespace {
 
-// Each channel's share of one block; they live as long as the program.
-int16_t g_channel_buffer[k_channels][k_mix_block];
-
 enum : int32_t { MASK_HALF_RATE = 0, MASK_ECHO = 1, MASK_BIT_REDUCTION = 2, MASK_LOW_PASS = 3 };
 
 
@@ -29,8 +26,13 @@ enum : int32_t { MASK_HALF_RATE = 0, MASK_ECHO = 1, MASK_BIT_REDUCTION = 2, MASK
 
 constexpr int32_t k_block_ticks = k_mix_block / k_tick_samples + 2;  // most new ticks a channel makes in a block
 
-// The new ticks of each channel in this block, before their effects.
-int16_t g_new_ticks[k_channels][k_block_ticks][k_tick_samples];
+// The mixer's buffers, used on the audio thread only; they live as long as
+// the program.
+struct mixer_record {
+  int16_t channel_buffer[k_channels][k_mix_block] = {};  // each channel's share of one block
+  int16_t new_ticks[k_channels][k_block_ticks][k_tick_samples] = {};  // new ticks of this block, before their effects
+};
+mixer_record g_mixer;
 
 // How one channel takes its samples in the current block.
 struct channel_take {
@@ -72,7 +74,7 @@ channel_take start_channel(orrery_channel *ch, int16_t *g_ticks_out[k_block_tick
   t.taken = left;
   const int32_t rest = t.wanted - t.taken;
   t.ticks = rest > 0 ? (rest + k_tick_samples - 1) / k_tick_samples : 0;
-  for (int32_t k = 0; k < t.ticks; k++) orrery_channel_next_tick(ch, g_ticks_out[k]);
+  for (int32_t k = 0; k < t.ticks; k++) vell_channel_next_tick(ch, g_ticks_out[k]);
   return t;
 }
 
@@ -115,13 +117,13 @@ void spread_half_rate(orrery_channel *ch, const channel_take &t) {
   }
 }
 
-void fill_channels(int32_t n, const int32_t *masks) {
+void fill_channels(orrery_channel *channels, int32_t n, const int32_t *masks) {
   channel_take takes[k_channels];
   int32_t most_ticks = 0;
   for (int32_t c = 0; c < k_channels; c++) {
     int16_t *made[k_block_ticks];
-    for (int32_t k = 0; k < k_block_ticks; k++) made[k] = g_new_ticks[c][k];
-    takes[c] = start_channel(&orrery_audio.channel[c], made, g_channel_buffer[c], n, masks);
+    for (int32_t k = 0; k < k_block_ticks; k++) made[k] = g_mixer.new_ticks[c][k];
+    takes[c] = start_channel(&channels[c], made, g_mixer.channel_buffer[c], n, masks);
     most_ticks = std::max(most_ticks, takes[c].ticks);
   }
   for (int32_t k = 0; k < most_ticks; k++) {
@@ -130,8 +132,8 @@ void fill_channels(int32_t n, const int32_t *masks) {
     int32_t filtered = 0;
     for (int32_t c = 0; c < k_channels; c++) {
       if (takes[c].ticks <= k) continue;
-      orrery_channel *ch = &orrery_audio.channel[c];
-      begin_effects(ch, g_new_ticks[c][k], masks);
+      orrery_channel *ch = &channels[c];
+      begin_effects(ch, g_mixer.new_ticks[c][k], masks);
       if (masks[MASK_LOW_PASS] & (1 << ch->identity)) {
         filter[filtered] = ch->tick;
         filter_last[filtered] = &ch->last_sample;
@@ -142,19 +144,19 @@ void fill_channels(int32_t n, const int32_t *masks) {
     // last_sample still holds.
     orrery_low_pass_runs(filter, filter_last, filtered, k_tick_samples);
     for (int32_t c = 0; c < k_channels; c++)
-      if (takes[c].ticks > k) finish_tick(&orrery_audio.channel[c], takes[c]);
+      if (takes[c].ticks > k) finish_tick(&channels[c], takes[c]);
   }
   for (int32_t c = 0; c < k_channels; c++)
-    if (takes[c].half) spread_half_rate(&orrery_audio.channel[c], takes[c]);
+    if (takes[c].half) spread_half_rate(&channels[c], takes[c]);
 }
 
 // A sound effect takes the place of the music column it is paired with.
 // The column fades out (and back in once the effect has ended) over
 // k_duck_ramp samples: switched at a block's edge it would click.
-void duck_music(int32_t sfx_channel, int32_t n) {
-  orrery_channel &music = orrery_audio.channel[sfx_channel + 4];
-  int16_t *x = g_channel_buffer[sfx_channel + 4];
-  const int32_t target = orrery_audio.channel[sfx_channel].sound >= 0 ? 0 : k_duck_ramp;
+void duck_music(orrery_channel *channels, int32_t sfx_channel, int32_t n) {
+  orrery_channel &music = channels[sfx_channel + 4];
+  int16_t *x = g_mixer.channel_buffer[sfx_channel + 4];
+  const int32_t target = channels[sfx_channel].sound >= 0 ? 0 : k_duck_ramp;
   int32_t g = music.duck_gain < 0 ? target : music.duck_gain;
   int32_t i = 0;
   for (; i < n && g != target; i++) {
@@ -167,23 +169,24 @@ void duck_music(int32_t sfx_channel, int32_t n) {
 }
 
 void mix_block(int16_t *samples, int32_t n) {
-  if (orrery_audio.pause_counter.load(std::memory_order_relaxed) != 0) {
+  if (vell_audio_pause_count() != 0) {
     memset(samples, 0, sizeof(int16_t) * n);
     return;
   }
   int32_t masks[4];
   for (int32_t k = 0; k < 4; k++) masks[k] = pstate.audio_mask[k].load(std::memory_order_relaxed) & 15;
 
-  orrery_audio.pattern_ended_now = 0;
-  fill_channels(n, masks);
-  if (orrery_audio.pattern_ended_now) orrery_audio.patterns_ended++;
-  for (int32_t c = 0; c < k_sfx_channels; c++) duck_music(c, n);
+  orrery_channel *channels = vell_mixer_channels();
+  vell_mixer_begin_block();
+  fill_channels(channels, n, masks);
+  vell_mixer_end_block();
+  for (int32_t c = 0; c < k_sfx_channels; c++) duck_music(channels, c, n);
 
   const int32_t volume = std::clamp(__atomic_load_n(&vell_config.sound_volume, __ATOMIC_RELAXED), 0, 256);
-  const int16_t *const channels[k_channels] = {g_channel_buffer[0], g_channel_buffer[1], g_channel_buffer[2],
-                                               g_channel_buffer[3], g_channel_buffer[4], g_channel_buffer[5],
-                                               g_channel_buffer[6], g_channel_buffer[7]};
-  orrery_mix_run(channels, samples, n, volume);
+  const int16_t *const buffers[k_channels] = {g_mixer.channel_buffer[0], g_mixer.channel_buffer[1], g_mixer.channel_buffer[2],
+                                              g_mixer.channel_buffer[3], g_mixer.channel_buffer[4], g_mixer.channel_buffer[5],
+                                              g_mixer.channel_buffer[6], g_mixer.channel_buffer[7]};
+  orrery_mix_run(buffers, samples, n, volume);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ void vell_mixer_callback(int16_t *samples, int count);
 
 // The soft limiter that sums two channels: past +-24576 the excess counts
 // one fifth, so that the sum of two 16-bit samples stays 16-bit.
-inline int32_t orrery_soft_sum(int32_t a, int32_t b) {
+inline int32_t vell_soft_sum(int32_t a, int32_t b) {
   const int32_t s = a + b;
   if (s >= 24576) return (s - 24576) / 5 + 24576;
   if (s <= -24576) return (s + 24576) / 5 - 24576;
@@ -24,8 +24,8 @@ inline int32_t orrery_soft_sum(int32_t a, int32_t b) {
 
 // Sums the eight channels' samples pairwise through the limiter: the sound
 // effects 0+1 and 2+3, then the music 4+5 and 6+7, then both halves.
-inline int32_t orrery_mix_channels(const int32_t c[8]) {
-  const int32_t sfx = orrery_soft_sum(orrery_soft_sum(c[0], c[1]), orrery_soft_sum(c[2], c[3]));
-  const int32_t music = orrery_soft_sum(orrery_soft_sum(c[4], c[5]), orrery_soft_sum(c[6], c[7]));
-  return orrery_soft_sum(sfx, music);
+inline int32_t vell_mix_channels(const int32_t c[8]) {
+  const int32_t sfx = vell_soft_sum(vell_soft_sum(c[0], c[1]), vell_soft_sum(c[2], c[3]));
+  const int32_t music = vell_soft_sum(vell_soft_sum(c[4], c[5]), vell_soft_sum(c[6], c[7]));
+  return vell_soft_sum(sfx, music);
 }

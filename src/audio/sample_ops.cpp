@@ -11,7 +11,7 @@ inline int16_t to_sample(int32_t v) { return static_cast<int16_t>(std::clamp(v, 
 
 #ifdef ORRERY_AUDIO_SSE2
 
-// orrery_soft_sum on four lanes: with off = s clamped to -24576 ... 24576
+// vell_soft_sum on four lanes: with off = s clamped to -24576 ... 24576
 // the rule is off + (s - off) / 5, the division truncating toward zero
 // (below the knee s - off is 0). Summing 16-bit samples, or sums that came
 // out of this limiter, |s - off| stays below 2^16, where (t * 52429) >> 18
@@ -64,7 +64,7 @@ void orrery_mix_run(const int16_t *const ch[8], int16_t *out, int32_t n, int32_t
   for (; i < n; i++) {
     int32_t c[8];
     for (int k = 0; k < 8; k++) c[k] = ch[k][i];
-    int32_t s = orrery_mix_channels(c);
+    int32_t s = vell_mix_channels(c);
     if (volume != 256) s = s * volume >> 8;
     out[i] = static_cast<int16_t>(s);
   }

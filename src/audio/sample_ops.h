@@ -7,7 +7,7 @@
 // comments); the vector forms are only a faster way to reach it.
 
 // out[i] = the pairwise soft-limited sum of ch[0..7][i]
-// (orrery_mix_channels), then times volume >> 8 unless volume is 256.
+// (vell_mix_channels), then times volume >> 8 unless volume is 256.
 void orrery_mix_run(const int16_t *const ch[8], int16_t *out, int32_t n, int32_t volume);
 
 // x[i] = clamp((x[i] * 3 + e[i] * 2) / 4) to 16 bits, division truncating.

@@ -17,26 +17,26 @@ constexpr int32_t k_dx_max = 32768;
 // Oscillator state of one channel, kept across ticks. Only the audio thread
 // touches it once the channel plays (the main thread under the audio lock).
 struct orrery_osc {
-  int32_t waveform;            // 0-7 of the sound being produced
-  int32_t phase;               // 0-65535, advances by dx per sample
-  int32_t dx;                  // phase step per sample; the tone is dx * 22050 / 65536 Hz
-  uint32_t phase2;             // second accumulator (phaser), wraps at 2^32
-  int32_t noise_level;         // noise random-walk level, kept within -6143..6143
-  int32_t noise_toggle;        // 0/1; the walk moves when it becomes 1
-  int32_t volume;              // V: 0-1792 (note volume * 256, after scaling and effects)
-  int32_t pitch;               // P: semitones, 16.16
-  int32_t int_pitch;           // whole semitones, for the noise gain
-  int32_t int_volume;          // 0-7, for the noise spikes
-  int32_t cur_volume;          // note in use: volume 0-7
-  int32_t cur_pitch;           // note in use: pitch 0-63
-  int32_t cur_waveform;        // note in use: waveform 0-7
-  int32_t prev_volume;         // note before it: volume (start of a slide)
-  int32_t prev_pitch;          // note before it: pitch
-  int32_t prev_waveform;       // note before it: waveform
-  int32_t inst_ticks;          // ticks into the custom instrument being played
-  int32_t prev_inst_pitch;     // the instrument's previous note: pitch
-  int32_t prev_inst_volume;    // the instrument's previous note: volume
-  int32_t prev_inst_waveform;  // the instrument's previous note: waveform
+  int32_t waveform = 0;            // 0-7 of the sound being produced
+  int32_t phase = 0;               // 0-65535, advances by dx per sample
+  int32_t dx = 0;                  // phase step per sample; the tone is dx * 22050 / 65536 Hz
+  uint32_t phase2 = 0;             // second accumulator (phaser), wraps at 2^32
+  int32_t noise_level = 0;         // noise random-walk level, kept within -6143..6143
+  int32_t noise_toggle = 0;        // 0/1; the walk moves when it becomes 1
+  int32_t volume = 0;              // V: 0-1792 (note volume * 256, after scaling and effects)
+  int32_t pitch = 0;               // P: semitones, 16.16
+  int32_t int_pitch = 0;           // whole semitones, for the noise gain
+  int32_t int_volume = 0;          // 0-7, for the noise spikes
+  int32_t cur_volume = 0;          // note in use: volume 0-7
+  int32_t cur_pitch = 0;           // note in use: pitch 0-63
+  int32_t cur_waveform = 0;        // note in use: waveform 0-7
+  int32_t prev_volume = 0;         // note before it: volume (start of a slide)
+  int32_t prev_pitch = 0;          // note before it: pitch
+  int32_t prev_waveform = 0;       // note before it: waveform
+  int32_t inst_ticks = 0;          // ticks into the custom instrument being played
+  int32_t prev_inst_pitch = 0;     // the instrument's previous note: pitch
+  int32_t prev_inst_volume = 0;    // the instrument's previous note: volume
+  int32_t prev_inst_waveform = 0;  // the instrument's previous note: waveform
 };
 
 // How a music channel scales its volume: fade level L (0-65536) and music

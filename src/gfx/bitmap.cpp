@@ -6,12 +6,9 @@
 
 namespace {
 
-int32_t g_alive = 0;  // live bitmap count
-
 struct clip_slot {
   int32_t cl, cr, ct, cb;
 };
-clip_slot g_saved_clip = {0, 0, 0, 0};
 
 // The engine palette starts as a grey ramp: entry i is (i, i, i).
 struct engine_palette {
@@ -20,7 +17,14 @@ struct engine_palette {
     for (int i = 0; i < 256; i++) rgb[i * 3] = rgb[i * 3 + 1] = rgb[i * 3 + 2] = static_cast<uint8_t>(i);
   }
 };
-engine_palette g_palette;
+
+// The bitmap module's record.
+struct bitmap_record {
+  int32_t alive = 0;                     // live bitmap count
+  clip_slot saved_clip = {0, 0, 0, 0};   // the clip rectangle vell_save_clip kept
+  engine_palette palette;                // the engine palette
+};
+bitmap_record g_bitmaps;
 
 // Largest pixel block a bitmap may have (bytes); keeps w * h * depth / 8
 // far from overflowing and refuses absurd requests instead of failing hard.
@@ -37,7 +41,7 @@ inline bool inside_clip(const vell_bitmap *b, int32_t x, int32_t y) {
 }
 
 inline uint32_t palette_colour(uint8_t index) {
-  const uint8_t *p = g_palette.rgb + index * 3;
+  const uint8_t *p = g_bitmaps.palette.rgb + index * 3;
   return 0xff000000u | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
 }
 
@@ -61,8 +65,8 @@ inline uint32_t blend(uint32_t s, uint32_t d) {
 
 }  // namespace
 
-void vell_set_engine_palette(const uint8_t rgb[768]) { memcpy(g_palette.rgb, rgb, 768); }
-const uint8_t *vell_engine_palette() { return g_palette.rgb; }
+void vell_set_engine_palette(const uint8_t rgb[768]) { memcpy(g_bitmaps.palette.rgb, rgb, 768); }
+const uint8_t *vell_engine_palette() { return g_bitmaps.palette.rgb; }
 
 uint8_t vell_nearest_colour(const uint8_t *palette, int32_t count, int32_t r, int32_t g, int32_t b,
                             int32_t near_enough) {
@@ -98,7 +102,7 @@ vell_bitmap *vell_create_bitmap(int32_t w, int32_t h, int32_t depth) {
   b->depth = depth;
   for (int32_t y = 0; y < h; y++) b->line[y] = b->data + pitch * y;
   vell_reset_clip(b);
-  g_alive++;
+  g_bitmaps.alive++;
   return b;
 }
 
@@ -107,10 +111,10 @@ void vell_destroy_bitmap(vell_bitmap *b) {
   delete[] b->data;
   delete[] b->line;
   delete b;
-  g_alive--;
+  g_bitmaps.alive--;
 }
 
-int32_t vell_bitmaps_alive() { return g_alive; }
+int32_t vell_bitmaps_alive() { return g_bitmaps.alive; }
 
 void vell_set_clip(vell_bitmap *b, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   if (!b) return;
@@ -129,15 +133,15 @@ void vell_reset_clip(vell_bitmap *b) {
 }
 
 void vell_save_clip(const vell_bitmap *b) {
-  if (b) g_saved_clip = {b->cl, b->cr, b->ct, b->cb};
+  if (b) g_bitmaps.saved_clip = {b->cl, b->cr, b->ct, b->cb};
 }
 
 void vell_restore_clip(vell_bitmap *b) {
   if (!b) return;
-  b->cl = g_saved_clip.cl;
-  b->cr = g_saved_clip.cr;
-  b->ct = g_saved_clip.ct;
-  b->cb = g_saved_clip.cb;
+  b->cl = g_bitmaps.saved_clip.cl;
+  b->cr = g_bitmaps.saved_clip.cr;
+  b->ct = g_bitmaps.saved_clip.ct;
+  b->cb = g_bitmaps.saved_clip.cb;
 }
 
 void vell_putpixel(vell_bitmap *b, int32_t x, int32_t y, uint32_t v) {

@@ -3,9 +3,19 @@
 #include "gfx/bitmap.h"
 #include "gfx/font.h"
 
+namespace {
+
 // The engine's two fonts: built by vell_text_init, freed by vell_text_exit.
-vell_font *vell_font1 = nullptr;
-vell_font *vell_font2 = nullptr;
+struct engine_fonts {
+  vell_font *font1 = nullptr;  // 5x5 glyphs
+  vell_font *font2 = nullptr;  // the same glyphs widened to 6x5
+};
+engine_fonts g_fonts;
+
+}  // namespace
+
+vell_font *vell_font1() { return g_fonts.font1; }
+vell_font *vell_font2() { return g_fonts.font2; }
 
 // Indexed by (code - 32) * 5 + row.
 const uint8_t vell_font1_dat[96 * 5] = {
@@ -103,13 +113,13 @@ void vell_destroy_font(vell_font *font) {
 
 void vell_text_init() {
   vell_text_exit();
-  vell_font1 = make_font(false, k_font1_ink32);
-  vell_font2 = make_font(true, k_font2_ink32);
+  g_fonts.font1 = make_font(false, k_font1_ink32);
+  g_fonts.font2 = make_font(true, k_font2_ink32);
 }
 
 void vell_text_exit() {
-  vell_destroy_font(vell_font1);
-  vell_destroy_font(vell_font2);
-  vell_font1 = nullptr;
-  vell_font2 = nullptr;
+  vell_destroy_font(g_fonts.font1);
+  vell_destroy_font(g_fonts.font2);
+  g_fonts.font1 = nullptr;
+  g_fonts.font2 = nullptr;
 }

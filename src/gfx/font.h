@@ -23,8 +23,8 @@ void vell_destroy_font(vell_font *font);
 // The engine's fonts, built by vell_text_init: 5x5 glyphs (vell_font1) and
 // the same glyphs 6x5 with every ink pixel widened to two (vell_font2). Each
 // holds 256 8-bit glyphs followed by 256 32-bit glyphs.
-extern vell_font *vell_font1;
-extern vell_font *vell_font2;
+vell_font *vell_font1();
+vell_font *vell_font2();
 
 // Rows of the engine glyphs for codes 32..127, five bytes a glyph (top row
 // first); bit 4 of a row is the leftmost column, bit 0 the rightmost.

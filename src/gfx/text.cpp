@@ -117,7 +117,7 @@ int32_t vell_draw_text_ex(vell_bitmap *bmp, const char *text, const vell_font *f
 
   if (fitted) {
     bmp->cl = saved_left;
-    vell_draw_text_ex(bmp, "..", vell_font1, saved_left, start_y, k_text_colour, colour);
+    vell_draw_text_ex(bmp, "..", vell_font1(), saved_left, start_y, k_text_colour, colour);
   }
   return y;
 }

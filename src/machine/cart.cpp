@@ -9,8 +9,13 @@
 namespace {
 
 orrery_cart_release_func g_release_hook = nullptr;
-orrery_cart *g_working = nullptr;  // the working cartridge, not owned here
-int g_future_version = 0;          // a loader met a newer format
+
+// The cartridge module's record.
+struct cart_record {
+  orrery_cart *working = nullptr;  // the working cartridge, not owned here
+  int future_version = 0;          // a loader met a newer format
+};
+cart_record g_carts;
 
 void clear_bitmap(vell_bitmap *b) {
   if (b) memset(b->data, 0, static_cast<size_t>(b->w) * b->h * (b->depth / 8));
@@ -56,7 +61,7 @@ void vell_destroy_orrery_cart(orrery_cart *cart) {
   if (g_release_hook) g_release_hook(cart);
   if (pstate.cart == cart) pstate.cart = nullptr;
   // A dangling working slot would let reload read freed memory.
-  if (g_working == cart) g_working = nullptr;
+  if (g_carts.working == cart) g_carts.working = nullptr;
   vell_destroy_bitmap(cart->gfx);
   vell_destroy_bitmap(cart->map);
   vell_destroy_bitmap(cart->label);
@@ -65,9 +70,9 @@ void vell_destroy_orrery_cart(orrery_cart *cart) {
 
 void orrery_set_cart_release_hook(orrery_cart_release_func f) { g_release_hook = f; }
 
-orrery_cart *orrery_working_cart() { return g_working; }
-void orrery_set_working_cart(orrery_cart *cart) { g_working = cart; }
+orrery_cart *orrery_working_cart() { return g_carts.working; }
+void orrery_set_working_cart(orrery_cart *cart) { g_carts.working = cart; }
 
-int orrery_future_version_status() { return g_future_version; }
-void orrery_set_future_version_status(int on) { g_future_version = on ? 1 : 0; }
+int orrery_future_version_status() { return g_carts.future_version; }
+void orrery_set_future_version_status(int on) { g_carts.future_version = on ? 1 : 0; }
 

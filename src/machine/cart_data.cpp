@@ -8,11 +8,11 @@
 #include "platform/files.h"
 #include "platform/system.h"
 
+namespace {
+
 // The persistent data slot of the running cartridge: its id set by
 // cartdata, cleared by clear_cdata; the values live in pstate.
-orrery_cdata_t orrery_cdata;
-
-namespace {
+orrery_cdata_t g_cdata;
 
 constexpr int32_t k_digits_per_value = 8;
 
@@ -55,16 +55,16 @@ std::string format_cdata(const int32_t values[64]) {
 
 int load_cdata(const char *id, size_t len) {
   if (!pstate.program_started) return CDATA_NOT_RUNNING;
-  if (orrery_cdata.id[0]) return CDATA_ID_TAKEN;
+  if (g_cdata.id[0]) return CDATA_ID_TAKEN;
   if (len == 0 || len > static_cast<size_t>(k_cdata_id_max)) return CDATA_BAD_LENGTH;
   for (size_t i = 0; i < len; i++)
     if (!id_char_ok(id[i])) return CDATA_BAD_CHAR;
 
-  memcpy(orrery_cdata.id, id, len);
-  orrery_cdata.id[len] = 0;
+  memcpy(g_cdata.id, id, len);
+  g_cdata.id[len] = 0;
   memset(pstate.cdata, 0, sizeof pstate.cdata);
 
-  FILE *f = fopen(cdata_file_path(orrery_cdata.id).c_str(), "rb");
+  FILE *f = fopen(cdata_file_path(g_cdata.id).c_str(), "rb");
   if (!f) return CDATA_NO_FILE;
   char bytes[k_cdata_read_max];
   const size_t n = fread(bytes, 1, sizeof bytes, f);
@@ -75,20 +75,25 @@ int load_cdata(const char *id, size_t len) {
 
 void save_cdata() {
   pstate.cdata_changed = 0;
-  if (!pstate.program_started || !orrery_cdata.id[0]) return;
+  if (!pstate.program_started || !g_cdata.id[0]) return;
   const std::string text = format_cdata(pstate.cdata);
-  vell_write_file_replacing(cdata_file_path(orrery_cdata.id).c_str(), text.data(), text.size());
-  orrery_cdata.last_write_ms = vell_get_time();
+  vell_write_file_replacing(cdata_file_path(g_cdata.id).c_str(), text.data(), text.size());
+  g_cdata.last_write_ms = vell_get_time();
 }
 
 void save_cdata_if_due() {
   if (!pstate.cdata_changed) return;
-  if (vell_get_time() - orrery_cdata.last_write_ms <= k_cdata_write_ms) return;
+  if (vell_get_time() - g_cdata.last_write_ms <= k_cdata_write_ms) return;
   save_cdata();
 }
 
+const char *cdata_id() { return g_cdata.id; }
+
 void clear_cdata() {
-  orrery_cdata.id[0] = 0;
+  // The time of the last write stays: it spaces writes across programs too.
+  orrery_cdata_t fresh;
+  fresh.last_write_ms = g_cdata.last_write_ms;
+  g_cdata = fresh;
   memset(pstate.cdata, 0, sizeof pstate.cdata);
   pstate.cdata_changed = 0;
 }

@@ -14,11 +14,12 @@ constexpr int32_t k_cdata_file_size = 520;     // 8 lines of 8 values of 8 digit
 // The values themselves are pstate.cdata (memory 0x5e00-0x5eff) and their
 // changed flag pstate.cdata_changed.
 struct orrery_cdata_t {
-  char id[k_cdata_id_max + 1];  // data id of this run; "" until cartdata succeeded
-  uint32_t last_write_ms;       // time of the last write
+  char id[k_cdata_id_max + 1] = {};  // data id of this run; "" until cartdata succeeded
+  uint32_t last_write_ms = 0;        // time of the last write
 };
 
-extern orrery_cdata_t orrery_cdata;
+// The data id of this run; "" until cartdata succeeded.
+const char *cdata_id();
 
 enum cdata_status {
   CDATA_LOADED = 0,       // the file was found and read

@@ -16,8 +16,12 @@
 
 namespace {
 
-std::string g_working_file;  // where the working cartridge came from or went to
-std::string g_hash;          // the current cartridge hash
+// The load workflow's record.
+struct load_record {
+  std::string working_file;  // where the working cartridge came from or went to
+  std::string hash;          // the current cartridge hash
+};
+load_record g_load;
 
 // The previous working cartridge goes; the slot does not own it, the
 // workflow does.
@@ -31,7 +35,7 @@ void replace_working_cart(orrery_cart *cart) {
 // store file; it is laid over the cartridge's memory at every load.
 void overlay_stored_data(orrery_cart *cart) {
   std::string text;
-  if (vell_read_file(get_sandboxed_cstore_filename(g_hash).c_str(), k_cart_file_max, &text) != VELL_READ_OK) return;
+  if (vell_read_file(get_sandboxed_cstore_filename(g_load.hash).c_str(), k_cart_file_max, &text) != VELL_READ_OK) return;
   orrery_cart *stored = vell_load_orrery_cart_from_text(text);
   if (!stored) return;
   for (int32_t a = 0; a < k_cart_image_size; a++) orrery_poke(nullptr, cart, a, orrery_peek(nullptr, stored, a));
@@ -40,22 +44,22 @@ void overlay_stored_data(orrery_cart *cart) {
 
 }  // namespace
 
-const char *working_file_name() { return g_working_file.c_str(); }
+const char *working_file_name() { return g_load.working_file.c_str(); }
 
-void set_working_file_name(const char *path) { g_working_file = path ? path : ""; }
+void set_working_file_name(const char *path) { g_load.working_file = path ? path : ""; }
 
-void clear_working_file_name() { g_working_file.clear(); }
+void clear_working_file_name() { g_load.working_file.clear(); }
 
 void record_cart_hash(const orrery_cart *cart) {
   if (!cart) return;
   char hash[k_cart_hash_chars + 1];
   hash_cart(cart, hash);
-  g_hash = hash;
+  g_load.hash = hash;
 }
 
 const char *current_cart_hash() {
-  if (g_hash.empty()) record_cart_hash(orrery_working_cart());
-  return g_hash.c_str();
+  if (g_load.hash.empty()) record_cart_hash(orrery_working_cart());
+  return g_load.hash.c_str();
 }
 
 orrery_cart *load_cart_file(const std::string &path) {
@@ -71,7 +75,7 @@ void prepare_loaded_cart(orrery_cart *cart, const char *name) {
   replace_working_cart(cart);
   orrery_sync_shared_quarter(cart);
   record_cart_hash(cart);
-  g_working_file = given.empty() ? get_sandboxed_cstore_filename(g_hash) : given;
+  g_load.working_file = given.empty() ? get_sandboxed_cstore_filename(g_load.hash) : given;
   overlay_stored_data(cart);
   orrery_working_cart_loaded();
 }
@@ -95,7 +99,7 @@ int load_working_cart(const char *name) {
 }
 
 int do_quick_load() {
-  const std::string path = g_working_file;
+  const std::string path = g_load.working_file;
   if (path.empty()) return 1;
   orrery_cart *cart = load_cart_file(path);
   if (!cart) {
@@ -107,7 +111,7 @@ int do_quick_load() {
   apply_legacy_changes(cart);
   char hash[k_cart_hash_chars + 1];
   hash_cart(cart, hash);
-  if (g_hash == hash) {
+  if (g_load.hash == hash) {
     vell_destroy_orrery_cart(cart);
     return 1;
   }

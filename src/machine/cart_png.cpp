@@ -30,9 +30,13 @@ constexpr int32_t k_near_enough = 192;  // squared RGB distance that ends the pa
 // The five bytes after the cartridge image; the first is the format version.
 constexpr uint8_t k_trailer[5] = {static_cast<uint8_t>(k_cart_version), 0, 1, 16, k_cart_png_platform};
 
-const vell_bitmap *g_template = nullptr;
-const vell_font *g_font = nullptr;
-int g_status = CART_PNG_OK;
+// The picture module's record.
+struct png_record {
+  const vell_bitmap *cart_template = nullptr;  // the cartridge picture's background; not owned
+  const vell_font *font = nullptr;             // the font of its title lines; not owned
+  int status = CART_PNG_OK;                    // cart_png_status of the last load
+};
+png_record g_png;
 
 // The text of a code line after "--" and one optional space, at most 31
 // characters; empty when the line does not start with "--". next receives
@@ -48,20 +52,20 @@ std::string title_of(const char *line, const char **next) {
 }
 
 void draw_picture(const orrery_cart *cart, vell_bitmap *pic) {
-  if (g_template && g_template->w == k_cart_png_width && g_template->h == k_cart_png_height)
-    vell_blit(g_template, pic, 0, 0, 0, 0, k_cart_png_width, k_cart_png_height);
+  if (g_png.cart_template && g_png.cart_template->w == k_cart_png_width && g_png.cart_template->h == k_cart_png_height)
+    vell_blit(g_png.cart_template, pic, 0, 0, 0, 0, k_cart_png_width, k_cart_png_height);
   else
     vell_rectfill(pic, 0, 0, k_cart_png_width - 1, k_cart_png_height - 1, 0xff000000);
   if (cart->label && cart->label->w == k_label_side && cart->label->h == k_label_side)
     vell_blit(cart->label, pic, 0, 0, k_cart_png_label_x, k_cart_png_label_y, k_label_side, k_label_side);
-  if (!g_font) return;
+  if (!g_png.font) return;
   const char *line = cart->code;
   for (int32_t i = 0; i < 2 && line; i++) {
     const std::string title = title_of(line, &line);
     if (!title.empty())
-      vell_draw_text_ex(pic, title.c_str(), g_font, k_title_x, k_title_y[i], k_text_colour, k_title_colour);
+      vell_draw_text_ex(pic, title.c_str(), g_png.font, k_title_x, k_title_y[i], k_text_colour, k_title_colour);
   }
-  vell_draw_text_ex(pic, k_brand_text, g_font, k_title_x, k_brand_y, k_text_colour, k_brand_colour);
+  vell_draw_text_ex(pic, k_brand_text, g_png.font, k_title_x, k_brand_y, k_text_colour, k_brand_colour);
 }
 
 // Payload byte i is pixel i: bits 0-1 in blue, 2-3 in green, 4-5 in red,
@@ -78,7 +82,7 @@ void place_byte(uint8_t *rgba, uint8_t b) {
 }
 
 orrery_cart *fail(int status) {
-  g_status = status;
+  g_png.status = status;
   return nullptr;
 }
 
@@ -118,13 +122,13 @@ orrery_cart *load_orrery_cart_png_from_picture(const vell_rgba_image &pic) {
   // A damaged code block still gives the code decoded before the damage.
   load_orrery_cart_32k(cart, payload.data());
   cart->version = version;
-  g_status = CART_PNG_OK;
+  g_png.status = CART_PNG_OK;
   return cart;
 }
 
 void orrery_set_cart_png_art(const vell_bitmap *cart_template, const vell_font *font) {
-  g_template = cart_template;
-  g_font = font;
+  g_png.cart_template = cart_template;
+  g_png.font = font;
 }
 
 int orrery_cart_png_picture(const orrery_cart *cart, vell_rgba_image *out) {
@@ -158,7 +162,7 @@ int save_orrery_cart_png(const orrery_cart *cart, const char *path) {
   return vell_png_write_file(path, pic) == VELL_PNG_OK ? CART_PNG_SAVE_OK : CART_PNG_WRITE_FAILED;
 }
 
-int orrery_cart_png_status() { return g_status; }
+int orrery_cart_png_status() { return g_png.status; }
 
 orrery_cart *load_orrery_cart_png_from_memory(const void *data, size_t size) {
   vell_rgba_image pic;

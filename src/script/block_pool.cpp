@@ -11,22 +11,15 @@
 #define POOL_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
-block_pool_slab *block_pool_available[k_pool_classes];
-
 namespace {
 
 constexpr size_t k_first_block = 40;  // offset of a slab's first block: 8 more than a multiple of 16
-constexpr int k_max_spare = 4;        // empty slabs kept for reuse instead of going back to the system
 
 static_assert(sizeof(block_pool_slab) <= k_first_block, "the slab head fits before the first block");
 static_assert(k_first_block % 16 == 8, "blocks start 8 bytes past 16-byte alignment");
 
-block_pool_slab *g_spare[k_max_spare];  // empty slabs kept for reuse
-int g_spare_count = 0;
-size_t g_slab_count = 0;  // slabs held, spares included
-
-void link(block_pool_slab *s) {
-  block_pool_slab *&head = block_pool_available[s->cls];
+void link(block_pool &pool, block_pool_slab *s) {
+  block_pool_slab *&head = pool.available[s->cls];
   s->prev = nullptr;
   s->next = head;
   if (head) head->prev = s;
@@ -34,23 +27,23 @@ void link(block_pool_slab *s) {
   s->listed = 1;
 }
 
-void unlink(block_pool_slab *s) {
+void unlink(block_pool &pool, block_pool_slab *s) {
   if (s->prev) s->prev->next = s->next;
-  else block_pool_available[s->cls] = s->next;
+  else pool.available[s->cls] = s->next;
   if (s->next) s->next->prev = s->prev;
   s->next = s->prev = nullptr;
   s->listed = 0;
 }
 
 // A slab for class c with nothing handed out, listed as available.
-block_pool_slab *new_slab(int c) {
+block_pool_slab *new_slab(block_pool &pool, int c) {
   block_pool_slab *s;
-  if (g_spare_count > 0) {
-    s = g_spare[--g_spare_count];
+  if (pool.spare_count > 0) {
+    s = pool.spare[--pool.spare_count];
   } else {
     s = static_cast<block_pool_slab *>(std::aligned_alloc(k_pool_slab_size, k_pool_slab_size));
     if (!s) return nullptr;
-    g_slab_count++;
+    pool.slab_count++;
     POOL_POISON(reinterpret_cast<char *>(s) + k_first_block, k_pool_slab_size - k_first_block);
   }
   s->free = nullptr;
@@ -58,49 +51,66 @@ block_pool_slab *new_slab(int c) {
   s->live = 0;
   s->size = static_cast<uint16_t>(c * 16);
   s->cls = static_cast<uint8_t>(c);
-  link(s);
+  link(pool, s);
   return s;
+}
+
+// Gives a slab back to the system.
+void free_slab(block_pool &pool, block_pool_slab *s) {
+  POOL_UNPOISON(reinterpret_cast<char *>(s) + k_first_block, k_pool_slab_size - k_first_block);
+  pool.slab_count--;
+  std::free(s);
 }
 
 // An empty slab goes to the spares, or back to the system when there are
 // enough of them.
-void release(block_pool_slab *s) {
-  if (s->listed) unlink(s);
+void release(block_pool &pool, block_pool_slab *s) {
+  if (s->listed) unlink(pool, s);
   char *blocks = reinterpret_cast<char *>(s) + k_first_block;
   POOL_POISON(blocks, k_pool_slab_size - k_first_block);
-  if (g_spare_count < k_max_spare) {
-    g_spare[g_spare_count++] = s;
+  if (pool.spare_count < k_pool_max_spare) {
+    pool.spare[pool.spare_count++] = s;
     return;
   }
-  POOL_UNPOISON(blocks, k_pool_slab_size - k_first_block);
-  g_slab_count--;
-  std::free(s);
+  free_slab(pool, s);
 }
 
 }  // namespace
 
-void *block_pool_alloc_slow(size_t size) {
-  if (size - 1 >= k_pool_max_block) return nullptr;
-  const int c = static_cast<int>((size + 15) >> 4);
-  if (!block_pool_available[c] && !new_slab(c)) return nullptr;
-  return block_pool_alloc(size);
+block_pool::~block_pool() {
+  // With every block free, the slabs left are the spares and the one empty
+  // slab each class keeps listed.
+  for (block_pool_slab *&head : available)
+    while (head) {
+      block_pool_slab *s = head;
+      unlink(*this, s);
+      free_slab(*this, s);
+    }
+  while (spare_count > 0) free_slab(*this, spare[--spare_count]);
 }
 
-void block_pool_slab_full(block_pool_slab *s) { unlink(s); }
+void *block_pool_alloc_slow(block_pool &pool, size_t size) {
+  if (size - 1 >= k_pool_max_block) return nullptr;
+  const int c = static_cast<int>((size + 15) >> 4);
+  if (!pool.available[c] && !new_slab(pool, c)) return nullptr;
+  return block_pool_alloc(pool, size);
+}
 
-void block_pool_slab_changed(block_pool_slab *s) {
+void block_pool_slab_full(block_pool &pool, block_pool_slab *s) { unlink(pool, s); }
+
+void block_pool_slab_changed(block_pool &pool, block_pool_slab *s) {
   // Empty, and not its class's only slab with room: a class whose last
   // block comes and goes keeps its slab.
-  if (s->live == 0 && (block_pool_available[s->cls] != s || s->next)) release(s);
-  else if (!s->listed) link(s);
+  if (s->live == 0 && (pool.available[s->cls] != s || s->next)) release(pool, s);
+  else if (!s->listed) link(pool, s);
 }
 
 #ifdef BLOCK_POOL_CHECKED
-void *block_pool_alloc_checked(size_t size) {
+void *block_pool_alloc_checked(block_pool &pool, size_t size) {
   if (size - 1 >= k_pool_max_block) return nullptr;
   const int c = static_cast<int>((size + 15) >> 4);
-  block_pool_slab *s = block_pool_available[c];
-  if (!s && !(s = new_slab(c))) return nullptr;
+  block_pool_slab *s = pool.available[c];
+  if (!s && !(s = new_slab(pool, c))) return nullptr;
   void *block = s->free;
   if (block) {
     POOL_UNPOISON(block, s->size);
@@ -111,17 +121,15 @@ void *block_pool_alloc_checked(size_t size) {
     POOL_UNPOISON(block, s->size);
   }
   s->live++;
-  if (!s->free && s->fresh + s->size > k_pool_slab_size) block_pool_slab_full(s);
+  if (!s->free && s->fresh + s->size > k_pool_slab_size) block_pool_slab_full(pool, s);
   return block;
 }
 
-void block_pool_free_checked(void *block) {
+void block_pool_free_checked(block_pool &pool, void *block) {
   block_pool_slab *s = block_pool_slab_of(block);
   *static_cast<void **>(block) = s->free;
   s->free = block;
   POOL_POISON(block, s->size);
-  if (--s->live == 0 || !s->listed) block_pool_slab_changed(s);
+  if (--s->live == 0 || !s->listed) block_pool_slab_changed(pool, s);
 }
 #endif
-
-size_t block_pool_slab_count() { return g_slab_count; }

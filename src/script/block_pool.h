@@ -8,8 +8,9 @@
 // from a free list in a few instructions and keeps objects of one size
 // together. Every block's address is 8 more than a multiple of 16, so that
 // a caller that keeps an 8-byte header word at its start hands out 16-byte
-// aligned memory after it. Blocks are at least 16 bytes. The pool is not
-// thread-safe: the interpreter runs on one thread.
+// aligned memory after it. Blocks are at least 16 bytes. A pool is not
+// thread-safe: it belongs to one interpreter state, which runs on one
+// thread.
 
 #include <cstdint>
 
@@ -39,17 +40,31 @@ struct block_pool_slab {
 };
 constexpr size_t k_pool_slab_size = 32768;  // bytes
 constexpr int k_pool_classes = k_pool_max_block / 16 + 1;  // class 0 is unused
-// Per class, the slabs with room; the first is allocated from.
-extern block_pool_slab *block_pool_available[k_pool_classes];
+constexpr int k_pool_max_spare = 4;  // empty slabs kept for reuse instead of going back to the system
+
+// One pool: its slabs are its own, so that each interpreter state can keep
+// a pool of its own. A pool may not be copied; when it goes away it gives
+// every slab it holds back to the system (all its blocks must be free).
+struct block_pool {
+  block_pool_slab *available[k_pool_classes] = {};  // per class, the slabs with room; the first is allocated from
+  block_pool_slab *spare[k_pool_max_spare] = {};    // empty slabs kept for reuse
+  int spare_count = 0;                              // entries of spare in use
+  size_t slab_count = 0;                            // slabs held, spares included
+
+  block_pool() = default;
+  block_pool(const block_pool &) = delete;
+  block_pool &operator=(const block_pool &) = delete;
+  ~block_pool();
+};
 
 // The out-of-line parts: a new slab, and the bookkeeping when a slab fills
 // up or empties.
-void *block_pool_alloc_slow(size_t size);
-void block_pool_slab_full(block_pool_slab *s);
-void block_pool_slab_changed(block_pool_slab *s);
+void *block_pool_alloc_slow(block_pool &pool, size_t size);
+void block_pool_slab_full(block_pool &pool, block_pool_slab *s);
+void block_pool_slab_changed(block_pool &pool, block_pool_slab *s);
 #ifdef BLOCK_POOL_CHECKED
-void *block_pool_alloc_checked(size_t size);
-void block_pool_free_checked(void *block);
+void *block_pool_alloc_checked(block_pool &pool, size_t size);
+void block_pool_free_checked(block_pool &pool, void *block);
 #endif
 
 inline block_pool_slab *block_pool_slab_of(const void *block) {
@@ -57,15 +72,15 @@ inline block_pool_slab *block_pool_slab_of(const void *block) {
                                              ~uintptr_t(k_pool_slab_size - 1));
 }
 
-// A block of at least `size` bytes (1 ... k_pool_max_block), or null when
-// the system has no memory for a new slab.
-inline void *block_pool_alloc(size_t size) {
+// A block of at least `size` bytes (1 ... k_pool_max_block) from the pool,
+// or null when the system has no memory for a new slab.
+inline void *block_pool_alloc(block_pool &pool, size_t size) {
 #ifdef BLOCK_POOL_CHECKED
-  return block_pool_alloc_checked(size);
+  return block_pool_alloc_checked(pool, size);
 #else
   if (size - 1 >= k_pool_max_block) return nullptr;  // 0 or too large
-  block_pool_slab *s = block_pool_available[(size + 15) >> 4];
-  if (!s) return block_pool_alloc_slow(size);
+  block_pool_slab *s = pool.available[(size + 15) >> 4];
+  if (!s) return block_pool_alloc_slow(pool, size);
   void *block = s->free;
   if (block) {
     s->free = *static_cast<void **>(block);
@@ -74,20 +89,20 @@ inline void *block_pool_alloc(size_t size) {
     s->fresh += s->size;
   }
   s->live++;
-  if (!s->free && s->fresh + s->size > k_pool_slab_size) block_pool_slab_full(s);
+  if (!s->free && s->fresh + s->size > k_pool_slab_size) block_pool_slab_full(pool, s);
   return block;
 #endif
 }
 
-// Gives a block from block_pool_alloc back.
-inline void block_pool_free(void *block) {
+// Gives a block from block_pool_alloc on the same pool back.
+inline void block_pool_free(block_pool &pool, void *block) {
 #ifdef BLOCK_POOL_CHECKED
-  block_pool_free_checked(block);
+  block_pool_free_checked(pool, block);
 #else
   block_pool_slab *s = block_pool_slab_of(block);
   *static_cast<void **>(block) = s->free;
   s->free = block;
-  if (--s->live == 0 || !s->listed) block_pool_slab_changed(s);
+  if (--s->live == 0 || !s->listed) block_pool_slab_changed(pool, s);
 #endif
 }
 
@@ -97,4 +112,4 @@ inline size_t block_pool_block_size(const void *block) { return block_pool_slab_
 inline size_t block_pool_class_size(size_t size) { return (size + 15) & ~size_t(15); }
 
 // Slabs held by the pool, in use or kept spare (for tests and benchmarks).
-size_t block_pool_slab_count();
+inline size_t block_pool_slab_count(const block_pool &pool) { return pool.slab_count; }

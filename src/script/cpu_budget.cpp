@@ -8,17 +8,15 @@
 #include "platform/system.h"
 #include "platform/video.h"
 #include "script/interp.h"
-#include "script/runner.h"
-
-// The running program's budget and frame-rate controller; reset at start-up
-// and reboot.
-cpu_budget_t cpu_budget;
 
 namespace {
 
+// The running program's budget and frame-rate controller; reset at start-up
+// and reboot.
+cpu_budget_t g_budget;
+
 orrery_cpu_observer g_observer = nullptr;
 
-constexpr int32_t k_default_fps = 30;
 constexpr int32_t k_max_fps = 60;
 constexpr int32_t k_full_load = 16 << 16;       // the load of a frame that could not be measured
 constexpr int32_t k_recovery_load = 63487;      // 0.96873 of a frame's budget
@@ -38,21 +36,21 @@ inline void add_to(int32_t &counter, int32_t n) {
 // Counts n towards the frame and forwards whole blocks of 1024 to the
 // running thread's hook count, so that its next limit check comes sooner.
 void charge(int32_t n) {
-  cpu_budget_t &b = cpu_budget;
+  cpu_budget_t &b = g_budget;
   add_to(b.frame_cycles, n);
   add_to(b.limiter_count, n);
   add_to(b.spend_remainder, n);
   if (b.spend_remainder >= k_hook_interval) {
     const int32_t k = b.spend_remainder / k_hook_interval;
     b.spend_remainder -= k * k_hook_interval;
-    if (lua_State *L = orrery_running_thread()) lua_spend_cpu(L, k);
+    if (b.state) orrery_spend_count(orrery_running_thread(b.state), k);
   }
 }
 
 // Where the limiter count of a new frame starts: 0, or what an overdraft
 // took beyond the last frame's budget.
 void start_limiter_count() {
-  cpu_budget_t &b = cpu_budget;
+  cpu_budget_t &b = g_budget;
   const int32_t carried = b.overdraft ? b.limiter_count - frame_budget() : 0;
   b.limiter_count = carried > 0 ? carried : 0;
   b.overdraft = b.limiter_count > 0;
@@ -62,7 +60,7 @@ void start_limiter_count() {
 int32_t average_host_fps() {
   int64_t sum = 0;
   int32_t count = 0;
-  for (int32_t v : cpu_budget.history) {
+  for (int32_t v : g_budget.history) {
     sum += v;
     if (v != 0) count++;
   }
@@ -71,42 +69,44 @@ int32_t average_host_fps() {
 
 }  // namespace
 
+const cpu_budget_t &cpu_budget() { return g_budget; }
+
 void reset_cpu_budget() {
   // The draw time is the shell's measurement of the host, not a counter of
-  // the budget: a reboot keeps it until the next draw measures again.
-  const uint32_t draw_ms = cpu_budget.draw_ms;
-  memset(&cpu_budget, 0, sizeof cpu_budget);
-  cpu_budget.draw_ms = draw_ms;
-  cpu_budget.wanted_fps = k_default_fps;
-  pstate.target_fps = k_default_fps;
+  // the budget: a reboot keeps it until the next draw measures again. The
+  // state charged is the runner's, open across a reboot.
+  cpu_budget_t fresh;
+  fresh.state = g_budget.state;
+  fresh.draw_ms = g_budget.draw_ms;
+  g_budget = fresh;
+  pstate.target_fps = fresh.wanted_fps;
 }
 
 void reset_frame_rate_control() {
-  cpu_budget_t &b = cpu_budget;
-  b.limiter_count = b.frame_cycles = b.system_cycles = b.spend_remainder = 0;
-  memset(b.mark_cycles, 0, sizeof b.mark_cycles);
-  memset(b.mark_ms, 0, sizeof b.mark_ms);
-  memset(b.history, 0, sizeof b.history);
-  b.previous_load = b.current_load = 0;
-  b.penalty = 0;
-  b.last_drop_ms = 0;
-  b.halving_request = 0;
-  b.held_frame_seen = 0;
-  b.overdraft = 0;
-  pstate.hold_frame = 0;
+  // The rate the program asked for stays, and with it the state charged and
+  // the draw time.
+  cpu_budget_t fresh;
+  fresh.state = g_budget.state;
+  fresh.wanted_fps = g_budget.wanted_fps;
+  fresh.draw_ms = g_budget.draw_ms;
+  g_budget = fresh;
 }
+
+void cpu_charge_state(lua_State *L) { g_budget.state = L; }
+
+void cpu_set_draw_ms(uint32_t ms) { g_budget.draw_ms = ms; }
 
 int32_t current_fps() { return clamp_fps(pstate.target_fps); }
 
 int32_t frame_budget() { return k_cycles_per_second / current_fps(); }
 
 void set_fps(int32_t fps) {
-  cpu_budget.wanted_fps = clamp_fps(fps);
-  pstate.target_fps = cpu_budget.wanted_fps;
+  g_budget.wanted_fps = clamp_fps(fps);
+  pstate.target_fps = g_budget.wanted_fps;
 }
 
 int32_t cycles_2_frame_capacity(int32_t c) {
-  const int32_t wanted = cpu_budget.wanted_fps > 1 ? cpu_budget.wanted_fps : 1;
+  const int32_t wanted = g_budget.wanted_fps > 1 ? g_budget.wanted_fps : 1;
   return static_cast<int32_t>((static_cast<int64_t>(c) << 16) / (k_cycles_per_second / wanted));
 }
 
@@ -114,58 +114,62 @@ void orrery_set_cpu_observer(orrery_cpu_observer f) { g_observer = f; }
 
 void spend_cpu(int32_t n) {
   if (g_observer) g_observer(n, 0);
-  if (!orrery_runner.L) return;
+  if (!g_budget.state) return;
   if (n < 1) n = 1;
-  add_to(cpu_budget.system_cycles, n);
+  add_to(g_budget.system_cycles, n);
   charge(n);
 }
 
 void refund_cpu(int32_t n) {
   if (g_observer) g_observer(n, 1);
-  if (!orrery_runner.L) return;
-  if (n > 0) add_to(cpu_budget.system_cycles, n);
+  if (!g_budget.state) return;
+  if (n > 0) add_to(g_budget.system_cycles, n);
   charge(n);
 }
 
 bool cpu_hook_tick() {
   cpu_count_instructions(k_hook_interval);
-  return cpu_budget.limiter_count >= frame_budget();
+  return g_budget.limiter_count >= frame_budget();
 }
 
 void cpu_count_instructions(int32_t n) {
-  add_to(cpu_budget.frame_cycles, n);
-  add_to(cpu_budget.limiter_count, n);
+  add_to(g_budget.frame_cycles, n);
+  add_to(g_budget.limiter_count, n);
 }
 
-void cpu_begin_slice() { cpu_budget.spend_remainder = 0; }
+void cpu_begin_slice() { g_budget.spend_remainder = 0; }
 
 void cpu_end_frame() {
   start_limiter_count();
-  cpu_budget.frame_cycles = 0;
-  cpu_budget.system_cycles = 0;
+  g_budget.frame_cycles = 0;
+  g_budget.system_cycles = 0;
 }
 
 void cpu_next_frame() { start_limiter_count(); }
 
 void mark_cpu(int32_t i) {
   i = i < 0 ? 0 : i > 2 ? 2 : i;
-  cpu_budget.mark_cycles[i] = cpu_budget.frame_cycles;
-  cpu_budget.mark_ms[i] = vell_get_time();
+  g_budget.mark_cycles[i] = g_budget.frame_cycles;
+  g_budget.mark_ms[i] = vell_get_time();
 }
 
 void mark_frame_held() {
-  pstate.hold_frame = 1;
-  cpu_budget.held_frame_seen = 1;
+  g_budget.hold_frame = 1;
+  g_budget.held_frame_seen = 1;
 }
+
+void release_held_frame() { g_budget.hold_frame = 0; }
+
+void note_overdraft() { g_budget.overdraft = 1; }
 
 void note_held_frame() {
   // Only the generated main loop holds every frame until flip; a program
   // that calls holdframe itself decides on its own when a frame is done.
-  if (pstate.mainloop_kind == 2) cpu_budget.halving_request = 1;
+  if (pstate.mainloop_kind == 2) g_budget.halving_request = 1;
 }
 
 void update_frame_rate() {
-  cpu_budget_t &b = cpu_budget;
+  cpu_budget_t &b = g_budget;
   const int32_t wanted = b.wanted_fps;
   const int32_t current = current_fps();
 
@@ -187,7 +191,7 @@ void update_frame_rate() {
   const bool focus = vell_is_app_active() != 0;
   int32_t lag = k_unmeasured_lag;
   if (b.mark_ms[2] >= b.mark_ms[0]) {
-    const int32_t draw = static_cast<int32_t>(cpu_budget.draw_ms);
+    const int32_t draw = static_cast<int32_t>(g_budget.draw_ms);
     lag = (draw > 0 ? draw : 0) + static_cast<int32_t>(b.mark_ms[2] - b.mark_ms[0]) + b.penalty +
           (focus ? vell_config.foreground_sleep_ms : vell_config.background_sleep_ms);
   }

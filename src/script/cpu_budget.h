@@ -7,35 +7,47 @@ constexpr int32_t k_cycles_per_second = 0x400000;  // virtual cycles the console
 constexpr int32_t k_hook_interval = 1024;          // interpreter instructions per count-hook call
 constexpr int32_t k_fps_history = 30;              // measured host frame rates kept
 constexpr int32_t k_max_penalty = 10;              // ceiling of the slow-host penalty (ms)
+constexpr int32_t k_default_fps = 30;              // frame rate of a program until it asks for another
+
+struct lua_State;
 
 // The counters are signed 32-bit cycles. The current frame rate (60, 30 or
 // 15) is the shell's target rate in pstate, so that the shell runs one
 // logical frame per frame of the program.
 struct cpu_budget_t {
-  int32_t limiter_count;           // cycles towards this frame's budget; cleared (but for an overdraft) by flip
-                                   // and when the program is suspended until the next frame
-  int32_t frame_cycles;            // cycles of this frame (stat(1), _mark_cpu); cleared by flip
-  int32_t system_cycles;           // positive API charges of this frame (stat(2)); cleared by flip
-  int32_t spend_remainder;         // charges not yet forwarded to the hook count, below 1024
-  int32_t wanted_fps;              // rate the program asked for with _set_fps (stat(8))
-  int32_t mark_cycles[3];          // frame cycles at _mark_cpu(0), (1), (2): before update, before draw, after draw
-  uint32_t mark_ms[3];             // time in ms at the same marks
-  int32_t history[k_fps_history];  // measured host frame rates, most recent last; 0 = no sample yet
-  int32_t previous_load;           // 16.16 share of a frame budget used by the frame before
-  int32_t current_load;            // 16.16 share used by the last measured frame
-  int32_t penalty;                 // 0..10 ms added to the lag after quick repeated drops (stat(10))
-  uint32_t last_drop_ms;           // time of the last drop for host slowness
-  int32_t halving_request;         // 1 when a frame was cut off before flip
-  int32_t held_frame_seen;         // 1 once holdframe() ran since the last reset
-  uint32_t draw_ms;                // time the shell's last draw took, ms (part of the host's lag)
-  int32_t overdraft;               // 1 when code that could not be suspended ran past the frame's budget:
-                                   // the limiter count beyond it is carried into the next frames
+  lua_State *state = nullptr;       // interpreter state charges count for; null while none runs
+  int32_t limiter_count = 0;        // cycles towards this frame's budget; cleared (but for an overdraft) by flip
+                                    // and when the program is suspended until the next frame
+  int32_t frame_cycles = 0;         // cycles of this frame (stat(1), _mark_cpu); cleared by flip
+  int32_t system_cycles = 0;        // positive API charges of this frame (stat(2)); cleared by flip
+  int32_t spend_remainder = 0;      // charges not yet forwarded to the hook count, below 1024
+  int32_t wanted_fps = k_default_fps;  // rate the program asked for with _set_fps (stat(8))
+  int32_t mark_cycles[3] = {};      // frame cycles at _mark_cpu(0), (1), (2): before update, before draw, after draw
+  uint32_t mark_ms[3] = {};         // time in ms at the same marks
+  int32_t history[k_fps_history] = {};  // measured host frame rates, most recent last; 0 = no sample yet
+  int32_t previous_load = 0;        // 16.16 share of a frame budget used by the frame before
+  int32_t current_load = 0;         // 16.16 share used by the last measured frame
+  int32_t penalty = 0;              // 0..10 ms added to the lag after quick repeated drops (stat(10))
+  uint32_t last_drop_ms = 0;        // time of the last drop for host slowness
+  int32_t halving_request = 0;      // 1 when a frame was cut off before flip
+  int32_t held_frame_seen = 0;      // 1 once holdframe() ran since the last reset
+  int32_t hold_frame = 0;           // 1 while the program holds its frame: the shell keeps the presented picture
+  uint32_t draw_ms = 0;             // time the shell's last draw took, ms (part of the host's lag)
+  int32_t overdraft = 0;            // 1 when code that could not be suspended ran past the frame's budget:
+                                    // the limiter count beyond it is carried into the next frames
 };
 
-extern cpu_budget_t cpu_budget;
+// The budget of the running program, for reading (stat, the shell, tests).
+const cpu_budget_t &cpu_budget();
 
-// Resets the counters and the frame-rate controller (start, reboot).
+// Resets the counters and the frame-rate controller (start, reboot). The
+// state charged and the last draw time are kept.
 void reset_cpu_budget();
+// The interpreter state whose program the charges are for; the runner sets
+// it when it opens one and clears it before closing it.
+void cpu_charge_state(lua_State *L);
+// The time the shell's last draw took, in ms.
+void cpu_set_draw_ms(uint32_t ms);
 // Clears the frame-rate bookkeeping, penalty and hold flags at a program's
 // start (the runtime reset).
 void reset_frame_rate_control();
@@ -81,6 +93,11 @@ void cpu_next_frame();
 void mark_cpu(int32_t i);
 // Marks the frame as held (holdframe()): it is shown only once flip ends it.
 void mark_frame_held();
+// The held frame is over (flip, or the program stopped).
+void release_held_frame();
+// Code that could not be suspended ran past the frame's budget: the cycles
+// beyond it are carried into the next frames.
+void note_overdraft();
 // Tells the frame-rate controller that a frame of the generated main loop
 // was cut off before it reached flip, so that it halves the frame rate.
 void note_held_frame();

@@ -5,13 +5,8 @@
 #include <cstring>
 #include <string>
 
-static void spend_nothing(int) {}
-
-// Set by the runner to charge the CPU budget.
-orrery_spend_cpu_func orrery_spend_cpu_hook = spend_nothing;
-
-static void spend(int cycles) {
-  if (orrery_spend_cpu_hook) orrery_spend_cpu_hook(cycles);
+static inline void add_cost(int32_t *cycles, int32_t n) {
+  if (cycles) *cycles += n;
 }
 
 // ---------------------------------------------------------------------------
@@ -26,7 +21,7 @@ static int32_t reciprocal(int32_t x) {
 // FIXED_MAX, or FIXED_NEG_MAX for a negative dividend.
 static int64_t wide_quotient(int32_t a, int32_t b) { return ((int64_t)a * 65536) / b; }
 
-int32_t fdiv(int32_t a, int32_t b) {
+int32_t fixed_div_sat(int32_t a, int32_t b) {
   if (b == 0) return a >= 0 ? FIXED_MAX : FIXED_NEG_MAX;
   int64_t q = wide_quotient(a, b);
   if (q > FIXED_MAX) return FIXED_MAX;
@@ -48,48 +43,47 @@ static int32_t root(int32_t x) {
   // Integer part by linear search. (n + 1)^2 stays below 2^31 for n <= 180,
   // which is as far as x <= 0x7ff8ffff lets the search go.
   int32_t n = 0;
-  while (x >= q7_fmul(n + FIXED_ONE, n + FIXED_ONE)) n += FIXED_ONE;
+  while (x >= fixed_mul(n + FIXED_ONE, n + FIXED_ONE)) n += FIXED_ONE;
   // One Bakhshali step: p = d / 2n, s = n + p, root = s - p^2 / 2s.
-  int32_t d = fixed_sub(x, q7_fmul(n, n));
+  int32_t d = fixed_sub(x, fixed_mul(n, n));
   int32_t p = div_or_saturate(d, fixed_add(n, n));
   int32_t s = fixed_add(n, p);
-  int32_t r = fixed_sub(s, div_or_saturate(q7_fmul(p, p), fixed_add(s, s)));
+  int32_t r = fixed_sub(s, div_or_saturate(fixed_mul(p, p), fixed_add(s, s)));
   if (invert) r = r == 0 ? FIXED_MAX : reciprocal(r);
   return r;
 }
 
-int32_t fsqrt(int32_t x) {
+int32_t fixed_sqrt(int32_t x, int32_t *cycles) {
   if (x == 0) return 0;
   if (x > 0x7ff8ffff) return 181 * FIXED_ONE;
-  int32_t r = root(x);
-  spend(8);
-  return r;
+  add_cost(cycles, 8);
+  return root(x);
 }
 
-int32_t q7_fpow(int32_t a, int32_t b) {
+int32_t fixed_pow(int32_t a, int32_t b, int32_t *cycles) {
   if (b == 0) return FIXED_ONE;
   if (b < 0) {
     b = fixed_neg(b);  // -32768 stays -32768, read below as an unsigned 32768
-    a = fdiv(FIXED_ONE, a);
+    a = fixed_div_sat(FIXED_ONE, a);
   }
   int32_t r = FIXED_ONE;
   int32_t p = a;
   for (uint32_t whole = (uint32_t)b >> 16; whole != 0; whole >>= 1) {
-    if (whole & 1) r = fmul(r, p);
-    p = fmul(p, p);
+    if (whole & 1) r = fixed_mul(r, p);
+    p = fixed_mul(p, p);
   }
   // Each binary digit of the fraction halves the exponent of the base: walk
   // the digits from the top, taking one more square root per digit.
   uint32_t f = (uint32_t)b & 0xffff;
   while (f != 0) {
     while (f < (uint32_t)FIXED_ONE) {
-      a = fsqrt(a);
+      a = fixed_sqrt(a, cycles);
       f <<= 1;
     }
-    r = fmul(r, a);
+    r = fixed_mul(r, a);
     f -= FIXED_ONE;
   }
-  spend(8);
+  add_cost(cycles, 8);
   return r;
 }
 
@@ -124,11 +118,11 @@ static int32_t cosine_at(uint32_t i) {
   return tables().cosine[i];
 }
 
-int32_t fcos(int32_t a) { return cosine_at((((uint32_t)a + 2) & 0xffff) >> 2); }
+int32_t fixed_cos(int32_t a) { return cosine_at((((uint32_t)a + 2) & 0xffff) >> 2); }
 
-int32_t fsin(int32_t a) { return cosine_at((((uint32_t)a + 0x4002) & 0xffff) >> 2); }
+int32_t fixed_sin(int32_t a) { return cosine_at((((uint32_t)a + 0x4002) & 0xffff) >> 2); }
 
-int32_t fatan2(int32_t dx, int32_t dy) {
+int32_t fixed_atan2(int32_t dx, int32_t dy) {
   int32_t ny = fixed_neg(dy);
   if (dx == 0) return ny < 0 ? 0xc000 : 0x4000;
   int64_t q = ((int64_t)ny * 65536) / dx;
@@ -161,7 +155,7 @@ static uint32_t round_fraction(uint32_t frac, uint32_t scale) {
   return (uint32_t)q;
 }
 
-int orrery_fixed_to_string(char *buffer, int32_t v) {
+int fixed_to_string(char *buffer, int32_t v) {
   uint32_t mag = v < 0 ? 0u - (uint32_t)v : (uint32_t)v;
   uint32_t whole = mag >> 16, frac = mag & 0xffff;
   // At five decimals a text whose first four decimals are 9999 or 0000 is
@@ -259,7 +253,7 @@ static bool parse_decimal(const char *text, const char *end, int32_t *result) {
   return true;
 }
 
-bool orrery_parse_number(const char *text, size_t len, int32_t *result) {
+bool fixed_parse(const char *text, size_t len, int32_t *result) {
   bool hex = false, binary = false;
   for (size_t i = 0; i < len; i++) {
     char c = text[i];
@@ -280,16 +274,3 @@ bool orrery_parse_number(const char *text, size_t len, int32_t *result) {
   std::string copy(text, len);
   return parse_decimal(copy.c_str(), copy.c_str() + len, result);
 }
-
-// ---------------------------------------------------------------------------
-// Random numbers
-
-// Seeded by every run with the time; srand in a program seeds it again.
-vell_rng_t orrery_rng = {0xdeadbeefu, 0x60009755u};
-
-void orrery_srand(uint32_t seed) {
-  vell_srand_state(&orrery_rng, seed);
-  for (int i = 0; i < 32; i++) vell_rand_state(&orrery_rng);
-}
-
-uint32_t orrery_random(uint32_t n) { return vell_random_state(&orrery_rng, n); }

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -15,40 +16,51 @@
 #include "lualib.h"
 #include "script/block_pool.h"
 
-// Line records the patched interpreter writes and the runner reads for its
-// error reports.
-int orrery_runtime_line = 0;
-int orrery_last_line_number = -1;
+// ---------------------------------------------------------------------------
+// The state's record
 
-static int cite_same_line(int chunk_line) { return chunk_line; }
-
-// Set by the runner to cite lines within their code tab.
-orrery_cite_line_func orrery_cite_line_hook = cite_same_line;
-
-int orrery_cite_line(int chunk_line) {
-  return orrery_cite_line_hook ? orrery_cite_line_hook(chunk_line) : chunk_line;
+// The record of a state made by orrery_lua_open, or null for a state made
+// some other way (whose calls from the patched interpreter then do nothing).
+static inline orrery_interp *record_of(lua_State *L) {
+  global_State *g = G(L);
+  return g->frealloc == orrery_lua_alloc ? static_cast<orrery_interp *>(g->ud) : nullptr;
 }
 
-// The message of the last failed assert, for the runtime error report.
-char orrery_assert_text[ORRERY_ASSERT_TEXT_MAX + 1];
+orrery_interp &orrery_interp_of(lua_State *L) { return *static_cast<orrery_interp *>(G(L)->ud); }
 
-void orrery_assert_message(const char *text) {
-  std::memset(orrery_assert_text, 0, sizeof orrery_assert_text);
-  if (text) std::strncpy(orrery_assert_text, text, ORRERY_ASSERT_TEXT_MAX);
+void orrery_note_runtime_line(lua_State *L, int line) {
+  if (orrery_interp *st = record_of(L)) st->runtime_line = line;
+}
+
+void orrery_note_statement_line(lua_State *L, int line) {
+  if (orrery_interp *st = record_of(L)) st->last_line_number = line;
+}
+
+int orrery_cite_line(lua_State *L, int chunk_line) {
+  orrery_interp *st = record_of(L);
+  return st ? st->hooks.cite_line(L, chunk_line) : chunk_line;
+}
+
+void orrery_assert_message(lua_State *L, const char *text) {
+  orrery_interp *st = record_of(L);
+  if (!st) return;
+  std::memset(st->assert_text, 0, sizeof st->assert_text);
+  if (text) std::strncpy(st->assert_text, text, ORRERY_ASSERT_TEXT_MAX);
+}
+
+void orrery_lua_spend(lua_State *L, int32_t cycles) {
+  if (orrery_interp *st = record_of(L)) st->hooks.spend(L, cycles);
+}
+
+int32_t orrery_lua_pow(lua_State *L, int32_t a, int32_t b) {
+  int32_t cycles = 0;
+  const int32_t r = fixed_pow(a, b, &cycles);
+  if (L && cycles) orrery_lua_spend(L, cycles);
+  return r;
 }
 
 // ---------------------------------------------------------------------------
 // Allocation
-
-// The interpreter state's memory account, kept by the allocator and read by
-// the runner and stat(0).
-orrery_lua_memory_t orrery_lua_memory;
-
-static lua_State *main_thread;     // the state made by orrery_lua_open, if open
-static lua_State *running_thread;  // set by the host and coroutine resumes; null: the main thread
-// The thread whose count orrery_soft_yield_count holds. Threads are freed
-// only by collections, and the host cancels a pending save before each.
-static lua_State *soft_yield_thread;
 
 // Every block handed to Lua is preceded by a header word, the 8 bytes just
 // before it. Bit 0 set: a block from the pool (small blocks), with the
@@ -103,9 +115,9 @@ static inline void set_charge(char *p, int64_t charge) {
 static inline bool pooled_size(size_t nsize) { return USE_POOL && nsize <= k_pool_max_block - HEADER_SIZE; }
 
 // A new block of nsize bytes carrying `charge`, or null.
-static char *new_block(size_t nsize, int64_t charge) {
+static char *new_block(block_pool &pool, size_t nsize, int64_t charge) {
   if (pooled_size(nsize)) {
-    char *b = (char *)block_pool_alloc(nsize + HEADER_SIZE);
+    char *b = (char *)block_pool_alloc(pool, nsize + HEADER_SIZE);
     if (!b) return nullptr;
     const uint64_t word = ((uint64_t)charge << 1) | 1;
     std::memcpy(b, &word, sizeof word);
@@ -119,13 +131,13 @@ static char *new_block(size_t nsize, int64_t charge) {
   return b + PREFIX_SIZE;
 }
 
-static inline void free_block(char *p) {
-  if (header_of(p) & 1) block_pool_free(p - HEADER_SIZE);
+static inline void free_block(block_pool &pool, char *p) {
+  if (header_of(p) & 1) block_pool_free(pool, p - HEADER_SIZE);
   else std::free(p - PREFIX_SIZE);
 }
 
 // Block p resized to nsize bytes carrying `charge`, or null (p unchanged).
-static char *resize_block(char *p, size_t nsize, int64_t charge) {
+static char *resize_block(block_pool &pool, char *p, size_t nsize, int64_t charge) {
   const bool pooled = header_of(p) & 1;
   if (pooled && pooled_size(nsize) &&
       block_pool_class_size(nsize + HEADER_SIZE) == block_pool_block_size(p - HEADER_SIZE)) {
@@ -142,7 +154,7 @@ static char *resize_block(char *p, size_t nsize, int64_t charge) {
   // Between the pool and malloc: a pool block moves out only to grow past
   // the pool's sizes, a malloc block in only when it shrinks into them.
   const size_t old_size = pooled ? block_pool_block_size(p - HEADER_SIZE) - HEADER_SIZE : nsize;
-  char *moved = new_block(nsize, charge);
+  char *moved = new_block(pool, nsize, charge);
   if (!moved) {
     // Shrinking must not fail (Lua shrinks while it collects): the block
     // stays where it is, large enough.
@@ -155,7 +167,7 @@ static char *resize_block(char *p, size_t nsize, int64_t charge) {
     return p;
   }
   std::memcpy(moved, p, old_size < nsize ? old_size : nsize);
-  free_block(p);
+  free_block(pool, p);
   return moved;
 }
 
@@ -164,27 +176,28 @@ static char *resize_block(char *p, size_t nsize, int64_t charge) {
 // functions and plain memory their size (plain memory nothing while
 // compiling), userdata, threads, prototypes and upvalues (kinds 7 to 19) a
 // flat 32 bytes, anything else nothing.
-static inline int64_t charge_for_kind(int kind, size_t size) {
+static inline int64_t charge_for_kind(const orrery_lua_memory_t &m, int kind, size_t size) {
   // Per kind 0 ... 19: -1 for the size, else the flat charge.
   static constexpr int8_t flat[20] = {-1, -1, 0, -1, -1, -1, -1, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32};
   if ((unsigned)kind >= 20) return 0;
-  if (kind == 0 && orrery_lua_memory.compiling) return 0;
+  if (kind == 0 && m.compiling) return 0;
   return flat[kind] < 0 ? (int64_t)size : flat[kind];
 }
 
 // Allocations that are not a plain new small block or a free: resizes,
 // large blocks, and requests near the limits.
-__attribute__((noinline)) static void *alloc_general(char *block, size_t osize, size_t nsize) {
-  orrery_lua_memory_t &m = orrery_lua_memory;
+__attribute__((noinline)) static void *alloc_general(orrery_interp &st, char *block, size_t osize, size_t nsize) {
+  orrery_lua_memory_t &m = st.memory;
   if (nsize > SIZE_MAX - PREFIX_SIZE) return nullptr;
   const int64_t old_charge = block ? charge_of(block) : 0;
-  const int64_t charge = block ? (old_charge != 0 ? (int64_t)nsize : 0) : charge_for_kind((int)osize, nsize);
+  const int64_t charge = block ? (old_charge != 0 ? (int64_t)nsize : 0) : charge_for_kind(m, (int)osize, nsize);
   // The limits apply to the state as it would be with the request granted:
   // measured before it, one large request could pass them by any amount.
   const int64_t over = m.charged - old_charge + charge - m.allowance;
   if (over > ORRERY_LUA_SOFT_LIMIT) {
     m.pressure = true;
-    if (lua_State *running = orrery_running_thread()) lua_orrery_soft_yield(running);
+    lua_State *running = st.running_thread ? st.running_thread : st.main_thread;
+    if (running) orrery_soft_yield(running);
     // Only growth is refused: Lua relies on shrinking never failing (the
     // collector shrinks the string table and stacks while it runs).
     const bool grows = !block || nsize > osize;
@@ -193,28 +206,28 @@ __attribute__((noinline)) static void *alloc_general(char *block, size_t osize, 
       return nullptr;
     }
   }
-  char *result = block ? resize_block(block, nsize, charge) : new_block(nsize, charge);
+  char *result = block ? resize_block(st.pool, block, nsize, charge) : new_block(st.pool, nsize, charge);
   if (!result) return nullptr;  // the old block stays as it was, charge included
   m.charged += charge - old_charge;
   return result;
 }
 
 void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
-  (void)ud;
-  orrery_lua_memory_t &m = orrery_lua_memory;
+  orrery_interp &st = *static_cast<orrery_interp *>(ud);
+  orrery_lua_memory_t &m = st.memory;
   char *block = (char *)ptr;
   if (nsize == 0) {
     if (block) {
       m.charged -= charge_of(block);
-      free_block(block);
+      free_block(st.pool, block);
     }
     return nullptr;
   }
   // The common case inline: a new small object well within the limits.
   if (!block && pooled_size(nsize)) {
-    const int64_t charge = charge_for_kind((int)osize, nsize);
+    const int64_t charge = charge_for_kind(m, (int)osize, nsize);
     if (m.charged + charge - m.allowance <= ORRERY_LUA_SOFT_LIMIT) {
-      char *b = (char *)block_pool_alloc(nsize + HEADER_SIZE);
+      char *b = (char *)block_pool_alloc(st.pool, nsize + HEADER_SIZE);
       if (!b) return nullptr;
       const uint64_t word = ((uint64_t)charge << 1) | 1;
       std::memcpy(b, &word, sizeof word);
@@ -222,7 +235,7 @@ void *orrery_lua_alloc(void *ud, void *ptr, size_t osize, size_t nsize) {
       return b + HEADER_SIZE;
     }
   }
-  return alloc_general(block, osize, nsize);
+  return alloc_general(st, block, osize, nsize);
 }
 
 // Sets up malloc for the interpreter's large blocks once per process. With
@@ -242,91 +255,113 @@ static void tune_malloc() {
 #endif
 }
 
-lua_State *orrery_lua_open() {
+static int cite_same_line(lua_State *, int chunk_line) { return chunk_line; }
+static void resume_nothing(lua_State *) {}
+static void spend_nothing(lua_State *, int32_t) {}
+
+lua_State *orrery_lua_open(const orrery_interp_hooks &hooks) {
   tune_malloc();
-  lua_State *L = lua_newstate(orrery_lua_alloc, nullptr);
-  main_thread = L;
-  running_thread = nullptr;
-  soft_yield_thread = nullptr;
+  orrery_interp *st = new (std::nothrow) orrery_interp;
+  if (!st) return nullptr;
+  st->hooks = hooks;
+  if (!st->hooks.cite_line) st->hooks.cite_line = cite_same_line;
+  if (!st->hooks.after_resume) st->hooks.after_resume = resume_nothing;
+  if (!st->hooks.spend) st->hooks.spend = spend_nothing;
+  lua_State *L = lua_newstate(orrery_lua_alloc, st);
+  if (!L) {
+    delete st;
+    return nullptr;
+  }
+  st->main_thread = L;
   return L;
 }
 
-void orrery_lua_close(lua_State *L) {
-  if (!L) return;
-  if (main_thread == L) main_thread = nullptr;
-  running_thread = nullptr;
-  orrery_cancel_soft_yield();
+int64_t orrery_lua_close(lua_State *L) {
+  if (!L) return 0;
+  orrery_interp *st = &orrery_interp_of(L);
+  // Memory pressure while the finalizers run is reported to no thread: the
+  // count hook of a closing state only bounds them.
+  st->main_thread = st->running_thread = nullptr;
+  orrery_cancel_soft_yield(L);
   // Closing runs the finalizers on the main thread. On a thread suspended
   // in the middle of a call, or left where an error stopped it, they would
   // run on top of stale call frames, which a hook reading the stack (or an
   // error raised by it) trips over.
-  lua_reset_call_state_orrery(L);
+  orrery_reset_call_state(L);
   lua_close(L);
+  const int64_t left = st->memory.charged;
+  delete st;
+  return left;
 }
 
-lua_State *orrery_running_thread() { return running_thread ? running_thread : main_thread; }
+lua_State *orrery_running_thread(lua_State *L) {
+  const orrery_interp &st = orrery_interp_of(L);
+  return st.running_thread ? st.running_thread : st.main_thread;
+}
 
-void orrery_set_running_thread(lua_State *L) { running_thread = L; }
+void orrery_set_running_thread(lua_State *L) { orrery_interp_of(L).running_thread = L; }
 
-orrery_resume_hook_func orrery_after_resume_hook = nullptr;
-
-void orrery_before_resume(lua_State *co) { running_thread = co; }
+void orrery_before_resume(lua_State *co) {
+  if (orrery_interp *st = record_of(co)) st->running_thread = co;
+}
 
 void orrery_after_resume(lua_State *resumer) {
-  running_thread = resumer;
-  if (orrery_after_resume_hook) orrery_after_resume_hook(resumer);
+  orrery_interp *st = record_of(resumer);
+  if (!st) return;
+  st->running_thread = resumer;
+  st->hooks.after_resume(resumer);
 }
 
 // ---------------------------------------------------------------------------
 // Count hook
 
-// The remaining count a soft yield saved (see interp.h); cleared by the
-// runner before each slice.
-int orrery_soft_yield_count = 0;
-
 // Puts a saved remaining count back on the thread it was taken from.
-static void restore_soft_yield() {
-  if (soft_yield_thread) soft_yield_thread->hookcount = orrery_soft_yield_count;
-  orrery_soft_yield_count = 0;
-  soft_yield_thread = nullptr;
+static void restore_soft_yield(orrery_interp &st) {
+  if (st.soft_yield_thread) st.soft_yield_thread->hookcount = st.soft_yield_count;
+  st.soft_yield_count = 0;
+  st.soft_yield_thread = nullptr;
 }
 
-void lua_spend_cpu(lua_State *L, int n) {
-  if (orrery_soft_yield_count != 0) {
-    if (!soft_yield_thread) soft_yield_thread = L;
-    restore_soft_yield();
+void orrery_spend_count(lua_State *L, int n) {
+  orrery_interp &st = orrery_interp_of(L);
+  if (st.soft_yield_count != 0) {
+    if (!st.soft_yield_thread) st.soft_yield_thread = L;
+    restore_soft_yield(st);
   }
   int64_t left = (int64_t)L->hookcount - n;
   L->hookcount = left > 1 ? (int)left : 1;
 }
 
-void lua_orrery_soft_yield(lua_State *L) {
+void orrery_soft_yield(lua_State *L) {
+  orrery_interp &st = orrery_interp_of(L);
   // A second soft yield before the count is restored would save the 1 set
   // by the first one and lose the real count. A save pending for another
   // thread (one that resumed this one) goes back to it first: only the
   // running thread can reach its hook.
-  if (orrery_soft_yield_count != 0 && soft_yield_thread && soft_yield_thread != L) restore_soft_yield();
-  if (orrery_soft_yield_count == 0) {
-    orrery_soft_yield_count = L->hookcount;
-    soft_yield_thread = L;
+  if (st.soft_yield_count != 0 && st.soft_yield_thread && st.soft_yield_thread != L) restore_soft_yield(st);
+  if (st.soft_yield_count == 0) {
+    st.soft_yield_count = L->hookcount;
+    st.soft_yield_thread = L;
   }
   L->hookcount = 1;
 }
 
-int lua_orrery_take_soft_yield(lua_State *L) {
-  if (orrery_soft_yield_count == 0 || (soft_yield_thread && soft_yield_thread != L)) return 0;
-  const int saved = orrery_soft_yield_count > 1 ? orrery_soft_yield_count : 1;
-  orrery_soft_yield_count = 0;
-  soft_yield_thread = nullptr;
+int orrery_take_soft_yield(lua_State *L) {
+  orrery_interp &st = orrery_interp_of(L);
+  if (st.soft_yield_count == 0 || (st.soft_yield_thread && st.soft_yield_thread != L)) return 0;
+  const int saved = st.soft_yield_count > 1 ? st.soft_yield_count : 1;
+  st.soft_yield_count = 0;
+  st.soft_yield_thread = nullptr;
   return saved;
 }
 
-void orrery_cancel_soft_yield() {
-  if (orrery_soft_yield_count != 0) restore_soft_yield();
-  soft_yield_thread = nullptr;
+void orrery_cancel_soft_yield(lua_State *L) {
+  orrery_interp &st = orrery_interp_of(L);
+  if (st.soft_yield_count != 0) restore_soft_yield(st);
+  st.soft_yield_thread = nullptr;
 }
 
-void lua_reset_call_state_orrery(lua_State *L) {
+void orrery_reset_call_state(lua_State *L) {
   luaF_close(L, L->stack);
   L->status = LUA_OK;
   L->ci = &L->base_ci;

@@ -27,26 +27,31 @@ constexpr size_t k_none = SIZE_MAX;                           // "not found" for
 constexpr int k_max_compound_rewrites = 4096;
 constexpr size_t k_max_reread_bytes = 16u << 20;  // bytes re-read by the tokenizer
 
-// The line being rewritten, NUL-terminated; it never holds a NUL of its own.
-char line[k_preprocess_buffer_size];
-size_t line_len;
-// A rewritten line is assembled here, then copied back into `line`.
-char work[k_preprocess_buffer_size];
-// 1 where the byte of `line` belongs to a string token or to the white space
-// in front of one; searches ignore matches that touch a marked byte.
-uint8_t mask[k_preprocess_buffer_size];
-// Token starts of `line` (where the white space before each token begins),
-// ascending and starting with 0; they let a rewrite re-tokenize only the
-// part of the line it changed.
-uint32_t token_starts[k_preprocess_buffer_size + 1];
-size_t token_start_count;
-// Token starts found while re-tokenizing, before they are spliced in.
-uint32_t new_starts[k_preprocess_buffer_size + 1];
-// Set when `line` holds a comment token; a block comment may look far past
-// its own end, so such a line is always re-tokenized whole.
-bool line_has_comment;
-// Bytes the tokenizer re-read for the compound rewrites of the current line.
-size_t reread_bytes;
+// The preprocessor's working state: the line being rewritten and what is
+// known about its tokens. Overwritten by every line.
+struct line_state {
+  // The line being rewritten, NUL-terminated; it never holds a NUL of its own.
+  char line[k_preprocess_buffer_size] = {};
+  size_t line_len = 0;  // bytes of line before its NUL
+  // A rewritten line is assembled here, then copied back into `line`.
+  char work[k_preprocess_buffer_size] = {};
+  // 1 where the byte of `line` belongs to a string token or to the white
+  // space in front of one; searches ignore matches that touch a marked byte.
+  uint8_t mask[k_preprocess_buffer_size] = {};
+  // Token starts of `line` (where the white space before each token
+  // begins), ascending and starting with 0; they let a rewrite re-tokenize
+  // only the part of the line it changed.
+  uint32_t token_starts[k_preprocess_buffer_size + 1] = {};
+  size_t token_start_count = 0;  // entries of token_starts
+  // Token starts found while re-tokenizing, before they are spliced in.
+  uint32_t new_starts[k_preprocess_buffer_size + 1] = {};
+  // Set when `line` holds a comment token; a block comment may look far
+  // past its own end, so such a line is always re-tokenized whole.
+  bool line_has_comment = false;
+  // Bytes the tokenizer re-read for the compound rewrites of the current line.
+  size_t reread_bytes = 0;
+};
+line_state g_line;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_space(char c) { return c == 8 || c == 9 || c == 13 || c == 32; }
@@ -76,15 +81,15 @@ struct line_builder {
       overflow = true;
       return;
     }
-    memcpy(work + len, s, n);
+    memcpy(g_line.work + len, s, n);
     len += n;
   }
   void add(const char *s) { add(s, strlen(s)); }
   bool commit() {
     if (overflow) return false;
-    memcpy(line, work, len);
-    line[len] = 0;
-    line_len = len;
+    memcpy(g_line.line, g_line.work, len);
+    g_line.line[len] = 0;
+    g_line.line_len = len;
     return true;
   }
 };
@@ -97,34 +102,34 @@ struct line_builder {
 void retokenize(size_t first, size_t tail, size_t shift) {
   size_t found = 0;  // entries of new_starts
   size_t j = tail;
-  for (size_t p = token_starts[first];;) {
-    const size_t next = static_cast<size_t>(get_next_token(line + p) - line);
+  for (size_t p = g_line.token_starts[first];;) {
+    const size_t next = static_cast<size_t>(get_next_token(g_line.line + p) - g_line.line);
     const int code = get_token();
-    memset(mask + p, code == TOKEN_STRING, next - p);
+    memset(g_line.mask + p, code == TOKEN_STRING, next - p);
     if (code == TOKEN_EOF) {
-      mask[line_len] = 0;
-      j = token_start_count;
+      g_line.mask[g_line.line_len] = 0;
+      j = g_line.token_start_count;
       break;
     }
-    if (code == TOKEN_COMMENT) line_has_comment = true;
+    if (code == TOKEN_COMMENT) g_line.line_has_comment = true;
     p = next;
-    while (j < token_start_count && token_starts[j] + shift < p) j++;
-    if (j < token_start_count && token_starts[j] + shift == p) break;
-    new_starts[found++] = static_cast<uint32_t>(p);
+    while (j < g_line.token_start_count && g_line.token_starts[j] + shift < p) j++;
+    if (j < g_line.token_start_count && g_line.token_starts[j] + shift == p) break;
+    g_line.new_starts[found++] = static_cast<uint32_t>(p);
   }
-  reread_bytes += (j < token_start_count ? token_starts[j] + shift : line_len) - token_starts[first];
-  const size_t moved = token_start_count - j;
-  uint32_t *dest = token_starts + first + 1 + found;
-  memmove(dest, token_starts + j, moved * sizeof *dest);
+  g_line.reread_bytes += (j < g_line.token_start_count ? g_line.token_starts[j] + shift : g_line.line_len) - g_line.token_starts[first];
+  const size_t moved = g_line.token_start_count - j;
+  uint32_t *dest = g_line.token_starts + first + 1 + found;
+  memmove(dest, g_line.token_starts + j, moved * sizeof *dest);
   for (size_t k = 0; k < moved; k++) dest[k] = static_cast<uint32_t>(dest[k] + shift);
-  memcpy(token_starts + first + 1, new_starts, found * sizeof *new_starts);
-  token_start_count = first + 1 + found + moved;
+  memcpy(g_line.token_starts + first + 1, g_line.new_starts, found * sizeof *g_line.new_starts);
+  g_line.token_start_count = first + 1 + found + moved;
 }
 
 void compute_mask() {
-  token_starts[0] = 0;
-  token_start_count = 1;
-  line_has_comment = false;
+  g_line.token_starts[0] = 0;
+  g_line.token_start_count = 1;
+  g_line.line_has_comment = false;
   retokenize(0, 1, 0);
 }
 
@@ -134,14 +139,14 @@ void compute_mask() {
 // at most one byte after them, so the tokens that ended before `kept` stand
 // as they did.
 void update_mask(size_t kept, size_t old_tail, size_t old_len) {
-  if (line_has_comment || kept == 0) {
+  if (g_line.line_has_comment || kept == 0) {
     compute_mask();
     return;
   }
-  const size_t shift = line_len - old_len;  // modulo 2^n when the line shrank
-  memmove(mask + (old_tail + shift), mask + old_tail, old_len - old_tail + 1);
-  const uint32_t *begin = token_starts;
-  const uint32_t *end = begin + token_start_count;
+  const size_t shift = g_line.line_len - old_len;  // modulo 2^n when the line shrank
+  memmove(g_line.mask + (old_tail + shift), g_line.mask + old_tail, old_len - old_tail + 1);
+  const uint32_t *begin = g_line.token_starts;
+  const uint32_t *end = begin + g_line.token_start_count;
   const size_t first = static_cast<size_t>(std::upper_bound(begin, end, kept - 1) - begin) - 1;
   const size_t tail = static_cast<size_t>(std::lower_bound(begin, end, old_tail) - begin);
   retokenize(first, tail, shift);
@@ -150,13 +155,13 @@ void update_mask(size_t kept, size_t old_tail, size_t old_len) {
 // First position at or after `from` where the n bytes of `pat` stand with
 // none of them masked, or k_none.
 size_t find_unmasked(const char *pat, size_t n, size_t from) {
-  const char *p = line + from;
-  const char *end = line + line_len;
+  const char *p = g_line.line + from;
+  const char *end = g_line.line + g_line.line_len;
   while (static_cast<size_t>(end - p) >= n) {
     p = static_cast<const char *>(memchr(p, pat[0], static_cast<size_t>(end - p) - n + 1));
     if (!p) break;
-    const size_t at = static_cast<size_t>(p - line);
-    if (memcmp(p, pat, n) == 0 && std::find(mask + at, mask + at + n, 1) == mask + at + n)
+    const size_t at = static_cast<size_t>(p - g_line.line);
+    if (memcmp(p, pat, n) == 0 && std::find(g_line.mask + at, g_line.mask + at + n, 1) == g_line.mask + at + n)
       return at;
     p++;
   }
@@ -168,13 +173,13 @@ size_t find_unmasked(const char *pat, size_t n, size_t from) {
 size_t find_rhs_end(size_t from) {
   enum { EXPECT_OPERAND, IN_BRACKETS, AFTER_OPERAND } state = EXPECT_OPERAND;
   int depth = 0;
-  const char *p = line + from;
+  const char *p = g_line.line + from;
   for (;;) {
     const char *next = get_next_token(p);
     const int code = get_token();
-    const size_t here = static_cast<size_t>(p - line);
-    reread_bytes += static_cast<size_t>(next - p);
-    if (code == TOKEN_EOF || code == TOKEN_NEWLINE) return line_len;
+    const size_t here = static_cast<size_t>(p - g_line.line);
+    g_line.reread_bytes += static_cast<size_t>(next - p);
+    if (code == TOKEN_EOF || code == TOKEN_NEWLINE) return g_line.line_len;
     if (state == IN_BRACKETS) {
       if (code == '(' || code == '[') {
         depth++;
@@ -206,18 +211,18 @@ bool rewrite_compound() {
     if (p != k_none) break;
   }
   if (p == k_none || p == 0) return false;
-  const char op = line[p];
+  const char op = g_line.line[p];
 
   // The target ends before the spaces in front of the operator and extends
   // back over name characters, dots and whole bracketed parts.
   size_t target_end = p;
-  while (target_end > 0 && line[target_end - 1] == ' ') target_end--;
+  while (target_end > 0 && g_line.line[target_end - 1] == ' ') target_end--;
   size_t target_start = target_end;
   if (target_end > 0) {
     target_start = target_end - 1;
-    int depth = line[target_start] == ']' ? 1 : 0;
+    int depth = g_line.line[target_start] == ']' ? 1 : 0;
     while (target_start > 0) {
-      const unsigned char c = static_cast<unsigned char>(line[target_start - 1]);
+      const unsigned char c = static_cast<unsigned char>(g_line.line[target_start - 1]);
       if (depth > 0) {
         if (c == ']') depth++;
         else if (c == '[') depth--;
@@ -232,20 +237,20 @@ bool rewrite_compound() {
   const size_t target_len = target_end - target_start;
   // The target is written twice; one holding a newline (in a long string)
   // would add a line and shift every line number after it.
-  if (memchr(line + target_start, '\n', target_len)) return false;
+  if (memchr(g_line.line + target_start, '\n', target_len)) return false;
 
   const size_t rhs_start = p + 2;
   const size_t rhs_end = find_rhs_end(rhs_start);
   const char op_text[] = {' ', op, ' ', '(', 0};
   line_builder b;
-  b.add(line, target_end);
+  b.add(g_line.line, target_end);
   b.add(" = ");
-  b.add(line + target_start, target_len);
+  b.add(g_line.line + target_start, target_len);
   b.add(op_text);
-  b.add(line + rhs_start, rhs_end - rhs_start);
+  b.add(g_line.line + rhs_start, rhs_end - rhs_start);
   b.add(") ");
-  b.add(line + rhs_end, line_len - rhs_end);
-  const size_t old_len = line_len;
+  b.add(g_line.line + rhs_end, g_line.line_len - rhs_end);
+  const size_t old_len = g_line.line_len;
   if (!b.commit()) return false;
   update_mask(target_end, rhs_end, old_len);
   return true;
@@ -265,29 +270,29 @@ void run_passes() {
   int glyph_count = 0;
   bool compound_left = true;  // false once no compound assignment can be rewritten
   int rewrites = 0;
-  reread_bytes = 0;
+  g_line.reread_bytes = 0;
   for (;;) {
     bool changed = false;
     size_t at = find_unmasked("!=", 2, ne_from);
     if (at != k_none) {
-      line[at] = '~';
+      g_line.line[at] = '~';
       ne_from = at + 2;
       changed = true;
     } else {
-      ne_from = line_len;
+      ne_from = g_line.line_len;
     }
     for (int g = 0; g < 7; g++) {
       const char glyph = static_cast<char>(k_glyphs[g]);
       at = find_unmasked(&glyph, 1, glyph_from[g]);
       if (at != k_none) {
-        line[at] = static_cast<char>('0' + g);
+        g_line.line[at] = static_cast<char>('0' + g);
         int i = glyph_count++;
         for (; i > 0 && glyphs_replaced[i - 1] > at; i--) glyphs_replaced[i] = glyphs_replaced[i - 1];
         glyphs_replaced[i] = at;
         glyph_from[g] = at + 1;
         changed = true;
       } else {
-        glyph_from[g] = line_len;
+        glyph_from[g] = g_line.line_len;
       }
     }
     // Neither kind of replacement above can create or remove a compound
@@ -295,8 +300,8 @@ void run_passes() {
     if (compound_left) {
       // In ascending order each update finds the starts before it current.
       for (int i = 0; i < glyph_count; i++)
-        update_mask(glyphs_replaced[i], glyphs_replaced[i] + 1, line_len);
-      if (rewrites < k_max_compound_rewrites && reread_bytes < k_max_reread_bytes &&
+        update_mask(glyphs_replaced[i], glyphs_replaced[i] + 1, g_line.line_len);
+      if (rewrites < k_max_compound_rewrites && g_line.reread_bytes < k_max_reread_bytes &&
           rewrite_compound()) {
         rewrites++;
         ne_from = 0;
@@ -316,14 +321,14 @@ void rewrite_one_line_if() {
   size_t at = find_unmasked("if(", 3, 0);
   if (at == k_none) at = find_unmasked("if ", 3, 0);
   if (at == k_none || find_unmasked("then", 4, 0) != k_none) return;
-  if (at > 0 && !is_blank(line[at - 1])) return;
+  if (at > 0 && !is_blank(g_line.line[at - 1])) return;
   size_t open = at + 2;
-  while (is_blank(line[open])) open++;
-  if (line[open] != '(') return;
+  while (is_blank(g_line.line[open])) open++;
+  if (g_line.line[open] != '(') return;
   // Parentheses inside strings count too.
   size_t close = open;
   for (int depth = 0;; close++) {
-    const char c = line[close];
+    const char c = g_line.line[close];
     if (c == 0 || c == '\n') return;
     if (c == '(') {
       depth++;
@@ -332,26 +337,26 @@ void rewrite_one_line_if() {
     }
   }
   size_t statement = close + 1;
-  while (is_blank(line[statement])) statement++;
-  const unsigned char c = static_cast<unsigned char>(line[statement]);
+  while (is_blank(g_line.line[statement])) statement++;
+  const unsigned char c = static_cast<unsigned char>(g_line.line[statement]);
   if (!is_alpha(c) && c != '_') return;
-  get_next_token(line + statement);
+  get_next_token(g_line.line + statement);
   if (get_token() == TOKEN_AND || get_token() == TOKEN_OR) return;  // the condition goes on
   line_builder b;
-  b.add(line, close + 1);
+  b.add(g_line.line, close + 1);
   b.add(" then ");
-  b.add(line + close + 1, line_len - close - 1);
+  b.add(g_line.line + close + 1, g_line.line_len - close - 1);
   b.add(" end ");
   b.commit();
 }
 
 void rewrite_line() {
   size_t i = 0;
-  while (is_blank(line[i])) i++;
-  if (line[i] == '?') {
+  while (is_blank(g_line.line[i])) i++;
+  if (g_line.line[i] == '?') {
     line_builder b;
     b.add("print(");
-    b.add(line + i + 1, line_len - i - 1);
+    b.add(g_line.line + i + 1, g_line.line_len - i - 1);
     b.add(")");
     if (b.commit()) compute_mask();
   } else {
@@ -376,10 +381,10 @@ struct source_cursor {
 // Appends source bytes to the line. Bytes past k_line_max are dropped, but
 // the newlines among them are still counted so that no line goes missing.
 void add_to_line(const char *s, size_t n, int &newlines) {
-  const size_t take = std::min(n, k_line_max - line_len);
-  memcpy(line + line_len, s, take);
-  line_len += take;
-  line[line_len] = 0;
+  const size_t take = std::min(n, k_line_max - g_line.line_len);
+  memcpy(g_line.line + g_line.line_len, s, take);
+  g_line.line_len += take;
+  g_line.line[g_line.line_len] = 0;
   newlines += count_newlines(s + take, n - take);
 }
 
@@ -387,8 +392,8 @@ void add_to_line(const char *s, size_t n, int &newlines) {
 // newlines it consumed (those in block comments, long strings cut off by the
 // line limit, and the one that ends it).
 void build_line(source_cursor &src, int &newlines) {
-  line_len = 0;
-  line[0] = 0;
+  g_line.line_len = 0;
+  g_line.line[0] = 0;
   newlines = 0;
   bool after_comment = false;
   for (;;) {
@@ -415,7 +420,7 @@ void build_line(source_cursor &src, int &newlines) {
     // space keeps "a--[[c]]b" from becoming the single name "ab".
     const char *token = src.at;
     while (is_space(*token)) token++;
-    if (after_comment && token == src.at && line_len > 0) add_to_line(" ", 1, newlines);
+    if (after_comment && token == src.at && g_line.line_len > 0) add_to_line(" ", 1, newlines);
     after_comment = false;
     add_to_line(src.at, static_cast<size_t>(src.next - src.at), newlines);
     src.advance();
@@ -446,7 +451,7 @@ int orrery_preprocess(const char *source, char *output, size_t output_size) {
     build_line(src, newlines);
     compute_mask();
     rewrite_line();
-    bool fits = put(output, out_len, out_max, line, line_len);
+    bool fits = put(output, out_len, out_max, g_line.line, g_line.line_len);
     for (; fits && newlines > 0; newlines--) fits = put(output, out_len, out_max, "\n", 1);
     if (!fits) {
       status = PREPROCESS_TRUNCATED;

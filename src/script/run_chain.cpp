@@ -27,7 +27,7 @@ std::string cut(const char *text, size_t n) { return std::string(text ? text : "
 
 void add_run_chain_item(const char *file, const char *label, int pending) {
   if (g_chain.size() >= static_cast<size_t>(k_run_chain_max)) return;
-  g_chain.push_back({cut(file, k_file_max), cut(label, k_label_max), orrery_runner.param.substr(0, k_param_max),
+  g_chain.push_back({cut(file, k_file_max), cut(label, k_label_max), orrery_runner().param.substr(0, k_param_max),
                      pending != 0});
 }
 

@@ -4,6 +4,7 @@
 
 #include "script/runner.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "audio/audio.h"
+#include "audio/channels.h"
 #include "gfx/ctext.h"
 #include "lauxlib.h"
 #include "lgc.h"
@@ -33,14 +35,15 @@
 #include "script/hooks.h"
 #include "script/interp.h"
 #include "script/preprocess.h"
+#include "script/random.h"
 #include "script/runner_texts.h"
 #include "script/tokenizer.h"
 
+namespace {
+
 // The runner: lives for the whole process; its interpreter state from one
 // reset to the next.
-orrery_runner_t orrery_runner;
-
-namespace {
+orrery_runner_t g_runner;
 
 // Console commands a program text may name without brackets.
 constexpr const char *k_short_commands[] = {
@@ -54,8 +57,9 @@ constexpr int32_t k_traceback_lines = 10;         // lines of a traceback looked
 constexpr int32_t k_syntax_message_max = 1023;    // characters of a reduced syntax message
 constexpr int32_t k_console_cursor_max = 120;     // lowest print row the console continues at
 
-std::string g_program_text;                  // the program text of the current run
-std::vector<char> g_preprocessed;            // the preprocessor's work buffer
+// Set by a signal handler (and only set): the process is ending. A flag of
+// the process, not of one state: the handler cannot know which state runs.
+volatile std::sig_atomic_t g_stop_requested = 0;
 
 bool contains(const std::string &s, const char *part) { return s.find(part) != std::string::npos; }
 bool starts_with(const std::string &s, const std::string &prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
@@ -94,7 +98,7 @@ std::string strip_position(const std::string &msg) {
 // (from 1 within the tab); 0 and tab 0 beyond the last tab.
 int32_t user_line(int32_t program_line, int32_t *tab) { return find_tab_line(program_line, tab) + 1; }
 
-int cite_tab_line(int chunk_line) {
+int cite_tab_line(lua_State *, int chunk_line) {
   int32_t tab = 0;
   return user_line(chunk_line - k_chunk_line_offset, &tab);
 }
@@ -104,7 +108,7 @@ int cite_tab_line(int chunk_line) {
 void note_error_line(lua_State *L, int level) {
   lua_Debug ar;
   if (lua_getstack(L, level, &ar) && lua_getinfo(L, "l", &ar) && ar.currentline > 0)
-    orrery_runtime_line = ar.currentline;
+    orrery_note_runtime_line(L, ar.currentline);
 }
 
 [[noreturn]] void raise_at_current_line(lua_State *L, const char *message) {
@@ -125,10 +129,10 @@ constexpr char k_unpausable_message[] = "cpu budget exceeded in __gc or __pairs"
 constexpr char k_stopped_message[] = "program stopped";
 
 // What the program has to be suspended for now, the most pressing first.
-int32_t suspension_wanted() {
-  if (orrery_stop_requested) return SUSPEND_STOP;
-  if (cpu_budget.limiter_count >= frame_budget()) return SUSPEND_BUDGET;
-  if (orrery_lua_memory.pressure) return SUSPEND_MEMORY;
+int32_t suspension_wanted(lua_State *L) {
+  if (g_stop_requested) return SUSPEND_STOP;
+  if (cpu_budget().limiter_count >= frame_budget()) return SUSPEND_BUDGET;
+  if (orrery_lua_memory(L).pressure) return SUSPEND_MEMORY;
   return SUSPEND_NONE;
 }
 
@@ -143,9 +147,9 @@ int32_t suspension_wanted() {
 // The count hook while the state closes: its finalizers share one frame's
 // budget, and none runs once it is spent or the process is ending.
 void closing_limiter(lua_State *L) {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   r.closing_cycles += k_hook_interval;
-  if (r.closing_cycles >= frame_budget() || orrery_stop_requested) end_stretch(L, k_unpausable_message);
+  if (r.closing_cycles >= frame_budget() || g_stop_requested) end_stretch(L, k_unpausable_message);
 }
 
 // The count hook: charges the instructions run since the last call and
@@ -157,7 +161,7 @@ void closing_limiter(lua_State *L) {
 // next instruction (see follow_suspended_coroutine), up to the main thread;
 // the limiter count is settled only when the main thread is suspended.
 void instruction_limiter(lua_State *L, lua_Debug *) {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   if (r.closing) {
     closing_limiter(L);
     return;
@@ -170,10 +174,10 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
   // A soft yield brings the call forward: it then stands for the
   // instructions since the last call, not for a whole interval, and when
   // nothing is to be done the interval goes on where it was.
-  int rest = lua_orrery_take_soft_yield(L);
+  int rest = orrery_take_soft_yield(L);
   if (rest == 1) rest = 0;  // the interval ends here anyway
   if (rest == 0) cpu_hook_tick();
-  const int32_t wanted = suspension_wanted();
+  const int32_t wanted = suspension_wanted(L);
   // Instructions left in the interval, counting this one out.
   const int left = rest > 0 ? rest - 1 : k_hook_interval;
   if (wanted == SUSPEND_NONE) {
@@ -186,18 +190,18 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
     // instruction, while the interval goes on counting.
     if (wanted == SUSPEND_STOP) end_stretch(L, k_stopped_message);
     if (wanted == SUSPEND_BUDGET) {
-      cpu_budget.overdraft = 1;
+      note_overdraft();
       if (!r.stretch_over) {
         r.stretch_over = 1;
-        r.stretch_start = cpu_budget.limiter_count;
+        r.stretch_start = cpu_budget().limiter_count;
       }
-      if (cpu_budget.limiter_count - r.stretch_start >= k_unpausable_limit) {
+      if (cpu_budget().limiter_count - r.stretch_start >= k_unpausable_limit) {
         r.stretch_overran = 1;
         end_stretch(L, k_unpausable_message);
       }
     }
     L->hookcount = left;
-    lua_orrery_soft_yield(L);
+    orrery_soft_yield(L);
     return;
   }
   r.stretch_over = 0;
@@ -215,20 +219,20 @@ void instruction_limiter(lua_State *L, lua_Debug *) {
 // hook, its resumer runs its hook before its next instruction, so that it
 // is suspended as well and no thread runs on.
 void follow_suspended_coroutine(lua_State *resumer) {
-  if (!orrery_runner.closing && suspension_wanted() != SUSPEND_NONE) lua_orrery_soft_yield(resumer);
+  if (!g_runner.closing && suspension_wanted(resumer) != SUSPEND_NONE) orrery_soft_yield(resumer);
 }
 
 // Memory errors of the API functions become runtime errors of the program
 // at its next instruction.
 void on_memory_error(const char *message) {
   vell_debugf("%s\n", message);
-  lua_State *L = orrery_runner.L;
-  if (!orrery_runner.executing || !L) return;
-  orrery_runner.pending_error = message;
+  lua_State *L = g_runner.L;
+  if (!g_runner.executing || !L) return;
+  g_runner.pending_error = message;
   L->hookcount = 1;
 }
 
-void spend_from_interpreter(int cycles) { spend_cpu(cycles); }
+void spend_from_interpreter(lua_State *, int32_t cycles) { spend_cpu(cycles); }
 
 int panic(lua_State *L) {
   const char *msg = lua_tostring(L, -1);
@@ -248,48 +252,51 @@ int collect_emergency(lua_State *H) {
 }
 
 void collect(lua_CFunction how) {
-  lua_State *H = orrery_runner.helper;
+  lua_State *H = g_runner.helper;
   if (!H) return;
-  orrery_runner.stretch_over = 0;
+  g_runner.stretch_over = 0;
   // The thread that a soft yield is pending for may be collected.
-  orrery_cancel_soft_yield();
-  lua_State *running = orrery_running_thread();
+  orrery_cancel_soft_yield(H);
+  lua_State *running = orrery_running_thread(H);
   orrery_set_running_thread(H);
   lua_sethook(H, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
   lua_pushcfunction(H, how);
   if (lua_pcall(H, 0, 0, 0) != LUA_OK) lua_pop(H, 1);
-  orrery_runner.stretch_over = 0;
-  orrery_cancel_soft_yield();
+  g_runner.stretch_over = 0;
+  orrery_cancel_soft_yield(H);
   orrery_set_running_thread(running);
 }
 
-void report_runtime_error(const std::string &message);
+void report_runtime_error(lua_State *L, const std::string &message);
 
 // A finalizer run by a collection between frames went on past its bound:
 // the program is stopped with the reason, at the finalizer's line, rather
 // than left waiting for work that was never done. True when it was.
 bool stopped_by_finalizer() {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   if (!r.stretch_overran) return false;
   r.stretch_overran = 0;
   suspend_program();
-  report_runtime_error(k_unpausable_message);
+  report_runtime_error(r.L, k_unpausable_message);
   return true;
 }
 
-int64_t memory_over_allowance() { return orrery_lua_memory.charged - orrery_lua_memory.allowance; }
+int64_t memory_over_allowance(lua_State *L) {
+  const orrery_lua_memory_t &m = orrery_lua_memory(L);
+  return m.charged - m.allowance;
+}
 
 bool collector_running(lua_State *L) { return lua_gc(L, LUA_GCISRUNNING, 0) != 0; }
 
 // The memory check before a pass; false when the program had to be stopped.
 bool memory_fits(lua_State *L) {
-  if (!collector_running(L) || memory_over_allowance() <= k_memory_limit) return true;
-  const int64_t before = orrery_lua_memory.charged;
+  if (!collector_running(L) || memory_over_allowance(L) <= k_memory_limit) return true;
+  const int64_t before = orrery_lua_memory(L).charged;
   collect(collect_full);
-  if (memory_over_allowance() <= k_memory_limit) return true;
+  if (memory_over_allowance(L) <= k_memory_limit) return true;
   collect(collect_emergency);
-  vell_debugf("gc hard collect: %d -> %d\n", static_cast<int>(before), static_cast<int>(memory_over_allowance()));
-  if (memory_over_allowance() <= k_memory_limit) return true;
+  vell_debugf("gc hard collect: %d -> %d\n", static_cast<int>(before), static_cast<int>(memory_over_allowance(L)));
+  if (memory_over_allowance(L) <= k_memory_limit) return true;
   reset_interpreter();
   suspend_program();
   orrery_print("out of memory");
@@ -320,18 +327,19 @@ std::string command_shortcut(const std::string &text) {
   return "";
 }
 
-void report_syntax_error(const std::string &text, const std::string &message) {
+void report_syntax_error(lua_State *L, const std::string &text, const std::string &message) {
   pstate.pen = 6;
   // The parser may have read on into the main-loop text before it gave up:
   // such errors are shown at the program's last line, in its last tab.
-  int32_t k = orrery_last_line_number - k_chunk_line_offset;
+  const int32_t statement_line = orrery_last_line_number(L);
+  int32_t k = statement_line - k_chunk_line_offset;
   const int32_t last = line_count(text) - 1;
   if (k > last) k = last;
   if (k < 0) k = 0;
   int32_t tab = 0;
   const int32_t line = user_line(k, &tab);
   orrery_print_2_col(14, "syntax error line %d (tab %d)", static_cast<int>(line), static_cast<int>(tab));
-  const std::string offending = get_nth_line(text, orrery_last_line_number - k_chunk_line_offset);
+  const std::string offending = get_nth_line(text, statement_line - k_chunk_line_offset);
   orrery_print_col(offending.c_str(), 7);
 
   if (contains(message, "_end_of_program")) return;
@@ -352,7 +360,7 @@ void report_syntax_error(const std::string &text, const std::string &message) {
 // run on the helper thread (the program's thread is dead), as lines naming
 // the functions with their lines in the code tabs.
 void print_traceback() {
-  lua_State *H = orrery_runner.helper;
+  lua_State *H = g_runner.helper;
   if (!H) return;
   lua_pushcfunction(H, orrery_find_library_function("trace"));
   lua_rawgeti(H, LUA_REGISTRYINDEX, LUA_RIDX_MAINTHREAD);
@@ -383,17 +391,18 @@ void print_traceback() {
   }
 }
 
-void report_runtime_error(const std::string &message) {
-  if (orrery_runtime_line >= k_chunk_line_offset) {
-    const int32_t k = orrery_runtime_line - k_chunk_line_offset;
+void report_runtime_error(lua_State *L, const std::string &message) {
+  const int runtime_line = orrery_runtime_line(L);
+  if (runtime_line >= k_chunk_line_offset) {
+    const int32_t k = runtime_line - k_chunk_line_offset;
     int32_t tab = 0;
     const int32_t line = user_line(k, &tab);
     orrery_print_2_col(14, "runtime error line %d tab %d", static_cast<int>(line), static_cast<int>(tab));
-    orrery_print_col(get_nth_line(g_program_text, k).c_str(), 7);
+    orrery_print_col(get_nth_line(g_runner.program_text, k).c_str(), 7);
   }
   // A failed assert leaves its message in the assertion text; a stale text
   // from an assertion that a coroutine caught earlier is not this error's.
-  const std::string assert_text = orrery_assert_text;
+  const std::string assert_text = orrery_assert_text(L);
   const std::string body = strip_position(message);
   const bool positioned = contains(message, "-- orrery header");
   const bool assertion =
@@ -405,12 +414,12 @@ void report_runtime_error(const std::string &message) {
     orrery_print(body.c_str());
   } else if (message != "not enough memory") {
     orrery_print(message.c_str());
-  } else if (orrery_lua_memory.exhausted) {
+  } else if (orrery_lua_memory(L).exhausted) {
     // The interpreter's own words are not shown; the reason is.
     orrery_print("out of memory");
   }
   if (assertion && !assert_text.empty()) orrery_print(assert_text.c_str());
-  if (orrery_lua_memory.exhausted) orrery_lua_memory.exhausted = false;
+  if (orrery_lua_memory(L).exhausted) orrery_lua_memory(L).exhausted = false;
   else print_traceback();
 }
 
@@ -427,33 +436,63 @@ bool program_ready(lua_State *L) {
 
 // The program failed to start: the console shows why.
 int start_failed(int status) {
-  orrery_runner.error_shown = 1;
-  orrery_runner.ended_in_error = 1;
+  g_runner.error_shown = 1;
+  g_runner.ended_in_error = 1;
   return status;
 }
 
 }  // namespace
 
-lua_State *runner_lua_state() { return orrery_runner.L; }
+lua_State *runner_lua_state() { return g_runner.L; }
+
+const orrery_runner_t &orrery_runner() { return g_runner; }
+
+void runner_reset() {
+  orrery_runner_t fresh;
+  fresh.L = g_runner.L;
+  fresh.helper = g_runner.helper;
+  for (int32_t t = 0; t < k_code_tabs; t++) fresh.code_tab[t] = g_runner.code_tab[t];
+  g_runner = std::move(fresh);
+}
+
+void runner_create_code_tabs(int32_t capacity) {
+  for (vell_ctext *&tab : g_runner.code_tab) tab = vell_create_ctext(capacity);
+  g_runner.current_tab = 0;
+}
+
+void runner_destroy_code_tabs() {
+  for (vell_ctext *&tab : g_runner.code_tab) {
+    vell_destroy_ctext(tab);
+    tab = nullptr;
+  }
+}
+
+void runner_set_paused(int32_t paused) { g_runner.paused = paused; }
+
+void runner_count_update() { g_runner.update_counter++; }
+
+void runner_set_clipboard(const std::string &text) { g_runner.clipboard = text; }
+
+void runner_note_mouse_notice() { g_runner.mouse_notice_shown = 1; }
 
 void orrery_runtime_error(const char *text) {
   if (pstate.reset_glitch) return;
   pstate.pending_request = REQ_SUSPEND_ERROR;
-  orrery_runner.ended_in_error = 1;
-  snprintf(orrery_runner.error_text, sizeof orrery_runner.error_text, "%s", text ? text : "");
+  g_runner.ended_in_error = 1;
+  snprintf(g_runner.error_text, sizeof g_runner.error_text, "%s", text ? text : "");
 }
 
 int program_chunk(const std::string &text, std::string *chunk) {
   *chunk = k_runner_header;
-  if (orrery_runner.cart_id == "19488" || orrery_runner.cart_id == "10388") *chunk += " nd=0 ";
+  if (g_runner.cart_id == "19488" || g_runner.cart_id == "10388") *chunk += " nd=0 ";
   const std::string shortcut = command_shortcut(text);
   if (shortcut.empty()) {
     // A program that expands past the buffer would lose its end without a
     // word: it is refused instead.
-    g_preprocessed.assign(k_preprocess_buffer_size, 0);
-    if (orrery_preprocess(text.c_str(), g_preprocessed.data(), g_preprocessed.size()) != PREPROCESS_OK)
+    g_runner.preprocessed.assign(k_preprocess_buffer_size, 0);
+    if (orrery_preprocess(text.c_str(), g_runner.preprocessed.data(), g_runner.preprocessed.size()) != PREPROCESS_OK)
       return RUN_EXPANDS_TOO_LARGE;
-    *chunk += g_preprocessed.data();
+    *chunk += g_runner.preprocessed.data();
   } else {
     *chunk = shortcut;
   }
@@ -461,9 +500,11 @@ int program_chunk(const std::string &text, std::string *chunk) {
   return RUN_OK;
 }
 
-volatile std::sig_atomic_t orrery_stop_requested = 0;
+void runner_request_stop() { g_stop_requested = 1; }
 
-bool runner_ends_frame(lua_State *L) { return L && L == orrery_runner.L && L->nny == 0; }
+bool runner_stop_requested() { return g_stop_requested != 0; }
+
+bool runner_ends_frame(lua_State *L) { return L && L == g_runner.L && L->nny == 0; }
 
 int runner_raise_error(lua_State *L, const char *message) {
   note_error_line(L, 1);
@@ -472,7 +513,7 @@ int runner_raise_error(lua_State *L, const char *message) {
 }
 
 void reset_interpreter() {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   // Closing runs the finalizers of the program's objects, on the main
   // thread once what it was running is discarded; they share one frame's
   // budget (see closing_limiter). They run as the state goes away, so the
@@ -480,6 +521,7 @@ void reset_interpreter() {
   lua_State *old = r.L;
   r.L = nullptr;
   r.helper = nullptr;
+  cpu_charge_state(nullptr);
   r.executing = 0;
   if (old) {
     r.closing = 1;
@@ -490,44 +532,39 @@ void reset_interpreter() {
   }
   r.pending_error.clear();
   r.stretch_over = r.stretch_overran = 0;
-  orrery_lua_memory.allowance = 0;
-  orrery_lua_memory.compiling = false;
-  orrery_lua_memory.pressure = false;
-  orrery_lua_memory.exhausted = false;
-  orrery_soft_yield_count = 0;
 
   orrery_set_memory_error_hook(on_memory_error);
-  orrery_cite_line_hook = cite_tab_line;
-  orrery_spend_cpu_hook = spend_from_interpreter;
-  orrery_after_resume_hook = follow_suspended_coroutine;
-
-  lua_State *L = orrery_lua_open();
+  orrery_interp_hooks hooks;
+  hooks.cite_line = cite_tab_line;
+  hooks.after_resume = follow_suspended_coroutine;
+  hooks.spend = spend_from_interpreter;
+  lua_State *L = orrery_lua_open(hooks);
   if (!L) vell_fatal_error("could not create the interpreter");
   lua_atpanic(L, panic);
   runner_install_api(L);
   r.helper = lua_newthread(L);
   luaL_ref(L, LUA_REGISTRYINDEX);
   r.L = L;
+  cpu_charge_state(L);
 }
 
 void reset_runtime_state() {
   orrery_reset_registers(&pstate);
   pstate.cursor_y = 0;
-  gpio_open();
-  orrery_assert_message(nullptr);
-  orrery_runner.slices = 0;
-  orrery_runner.update_counter = 0;
+  if (g_runner.L) orrery_assert_message(g_runner.L, nullptr);
+  g_runner.slices = 0;
+  g_runner.update_counter = 0;
   reset_frame_rate_control();
 }
 
-void restore_param_string() { orrery_runner.param_given = orrery_runner.param; }
+void restore_param_string() { g_runner.param_given = g_runner.param; }
 
 void set_param_string(const char *text) {
-  orrery_runner.param_given = std::string(text ? text : "").substr(0, k_param_max);
+  g_runner.param_given = std::string(text ? text : "").substr(0, k_param_max);
 }
 
 void run_cart() {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   const std::string text = program_text_from_tabs();
   r.param = r.param_given;
   r.param_given.clear();
@@ -554,7 +591,7 @@ void run_cart() {
 }
 
 int run_program(const char *text_in) {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   const std::string text = text_in ? text_in : "";
   pstate.mainloop_kind = 0;
   r.paused = 0;
@@ -573,9 +610,9 @@ int run_program(const char *text_in) {
   }
 
   lua_State *L = r.L;
-  lua_reset_call_state_orrery(L);
+  orrery_reset_call_state(L);
   r.pending_error.clear();
-  g_program_text = text;
+  g_runner.program_text = text;
 
   std::string chunk;
   if (program_chunk(text, &chunk) != RUN_OK) {
@@ -583,13 +620,14 @@ int run_program(const char *text_in) {
     orrery_print_2("expands past %d chars\n", static_cast<int>(k_preprocess_buffer_size - 1));
     return start_failed(RUN_EXPANDS_TOO_LARGE);
   }
-  orrery_lua_memory.compiling = true;
+  orrery_lua_memory_t &memory = orrery_lua_memory(L);
+  memory.compiling = true;
   const int status = luaL_loadstring(L, chunk.c_str());
-  orrery_lua_memory.compiling = false;
-  orrery_lua_memory.allowance = static_cast<int64_t>(tokens) * k_allowance_per_token;
+  memory.compiling = false;
+  memory.allowance = static_cast<int64_t>(tokens) * k_allowance_per_token;
   if (status != LUA_OK) {
     const char *msg = lua_tostring(L, -1);
-    report_syntax_error(text, msg ? msg : "");
+    report_syntax_error(L, text, msg ? msg : "");
     lua_pop(L, 1);
     return start_failed(RUN_SYNTAX_ERROR);
   }
@@ -603,20 +641,20 @@ int run_program(const char *text_in) {
 }
 
 void run_slice() {
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   // Further passes are only for a program suspended at the memory limit:
   // each continues the same frame's budget after a collection.
   bool waits_for_memory = false;
   for (int32_t pass = 0; pass < k_slice_passes && r.L; pass++) {
     lua_State *L = r.L;
     r.slices++;
-    orrery_lua_memory.pressure = false;
+    orrery_lua_memory(L).pressure = false;
     waits_for_memory = false;
     lua_gc(L, LUA_GCRESTART, 0);
     // A frame still owed to code that ran past the budget (a finalizer, a
     // __pairs metamethod) is sat out whole: neither the program nor more
     // finalizers run in it, and one frame's budget of the debt is paid.
-    if (cpu_budget.limiter_count >= frame_budget()) {
+    if (cpu_budget().limiter_count >= frame_budget()) {
       cpu_next_frame();
       break;
     }
@@ -630,7 +668,7 @@ void run_slice() {
     }
     if (fits && pstate.mode == MODE_RUNNING && program_ready(L)) {
       cpu_begin_slice();
-      orrery_cancel_soft_yield();
+      orrery_cancel_soft_yield(L);
       lua_sethook(L, instruction_limiter, LUA_MASKCOUNT, k_hook_interval);
       // Installing the hook restarts the count. A program the hook
       // suspended continues with the instruction it stopped before, which
@@ -642,7 +680,7 @@ void run_slice() {
       r.executing = 1;
       orrery_set_running_thread(L);
       const int status = lua_resume(L, nullptr, 0);
-      orrery_cancel_soft_yield();
+      orrery_cancel_soft_yield(L);
       r.executing = 0;
       r.stretch_over = r.stretch_overran = 0;
       if (status == LUA_OK) {
@@ -654,14 +692,14 @@ void run_slice() {
         const std::string message = msg ? msg : "";
         suspend_program();
         // A program stopped because the process ends has nothing to report.
-        if (!orrery_stop_requested) {
+        if (!g_stop_requested) {
           r.ended_in_error = 1;
-          report_runtime_error(message);
+          report_runtime_error(L, message);
         }
       }
       save_cdata_if_due();
     }
-    if (!waits_for_memory || orrery_stop_requested || pstate.pending_request == REQ_RESET_INTERPRETER) break;
+    if (!waits_for_memory || g_stop_requested || pstate.pending_request == REQ_RESET_INTERPRETER) break;
   }
   // The host frame is over while the program still waits: the rest of its
   // budget goes with the frame.
@@ -670,7 +708,7 @@ void run_slice() {
 
 void suspend_program() {
   if (pstate.reset_glitch) return;
-  orrery_runner_t &r = orrery_runner;
+  orrery_runner_t &r = g_runner;
   if (pstate.program_started) {
     vell_stop_all_sounds();
     r.paused = 0;
@@ -681,7 +719,7 @@ void suspend_program() {
     r.error_shown = 1;
   }
   pstate.mode = MODE_CONSOLE;
-  pstate.hold_frame = 0;
+  release_held_frame();
   r.camera_x = pstate.camera_x;
   r.camera_y = pstate.camera_y;
   for (int32_t i = 0; i < 4; i++) poke(k_addr_camera + i, 0);
@@ -697,7 +735,7 @@ void suspend_program() {
 // Code tabs
 
 std::string program_text_from_tabs() {
-  const orrery_runner_t &c = orrery_runner;
+  const orrery_runner_t &c = g_runner;
   int32_t last = c.current_tab;
   for (int32_t t = 0; t < k_code_tabs; t++)
     if (c.code_tab[t] && !c.code_tab[t]->text.empty() && t > last) last = t;
@@ -726,7 +764,7 @@ void split_code_to_tabs() {
   const size_t sep_len = strlen(k_tab_separator);
   size_t pos = 0;
   for (int32_t t = 0; t < k_code_tabs; t++) {
-    vell_ctext *tab = orrery_runner.code_tab[t];
+    vell_ctext *tab = g_runner.code_tab[t];
     std::string piece;
     if (pos != std::string::npos) {
       const size_t sep = code.find(k_tab_separator, pos);
@@ -740,7 +778,7 @@ void split_code_to_tabs() {
 int32_t find_tab_line(int32_t line, int32_t *tab_out) {
   int32_t first = 0;
   for (int32_t t = 0; t < k_code_tabs; t++) {
-    const vell_ctext *tab = orrery_runner.code_tab[t];
+    const vell_ctext *tab = g_runner.code_tab[t];
     const int32_t covered = (tab ? line_count(tab->text) : 1) + 1;
     if (line < first + covered) {
       if (tab_out) *tab_out = t;

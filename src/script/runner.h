@@ -3,9 +3,9 @@
 // that loaded one another.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct lua_State;
 struct vell_ctext;
@@ -31,41 +31,63 @@ enum runner_suspension {
 
 // What the runner keeps between calls.
 struct orrery_runner_t {
-  lua_State *L;                 // the interpreter state (main thread); null until the first reset
-  lua_State *helper;            // a thread of L for collections and tracebacks, anchored in the registry
-  int32_t slices;               // run_slice passes since the last reset
-  int32_t update_counter;       // _update_buttons calls since the last reset (time())
-  int32_t paused;               // the paused state given by _set_paused
-  int32_t error_shown;          // 1 after a program failed or stopped, for the shell
-  int32_t ended_in_error;       // 1 when the last run failed to start or stopped with an error
-  int32_t camera_x, camera_y;   // the program's camera when it was last suspended
-  int32_t executing;            // 1 while a slice resumes the program
-  int32_t mouse_notice_shown;   // 1 once this run showed "devkit mouse enabled"
-  uint32_t cdata_saved_ms;      // time of the last write of the persistent data
-  std::string param_given;      // parameter string for the next run (load, run, -p)
-  std::string param;            // parameter string of the current run (stat(6))
-  std::string cart_id;          // identity of the running cartridge (path or catalogue id)
-  std::string pending_error;    // runtime error raised at the program's next instruction
-  char error_text[k_error_text_size];  // runtime error printed by the suspend-with-error request
-  std::string clipboard;        // the clipboard text pasted into the program (Ctrl+V); read by stat(4)
-  vell_ctext *code_tab[k_code_tabs];  // code text buffers of the working cartridge; owned by the boot sequence
-  int32_t current_tab;          // index of the current code tab
-  int32_t suspended_for;        // runner_suspension of the last resume
-  int32_t closing;              // 1 while the interpreter state closes and its finalizers run
-  int32_t closing_cycles;       // cycles the finalizers run at closing have used
-  int32_t stretch_over;         // 1 while code that cannot be suspended runs past the frame's budget
-  int32_t stretch_start;        // the limiter count when it passed the budget
-  int32_t stretch_overran;      // 1 when such code passed its bound and was ended with an error
+  lua_State *L = nullptr;              // the interpreter state (main thread); null until the first reset
+  lua_State *helper = nullptr;         // a thread of L for collections and tracebacks, anchored in the registry
+  int32_t slices = 0;                  // run_slice passes since the last reset
+  int32_t update_counter = 0;          // _update_buttons calls since the last reset (time())
+  int32_t paused = 0;                  // the paused state given by _set_paused
+  int32_t error_shown = 0;             // 1 after a program failed or stopped, for the shell
+  int32_t ended_in_error = 0;          // 1 when the last run failed to start or stopped with an error
+  int32_t camera_x = 0, camera_y = 0;  // the program's camera when it was last suspended
+  int32_t executing = 0;               // 1 while a slice resumes the program
+  int32_t mouse_notice_shown = 0;      // 1 once this run showed "devkit mouse enabled"
+  uint32_t cdata_saved_ms = 0;         // time of the last write of the persistent data
+  std::string param_given;             // parameter string for the next run (load, run, -p)
+  std::string param;                   // parameter string of the current run (stat(6))
+  std::string cart_id;                 // identity of the running cartridge (path or catalogue id)
+  std::string pending_error;           // runtime error raised at the program's next instruction
+  std::string program_text;            // the program text of the current run (for error reports)
+  std::vector<char> preprocessed;      // the preprocessor's work buffer
+  char error_text[k_error_text_size] = {};  // runtime error printed by the suspend-with-error request
+  std::string clipboard;               // the clipboard text pasted into the program (Ctrl+V); read by stat(4)
+  vell_ctext *code_tab[k_code_tabs] = {};   // code text buffers of the working cartridge (runner_create_code_tabs)
+  int32_t current_tab = 0;             // index of the current code tab
+  int32_t suspended_for = SUSPEND_NONE;  // runner_suspension of the last resume
+  int32_t closing = 0;                 // 1 while the interpreter state closes and its finalizers run
+  int32_t closing_cycles = 0;          // cycles the finalizers run at closing have used
+  int32_t stretch_over = 0;            // 1 while code that cannot be suspended runs past the frame's budget
+  int32_t stretch_start = 0;           // the limiter count when it passed the budget
+  int32_t stretch_overran = 0;         // 1 when such code passed its bound and was ended with an error
 };
 
-extern orrery_runner_t orrery_runner;
+// The runner's record, for reading.
+const orrery_runner_t &orrery_runner();
+// Resets the record. The interpreter state and the code tabs are kept:
+// closing the state runs the program's finalizers, which only
+// reset_interpreter does, and the tabs are freed by
+// runner_destroy_code_tabs.
+void runner_reset();
+// Creates the code tabs, each holding up to `capacity` characters, with
+// tab 0 current; runner_destroy_code_tabs frees them.
+void runner_create_code_tabs(int32_t capacity);
+void runner_destroy_code_tabs();
+// The paused state (_set_paused, the pause menu).
+void runner_set_paused(int32_t paused);
+// Counts a call of _update_buttons (time() reads the count).
+void runner_count_update();
+// The clipboard text pasted into the program.
+void runner_set_clipboard(const std::string &text);
+// Notes that this run showed "devkit mouse enabled".
+void runner_note_mouse_notice();
 
 // The interpreter state, or null.
 lua_State *runner_lua_state();
 
-// Set by a signal handler (and only set): the process is ending. The count
-// hook then stops the program and any finalizer at their next check.
-extern volatile std::sig_atomic_t orrery_stop_requested;
+// The process is ending: the count hook then stops the program and any
+// finalizer at their next check. Safe to call from a signal handler (it only
+// sets a flag).
+void runner_request_stop();
+bool runner_stop_requested();
 // Whether flip on thread L ends the frame: L is the program's main thread
 // and may be suspended now. In a coroutine, flip only yields the coroutine.
 bool runner_ends_frame(lua_State *L);

@@ -5,10 +5,6 @@
 #include <cstring>
 #include <vector>
 
-// Overwritten by every token read (the preprocessor, the token counter and
-// the API name list all read through it).
-token_state tokenizer;
-
 namespace {
 
 // Keywords and the codes they map to.
@@ -30,9 +26,6 @@ constexpr keyword k_keywords[] = {
 // Functions the program header defines; they classify like API names.
 constexpr const char *k_header_functions[] = {"foreach", "all", "add", "del", "menuitem"};
 
-char api_names[k_api_name_slots][k_api_name_size];
-int api_name_count = 0;
-
 // Every name with a code of its own: keywords, then header functions, then
 // API names, each entered over the ones before it so that the last list
 // holding a name decides its code. Open addressing; the table is never more
@@ -44,44 +37,6 @@ struct name_slot {
 };
 constexpr size_t k_name_table_size = 1024;  // a power of two
 static_assert(k_name_table_size >= 3 * (k_api_name_slots + 27), "name table too small");
-name_slot name_table[k_name_table_size];
-bool name_table_ready = false;
-
-uint32_t hash_name(const char *s, size_t n) {
-  uint32_t h = 2166136261u;  // FNV-1a
-  for (size_t i = 0; i < n; i++) h = (h ^ static_cast<uint8_t>(s[i])) * 16777619u;
-  return h;
-}
-
-void enter_name(const char *s, size_t n, int code) {
-  for (size_t i = hash_name(s, n) & (k_name_table_size - 1);; i = (i + 1) & (k_name_table_size - 1)) {
-    name_slot &slot = name_table[i];
-    if (!slot.name) {
-      slot = {s, n, code};
-      return;
-    }
-    if (slot.len == n && memcmp(slot.name, s, n) == 0) {
-      slot.code = code;
-      return;
-    }
-  }
-}
-
-void reset_name_table() {
-  for (name_slot &slot : name_table) slot = {nullptr, 0, 0};
-  for (const keyword &k : k_keywords) enter_name(k.name, strlen(k.name), k.code);
-  for (const char *f : k_header_functions) enter_name(f, strlen(f), TOKEN_API);
-  name_table_ready = true;
-}
-
-int classify_name(const char *s, size_t n) {
-  if (!name_table_ready) reset_name_table();
-  for (size_t i = hash_name(s, n) & (k_name_table_size - 1);; i = (i + 1) & (k_name_table_size - 1)) {
-    const name_slot &slot = name_table[i];
-    if (!slot.name) return TOKEN_NAME;
-    if (slot.len == n && memcmp(slot.name, s, n) == 0) return slot.code;
-  }
-}
 
 // Texts given to get_first_token are often scanned for a block comment
 // close that never comes: every unclosed "--[[" searches to the end of the
@@ -97,10 +52,57 @@ struct comment_memo {
   const char *searched_from = nullptr; // first opener of the failed search; null when none failed
   std::vector<const char *> unmatched; // openers left unmatched by it, ascending
 };
-comment_memo memo;
 
-// Opener positions of the search in progress; kept to reuse its storage.
-std::vector<const char *> open_stack;
+// The tokenizer's record.
+struct tokenizer_record {
+  // Overwritten by every token read (the preprocessor, the token counter
+  // and the API name list all read through it).
+  token_state tokens;
+  char api_names[k_api_name_slots][k_api_name_size] = {};  // the API name list
+  int api_name_count = 0;                                  // entries of api_names
+  name_slot name_table[k_name_table_size] = {};            // see name_slot
+  bool name_table_ready = false;                           // name_table holds the keywords at least
+  comment_memo memo;                                       // see comment_memo
+  std::vector<const char *> open_stack;  // opener positions of the search in progress; kept to reuse its storage
+};
+tokenizer_record g_tok;
+
+uint32_t hash_name(const char *s, size_t n) {
+  uint32_t h = 2166136261u;  // FNV-1a
+  for (size_t i = 0; i < n; i++) h = (h ^ static_cast<uint8_t>(s[i])) * 16777619u;
+  return h;
+}
+
+void enter_name(const char *s, size_t n, int code) {
+  for (size_t i = hash_name(s, n) & (k_name_table_size - 1);; i = (i + 1) & (k_name_table_size - 1)) {
+    name_slot &slot = g_tok.name_table[i];
+    if (!slot.name) {
+      slot = {s, n, code};
+      return;
+    }
+    if (slot.len == n && memcmp(slot.name, s, n) == 0) {
+      slot.code = code;
+      return;
+    }
+  }
+}
+
+void reset_name_table() {
+  for (name_slot &slot : g_tok.name_table) slot = {nullptr, 0, 0};
+  for (const keyword &k : k_keywords) enter_name(k.name, strlen(k.name), k.code);
+  for (const char *f : k_header_functions) enter_name(f, strlen(f), TOKEN_API);
+  g_tok.name_table_ready = true;
+}
+
+int classify_name(const char *s, size_t n) {
+  if (!g_tok.name_table_ready) reset_name_table();
+  for (size_t i = hash_name(s, n) & (k_name_table_size - 1);; i = (i + 1) & (k_name_table_size - 1)) {
+    const name_slot &slot = g_tok.name_table[i];
+    if (!slot.name) return TOKEN_NAME;
+    if (slot.len == n && memcmp(slot.name, s, n) == 0) return slot.code;
+  }
+}
+
 
 bool is_space(unsigned char c) { return c == 8 || c == 9 || c == 13 || c == 32; }
 bool is_alpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -110,35 +112,35 @@ bool is_name_char(unsigned char c) { return is_name_start(c) || is_digit(c); }
 
 bool in_memo_text(const char *p) {
   auto at = reinterpret_cast<uintptr_t>(p);
-  return memo.text_begin && at >= reinterpret_cast<uintptr_t>(memo.text_begin) &&
-         at <= reinterpret_cast<uintptr_t>(memo.text_end);
+  return g_tok.memo.text_begin && at >= reinterpret_cast<uintptr_t>(g_tok.memo.text_begin) &&
+         at <= reinterpret_cast<uintptr_t>(g_tok.memo.text_end);
 }
 
 // Finds the "]]" that closes the "[[" at `open`, counting nested "[[".
 // Returns the position after it, or null when the text ends first.
 const char *find_long_close(const char *open) {
-  if (memo.searched_from && in_memo_text(open) &&
-      reinterpret_cast<uintptr_t>(open) >= reinterpret_cast<uintptr_t>(memo.searched_from) &&
-      std::binary_search(memo.unmatched.begin(), memo.unmatched.end(), open))
+  if (g_tok.memo.searched_from && in_memo_text(open) &&
+      reinterpret_cast<uintptr_t>(open) >= reinterpret_cast<uintptr_t>(g_tok.memo.searched_from) &&
+      std::binary_search(g_tok.memo.unmatched.begin(), g_tok.memo.unmatched.end(), open))
     return nullptr;
-  open_stack.clear();
-  open_stack.push_back(open);
+  g_tok.open_stack.clear();
+  g_tok.open_stack.push_back(open);
   const char *p = open + 2;
   while (*p) {
     if (p[0] == '[' && p[1] == '[') {
-      open_stack.push_back(p);
+      g_tok.open_stack.push_back(p);
       p += 2;
     } else if (p[0] == ']' && p[1] == ']') {
-      open_stack.pop_back();
+      g_tok.open_stack.pop_back();
       p += 2;
-      if (open_stack.empty()) return p;
+      if (g_tok.open_stack.empty()) return p;
     } else {
       p++;
     }
   }
   if (in_memo_text(open)) {
-    memo.searched_from = open;
-    memo.unmatched = open_stack;
+    g_tok.memo.searched_from = open;
+    g_tok.memo.unmatched = g_tok.open_stack;
   }
   return nullptr;
 }
@@ -150,33 +152,33 @@ const char *line_end(const char *p) {
 
 void set_ident(const char *from, const char *to) {
   size_t n = std::min(static_cast<size_t>(to - from), k_token_text_size - 1);
-  memcpy(tokenizer.ident, from, n);
-  tokenizer.ident[n] = 0;
+  memcpy(g_tok.tokens.ident, from, n);
+  g_tok.tokens.ident[n] = 0;
 }
 
 // Reads one token at p; stores its code and returns the position after it.
 const char *read_token(const char *p) {
-  tokenizer.ident[0] = 0;
+  g_tok.tokens.ident[0] = 0;
   while (is_space(static_cast<unsigned char>(*p))) p++;
   const unsigned char c = static_cast<unsigned char>(*p);
   const char *q;
 
   if (c == '-' && p[1] == '-') {
-    tokenizer.token = TOKEN_COMMENT;
+    g_tok.tokens.token = TOKEN_COMMENT;
     if (p[2] == '[' && p[3] == '[') {
       if (const char *close = find_long_close(p + 2)) return close;
     }
     return line_end(p);
   }
   if (c == 0) {
-    tokenizer.token = TOKEN_EOF;
+    g_tok.tokens.token = TOKEN_EOF;
     return p;
   }
   if (is_name_start(c)) {
     for (q = p + 1; is_name_char(static_cast<unsigned char>(*q)); q++) {
     }
     set_ident(p, q);
-    tokenizer.token = classify_name(p, static_cast<size_t>(q - p));
+    g_tok.tokens.token = classify_name(p, static_cast<size_t>(q - p));
     return q;
   }
   if (is_digit(c)) {
@@ -192,14 +194,14 @@ const char *read_token(const char *p) {
       while (is_digit(static_cast<unsigned char>(*q)) || *q == '.') q++;
     }
     set_ident(p, q);
-    tokenizer.token = TOKEN_NUMBER;
+    g_tok.tokens.token = TOKEN_NUMBER;
     return q;
   }
   if (c == '[' && p[1] == '[') {
     q = find_long_close(p);
     if (!q) q = p + strlen(p);
     set_ident(p, q);
-    tokenizer.token = TOKEN_STRING;
+    g_tok.tokens.token = TOKEN_STRING;
     return q;
   }
   if (c == '"' || c == '\'') {
@@ -214,18 +216,18 @@ const char *read_token(const char *p) {
       }
     }
     set_ident(p, q);
-    tokenizer.token = TOKEN_STRING;
+    g_tok.tokens.token = TOKEN_STRING;
     return q;
   }
   if (c == '\n') {
-    tokenizer.token = TOKEN_NEWLINE;
-    tokenizer.line++;
+    g_tok.tokens.token = TOKEN_NEWLINE;
+    g_tok.tokens.line++;
     return p + 1;
   }
 
   const char n = p[1];
   if (c == '/' && n == '/') {
-    tokenizer.token = TOKEN_NEWLINE;
+    g_tok.tokens.token = TOKEN_NEWLINE;
     return line_end(p);
   }
   int two = 0;
@@ -249,10 +251,10 @@ const char *read_token(const char *p) {
     two = TOKEN_CONCAT;
   }
   if (two) {
-    tokenizer.token = two;
+    g_tok.tokens.token = two;
     return p + 2;
   }
-  tokenizer.token = c;
+  g_tok.tokens.token = c;
   return p + 1;
 }
 
@@ -262,28 +264,30 @@ const char *get_first_token(const char *text) {
   static const char empty[] = "";
   if (!text) text = empty;
   end_tokenizing();
-  tokenizer.start = text;
-  tokenizer.line = 0;
-  memo.text_begin = text;
-  memo.text_end = text + strlen(text);
+  g_tok.tokens.start = text;
+  g_tok.tokens.line = 0;
+  g_tok.memo.text_begin = text;
+  g_tok.memo.text_end = text + strlen(text);
   return read_token(text);
 }
 
 void end_tokenizing() {
-  memo.text_begin = memo.text_end = memo.searched_from = nullptr;
-  memo.unmatched.clear();
+  g_tok.memo.text_begin = g_tok.memo.text_end = g_tok.memo.searched_from = nullptr;
+  g_tok.memo.unmatched.clear();
 }
 
 const char *get_next_token(const char *position) {
   if (!position) {
-    tokenizer.token = TOKEN_EOF;
-    tokenizer.ident[0] = 0;
+    g_tok.tokens.token = TOKEN_EOF;
+    g_tok.tokens.ident[0] = 0;
     return position;
   }
   return read_token(position);
 }
 
-int get_token() { return tokenizer.token; }
+int get_token() { return g_tok.tokens.token; }
+
+const char *get_token_text() { return g_tok.tokens.ident; }
 
 int count_tokens(const char *text) {
   int count = 0;
@@ -328,17 +332,17 @@ int get_token_color(int code) {
 }
 
 void init_api_function_names() {
-  api_name_count = 0;
+  g_tok.api_name_count = 0;
   reset_name_table();
 }
 
 int add_api_function_name(const char *name) {
   if (!name || !*name || strlen(name) >= k_api_name_size) return API_NAME_BAD;
-  if (api_name_count >= k_api_name_slots) return API_NAME_LIST_FULL;
-  char *slot = api_names[api_name_count++];
+  if (g_tok.api_name_count >= k_api_name_slots) return API_NAME_LIST_FULL;
+  char *slot = g_tok.api_names[g_tok.api_name_count++];
   strcpy(slot, name);
   enter_name(slot, strlen(slot), TOKEN_API);
   return API_NAME_OK;
 }
 
-int api_function_name_count() { return api_name_count; }
+int api_function_name_count() { return g_tok.api_name_count; }

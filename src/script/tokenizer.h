@@ -46,15 +46,13 @@ enum token_code {
 // still read whole; only their copy in `ident` is cut short.
 constexpr size_t k_token_text_size = 128 * 1024;
 
-// The tokenizer's process-wide state, overwritten by every token read.
+// The tokenizer's state, private to it and overwritten by every token read.
 struct token_state {
-  int token;                      // code of the token read last
-  char ident[k_token_text_size];  // text of that token when it is a name, number or string, else ""
-  const char *start;              // text given to get_first_token
-  int line;                       // newline tokens read since get_first_token
+  int token = 0;                       // code of the token read last
+  char ident[k_token_text_size] = {};  // text of that token when it is a name, number or string, else ""
+  const char *start = nullptr;         // text given to get_first_token
+  int line = 0;                        // newline tokens read since get_first_token
 };
-
-extern token_state tokenizer;
 
 // Starts tokenizing `text` (NUL-terminated) and reads its first token;
 // returns the position after that token. The text must stay unchanged until
@@ -67,6 +65,9 @@ const char *get_first_token(const char *text);
 const char *get_next_token(const char *position);
 // Code of the token read last.
 int get_token();
+// Text of the token read last when it is a name, number or string (cut to
+// k_token_text_size - 1 bytes), else "".
+const char *get_token_text();
 // Forgets the text given to get_first_token; call when done with it, before
 // the text may change or be freed.
 void end_tokenizing();

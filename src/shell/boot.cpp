@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/audio.h"
+#include "audio/channels.h"
 #include "gfx/bitmap.h"
 #include "gfx/ctext.h"
 #include "machine/app_config.h"
@@ -24,7 +25,7 @@
 #include "platform/rng.h"
 #include "platform/system.h"
 #include "script/cpu_budget.h"
-#include "script/fixed.h"
+#include "script/random.h"
 #include "script/runner.h"
 #include "shell/browser_entry.h"
 #include "shell/buttons.h"
@@ -107,8 +108,7 @@ void report_start_cart_failure() {
 void create_console_carts() {
   orrery_state.blank_cart = vell_create_orrery_cart();
   orrery_replace_working_cart(vell_create_orrery_cart());
-  for (vell_ctext *&tab : orrery_runner.code_tab) tab = vell_create_ctext(k_cart_code_max);
-  orrery_runner.current_tab = 0;
+  runner_create_code_tabs(k_cart_code_max);
   if (!orrery_state.blank_cart || !orrery_working_cart()) vell_debug("could not create the console's cartridges\n");
 }
 
@@ -118,10 +118,7 @@ void release_console_carts() {
   vell_destroy_orrery_cart(orrery_state.blank_cart);
   orrery_state.blank_cart = nullptr;
   orrery_set_working_cart(nullptr);
-  for (vell_ctext *&tab : orrery_runner.code_tab) {
-    vell_destroy_ctext(tab);
-    tab = nullptr;
-  }
+  runner_destroy_code_tabs();
 }
 
 // "splash.png" from the program's data folder in the console colours, or null.

@@ -81,25 +81,22 @@ void orrery_clear_console_state() {
   c.last_t = 0;
   c.frame_acc = 0;
   c.frame_flipper = 0;
-  cpu_budget.draw_ms = 0;
+  cpu_set_draw_ms(0);
   c.pause_menu_open = 0;
   c.pause_menu_selection = 0;
   c.message[0] = 0;
   c.message_start = c.message_end = 0;
   c.message_colour = 0;
-  orrery_audio.pause_counter = 0;
+  vell_set_audio_pause_count(0);
   c.glitch_test = c.glitch_test_rounds = 0;
   c.download_state = DOWNLOAD_IDLE;
   c.download_start = 0;
   c.download_error = 0;
-  orrery_runner.error_text[0] = 0;
+  runner_reset();
   c.browser_grant_pending = 0;
   c.head_cart_running = 0;
   c.blank_cart = nullptr;
-  for (auto *&tab : orrery_runner.code_tab) tab = nullptr;
-  orrery_runner.current_tab = 0;
   orrery_set_current_folder("");
-  orrery_runner.clipboard.clear();
   c.command[0] = 0;
   c.command_cursor = 0;
 }
@@ -159,7 +156,7 @@ void vell_main_init(int argc, const char *const *argv) {
   if (const uint8_t *palette = orrery_resource_palette()) vell_set_palette(palette);
 
   create_console_bitmaps();
-  orrery_set_cart_png_art(orrery_resource_bitmap(k_res_cart_template), vell_font1);
+  orrery_set_cart_png_art(orrery_resource_bitmap(k_res_cart_template), vell_font1());
   orrery_console_font_init();
   orrery_reset_buttons();
   orrery_state.glitch_test = orrery_args.glitch_test;

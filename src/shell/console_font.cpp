@@ -19,7 +19,7 @@ void orrery_console_font_init() {
   for (vell_bitmap *g : glyphs) any = any || g != nullptr;
   if (!any) {
     vell_debug("console font missing: using the engine font\n");
-    pstate.font = vell_font1;
+    pstate.font = vell_font1();
     return;
   }
   g_console_font = new vell_font;

@@ -74,7 +74,7 @@ void console_screen_watch() {
     return;
   }
   if (s.shown) return;
-  const bool error = orrery_runner.ended_in_error != 0;
+  const bool error = orrery_runner().ended_in_error != 0;
   s = {1, error ? 1 : 0};
   vell_debugf("console: text screen%s\n", error ? " with an error" : "");
   print_hints(error);

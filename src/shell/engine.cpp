@@ -31,7 +31,7 @@ char g_pending_title[64] = "vell";
 // is stopped at its next count-hook check rather than at the frame's end.
 void on_signal(int) {
   vell_state.quit = 1;
-  orrery_stop_requested = 1;
+  runner_request_stop();
 }
 
 // The platform's name written to the log.

@@ -95,9 +95,8 @@ void carry_out_request() {
     suspend_program();
     reset_interpreter();
     orrery_print("");
-    orrery_print(orrery_runner.error_text);
+    orrery_print(orrery_runner().error_text);
   }
-  if (pstate.pending_request == REQ_REBOOT_2) reboot_machine();
   if (pstate.pending_request == REQ_RESET_INTERPRETER) reset_interpreter();
   pstate.pending_request = REQ_NONE;
 }
@@ -209,7 +208,7 @@ void running_frame_body() {
   if (pstate.mainloop_kind != 2) update_and_read_buttons();
   if (pstate.reset_glitch <= 2) {
     run_slice();
-    if (pstate.hold_frame) note_held_frame();
+    if (cpu_budget().hold_frame) note_held_frame();
   }
 }
 
@@ -283,10 +282,9 @@ void update_audio_pause() {
     const int32_t v = orrery_peek(&pstate, pstate.cart, k_addr_audio_pause);
     pause = c.pause_menu_open || keyconfig_over_game() ? v != 2 : v == 1;
   }
-  std::atomic<int32_t> &counter = orrery_audio.pause_counter;
-  const int32_t n = counter;
-  if (pause) counter = 1;
-  else counter = (n >= 1 && n <= k_audio_pause_tail) ? n + 1 : 0;
+  const int32_t n = vell_audio_pause_count();
+  if (pause) vell_set_audio_pause_count(1);
+  else vell_set_audio_pause_count((n >= 1 && n <= k_audio_pause_tail) ? n + 1 : 0);
 }
 
 void every_update() {
@@ -358,14 +356,14 @@ void vell_main_draw() {
     else if (pstate.sub_screen == SUB_BROWSER) browser_draw();
     else draw_command_string(1, 1);
   }
-  if (pstate.busy_countdown == 0 && pstate.hold_frame == 0) blit_orrery_back_page_to_orrery_screen();
+  if (pstate.busy_countdown == 0 && cpu_budget().hold_frame == 0) blit_orrery_back_page_to_orrery_screen();
   vell_blit(orrery_state.presented, page, 0, 0, 0, 0, k_screen_size, k_screen_size);
   if (keyconfig_over_game()) keyconfig_draw(page);
   else if (orrery_state.pause_menu_open) draw_paused_menu(page);
   draw_spinner(page);
   vell_blit(page, orrery_state.video_frame, 0, 0, 0, 0, k_screen_size, k_screen_size);
   draw_message_bar(page);
-  cpu_budget.draw_ms = vell_get_time() - start;
+  cpu_set_draw_ms(vell_get_time() - start);
 }
 
 void vell_main_iteration() {

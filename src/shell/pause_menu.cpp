@@ -196,7 +196,7 @@ void build_paused_menu() {
   }
   add_paused_menu_item("continue", MENU_CONTINUE);
   for (int32_t n = 1; n <= k_cart_menu_slots; n++)
-    if (orrery_cart_menu.label[n - 1][0]) add_paused_menu_item(orrery_cart_menu.label[n - 1], MENU_CART_ITEM + n);
+    if (cart_menu_label(n)[0]) add_paused_menu_item(cart_menu_label(n), MENU_CART_ITEM + n);
   add_paused_menu_item("reset cart", MENU_RESET);
   const char *back = get_run_chain_label();
   if (back && back[0]) add_paused_menu_item(back, MENU_RUN_CHAIN_BACK);
@@ -216,7 +216,7 @@ void open_paused_menu() {
   // it would never end: the program goes on at once, and the first such
   // request of the run is noted on standard output.
   if (orrery_args.exec_mode) {
-    orrery_runner.paused = 0;
+    runner_set_paused(0);
     if (!g_exec_pause_noted) vell_terminal_line(stdout, "** ", "pause menu skipped in exec mode");
     g_exec_pause_noted = true;
     return;
@@ -225,14 +225,14 @@ void open_paused_menu() {
   build_paused_menu();
   orrery_state.pause_menu_open = 1;
   orrery_state.pause_menu_selection = 0;
-  orrery_runner.paused = 1;
+  runner_set_paused(1);
   vell_debugf("pause menu: open with %d rows\n", static_cast<int>(g_menu.count));
 }
 
 void close_paused_menu() {
   if (orrery_state.pause_menu_open) vell_debug("pause menu: closed\n");
   orrery_state.pause_menu_open = 0;
-  orrery_runner.paused = 0;
+  runner_set_paused(0);
 }
 
 void process_paused_keypresses() {
@@ -269,12 +269,12 @@ void process_running_keypresses() {
     } else if (key == 's') {
       do_quick_save();
     } else if (key == 'v') {
-      orrery_runner.clipboard = vell_get_clipboard_text();
+      runner_set_clipboard(vell_get_clipboard_text());
     }
   }
   // The program asked to be paused (_set_paused): the menu shows as if the
   // pause button had been pressed.
-  if (orrery_runner.paused && pstate.program_started && !orrery_state.pause_menu_open) {
+  if (orrery_runner().paused && pstate.program_started && !orrery_state.pause_menu_open) {
     open_paused_menu();
     block_buttons();
   }
@@ -284,7 +284,9 @@ void process_running_keypresses() {
 void draw_paused_menu(vell_bitmap *page) {
   if (!page) return;
   const int32_t h = (g_menu.count * k_row_height + 8) / 2;
-  draw_tinted_rect_adaptive(page, 23, 63 - h, 105, 65 + h, 1);
+  // Left Shift held shows the fixed darkening instead of the adaptive one.
+  constexpr int32_t k_left_shift = 225;
+  draw_tinted_rect_adaptive(page, 23, 63 - h, 105, 65 + h, vell_get_key_state(k_left_shift) ? 0 : 1);
   outline(page, 24, 64 - h, 104, 64 + h, 7);
   vell_bitmap *pointer = orrery_resource_bitmap(k_res_pointer);
   int32_t y = 69 - h;

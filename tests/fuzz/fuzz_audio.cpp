@@ -18,10 +18,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  orrery_audio_reset();
+  vell_audio_reset();
   orrery_clear_cart(pstate.cart);
   for (int32_t k = 0; k < 4; k++) pstate.audio_mask[k].store(0);
-  orrery_audio.pause_counter = 0;
+  vell_set_audio_pause_count(0);
   vell_config.sound_volume = vell_config.music_volume = 256;
 
   const size_t sound_bytes = k_addr_user - k_addr_music;
@@ -45,12 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       }
       case 6: orrery_poke(&pstate, pstate.cart, k_addr_music + (c[1] << 8 | c[2]) % sound_bytes, c[3]); break;
       default:
-        orrery_audio.pause_counter = c[1] % 3 == 0;
+        vell_set_audio_pause_count(c[1] % 3 == 0);
         vell_config.sound_volume = c[2] + c[3];
         vell_config.music_volume = c[4] + c[5];
         break;
     }
-    const int32_t level = orrery_audio.fade_level.load();
+    const int32_t level = vell_music_fade_level();
     check(level >= 0 && level <= k_fade_full);
   }
   vell_mixer_callback(g_out, 4096);

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 2) return 0;
-  pstate.font = vell_font1;
+  pstate.font = vell_font1();
   pstate.mode = MODE_CONSOLE;
   pstate.cursor_x = static_cast<int8_t>(data[0]) / 4;
   pstate.cursor_y = static_cast<int8_t>(data[1]) * 2;

@@ -4,27 +4,27 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   int32_t parsed;
-  if (orrery_parse_number((const char *)data, size, &parsed)) {
+  if (fixed_parse((const char *)data, size, &parsed)) {
     char text[FIXED_TEXT_SIZE];
-    int len = orrery_fixed_to_string(text, parsed);
+    int len = fixed_to_string(text, parsed);
     if (len <= 0 || (size_t)len >= sizeof text || std::strlen(text) != (size_t)len) __builtin_trap();
     int32_t again;
-    if (!orrery_parse_number(text, (size_t)len, &again)) __builtin_trap();  // every text form is a numeral
+    if (!fixed_parse(text, (size_t)len, &again)) __builtin_trap();  // every text form is a numeral
   }
   if (size >= 8) {
     int32_t a, b;
     std::memcpy(&a, data, 4);
     std::memcpy(&b, data + 4, 4);
     volatile int32_t sink;
-    for (int32_t r : {q7_fmul(a, b), q7_fdiv(a, b), fdiv(a, b), q7_fmod(a, b), q7_fpow(a, b), fsqrt(a), fsin(a),
-                      fcos(b), fatan2(a, b)})
+    for (int32_t r : {fixed_mul(a, b), fixed_div(a, b), fixed_div_sat(a, b), fixed_mod(a, b), fixed_pow(a, b, nullptr), fixed_sqrt(a, nullptr), fixed_sin(a),
+                      fixed_cos(b), fixed_atan2(a, b)})
       sink = r;
-    if (b != 0 && q7_fmod(a, b) < 0) __builtin_trap();  // remainders lie in [0, |b|)
+    if (b != 0 && fixed_mod(a, b) < 0) __builtin_trap();  // remainders lie in [0, |b|)
     char text[FIXED_TEXT_SIZE];
-    int len = orrery_fixed_to_string(text, a);
+    int len = fixed_to_string(text, a);
     if (len <= 0 || (size_t)len >= sizeof text) __builtin_trap();
     int32_t back;
-    if (!orrery_parse_number(text, (size_t)len, &back)) __builtin_trap();
+    if (!fixed_parse(text, (size_t)len, &back)) __builtin_trap();
     (void)sink;
   }
   return 0;

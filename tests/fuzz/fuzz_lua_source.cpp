@@ -12,7 +12,6 @@ static void limit_hook(lua_State *L, lua_Debug *) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  orrery_lua_memory = {};
   hook_calls = 0;
   lua_State *L = orrery_lua_open();
   luaL_openlibs(L);
@@ -22,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   lua_sethook(L, limit_hook, LUA_MASKCOUNT, 1000);
   if (luaL_loadbuffer(L, (const char *)data, size, "=fuzz") == LUA_OK) lua_pcall(L, 0, 0, 0);
-  orrery_lua_close(L);
-  if (orrery_lua_memory.charged != 0) __builtin_trap();  // every charge is given back
+  if (orrery_lua_close(L) != 0) __builtin_trap();  // every charge is given back
   return 0;
 }

@@ -14,7 +14,7 @@ std::vector<std::pair<int, const char *>> read_all(const char *begin, const char
   for (const char *next = first ? get_first_token(begin) : get_next_token(begin);; next = get_next_token(p = next)) {
     const int code = get_token();
     check(next >= p && next <= end && code >= TOKEN_EOF && code <= 255);
-    check(strlen(tokenizer.ident) < k_token_text_size);
+    check(strlen(get_token_text()) < k_token_text_size);
     (void)get_token_color(code);
     seen.push_back({code, next});
     if (code == TOKEN_EOF) {

@@ -13,7 +13,7 @@ void runner_rig::run(const std::string &code) {
 // A global is read on the runner's helper thread: the program's own thread
 // is suspended in the middle of its frame.
 double runner_rig::num(const char *name) const {
-  lua_State *H = orrery_runner.helper;
+  lua_State *H = orrery_runner().helper;
   lua_getglobal(H, name);
   const int32_t v = lua_tonumberx(H, -1, nullptr);
   lua_pop(H, 1);
@@ -21,7 +21,7 @@ double runner_rig::num(const char *name) const {
 }
 
 std::string rig_eval(const char *code) {
-  lua_State *H = orrery_runner.helper;
+  lua_State *H = orrery_runner().helper;
   const int top = lua_gettop(H);
   if (luaL_loadstring(H, code) != LUA_OK || lua_pcall(H, 0, LUA_MULTRET, 0) != LUA_OK) {
     std::string err = lua_tostring(H, -1);

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -85,6 +86,7 @@
 #include "script/cpu_budget.h"
 #include "script/interp.h"
 #include "script/preprocess.h"
+#include "script/random.h"
 #include "script/runner_texts.h"
 #include "script/tokenizer.h"
 #include "shell/args.h"

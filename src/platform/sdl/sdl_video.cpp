@@ -230,7 +230,7 @@ void present_with_renderer(const vell_bitmap *page) {
     char text[32];
     snprintf(text, sizeof text, "%03d fps", vell_get_fps());
     vell_rectfill(g_sv.overlay, 0, 0, k_overlay_w - 1, k_overlay_h - 1, 0xff000000u);
-    vell_draw_text(g_sv.overlay, text, vell_font1, 1, 1);
+    vell_draw_text(g_sv.overlay, text, vell_font1(), 1, 1);
     sdl.SDL_UpdateTexture(g_sv.overlay_texture, nullptr, g_sv.overlay->data, k_overlay_w * 4);
     const SDL_Rect corner = {0, 0, k_overlay_w, k_overlay_h};
     sdl.SDL_RenderCopy(r, g_sv.overlay_texture, nullptr, &corner);
@@ -244,7 +244,7 @@ void present_with_surface(vell_bitmap *page) {
   if (vell_config.show_fps) {
     char text[16];
     snprintf(text, sizeof text, "%03d", vell_get_fps());
-    vell_draw_text_ex(page, text, vell_font1, 1, 1, k_text_colour, 0xffffffffu);
+    vell_draw_text_ex(page, text, vell_font1(), 1, 1, k_text_colour, 0xffffffffu);
   }
   SDL_Surface *src = sdl.SDL_CreateRGBSurfaceWithFormatFrom(page->data, page->w, page->h, 32, page->w * 4,
                                                             SDL_PIXELFORMAT_ARGB8888);
