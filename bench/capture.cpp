@@ -24,6 +24,7 @@
 #include "machine/app_config.h"
 #include "shell/console.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "shell/main_loop.h"
 #include "platform/paths.h"
 
@@ -82,6 +83,7 @@ int main() {
                                          "-gif_len", "11", "-x", head};
   std::vector<const char *> argv;
   for (const std::string &a : args) argv.push_back(a.c_str());
+  orrery_install_hooks();
   vell_main_init(static_cast<int>(argv.size()), argv.data());
 
   // Ten seconds of the head cartridge, kept aside and in the recording.

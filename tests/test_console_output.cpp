@@ -14,9 +14,9 @@ struct output_rig : console_rig {
     vell_rectfill(pstate.screen, 0, 0, 127, 127, 0);
     pstate.cursor_x = pstate.cursor_y = 0;
     g_charged = 0;
-    orrery_set_cpu_observer([](int32_t n, int) { g_charged += n; });
+    watch_cpu_charges([](int32_t n, int) { g_charged += n; });
   }
-  ~output_rig() { orrery_set_cpu_observer(nullptr); }
+  ~output_rig() { watch_cpu_charges(nullptr); }
 };
 
 bool rows_clear(int32_t y0, int32_t y1) {

@@ -60,7 +60,7 @@ void screenshot(const temp_folder &home) {
   snprintf(vell_config.desktop_path, sizeof vell_config.desktop_path, "%s", (home / "desk/").c_str());
   vell_set_write_roots({home.path});
   vell_bitmap *screen = vell_create_bitmap(128, 128, 8);
-  capture_png_screenshot(screen);
+  save_png_screenshot(screen);
   vell_destroy_bitmap(screen);
   vell_set_write_roots({});
   vell_config.desktop_path[0] = 0;

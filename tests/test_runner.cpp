@@ -190,14 +190,14 @@ TEST(CpuFigures, ChargesFillTheFrameAndStatOneIsItsShare) {
   EXPECT_EQ(cycles_2_frame_capacity(frame_budget()), 0x10000);
   // The runtime charges 8 for a power and 8 per root step.
   static int32_t observed;
-  orrery_set_cpu_observer([](int32_t n, int) { observed += n; });
+  watch_cpu_charges([](int32_t n, int) { observed += n; });
   for (const auto &[code, cycles] : {std::pair{"b = 2 x = b ^ 0.5", 16}, std::pair{"b = 2 x = b ^ 3", 8}}) {
     observed = 0;
     rig.run(code);
     rig.frame();
     EXPECT_EQ(observed, cycles) << code;
   }
-  orrery_set_cpu_observer(nullptr);
+  watch_cpu_charges(nullptr);
 }
 
 TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {

@@ -13,8 +13,7 @@ void use_home(const temp_folder &home) {
   set_default_app_config();
   orrery_args = orrery_args_t();
   snprintf(vell_config.home_path, sizeof vell_config.home_path, "%s", home.path.c_str());
-  vell_set_load_config_func(orrery_load_config);
-  vell_set_save_config_func(orrery_save_config);
+  orrery_install_hooks();
 }
 
 void parse_both(std::vector<const char *> argv) {

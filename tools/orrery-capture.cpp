@@ -30,6 +30,7 @@
 #include "machine/app_config.h"
 #include "shell/console.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "shell/main_loop.h"
 
 namespace {
@@ -108,8 +109,10 @@ int main(int argc, char **argv) {
   args.insert(args.end(), {"-x", cart});
 
   vell_set_time_func(clock_now);
-  orrery_install_browser();
-  orrery_install_capture();
+  orrery_hook_tables hooks;
+  orrery_browser_entry_points(hooks);
+  orrery_capture_entry_points(hooks);
+  orrery_install_hooks(hooks);
   std::vector<const char *> argv2;
   for (const std::string &a : args) argv2.push_back(a.c_str());
   vell_main_init(static_cast<int>(argv2.size()), argv2.data());

@@ -70,7 +70,7 @@ int q7_flip(lua_State *L) {
   // Only the program's own thread ends the frame. In a coroutine flip
   // yields that coroutine, and the frame and its budget go on.
   if (runner_ends_frame(L)) cpu_end_frame();
-  read_buttons();
+  orrery_api_hook().read_buttons();
   pstate.hold_frame = 0;
   return lua_yield(L, 0);
 }
@@ -119,9 +119,9 @@ static int push_buttons(lua_State *L, int32_t (*read)(int nargs, int32_t i, int3
   return n >= 1 ? api_push_bool(L, v != 0) : api_push_int(L, v);
 }
 
-int q7_btn(lua_State *L) { return push_buttons(L, orrery_btn); }
+int q7_btn(lua_State *L) { return push_buttons(L, orrery_api_hook().btn); }
 
-int q7_btnp(lua_State *L) { return push_buttons(L, orrery_btnp); }
+int q7_btnp(lua_State *L) { return push_buttons(L, orrery_api_hook().btnp); }
 
 // In exec mode the arguments, shown as print shows them and separated by
 // spaces, go to standard error as one line; otherwise nothing happens.

@@ -227,7 +227,7 @@ void leave_to_console() {
   pstate.sub_screen = SUB_NONE;
   pstate.pen = 6;
   vell_clear_key_buffer();
-  block_buttons();
+  buttons_block();
 }
 
 void exit_dialog_buttons(bool back) {
@@ -275,7 +275,7 @@ void search_entry_buttons(bool back) {
     download_list(list.name.c_str(), list.request.c_str(), 0);
     list.title = g.search_text;
     g.entering = 0;
-    block_buttons();
+    buttons_block();
     return;
   }
   if (pressed(BTN_UP)) turn_letter(1);
@@ -459,7 +459,7 @@ void cartfind_update() {
     if (g.show_after) {
       g.show_after = 0;
       cartfind_enter();
-      block_buttons();
+      buttons_block();
     } else {
       g.finished = 1;
     }
@@ -467,7 +467,7 @@ void cartfind_update() {
   if (g.finished) {
     for (int32_t b = BTN_LEFT; b <= BTN_PAUSE; b++)
       if (pressed(b)) {
-        block_buttons();
+        buttons_block();
         g.finished = 0;
         break;
       }

@@ -4,11 +4,11 @@
 #include <new>
 
 #include "gfx/bitmap.h"
+#include "machine/hooks.h"
 #include "machine/pstate.h"
 
 namespace {
 
-orrery_cart_release_func g_release_hook = nullptr;
 orrery_cart *g_working = nullptr;  // the working cartridge, not owned here
 int g_future_version = 0;          // a loader met a newer format
 
@@ -53,7 +53,7 @@ orrery_cart *vell_create_orrery_cart() {
 
 void vell_destroy_orrery_cart(orrery_cart *cart) {
   if (!cart) return;
-  if (g_release_hook) g_release_hook(cart);
+  orrery_machine_hook().cart_released(cart);
   if (pstate.cart == cart) pstate.cart = nullptr;
   // A dangling working slot would let reload read freed memory.
   if (g_working == cart) g_working = nullptr;
@@ -62,8 +62,6 @@ void vell_destroy_orrery_cart(orrery_cart *cart) {
   vell_destroy_bitmap(cart->label);
   delete cart;
 }
-
-void orrery_set_cart_release_hook(orrery_cart_release_func f) { g_release_hook = f; }
 
 orrery_cart *orrery_working_cart() { return g_working; }
 void orrery_set_working_cart(orrery_cart *cart) { g_working = cart; }

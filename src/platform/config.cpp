@@ -5,6 +5,7 @@
 
 #include "platform/engine_state.h"
 #include "platform/files.h"
+#include "platform/hooks.h"
 #include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/video.h"
@@ -17,9 +18,6 @@ vell_config_t vell_config;
 namespace {
 
 vell_config_t g_snapshot;  // see vell_config_take_snapshot
-
-vell_load_config_func g_load_func = nullptr;
-vell_save_config_func g_save_func = nullptr;
 
 // A line holds at most this many characters; longer lines continue as the
 // next line, as fgets with a buffer of 255 bytes reads them.
@@ -44,9 +42,6 @@ void read_ints(const char *s, int32_t *a, int32_t *b) {
 int32_t clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 }  // namespace
-
-void vell_set_load_config_func(vell_load_config_func f) { g_load_func = f; }
-void vell_set_save_config_func(vell_save_config_func f) { g_save_func = f; }
 
 void vell_config_take_snapshot() { g_snapshot = vell_config; }
 
@@ -150,7 +145,7 @@ int vell_config_load() {
     while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = 0;
     if (n == 0 || line[0] == '/') continue;
     vell_debugf("%02d %s\n", ++number, line);
-    if (!vell_config_parse_line(vell_config, line) && g_load_func) g_load_func(line);
+    if (!vell_config_parse_line(vell_config, line)) vell_platform_hook().read_config_line(line);
   }
   fclose(f);
   vell_debug("<\n");
@@ -212,7 +207,7 @@ int vell_config_save() {
   fprintf(f, "music_volume %d // 0..256\n", live.music_volume);
   fprintf(f, "mix_buffer_size %d // usually 1024. Try 2048 if you get choppy sound\n", live.mix_buffer_size);
   fputs("\n\n// :: \n\n", f);
-  if (g_save_func) g_save_func(f);
+  vell_platform_hook().write_config(f);
   const bool complete = fflush(f) == 0 && !ferror(f);
   fclose(f);
   const std::string path = vell_prefix_with_appdata_path("config.txt");

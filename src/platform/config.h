@@ -67,8 +67,3 @@ int vell_config_save();
 int vell_config_parse_line(vell_config_t &cfg, const char *line);
 // Applies the clamps that follow reading the file.
 void vell_config_clamp(vell_config_t &cfg);
-
-using vell_load_config_func = void (*)(const char *line);
-using vell_save_config_func = void (*)(FILE *file);
-void vell_set_load_config_func(vell_load_config_func f);
-void vell_set_save_config_func(vell_save_config_func f);

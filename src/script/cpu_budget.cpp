@@ -7,6 +7,7 @@
 #include "platform/config.h"
 #include "platform/system.h"
 #include "platform/video.h"
+#include "script/hooks.h"
 #include "script/interp.h"
 #include "script/runner.h"
 
@@ -15,8 +16,6 @@
 cpu_budget_t cpu_budget;
 
 namespace {
-
-orrery_cpu_observer g_observer = nullptr;
 
 constexpr int32_t k_default_fps = 30;
 constexpr int32_t k_max_fps = 60;
@@ -110,10 +109,8 @@ int32_t cycles_2_frame_capacity(int32_t c) {
   return static_cast<int32_t>((static_cast<int64_t>(c) << 16) / (k_cycles_per_second / wanted));
 }
 
-void orrery_set_cpu_observer(orrery_cpu_observer f) { g_observer = f; }
-
 void spend_cpu(int32_t n) {
-  if (g_observer) g_observer(n, 0);
+  orrery_script_hook().cpu_charged(n, 0);
   if (!orrery_runner.L) return;
   if (n < 1) n = 1;
   add_to(cpu_budget.system_cycles, n);
@@ -121,7 +118,7 @@ void spend_cpu(int32_t n) {
 }
 
 void refund_cpu(int32_t n) {
-  if (g_observer) g_observer(n, 1);
+  orrery_script_hook().cpu_charged(n, 1);
   if (!orrery_runner.L) return;
   if (n > 0) add_to(cpu_budget.system_cycles, n);
   charge(n);

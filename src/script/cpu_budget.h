@@ -57,11 +57,8 @@ void spend_cpu(int32_t n);
 // Adds n cycles (normally negative) without the minimum; positive amounts
 // also count as system cycles.
 void refund_cpu(int32_t n);
-// Tests watch the charges through an observer that sees every amount as
-// requested (before spend_cpu raises 0 to 1); refund is 1 for refund_cpu.
-// Null removes it.
-using orrery_cpu_observer = void (*)(int32_t cycles, int refund);
-void orrery_set_cpu_observer(orrery_cpu_observer f);
+// Both show every amount as requested to the script hook cpu_charged
+// (tests watch the charges through it).
 
 // One count-hook call: adds 1024 cycles to the frame and to the limiter
 // count. True when the frame's budget is used up.

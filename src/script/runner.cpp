@@ -218,15 +218,17 @@ void follow_suspended_coroutine(lua_State *resumer) {
   if (!orrery_runner.closing && suspension_wanted() != SUSPEND_NONE) lua_orrery_soft_yield(resumer);
 }
 
-// Memory errors of the API functions become runtime errors of the program
-// at its next instruction.
-void on_memory_error(const char *message) {
+}  // namespace
+
+void runner_memory_error(const char *message) {
   vell_debugf("%s\n", message);
   lua_State *L = orrery_runner.L;
   if (!orrery_runner.executing || !L) return;
   orrery_runner.pending_error = message;
   L->hookcount = 1;
 }
+
+namespace {
 
 void spend_from_interpreter(int cycles) { spend_cpu(cycles); }
 
@@ -314,7 +316,7 @@ std::string command_shortcut(const std::string &text) {
   }
   if (text == "s") return "cartfind()";
   if (text == "resume") {
-    block_buttons();
+    orrery_script_hook().block_buttons();
     return "if (_mainloop) then _mainloop() else print(\"no _mainloop()\") end";
   }
   return "";
@@ -496,7 +498,6 @@ void reset_interpreter() {
   orrery_lua_memory.exhausted = false;
   orrery_soft_yield_count = 0;
 
-  orrery_set_memory_error_hook(on_memory_error);
   orrery_cite_line_hook = cite_tab_line;
   orrery_spend_cpu_hook = spend_from_interpreter;
   orrery_after_resume_hook = follow_suspended_coroutine;
@@ -504,7 +505,7 @@ void reset_interpreter() {
   lua_State *L = orrery_lua_open();
   if (!L) vell_fatal_error("could not create the interpreter");
   lua_atpanic(L, panic);
-  runner_install_api(L);
+  orrery_script_hook().install_api(L);
   r.helper = lua_newthread(L);
   luaL_ref(L, LUA_REGISTRYINDEX);
   r.L = L;
@@ -549,7 +550,7 @@ void run_cart() {
   vell_stop_all_sounds();
   clear_audio_masks();
   set_fps(30);
-  block_buttons();
+  orrery_script_hook().block_buttons();
   if (pstate.mode != MODE_RUNNING) end_run_without_window();
 }
 
@@ -594,7 +595,7 @@ int run_program(const char *text_in) {
     return start_failed(RUN_SYNTAX_ERROR);
   }
   lua_setglobal(L, "_q7_program");
-  block_buttons();
+  orrery_script_hook().block_buttons();
   pstate.buttons_read = 0;
   if (pstate.pending_request == REQ_RUN) reset_runtime_state();
   pstate.mode = MODE_RUNNING;

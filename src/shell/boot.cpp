@@ -220,7 +220,7 @@ void move_boot() {
         pstate.mode = MODE_CONSOLE;
         pstate.pen = 6;
         pstate.sub_screen = SUB_BROWSER;
-        browser_enter();
+        orrery_shell_hook().browser_enter();
       }
       break;
     case 90:

@@ -105,7 +105,6 @@ void orrery_clear_console_state() {
 }
 
 void vell_main_init(int argc, const char *const *argv) {
-  orrery_install_hooks();
   orrery_clear_console_state();
   // The machine, with its screen bitmap (the drawing target) and live
   // cartridge, exists from here on.
@@ -114,8 +113,6 @@ void vell_main_init(int argc, const char *const *argv) {
   set_default_app_config();
   orrery_args = orrery_args_t();
   vell_set_app_title("orrery");
-  vell_set_load_config_func(orrery_load_config);
-  vell_set_save_config_func(orrery_save_config);
 
   vell_init(argc, argv);
   process_arguments(argc, argv);
@@ -167,7 +164,7 @@ void vell_main_init(int argc, const char *const *argv) {
 
   orrery_sound_init(16);
   vell_config.mixer_flag = 1;
-  browser_init();
+  orrery_shell_hook().browser_init();
 
   set_param_string(orrery_args.param_string.c_str());
   // A cartridge named on the command line is loaded now. Exec mode runs it
@@ -198,7 +195,7 @@ void vell_main_init(int argc, const char *const *argv) {
 
 void vell_main_exit() {
   orrery_fast_stop();
-  browser_shutdown();
+  orrery_shell_hook().browser_shutdown();
   save_cdata();
   orrery_close_listing();
   orrery_boot_exit();

@@ -27,7 +27,7 @@ bool at_text_screen() {
 // The key that ended the program must not also leave the screen.
 void settle_input() {
   vell_clear_key_buffer();
-  block_buttons();
+  buttons_block();
 }
 
 void print_hints(bool error) {

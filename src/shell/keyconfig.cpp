@@ -62,7 +62,7 @@ void close_screen() {
   for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
     if (vell_get_key_state(sc)) vell_block_key(sc);
   vell_clear_key_buffer();
-  block_buttons();
+  buttons_block();
   pstate.sub_screen = orrery_keyconfig.return_to;
   vell_debugf("keyconfig: closed to sub-screen %d\n", static_cast<int>(pstate.sub_screen));
   // Back at the console's text screen, the screen says how to go on.
@@ -138,7 +138,7 @@ void keyconfig_open() {
   if (pstate.sub_screen != SUB_KEYCONFIG) orrery_keyconfig.return_to = pstate.sub_screen;
   pstate.sub_screen = SUB_KEYCONFIG;
   vell_clear_key_buffer();
-  block_buttons();
+  buttons_block();
   vell_debug("keyconfig: open\n");
 }
 

@@ -62,8 +62,8 @@ bool pressed(int32_t sc) { return vell_get_key_state(sc) == k_key_pressed; }
 bool ctrl_held() { return vell_get_key_state(k_key_any_ctrl) != 0; }
 
 void update_and_read_buttons() {
-  update_buttons();
-  read_buttons();
+  buttons_update();
+  buttons_read();
 }
 
 void update_glitch_test() {
@@ -71,7 +71,7 @@ void update_glitch_test() {
   if (!c.glitch_test) return;
   if (pstate.mode == MODE_RUNNING && ++c.glitch_test == k_glitch_test_trigger) start_reset_glitch();
   if (pstate.pending_request == REQ_RUN) {
-    capture_png_screenshot(c.video_frame);
+    orrery_shell_hook().save_screenshot(c.video_frame);
     c.glitch_test = 1;
     if (++c.glitch_test_rounds >= k_glitch_test_rounds) {
       vell_exit();
@@ -140,12 +140,12 @@ void download_step() {
   const int32_t state = c.download_state;
   const int64_t now = vell_get_time();
   if (state == DOWNLOAD_RUNNING && now > int64_t(c.download_start) + int64_t(vell_config.timeout) * 1000) {
-    browser_cancel_download();
+    orrery_shell_hook().cancel_download();
     run_chain_cancel_pending();
     return;
   }
   if (vell_get_key_state(SC_ESCAPE) || orrery_buttons.down[0][BTN_PAUSE]) {
-    browser_cancel_download();
+    orrery_shell_hook().cancel_download();
     run_chain_cancel_pending();
     orrery_buttons.down[0][BTN_PAUSE] = 0;
     orrery_buttons.blocked[0][BTN_PAUSE] = 1;
@@ -153,7 +153,7 @@ void download_step() {
   }
   if (state == DOWNLOAD_FINISHED) {
     c.download_state = DOWNLOAD_IDLE;
-    browser_finish_running_download();
+    orrery_shell_hook().finish_running_download();
   } else if (state == DOWNLOAD_FAILED) {
     c.download_state = DOWNLOAD_IDLE;
     run_chain_cancel_pending();
@@ -161,7 +161,7 @@ void download_step() {
   }
 }
 
-void record_frame() { capture_video_frame(orrery_state.video_frame); }
+void record_frame() { orrery_shell_hook().record_video_frame(orrery_state.video_frame); }
 
 // A logical frame of the key configuration screen. The console's key
 // dispatch hands it the typed keys first (the console itself takes no typed
@@ -220,7 +220,7 @@ void logical_frame() {
   } else {
     update_and_read_buttons();
     if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_frame();
-    else if (pstate.sub_screen == SUB_BROWSER) browser_update();
+    else if (pstate.sub_screen == SUB_BROWSER) orrery_shell_hook().browser_update();
     else if (pstate.mode == MODE_CONSOLE) console_screen_update();
     pstate.busy_countdown = 0;
     if (pstate.mode == MODE_BOOT) move_boot();
@@ -252,7 +252,7 @@ void capture_label() {
 
 // Reports a GIF saved in the background once it has been written.
 void report_gif_save() {
-  const int state = capture_poll_gif_save();
+  const int state = orrery_shell_hook().poll_gif_save();
   if (state == 2) show_message("saved video to desktop", 1400);
   else if (state == 3) show_message("** failed to save video", 1900);
 }
@@ -262,17 +262,17 @@ void capture_keys() {
   const bool ctrl = ctrl_held();
   if (vell_get_key_state(k_key_any_alt) || (ctrl && pressed(SC_0))) return;
   if (pressed(SC_F1) || pressed(SC_F6) || (ctrl && pressed(SC_6))) {
-    if (capture_png_screenshot(orrery_state.video_frame) == 0) show_message("saved screenshot to desktop", 1400);
+    if (orrery_shell_hook().save_screenshot(orrery_state.video_frame) == 0) show_message("saved screenshot to desktop", 1400);
     else show_message("** failed to save screenshot", 1900);
   }
   if (pstate.mode == MODE_RUNNING && (pressed(SC_F7) || (ctrl && pressed(SC_7)))) capture_label();
   if (pressed(SC_F3) || pressed(SC_F8) || (ctrl && pressed(SC_8))) {
-    capture_reset_video();
+    orrery_shell_hook().reset_video();
     show_message("set video starting point", 1400);
   }
   // The outcome is shown when the worker has written the file.
   if (pressed(SC_F4) || pressed(SC_F9) || (ctrl && pressed(SC_9))) {
-    if (capture_start_gif_save() != 0) show_message("still saving the last video", 1400);
+    if (orrery_shell_hook().start_gif_save() != 0) show_message("still saving the last video", 1400);
   }
 }
 
@@ -355,7 +355,7 @@ void vell_main_draw() {
   page = vell_back_page();
   if (pstate.mode == MODE_CONSOLE) {
     if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_draw(pstate.screen);
-    else if (pstate.sub_screen == SUB_BROWSER) browser_draw();
+    else if (pstate.sub_screen == SUB_BROWSER) orrery_shell_hook().browser_draw();
     else draw_command_string(1, 1);
   }
   if (pstate.busy_countdown == 0 && pstate.hold_frame == 0) blit_orrery_back_page_to_orrery_screen();

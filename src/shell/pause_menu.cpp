@@ -112,7 +112,7 @@ void choose(int32_t action) {
     case MENU_EXIT_TO_BROWSER:
       close_paused_menu();
       pstate.pending_request = REQ_SUSPEND;
-      browser_show_after_program();
+      orrery_shell_hook().browser_after_program();
       break;
     case MENU_RUN_CHAIN_BACK:
       if (run_chain_back()) close_paused_menu();
@@ -167,7 +167,7 @@ void pause_button() {
   if (!pstate.program_started || !orrery_buttons.down[0][BTN_PAUSE] || orrery_state.pause_menu_open) return;
   if (orrery_peek(&pstate, pstate.cart, k_addr_pause_suppress) != 1) {
     open_paused_menu();
-    block_buttons();
+    buttons_block();
     return;
   }
   orrery_poke(&pstate, pstate.cart, k_addr_pause_suppress, 0);
@@ -254,7 +254,7 @@ void process_paused_keypresses() {
     choose(g_menu.item[sel].action);
   }
   // The key that closed the menu must not reach the program.
-  if (!c.pause_menu_open) block_buttons();
+  if (!c.pause_menu_open) buttons_block();
 }
 
 void process_running_keypresses() {
@@ -276,7 +276,7 @@ void process_running_keypresses() {
   // pause button had been pressed.
   if (orrery_runner.paused && pstate.program_started && !orrery_state.pause_menu_open) {
     open_paused_menu();
-    block_buttons();
+    buttons_block();
   }
   pause_button();
 }

@@ -9,6 +9,7 @@ audio_rig::audio_rig() {
   vell_config.headless = 1;
   now_ms = 1000;
   vell_set_time_func([] { return audio_rig::now_ms; });
+  orrery_install_hooks();
   orrery_clear_console_state();
   EXPECT_EQ(orrery_create_machine(), 0);
   orrery_sound_init(16);
