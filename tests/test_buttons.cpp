@@ -70,7 +70,7 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
   EXPECT_EQ(button_pressed(BTN_O, 0), 0) << "held since the last edge update, no repeat tick";
   // A custom key replaces every default key of its button; Ctrl keeps M from pressing X.
   g_rig_keys[k_z] = g_rig_keys[k_s] = 0;
-  orrery_config.button_keys[4] = k_a;  // player 0 O
+  orrery_config_set_button_key(4, k_a);  // player 0 O
   const std::tuple<std::vector<int32_t>, int32_t, int32_t, int32_t> cases[] = {
       {{k_z}, 0, BTN_O, 0},
       {{k_a}, 0, BTN_O, 1},
@@ -84,7 +84,7 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
     for (int32_t k : keys) g_rig_keys[k] = 0;
   }
   expect_rows({ROW(is_key_bound(k_a), 1), ROW(is_key_bound(k_z), 0), ROW(player_key(BTN_PAUSE, 1), 0)});
-  orrery_config.button_keys[4] = 600;
+  orrery_config_set_button_key(4, 600);
   g_rig_keys[k_z] = 1;
   rig.sample();
   EXPECT_EQ(orrery_buttons.down[0][BTN_O], 1) << "a key value outside 1-511 falls back to the default keys";

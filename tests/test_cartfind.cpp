@@ -97,7 +97,7 @@ bool screen_shows_text(const std::string &text, int32_t y, int32_t colour) {
 TEST(Cartfind, AFirstStartWithoutACatalogueSaysOnScreenHowToGetCartridges) {
   console_rig rig({"-cartfind"});
   ASSERT_TRUE(boot_into_browser(rig));
-  const std::string root = orrery_config.root_path;
+  const std::string root = orrery_config().root_path;
   ASSERT_LE(root.size(), 32u) << "the test's folder fits on one line";
   // List, then a line, its y and colour: the empty favourites and the empty
   // local list say how to get cartridges and where to copy them; an online
@@ -116,7 +116,7 @@ TEST(Cartfind, AFirstStartWithoutACatalogueSaysOnScreenHowToGetCartridges) {
   rig.tap({SC_O});
   EXPECT_TRUE(message_bar_shows("no catalogue configured")) << orrery_state.message;
   // With a catalogue the favourites point to its lists instead.
-  snprintf(orrery_config.catalogue_url, sizeof orrery_config.catalogue_url, "http://127.0.0.1:1");
+  orrery_config_set_text(&orrery_config_t::catalogue_url, "http://127.0.0.1:1");
   go_to_list(rig, LIST_FAV);
   rig.frame();
   EXPECT_TRUE(screen_shows_text("to see a list of bbs carts", 58, 6));

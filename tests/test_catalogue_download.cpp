@@ -44,7 +44,7 @@ struct slot_rig {
 TEST(CatalogueDownload, TheSlotTimesOutActsFrom500MsIgnoresASecondDownloadAndCancelsWithoutAFile) {
   slot_rig rig;
   http_server server;
-  vell_config.timeout = 2;
+  vell_config_set(&vell_config_t::timeout, 2);
   pstate.busy_countdown = 30;
   const std::string target = rig.home.path + bbs_cart_file("12345");
   ASSERT_EQ(download_file(server.url("/silent").c_str(), target.c_str()), DOWNLOAD_START_OK);
@@ -76,8 +76,8 @@ TEST(CatalogueDownload, TheSlotTimesOutActsFrom500MsIgnoresASecondDownloadAndCan
 
   // While one download runs a second is ignored; a cancelled one leaves no
   // file and never reports.
-  vell_config.timeout = 60;
-  snprintf(orrery_config.catalogue_url, sizeof orrery_config.catalogue_url, "%s", server.url("").c_str());
+  vell_config_set(&vell_config_t::timeout, 60);
+  orrery_config_set_text(&orrery_config_t::catalogue_url, server.url("").c_str());
   const std::string stalled = rig.home.path + bbs_cart_file("abc_1"), folder = rig.home.path + bbs_cart_folder("abc_1");
   ASSERT_EQ(download_file(server.url("/stall").c_str(), stalled.c_str()), DOWNLOAD_START_OK);
   EXPECT_EQ(download_file(server.url("/ok").c_str(), (rig.home.path + "b.txt").c_str()), DOWNLOAD_START_BUSY);
@@ -102,7 +102,7 @@ TEST(CatalogueDownload, TheSlotTimesOutActsFrom500MsIgnoresASecondDownloadAndCan
 TEST(CatalogueDownload, EndlessBodiesStopAtTheBoundAndHugePicturesAreRefusedUnread) {
   slot_rig rig;
   http_server server;
-  vell_config.timeout = 30;
+  vell_config_set(&vell_config_t::timeout, 30);
   const std::pair<const char *, std::string> rows[] = {
       {"/endless", bbs_cart_file("12345")},
       {"/huge.png", bbs_cart_file("12345")},

@@ -15,7 +15,7 @@ struct keyconfig_rig : runner_rig {
     run("keyconfig()");
     frame(2);
   }
-  int32_t slot(int32_t i) const { return orrery_config.button_keys[i]; }
+  int32_t slot(int32_t i) const { return orrery_config().button_keys[i]; }
 };
 
 // True when the screen shows text at (x, y) in colour c: every ink pixel
@@ -53,7 +53,7 @@ TEST(KeyConfig, KeysHeldAtOpeningWaitKeysTogetherGoInOrderDeleteAndEscapeRestore
   {
     SCOPED_TRACE("keys held together fill consecutive slots in scancode order; Escape puts the saved keys back");
     keyconfig_rig rig;
-    orrery_config.button_keys[1] = 9;
+    orrery_config_set_button_key(1, 9);
     rig.open();
     rig.tap({k_s, k_a});
     EXPECT_EQ(rig.slot(0) * 100 + rig.slot(1), k_a * 100 + k_s);
@@ -67,7 +67,7 @@ TEST(KeyConfig, KeysHeldAtOpeningWaitKeysTogetherGoInOrderDeleteAndEscapeRestore
   {
     SCOPED_TRACE("Delete gives p1 button o its default keys back");
     keyconfig_rig rig;
-    orrery_config.button_keys[4] = 9;  // F
+    orrery_config_set_button_key(4, 9);  // F
     rig.open();
     for (int32_t sc : {5, 6, 7, 8, k_delete}) rig.tap({sc});
     EXPECT_EQ(rig.slot(4), 0);

@@ -140,7 +140,7 @@ TEST(ShortcutKeys, MuteCaptureAndQuitHintShowTheirMessages) {
     EXPECT_EQ(lasts ? orrery_state.message_end - orrery_state.message_start : 0, lasts) << message;
     EXPECT_EQ(orrery_buttons.down[0][BTN_X], 0) << "Ctrl+M does not press X";
   }
-  EXPECT_EQ(vell_config.sound_volume + vell_config.music_volume, 512);
+  EXPECT_EQ(vell_config().sound_volume + vell_config().music_volume, 512);
 }
 
 TEST(AudioPause, CounterFollowsTheControlByteAndTheMenuWithFourUpdatesOfTail) {

@@ -11,8 +11,7 @@ bool starts_with(const std::string &s, const std::string &prefix) { return s.com
 void use_home(const temp_folder &home) {
   vell_config_default();
   set_default_app_config();
-  orrery_args = orrery_args_t();
-  snprintf(vell_config.home_path, sizeof vell_config.home_path, "%s", home.path.c_str());
+  vell_config_set_text(&vell_config_t::home_path, home.path.c_str());
   orrery_install_hooks();
 }
 
@@ -99,22 +98,21 @@ TEST(ConfigFile, ReaderClampsValuesAndWriterKeepsOneRunOverridesOut) {
              "gif_scale 9\ngif_len 12\nbutton_keys 1 2 3 4 5 6 7 8 9 10 11 12 13 \n// " +
                  std::string(251, 'x') + "sessions 41\n");
   ASSERT_EQ(vell_config_load(), 0);
-  expect_rows({ROW(vell_config.mix_buffer_size, 1024), ROW(vell_config.sound_volume, 256),
-               ROW(vell_config.music_volume, 0), ROW(vell_config.foreground_sleep_ms, 200),
-               ROW(vell_config.window_size_w, 300), ROW(vell_config.screen_size_h, 200),
-               ROW(vell_config.window_position_y, 20), ROW(orrery_config.gif_scale, 2) /* never read from the file */,
-               ROW(orrery_config.gif_len, 12), ROW(orrery_config.button_keys[12], 13), ROW(vell_config.sessions, 41)});
-  EXPECT_STREQ(vell_config.desktop_path, "/tmp/desk");
-  EXPECT_STREQ(orrery_config.root_path, "C:/");
+  expect_rows({ROW(vell_config().mix_buffer_size, 1024), ROW(vell_config().sound_volume, 256),
+               ROW(vell_config().music_volume, 0), ROW(vell_config().foreground_sleep_ms, 200),
+               ROW(vell_config().window_size_w, 300), ROW(vell_config().screen_size_h, 200),
+               ROW(vell_config().window_position_y, 20), ROW(orrery_config().gif_scale, 2) /* never read from the file */,
+               ROW(orrery_config().gif_len, 12), ROW(orrery_config().button_keys[12], 13), ROW(vell_config().sessions, 41)});
+  EXPECT_STREQ(vell_config().desktop_path, "/tmp/desk");
+  EXPECT_STREQ(orrery_config().root_path, "C:/");
 
   // What the snapshot held is saved, not a one-run override (-width), while
   // a setting changed while running (the mute key) is.
   use_home(home);
   write_file(home / "config.txt", "window_size 320 240\nsound_volume 100\n");
   vell_config_load();
-  vell_config_take_snapshot();
-  vell_config.window_size_w = 800;
-  vell_config.sound_volume = 0;
+  vell_config_set(&vell_config_t::window_size_w, 800);
+  vell_config_set(&vell_config_t::sound_volume, 0);
   snprintf(vell_state.app_title, sizeof vell_state.app_title, "orrery");
   ASSERT_EQ(vell_config_save(), 0);
   const std::string saved = read_file(home / "config.txt");
@@ -124,7 +122,7 @@ TEST(ConfigFile, ReaderClampsValuesAndWriterKeepsOneRunOverridesOut) {
     EXPECT_NE(saved.find(line), std::string::npos) << line;
   use_home(home);
   vell_config_load();
-  EXPECT_EQ(vell_config.window_size_w * 1000 + vell_config.sound_volume, 320000) << "what was written reads back";
+  EXPECT_EQ(vell_config().window_size_w * 1000 + vell_config().sound_volume, 320000) << "what was written reads back";
 }
 
 TEST(CommandLine, OptionsMatchByPrefixTakeTheirValuesAndNameTheCartridge) {
@@ -133,24 +131,24 @@ TEST(CommandLine, OptionsMatchByPrefixTakeTheirValuesAndNameTheCartridge) {
   const std::string long_param(1500, 'p');
   parse_both({"cart.q7", "-soundtrack", "5", "-width", "-foo", "300", "-draw_rect", "10,20", "-timeout", "0",
               "-headless", "x", "-music", "7", "-joystick", "3", "-p", long_param.c_str(), "-run"});
-  expect_rows({ROW(vell_config.sound_volume, 5), ROW(vell_config.window_size_w, 300), ROW(vell_config.draw_rect_x, 10),
-               ROW(vell_config.draw_rect_y, 20), ROW(vell_config.draw_rect_w, 4096), ROW(vell_config.timeout, 1),
-               ROW(vell_config.headless, 1), ROW(vell_config.music_volume, 7), ROW(orrery_config.joystick_index, 3),
-               ROW(orrery_args.param_string.size(), 1024), ROW(orrery_config.run_after_boot, 1),
-               ROW(orrery_args.exec_mode, 0)});
-  EXPECT_EQ(orrery_args.auto_load_fn, "cart.q7") << "option values are not taken for the cartridge name";
+  expect_rows({ROW(vell_config().sound_volume, 5), ROW(vell_config().window_size_w, 300), ROW(vell_config().draw_rect_x, 10),
+               ROW(vell_config().draw_rect_y, 20), ROW(vell_config().draw_rect_w, 4096), ROW(vell_config().timeout, 1),
+               ROW(vell_config().headless, 1), ROW(vell_config().music_volume, 7), ROW(orrery_config().joystick_index, 3),
+               ROW(strlen(orrery_config().param_string), 1024u), ROW(orrery_config().run_after_boot, 1),
+               ROW(orrery_config().exec_mode, 0)});
+  EXPECT_EQ(orrery_named_cart(), "cart.q7") << "option values are not taken for the cartridge name";
   parse_both({"-timeout", "999", "-x", "game.q7", "|", "other.q7", "-sound", "3"});
-  EXPECT_EQ(vell_config.timeout, 240);
-  EXPECT_EQ(orrery_args.exec_mode, 1);
-  EXPECT_EQ(orrery_args.auto_load_fn, "game.q7") << "arguments after | are ignored";
-  EXPECT_EQ(vell_config.sound_volume, 5);
+  EXPECT_EQ(vell_config().timeout, 240);
+  EXPECT_EQ(orrery_config().exec_mode, 1);
+  EXPECT_EQ(orrery_named_cart(), "game.q7") << "arguments after | are ignored";
+  EXPECT_EQ(vell_config().sound_volume, 5);
   // The catalogue address from the file is overridden for one run.
   write_file(home / "config.txt", "catalogue_url   http://127.0.0.1:8000/cat  \n");
   vell_config_load();
-  EXPECT_STREQ(orrery_config.catalogue_url, "http://127.0.0.1:8000/cat");
+  EXPECT_STREQ(orrery_config().catalogue_url, "http://127.0.0.1:8000/cat");
   parse_both({"-catalogue_url", "http://example.invalid", "game.q7"});
-  EXPECT_STREQ(orrery_config.catalogue_url, "http://example.invalid");
-  EXPECT_EQ(orrery_args.auto_load_fn, "game.q7");
+  EXPECT_STREQ(orrery_config().catalogue_url, "http://example.invalid");
+  EXPECT_EQ(orrery_named_cart(), "game.q7");
   snprintf(vell_state.app_title, sizeof vell_state.app_title, "orrery");
   ASSERT_EQ(vell_config_save(), 0);
   EXPECT_NE(read_file(home / "config.txt").find("catalogue_url http://127.0.0.1:8000/cat\n"), std::string::npos)

@@ -116,7 +116,7 @@ int main(int argc, char **argv) {
   std::vector<const char *> argv2;
   for (const std::string &a : args) argv2.push_back(a.c_str());
   vell_main_init(static_cast<int>(argv2.size()), argv2.data());
-  if (gif) orrery_config.gif_len = static_cast<int32_t>(std::ceil(seconds)) + 1;
+  if (gif) orrery_config_set(&orrery_config_t::gif_len, static_cast<int32_t>(std::ceil(seconds)) + 1);
 
   // The first iteration starts the program; what was recorded before its
   // first picture is dropped.

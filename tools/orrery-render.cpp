@@ -99,7 +99,7 @@ int main(int argc, char **argv) {
     return usage();
 
   vell_config_default();
-  vell_config.headless = 1;
+  vell_config_set(&vell_config_t::headless, 1);
   if (orrery_create_machine() != 0) return RENDER_CART_FAILED;
   orrery_cart *cart = vell_load_orrery_cart(cart_path);
   if (!cart) {

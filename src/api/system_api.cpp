@@ -38,7 +38,7 @@ int32_t memory_kilobytes() {
 void note_mouse_use() {
   orrery_runner_t &r = orrery_runner;
   if (r.mouse_notice_shown) return;
-  if (orrery_args.auto_load_fn.empty() && !orrery_cdata.id[0]) return;
+  if (orrery_named_cart().empty() && !orrery_cdata.id[0]) return;
   r.mouse_notice_shown = 1;
   show_message("devkit mouse enabled", k_mouse_notice_ms);
 }
@@ -126,7 +126,7 @@ int q7_btnp(lua_State *L) { return push_buttons(L, orrery_api_hook().btnp); }
 // In exec mode the arguments, shown as print shows them and separated by
 // spaces, go to standard error as one line; otherwise nothing happens.
 int q7_printh(lua_State *L) {
-  if (!orrery_args.exec_mode) return 0;
+  if (!orrery_config().exec_mode) return 0;
   std::string line;
   const int n = api_nargs(L);
   for (int i = 1; i <= n; i++) {

@@ -165,7 +165,7 @@ void action_current_cartfind_item() {
 
 void open_catalogue_page(const browser_item &item) {
   if (!valid_catalogue_id(item.lid)) return;
-  const std::string address = catalogue_address(orrery_config.catalogue_url, catalogue_page_request(item.lid));
+  const std::string address = catalogue_address(orrery_config().catalogue_url, catalogue_page_request(item.lid));
   if (address.empty()) {
     show_message(k_no_catalogue_message, k_message_ms);
     return;
@@ -406,7 +406,7 @@ std::string menu_item_text(int32_t menu, int32_t index) {
   if (menu == CART_MENU_OPTIONS) {
     switch (index) {
       case 0:
-        return vell_config.sound_volume > 0 ? "sound:on" : "sound:off";
+        return vell_config().sound_volume > 0 ? "sound:on" : "sound:off";
       case 1:
         return vell_get_windowed() ? "fullscreen:off" : "fullscreen:on";
       case 2:

@@ -216,7 +216,7 @@ void take_page(const std::string &target) {
 
 }  // namespace
 
-int catalogue_configured() { return orrery_config.catalogue_url[0] != 0; }
+int catalogue_configured() { return orrery_config().catalogue_url[0] != 0; }
 
 void load_cached_catalogue_lists() {
   for (int32_t i = LIST_NEW; i < k_browser_lists; i++) {
@@ -259,7 +259,7 @@ int download_file(const char *url, const char *file) {
 int download_list(const char *name, const char *request, int32_t start_index) {
   if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
   if (!catalogue_set_up()) return DOWNLOAD_START_NO_ADDRESS;
-  const std::string url = catalogue_address(orrery_config.catalogue_url,
+  const std::string url = catalogue_address(orrery_config().catalogue_url,
                                             catalogue_list_request(request ? request : "", start_index));
   const std::string file = vell_prefix_with_appdata_path(list_download_file(name ? name : "", start_index != 0));
   return download_file(url.c_str(), file.c_str());
@@ -275,7 +275,7 @@ int download_bbs_cart(const char *lid) {
   }
   if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
   if (!catalogue_set_up()) return DOWNLOAD_START_NO_ADDRESS;
-  const std::string url = catalogue_address(orrery_config.catalogue_url, catalogue_cart_request(id));
+  const std::string url = catalogue_address(orrery_config().catalogue_url, catalogue_cart_request(id));
   const std::string file = vell_prefix_with_appdata_path(bbs_cart_file(id));
   return download_file(url.c_str(), file.c_str());
 }
@@ -300,7 +300,7 @@ void update_cartfind_download() {
   // A clock that stepped back counts as no time passed.
   const int32_t elapsed = static_cast<int32_t>(vell_get_time() - c.download_start);
   if (state == DOWNLOAD_RUNNING) {
-    const int64_t limit = int64_t(vell_config.timeout > 0 ? vell_config.timeout : 1) * 1000;
+    const int64_t limit = int64_t(vell_config().timeout > 0 ? vell_config().timeout : 1) * 1000;
     if (elapsed > limit) {
       cancel_download();
       say("timeout");

@@ -79,7 +79,7 @@ std::string desktop_prefix() { return vell_prefix_with_desktop_path(capture_name
 // colour, scale times as wide and high.
 int screenshot_png(const vell_bitmap *screen, std::string *png) {
   if (!screen || screen->depth != 8) return 1;
-  int32_t scale = orrery_config.screenshot_scale;
+  int32_t scale = orrery_config().screenshot_scale;
   scale = scale < 1 ? 1 : scale > k_max_screenshot_scale ? k_max_screenshot_scale : scale;
   const uint8_t *palette = vell_engine_palette();
   vell_rgba_image image;
@@ -151,7 +151,7 @@ int write_png_screenshot(const vell_bitmap *screen, const char *path) {
 }
 
 void record_video_frame(const vell_bitmap *screen) {
-  clip_record(&g_clip, screen, clip_length_for(orrery_config.gif_len));
+  clip_record(&g_clip, screen, clip_length_for(orrery_config().gif_len));
 }
 
 void reset_video() { clip_reset(&g_clip); }
@@ -163,13 +163,13 @@ int save_gif() {
   const int32_t n = first_free_number(prefix, NAME_GIF, 0);
   vell_debugf("saving video to: %s\n", numbered_name(prefix, NAME_GIF, n).c_str());
   std::string path;
-  return write_gif_numbered(clip_frames(g_clip), gif_scale_for(orrery_config.gif_scale), vell_engine_palette(),
+  return write_gif_numbered(clip_frames(g_clip), gif_scale_for(orrery_config().gif_scale), vell_engine_palette(),
                             prefix, n, &path);
 }
 
 int write_gif(const char *path) {
   std::string gif;
-  if (encode_gif(clip_frames(g_clip), gif_scale_for(orrery_config.gif_scale), vell_engine_palette(), &gif) != 0)
+  if (encode_gif(clip_frames(g_clip), gif_scale_for(orrery_config().gif_scale), vell_engine_palette(), &gif) != 0)
     return 1;
   return vell_write_file_replacing(path, gif.data(), gif.size()) == VELL_WRITE_OK ? 0 : 1;
 }
@@ -182,7 +182,7 @@ int start_gif_save() {
   j.thread = nullptr;
   j.frames = clip_frames(g_clip);
   memcpy(j.palette, vell_engine_palette(), sizeof j.palette);
-  j.scale = gif_scale_for(orrery_config.gif_scale);
+  j.scale = gif_scale_for(orrery_config().gif_scale);
   j.prefix = desktop_prefix();
   j.first_number = first_free_number(j.prefix, NAME_GIF, 0);
   j.path.clear();

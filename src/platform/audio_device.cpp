@@ -32,7 +32,7 @@ void device_callback(void *, Uint8 *stream, int len) {
 void vell_set_audio_callback(vell_audio_callback f) { g_audio.mixer.store(f, std::memory_order_release); }
 
 void vell_sound_init_plat(int32_t voices) {
-  if (voices != 16 || vell_config.mix_buffer_size == 0 || vell_config.headless || g_audio.device) return;
+  if (voices != 16 || vell_config().mix_buffer_size == 0 || vell_config().headless || g_audio.device) return;
   vell_debug("vell_sound_init\n");
   if (!g_audio.audio_up) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
@@ -49,7 +49,7 @@ void vell_sound_init_plat(int32_t voices) {
   want.freq = k_vell_sample_rate;
   want.format = AUDIO_S16LSB;
   want.channels = 1;
-  want.samples = static_cast<Uint16>(vell_config.mix_buffer_size);
+  want.samples = static_cast<Uint16>(vell_config().mix_buffer_size);
   want.callback = device_callback;
   // No changes allowed: SDL converts to whatever the hardware needs, so the
   // mixer always writes the format above.

@@ -151,7 +151,7 @@ bool ensure_texture(int32_t w, int32_t h) {
 
 // Window flags and placement for the current screen mode.
 SDL_Window *open_window(int display) {
-  const vell_config_t &c = vell_config;
+  const vell_config_t &c = vell_config();
   Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
   int x, y, w, h;
   if (g_video.screen_mode == 1) {
@@ -188,11 +188,11 @@ void create_window() {
   g_video.window = open_window(display);
   if (!g_video.window) vell_fatal_error("Unable to create window");
 
-  if (!vell_config.software_blit) {
+  if (!vell_config().software_blit) {
     g_video.renderer = SDL_CreateRenderer(g_video.window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!g_video.renderer) {
       vell_debug(" could not create sdl_renderer! dropping down to software_blit\n");
-      vell_config.software_blit = 1;
+      vell_config_set(&vell_config_t::software_blit, 1);
       // A window that a renderer was tried on may refuse a surface, so the
       // software path starts from a fresh window.
       SDL_DestroyWindow(g_video.window);
@@ -201,7 +201,7 @@ void create_window() {
     }
   }
   if (g_video.renderer) {
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, vell_config.pixel_perfect == 1 ? "nearest" : "linear");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, vell_config().pixel_perfect == 1 ? "nearest" : "linear");
     SDL_SetRenderDrawColor(g_video.renderer, 0, 0, 0, 255);
     SDL_RenderClear(g_video.renderer);
     SDL_RenderPresent(g_video.renderer);
@@ -254,7 +254,7 @@ void present_with_renderer(const vell_bitmap *page) {
   SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
   SDL_RenderClear(r);
   SDL_RenderCopy(r, g_video.texture, nullptr, &dst);
-  if (vell_config.show_fps && g_video.dest.w >= k_overlay_w && g_video.dest.h >= k_overlay_h &&
+  if (vell_config().show_fps && g_video.dest.w >= k_overlay_w && g_video.dest.h >= k_overlay_h &&
       g_video.overlay_texture && g_video.overlay) {
     char text[32];
     snprintf(text, sizeof text, "%03d fps", vell_get_fps());
@@ -270,7 +270,7 @@ void present_with_renderer(const vell_bitmap *page) {
 void present_with_surface(vell_bitmap *page) {
   SDL_Surface *screen = SDL_GetWindowSurface(g_video.window);
   if (!screen) return;
-  if (vell_config.show_fps) {
+  if (vell_config().show_fps) {
     char text[16];
     snprintf(text, sizeof text, "%03d", vell_get_fps());
     vell_draw_text_ex(page, text, vell_font1, 1, 1, k_text_colour, 0xffffffffu);
@@ -308,10 +308,10 @@ void vell_video_exit() {
 }
 
 int vell_set_screen(int32_t width, int32_t height, int32_t depth, int32_t flags) {
-  vell_config_t &c = vell_config;
+  const vell_config_t &c = vell_config();
   vell_debugf("vell_set_screen %d %d %d %x\n", width, height, depth, flags);
   if (c.pixel_perfect == -1) {
-    c.pixel_perfect = height < 480 ? 1 : 0;
+    vell_config_set(&vell_config_t::pixel_perfect, height < 480 ? 1 : 0);
     vell_debugf(" set pixel_perfect %d\n", c.pixel_perfect);
   }
   if (width == 0 || height == 0) {
@@ -325,13 +325,13 @@ int vell_set_screen(int32_t width, int32_t height, int32_t depth, int32_t flags)
   }
   if (g_video.app_chose_size) {
     if (c.window_size_w < 32 || c.window_size_h < 32) {
-      c.window_size_w = 640;
-      c.window_size_h = 480;
+      vell_config_set(&vell_config_t::window_size_w, 640);
+      vell_config_set(&vell_config_t::window_size_h, 480);
     }
     vell_debugf(" window size: %d %d\n", c.window_size_w, c.window_size_h);
   } else {
-    c.window_size_w = width;
-    c.window_size_h = height;
+    vell_config_set(&vell_config_t::window_size_w, width);
+    vell_config_set(&vell_config_t::window_size_h, height);
   }
   if ((flags & 0x100) && c.windowed == 1) g_video.screen_mode = 0;
   if (flags & 4) g_video.screen_mode = 0;
@@ -360,7 +360,7 @@ void vell_resize_back_page(int32_t w, int32_t h) {
 }
 
 void vell_fit_window_size(int32_t *w, int32_t *h) {
-  if (vell_config.headless || *w < 32 || *h < 32) return;
+  if (vell_config().headless || *w < 32 || *h < 32) return;
   ensure_video();
   int fw = *w, fh = *h;
   fit_to_display(0, &fw, &fh);
@@ -369,8 +369,8 @@ void vell_fit_window_size(int32_t *w, int32_t *h) {
 }
 
 void vell_set_window_size(int32_t w, int32_t h) {
-  vell_config.window_size_w = w;
-  vell_config.window_size_h = h;
+  vell_config_set(&vell_config_t::window_size_w, w);
+  vell_config_set(&vell_config_t::window_size_h, h);
   g_video.app_chose_size = 1;
 }
 
@@ -378,7 +378,7 @@ void vell_set_windowed(int on) {
   const int mode = on ? 0 : 1;
   if (mode == g_video.screen_mode) return;
   g_video.screen_mode = mode;
-  if (g_video.window && !vell_config.headless) create_window();
+  if (g_video.window && !vell_config().headless) create_window();
 }
 
 void vell_toggle_fullscreen() { vell_set_windowed(g_video.screen_mode == 1); }
@@ -453,7 +453,7 @@ void vell_update_layout() {
   }
   int32_t w, h;
   vell_get_drawable_size(&w, &h);
-  g_video.dest = vell_compute_dest_rect(w, h, page->w, page->h, vell_config);
+  g_video.dest = vell_compute_dest_rect(w, h, page->w, page->h, vell_config());
 }
 
 void vell_window_point_to_page(int32_t wx, int32_t wy, int32_t *px, int32_t *py) {

@@ -121,7 +121,7 @@ int vell_wget(const char *address, const char *path) {
     g_curl.easy_cleanup(curl);
     return k_wget_no_file;
   }
-  long timeout = vell_config.timeout > 0 ? vell_config.timeout : 30;
+  long timeout = vell_config().timeout > 0 ? vell_config().timeout : 30;
   char error[CURL_ERROR_SIZE] = "";
   g_curl.easy_setopt(curl, CURLOPT_URL, address ? address : "");
   g_curl.easy_setopt(curl, CURLOPT_USERAGENT, agent);

@@ -186,9 +186,9 @@ void update_frame_rate() {
   if (b.mark_ms[2] >= b.mark_ms[0]) {
     const int32_t draw = static_cast<int32_t>(cpu_budget.draw_ms);
     lag = (draw > 0 ? draw : 0) + static_cast<int32_t>(b.mark_ms[2] - b.mark_ms[0]) + b.penalty +
-          (focus ? vell_config.foreground_sleep_ms : vell_config.background_sleep_ms);
+          (focus ? vell_config().foreground_sleep_ms : vell_config().background_sleep_ms);
   }
-  if (orrery_config.host_framerate_control == 0) {
+  if (orrery_config().host_framerate_control == 0) {
     average = 10000;
     lag = 0;
   }

@@ -301,7 +301,7 @@ bool memory_fits(lua_State *L) {
 std::string cart_identity(const std::string &file) {
   if (file.empty()) return "";
   if (starts_with(file, vell_prefix_with_appdata_path("bbs/"))) return get_lid_from_filename(file);
-  const std::string root = orrery_config.root_path;
+  const std::string root = orrery_config().root_path;
   if (!root.empty() && starts_with(file, root)) return file.substr(root.size());
   return file;
 }

@@ -62,7 +62,7 @@ int32_t next_repeat() { return orrery_state.pause_menu_open ? 4 : pstate.target_
 // The controller's reading for one player: axes and buttons; false when no
 // controller drives that player.
 bool read_controller(int32_t player, int32_t *x, int32_t *y, uint32_t *mask) {
-  const int32_t index = player - orrery_config.joystick_index;
+  const int32_t index = player - orrery_config().joystick_index;
   if (index < 0 || index >= vell_count_joysticks() || index >= k_vell_max_joysticks) return false;
   return vell_get_joystick(index, x, y, mask) == 0;
 }
@@ -99,7 +99,7 @@ int32_t player_key(int32_t button, int32_t player) {
   if (slot < 0) return 0;
   // A slot holding a scancode replaces every default key of its button; a
   // value that is no scancode (0, negative, too large) leaves the defaults.
-  const int32_t custom = orrery_config.button_keys[slot];
+  const int32_t custom = orrery_config().button_keys[slot];
   if (custom > 0 && custom < k_vell_key_slots) return vell_get_key_state(custom);
   for (int32_t key : k_default_keys[player][button]) {
     if (key == 0) break;
@@ -136,7 +136,7 @@ int32_t player_button(int32_t button, int32_t player) {
 int32_t is_key_bound(int32_t scancode) {
   if (scancode == 0) return 0;
   for (int32_t slot = 0; slot < 6; slot++)
-    if (orrery_config.button_keys[slot] == scancode) return 1;
+    if (orrery_config().button_keys[slot] == scancode) return 1;
   return 0;
 }
 
@@ -144,7 +144,7 @@ int32_t key_slot_using(int32_t scancode, int32_t except) {
   if (scancode <= 0) return -1;
   for (int32_t slot = 0; slot < 13; slot++) {
     if (slot == except) continue;
-    const int32_t custom = orrery_config.button_keys[slot];
+    const int32_t custom = orrery_config().button_keys[slot];
     if (custom > 0 && custom < k_vell_key_slots) {
       if (custom == scancode) return slot;
       continue;

@@ -60,6 +60,9 @@ struct orrery_state_t {
 
   orrery_cart *blank_cart;              // empty cartridge the boot sequence marks; owned
 
+  int32_t cart_loaded_at_start;         // 1 when the cartridge named on the command line was loaded at start
+  int32_t start_cart_failed;            // 1 when it could not be loaded (the boot says so)
+
   char command[k_command_size];         // command line text; stays empty (no typed commands)
   int32_t command_cursor;               // cursor index in the command text
 };

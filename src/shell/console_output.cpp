@@ -130,7 +130,7 @@ void console_print_col(const char *text, int32_t colour) {
   if (!text) text = "";
   // In exec mode standard output is the console: whatever a command
   // prints goes there, also while the cartridge that called it runs.
-  if (orrery_args.exec_mode && pstate.mode != MODE_BOOT) {
+  if (orrery_config().exec_mode && pstate.mode != MODE_BOOT) {
     vell_terminal_line(stdout, "** ", text);
     return;
   }
@@ -184,7 +184,7 @@ void orrery_start_listing(const char *argument) {
   snprintf(g_list.argument, sizeof g_list.argument, "%s", argument ? argument : "");
   g_list.phase = LIST_START;
   g_list.lines = k_listing_page;
-  if (!orrery_args.exec_mode) return;
+  if (!orrery_config().exec_mode) return;
   // Standard output has no page to fill, and nothing would continue the
   // listing after the cartridge that asked for it: all of it goes at once.
   g_list.lines = INT32_MAX;

@@ -20,7 +20,7 @@ constexpr int32_t k_code_enter = 13;
 
 // Nothing else is on the screen and nothing is about to happen.
 bool at_text_screen() {
-  return !orrery_args.exec_mode && pstate.mode == MODE_CONSOLE && pstate.sub_screen == SUB_NONE &&
+  return !orrery_config().exec_mode && pstate.mode == MODE_CONSOLE && pstate.sub_screen == SUB_NONE &&
          pstate.pending_request == REQ_NONE && pstate.reset_glitch == 0;
 }
 

@@ -29,11 +29,11 @@ uint32_t virtual_now() {
 
 void orrery_fast_start() {
   g_fast.frames = 0;
-  if (!orrery_args.exec_mode) {
-    if (orrery_args.fast || orrery_args.frame_limit) vell_debug("-fast and -frames apply to exec mode only\n");
+  if (!orrery_config().exec_mode) {
+    if (orrery_config().fast || orrery_config().frame_limit) vell_debug("-fast and -frames apply to exec mode only\n");
     return;
   }
-  if (!orrery_args.fast) return;
+  if (!orrery_config().fast) return;
   const uint32_t now = vell_get_time();
   if (!g_fast.active) g_fast.saved = vell_get_time_func();
   g_fast.active = 1;
@@ -42,8 +42,8 @@ void orrery_fast_start() {
   g_fast.credit = 0;
   vell_set_time_func(virtual_now);
   // For this run only: config.txt keeps the sleep times it was read with.
-  vell_config.foreground_sleep_ms = 0;
-  vell_config.background_sleep_ms = 0;
+  vell_config_set(&vell_config_t::foreground_sleep_ms, 0);
+  vell_config_set(&vell_config_t::background_sleep_ms, 0);
 }
 
 void orrery_fast_stop() {
@@ -66,8 +66,8 @@ int orrery_fast_frame_due(int32_t fps) {
 }
 
 void orrery_count_exec_frame() {
-  if (!orrery_args.exec_mode || orrery_args.frame_limit <= 0) return;
-  if (++g_fast.frames < orrery_args.frame_limit || vell_state.quit) return;
+  if (!orrery_config().exec_mode || orrery_config().frame_limit <= 0) return;
+  if (++g_fast.frames < orrery_config().frame_limit || vell_state.quit) return;
   vell_debugf("frame limit reached: %lld frames\n", static_cast<long long>(g_fast.frames));
   vell_state.quit = 1;
 }

@@ -70,7 +70,7 @@ void close_screen() {
 }
 
 void cancel() {
-  memcpy(orrery_config.button_keys, orrery_keyconfig.saved, sizeof orrery_keyconfig.saved);
+  for (int32_t slot = 0; slot < 16; slot++) orrery_config_set_button_key(slot, orrery_keyconfig.saved[slot]);
   close_screen();
 }
 
@@ -110,7 +110,7 @@ void take_held_keys() {
   for (int32_t sc = 0; sc < k_vell_key_slots && !done(); sc++) {
     if (!vell_get_key_state(sc)) continue;
     const int32_t value = (sc == k_sc_backspace || sc == k_sc_delete) ? 0 : sc;
-    orrery_config.button_keys[k.slot] = value;
+    orrery_config_set_button_key(k.slot, value);
     if (value) warn_if_bound_twice(value, k.slot);
     k.ready = 0;
     k.slot++;
@@ -129,7 +129,7 @@ void keyconfig_init() {
   k.slot = 0;
   k.ready = 0;
   k.armed = 0;
-  memcpy(k.saved, orrery_config.button_keys, sizeof k.saved);
+  memcpy(k.saved, orrery_config().button_keys, sizeof k.saved);
 }
 
 void keyconfig_open() {
@@ -198,7 +198,7 @@ void keyconfig_draw(vell_bitmap *s) {
 
   for (int32_t slot = 0; slot < k_keyconfig_slots; slot++) {
     const int32_t y = 44 + 6 * slot;
-    const int32_t sc = orrery_config.button_keys[slot];
+    const int32_t sc = orrery_config().button_keys[slot];
     char line[64];
     snprintf(line, sizeof line, "%s : %s", k_slot_labels[slot], sc ? key_name(sc).c_str() : k_default_names[slot]);
     const bool current = slot == k.slot;

@@ -139,7 +139,7 @@ void download_step() {
   orrery_state_t &c = orrery_state;
   const int32_t state = c.download_state;
   const int64_t now = vell_get_time();
-  if (state == DOWNLOAD_RUNNING && now > int64_t(c.download_start) + int64_t(vell_config.timeout) * 1000) {
+  if (state == DOWNLOAD_RUNNING && now > int64_t(c.download_start) + int64_t(vell_config().timeout) * 1000) {
     orrery_shell_hook().cancel_download();
     run_chain_cancel_pending();
     return;

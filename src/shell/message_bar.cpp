@@ -72,8 +72,8 @@ void draw_message_bar(vell_bitmap *page) {
 }
 
 void toggle_mute() {
-  const int32_t volume = vell_config.sound_volume > 0 ? 0 : 256;
-  vell_config.sound_volume = volume;
-  vell_config.music_volume = volume;
+  const int32_t volume = vell_config().sound_volume > 0 ? 0 : 256;
+  vell_config_set(&vell_config_t::sound_volume, volume);
+  vell_config_set(&vell_config_t::music_volume, volume);
   show_message(volume ? "sound on" : "sound off", 1400);
 }

@@ -189,7 +189,7 @@ orrery_menu_item *add_paused_menu_item(const char *label, int32_t action) {
 void build_paused_menu() {
   g_menu.count = 0;
   if (g_menu.options) {
-    add_paused_menu_item(vell_config.sound_volume > 0 ? "sound:on" : "sound:off", MENU_SOUND);
+    add_paused_menu_item(vell_config().sound_volume > 0 ? "sound:on" : "sound:off", MENU_SOUND);
     add_paused_menu_item("key config", MENU_KEYCONFIG);
     add_paused_menu_item("back", MENU_OPTIONS_BACK);
     return;
@@ -215,7 +215,7 @@ void open_paused_menu() {
   // Exec mode has no one to choose from the menu, and a run that waited for
   // it would never end: the program goes on at once, and the first such
   // request of the run is noted on standard output.
-  if (orrery_args.exec_mode) {
+  if (orrery_config().exec_mode) {
     orrery_runner.paused = 0;
     if (!g_exec_pause_noted) vell_terminal_line(stdout, "** ", "pause menu skipped in exec mode");
     g_exec_pause_noted = true;

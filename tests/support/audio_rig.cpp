@@ -6,7 +6,7 @@ uint32_t audio_rig::now_ms = 0;
 
 audio_rig::audio_rig() {
   vell_config_default();
-  vell_config.headless = 1;
+  vell_config_set(&vell_config_t::headless, 1);
   now_ms = 1000;
   vell_set_time_func([] { return audio_rig::now_ms; });
   orrery_install_hooks();
