@@ -154,3 +154,162 @@ TEST(CommandLine, OptionsMatchByPrefixTakeTheirValuesAndNameTheCartridge) {
   EXPECT_NE(read_file(home / "config.txt").find("catalogue_url http://127.0.0.1:8000/cat\n"), std::string::npos)
       << "the file's address is kept; the option lasts one run";
 }
+
+namespace {
+
+// The engine's and the console's key tables with their live records.
+struct key_table {
+  const char *which;
+  const vell_config_key *keys;
+  size_t count;
+  const void *record;
+};
+
+std::vector<key_table> key_tables() {
+  key_table engine{"engine", nullptr, 0, &vell_config()}, console{"console", nullptr, 0, &orrery_config()};
+  engine.keys = vell_config_keys(&engine.count);
+  console.keys = orrery_config_keys(&console.count);
+  return {engine, console};
+}
+
+// A key's value in a record, as text: its integers separated by spaces, or its text.
+std::string value_of(const vell_config_key &k, const void *record) {
+  const char *p = static_cast<const char *>(record) + k.field;
+  if (k.type == VELL_TEXT || k.type == VELL_FOLDER) return p;
+  if (k.type == VELL_FIXED) return k.fixed;
+  if (k.type == VELL_COUNT) {
+    int64_t c;
+    memcpy(&c, p, sizeof c);
+    return std::to_string(c);
+  }
+  const size_t n = k.type == VELL_PAIR ? 2 : k.type == VELL_RECT ? 4 : k.type == VELL_LIST ? k.size : 1;
+  int32_t v[16];
+  memcpy(v, p, n * sizeof *v);
+  std::string out;
+  for (size_t i = 0; i < n; i++) out += (i ? " " : "") + std::to_string(v[i]);
+  return out;
+}
+
+// Keys config.txt holds and gets back (a key kept for old files only, which
+// sets another key's fields, is tested on its own).
+bool file_key(const vell_config_key &k) {
+  return k.name && k.use != VELL_OPTION && k.use != VELL_WRITE_ONLY && k.use != VELL_READ_ONLY;
+}
+
+// A value for key number i that no default holds and every range keeps.
+std::string file_value(const vell_config_key &k, size_t i) {
+  const int32_t base = k.range == VELL_ANY ? 300 + static_cast<int32_t>(i) : k.lo + 1;
+  switch (k.type) {
+    case VELL_PAIR: return std::to_string(base) + " " + std::to_string(base + 1);
+    case VELL_TEXT: return std::string("/file/") + k.name;
+    case VELL_FOLDER: return std::string("/file/") + k.name + "/";
+    case VELL_LIST: {
+      std::string out;
+      for (size_t j = 0; j < k.size; j++) out += (j ? " " : "") + std::to_string(base + j);
+      return out;
+    }
+    default: return std::to_string(base);
+  }
+}
+
+std::vector<std::vector<std::string>> all_values() {
+  std::vector<std::vector<std::string>> values;
+  for (const key_table &t : key_tables()) {
+    values.emplace_back();
+    for (size_t i = 0; i < t.count; i++) values.back().push_back(value_of(t.keys[i], t.record));
+  }
+  return values;
+}
+
+}  // namespace
+
+TEST(ConfigKeys, EveryKeyIsReadWrittenAndReadBackAndTheCommandLineLastsOneRunForSnapshotKeys) {
+  temp_folder home;
+  use_home(home);
+  snprintf(vell_state.app_title, sizeof vell_state.app_title, "orrery");
+  std::string text;
+  for (const key_table &t : key_tables())
+    for (size_t i = 0; i < t.count; i++)
+      if (file_key(t.keys[i])) text += std::string(t.keys[i].name) + " " + file_value(t.keys[i], i) + "\n";
+  write_file(home / "config.txt", text);
+  ASSERT_EQ(vell_config_load(), 0);
+  const auto from_file = all_values();
+  // Every option of those keys with a value of its own (in the key's range);
+  // without a window, the window's state does not replace windowed's.
+  std::vector<std::string> args = {"orrery", "-headless", "1"};
+  for (const key_table &t : key_tables())
+    for (size_t i = 0; i < t.count; i++) {
+      const vell_config_key &k = t.keys[i];
+      for (const char *o : {k.option, k.option2}) {
+        if (!o || !file_key(k)) continue;
+        const std::string value = k.type == VELL_TEXT    ? std::string("/opt/") + o
+                                  : k.range != VELL_ANY ? std::to_string(k.lo + 2)
+                                                        : std::to_string(700 + args.size());
+        args.insert(args.end(), {std::string("-") + o, value});
+      }
+    }
+  std::vector<const char *> argv;
+  for (const std::string &a : args) argv.push_back(a.c_str());
+  parse_both(std::vector<const char *>(argv.begin() + 1, argv.end()));
+  const auto from_options = all_values();
+  ASSERT_EQ(vell_config_save(), 0);
+  use_home(home);
+  ASSERT_EQ(vell_config_load(), 0);
+  const auto read_back = all_values();
+  // The keys whose command-line values last one run.
+  const std::vector<std::string> one_run = {"window_size",         "screen_size",         "show_fps",
+                                            "frameless",           "foreground_sleep_ms", "background_sleep_ms",
+                                            "desktop_path",        "catalogue_url"};
+  for (size_t n = 0; n < 2; n++) {
+    const key_table t = key_tables()[n];
+    for (size_t i = 0; i < t.count; i++) {
+      const vell_config_key &k = t.keys[i];
+      if (!file_key(k)) continue;
+      SCOPED_TRACE(std::string(t.which) + " key " + k.name);
+      EXPECT_EQ(from_file[n][i], file_value(k, i)) << "read from the file";
+      if (k.option) {
+        EXPECT_NE(from_options[n][i], from_file[n][i]) << "set by -" << k.option;
+      }
+      const bool kept = std::count(one_run.begin(), one_run.end(), k.name) > 0;
+      EXPECT_EQ(read_back[n][i], kept ? from_file[n][i] : from_options[n][i])
+          << "written and read back";
+    }
+  }
+}
+
+TEST(ConfigKeys, EveryOptionSetsItsOwnSettingAndNoOther) {
+  temp_folder home;
+  for (size_t n = 0; n < 2; n++) {
+    for (size_t i = 0; i < key_tables()[n].count; i++) {
+      const vell_config_key &k = key_tables()[n].keys[i];
+      for (int part = 0; part < 2; part++) {
+        const char *option = part ? k.option2 : k.option;
+        if (!option) continue;
+        SCOPED_TRACE(std::string("-") + option);
+        use_home(home);
+        const auto before = all_values();
+        const char *value = k.type == VELL_TEXT ? "/opt/x" : k.type == VELL_RECT ? "1,2" : "7";
+        const std::string arg = std::string("-") + option;
+        if (k.type == VELL_FLAG) parse_both({arg.c_str()});
+        else parse_both({arg.c_str(), value});
+        std::string want = k.type == VELL_TEXT ? "/opt/x" : k.type == VELL_RECT ? "1 2 4096 4096" : "7";
+        if (k.type == VELL_FLAG || k.type == VELL_MARK) want = "1";
+        const std::string &was = before[n][i];
+        if (k.type == VELL_PAIR) want = part ? was.substr(0, was.find(' ')) + " 7" : "7" + was.substr(was.find(' '));
+        const auto after = all_values();
+        for (size_t m = 0; m < 2; m++)
+          for (size_t j = 0; j < key_tables()[m].count; j++) {
+            const vell_config_key &other = key_tables()[m].keys[j];
+            if (other.type == VELL_FIXED) continue;
+            // Exec mode also runs the named cartridge at once and without a window.
+            const bool exec = n == 1 && k.field == offsetof(orrery_config_t, exec_mode);
+            const bool by_exec = exec && other.field == (m ? offsetof(orrery_config_t, run_after_boot)
+                                                           : offsetof(vell_config_t, headless));
+            if (other.field == k.field && m == n) EXPECT_EQ(after[m][j], want);
+            else if (by_exec) EXPECT_EQ(after[m][j], "1");
+            else EXPECT_EQ(after[m][j], before[m][j]) << "key " << (other.name ? other.name : other.option);
+          }
+      }
+    }
+  }
+}

@@ -152,7 +152,8 @@ int q7_ls(lua_State *L) {
   const int n = api_nargs(L);
   // At the console, and in exec mode (whose standard output is the
   // console), ls lists the current folder.
-  if (!program_started() || exec_mode()) orrery_api_hook().start_listing(arg_text(L, 1).substr(0, k_filter_max).c_str());
+  if (!program_started() || exec_mode())
+    orrery_api_hook().start_listing(arg_text(L, 1).substr(0, k_filter_max).c_str());
   if (!program_started() || n >= 1) return 0;
   // A running cartridge sees the files it may reload: those in cstore/.
   lua_newtable(L);

@@ -92,7 +92,9 @@ const vell_config_key *orrery_config_keys(size_t *count) {
   return k_keys;
 }
 
-void orrery_config_apply(const vell_config_key &key, const char *value) { vell_config_apply_key(key, 0, value, &g.live); }
+void orrery_config_apply(const vell_config_key &key, const char *value) {
+  vell_config_apply_key(key, 0, value, &g.live);
+}
 
 void orrery_load_config(const char *line) {
   for (const vell_config_key &key : k_keys)

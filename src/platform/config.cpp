@@ -61,7 +61,8 @@ constexpr vell_config_key k_keys[] = {
         .options("background_sleep_ms")
         .within(VELL_CLAMP_FILE, 0, 200)
         .written("%s // number of milliseconds to sleep each frame when running in the background\n\n"),
-    vell_key("sessions", VELL_INT, VELL_LIVE, FIELD(sessions)).written("%s // number of times program has been run\n\n"),
+    vell_key("sessions", VELL_INT, VELL_LIVE, FIELD(sessions))
+        .written("%s // number of times program has been run\n\n"),
     vell_key("rmb_key", VELL_INT, VELL_LIVE, FIELD(rmb_key))
         .written("// (scancode) hold this key down and left-click to simulate right-click\n"
                  "%s // 0 for none  226 for LALT\n\n"),

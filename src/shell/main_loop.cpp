@@ -262,8 +262,10 @@ void capture_keys() {
   const bool ctrl = ctrl_held();
   if (vell_get_key_state(k_key_any_alt) || (ctrl && pressed(SC_0))) return;
   if (pressed(SC_F1) || pressed(SC_F6) || (ctrl && pressed(SC_6))) {
-    if (orrery_shell_hook().save_screenshot(orrery_state.video_frame) == 0) show_message("saved screenshot to desktop", 1400);
-    else show_message("** failed to save screenshot", 1900);
+    if (orrery_shell_hook().save_screenshot(orrery_state.video_frame) == 0)
+      show_message("saved screenshot to desktop", 1400);
+    else
+      show_message("** failed to save screenshot", 1900);
   }
   if (pstate.mode == MODE_RUNNING && (pressed(SC_F7) || (ctrl && pressed(SC_7)))) capture_label();
   if (pressed(SC_F3) || pressed(SC_F8) || (ctrl && pressed(SC_8))) {
