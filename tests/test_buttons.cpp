@@ -10,7 +10,7 @@ constexpr int32_t k_z = 29, k_x = 27, k_m = 16, k_s = 22, k_a = 4, k_lctrl = 224
 struct button_rig : platform_rig {
   explicit button_rig(int32_t fps = 30) {
     set_default_app_config();
-    orrery_reset_buttons();
+    buttons_reset();
     pstate.target_fps = fps;
   }
   // The sample a frame's flip takes: key tables refreshed, then buttons read.
@@ -57,7 +57,7 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
   g_rig_keys[k_z] = g_rig_keys[k_s] = 1;  // player 0 O, player 1 left
   rig.sample();
   // The menus test for fresh presses between the sample and the next edge update.
-  expect_rows({ROW(button_pressed(BTN_O, 0), 1), ROW(button_pressed(8, 0) + button_pressed(BTN_O, 8), 0)});
+  expect_rows({ROW(buttons_pressed(BTN_O, 0), 1), ROW(buttons_pressed(8, 0) + buttons_pressed(BTN_O, 8), 0)});
   buttons_update();
   pstate.buttons_read = 0;
   expect_rows({ROW(buttons_btn(0, 0, 0), 0x110), ROW(buttons_btnp(0, 0, 0), 0x110), ROW(pstate.buttons_read, 1),
@@ -67,7 +67,7 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
                ROW(charged, 6 * 4)});
   watch_cpu_charges(nullptr);
   rig.sample();
-  EXPECT_EQ(button_pressed(BTN_O, 0), 0) << "held since the last edge update, no repeat tick";
+  EXPECT_EQ(buttons_pressed(BTN_O, 0), 0) << "held since the last edge update, no repeat tick";
   // A custom key replaces every default key of its button; Ctrl keeps M from pressing X.
   g_rig_keys[k_z] = g_rig_keys[k_s] = 0;
   orrery_config_set_button_key(4, k_a);  // player 0 O
@@ -80,12 +80,12 @@ TEST(Buttons, ScriptReadsPackTwoPlayersAndKeysCanBeRebound) {
   for (const auto &[keys, player, button, down] : cases) {
     for (int32_t k : keys) g_rig_keys[k] = 1;
     rig.sample();
-    EXPECT_EQ(orrery_buttons.down[player][button], down) << keys[0] << " for player " << player;
+    EXPECT_EQ(buttons_down(button, player), down) << keys[0] << " for player " << player;
     for (int32_t k : keys) g_rig_keys[k] = 0;
   }
-  expect_rows({ROW(is_key_bound(k_a), 1), ROW(is_key_bound(k_z), 0), ROW(player_key(BTN_PAUSE, 1), 0)});
+  expect_rows({ROW(buttons_key_bound(k_a), 1), ROW(buttons_key_bound(k_z), 0), ROW(buttons_key(BTN_PAUSE, 1), 0)});
   orrery_config_set_button_key(4, 600);
   g_rig_keys[k_z] = 1;
   rig.sample();
-  EXPECT_EQ(orrery_buttons.down[0][BTN_O], 1) << "a key value outside 1-511 falls back to the default keys";
+  EXPECT_EQ(buttons_down(BTN_O, 0), 1) << "a key value outside 1-511 falls back to the default keys";
 }

@@ -190,11 +190,11 @@ TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {
   rig.run("function _draw() cls(3) rectfill(10, 20, 50, 40, 8) circfill(90, 90, 20, 12) end");
   for (int i = 0; i < 5; i++) rig.frame();
   rig.press({63});  // F6
-  EXPECT_STREQ(orrery_state.message, "saved screenshot to desktop");
+  EXPECT_STREQ(message_bar_state().text, "saved screenshot to desktop");
   EXPECT_EQ(mismatches(desk + "orrery_000.png", orrery_state.presented, 384, vell_engine_palette()), 0);
   rig.press({64});  // F7
-  EXPECT_STREQ(orrery_state.message, "captured label image");
-  EXPECT_EQ(orrery_state.message_end - orrery_state.message_start, 1000u + 400u);
+  EXPECT_STREQ(message_bar_state().text, "captured label image");
+  EXPECT_EQ(message_bar_state().end - message_bar_state().start, 1000u + 400u);
   const vell_bitmap *label = orrery_working_cart()->label;
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(memcmp(label->data, orrery_state.presented->data, 128 * 128), 0);
@@ -210,10 +210,10 @@ TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {
     label_bad += (shown[i / 3 * 4 + i % 3] & 0xfc) != (vell_engine_palette()[label->data[i / 3] * 3 + i % 3] & 0xfc);
   EXPECT_EQ(label_bad, 0);
   rig.press({66});  // F9: written by the worker, reported when done
-  for (int i = 0; i < 2000 && strcmp(orrery_state.message, "saved video to desktop") != 0; i++) {
+  for (int i = 0; i < 2000 && strcmp(message_bar_state().text, "saved video to desktop") != 0; i++) {
     usleep(5000);
     rig.iterate(1);
   }
-  EXPECT_STREQ(orrery_state.message, "saved video to desktop");
+  EXPECT_STREQ(message_bar_state().text, "saved video to desktop");
   EXPECT_GT(count_of(tool({"gifsicle", "--info", desk + "orrery_0.gif"}), "+ image #"), 4);
 }

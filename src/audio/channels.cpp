@@ -150,6 +150,9 @@ int32_t load_word(const int32_t &word) { return __atomic_load_n(&word, __ATOMIC_
 
 }  // namespace
 
+int32_t orrery_audio_pause_counter() { return orrery_audio.pause_counter.load(); }
+void orrery_audio_set_pause_counter(int32_t n) { orrery_audio.pause_counter.store(n); }
+
 void orrery_audio_reset() {
   orrery_audio_t &a = orrery_audio;
   for (int32_t c = 0; c < k_channels; c++) {

@@ -62,6 +62,9 @@ extern orrery_audio_t orrery_audio;
 // All channels idle, music stopped at fade level 0, the noise generator
 // seeded with 0. Call only while no callback runs.
 void orrery_audio_reset();
+// The audio pause counter (0 runs, 1..5 paused), read and set by the main loop.
+int32_t orrery_audio_pause_counter();
+void orrery_audio_set_pause_counter(int32_t n);
 
 // Produces the next tick of a channel into out (183 samples) and applies
 // the sequencer: loops, the end of a sound, the end of a pattern. Mixer only.

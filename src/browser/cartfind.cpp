@@ -45,7 +45,7 @@ constexpr int32_t k_message_ms = 1500;
 cartfind_state_t g;
 browser_item g_pending_item;  // the item whose download or load will run next
 
-bool pressed(int32_t b) { return button_pressed(b, 0) != 0; }
+bool pressed(int32_t b) { return buttons_pressed(b, 0) != 0; }
 bool action_pressed() { return pressed(BTN_O) || pressed(BTN_X); }
 
 void note_change() {

@@ -80,6 +80,8 @@ void reset_cpu_budget() {
   pstate.target_fps = k_default_fps;
 }
 
+void cpu_budget_set_draw_ms(uint32_t ms) { cpu_budget.draw_ms = ms; }
+
 void reset_frame_rate_control() {
   cpu_budget_t &b = cpu_budget;
   b.limiter_count = b.frame_cycles = b.system_cycles = b.spend_remainder = 0;

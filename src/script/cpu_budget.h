@@ -36,6 +36,8 @@ extern cpu_budget_t cpu_budget;
 
 // Resets the counters and the frame-rate controller (start, reboot).
 void reset_cpu_budget();
+// The shell's measurement of its last draw, ms (part of the host's lag).
+void cpu_budget_set_draw_ms(uint32_t ms);
 // Clears the frame-rate bookkeeping, penalty and hold flags at a program's
 // start (the runtime reset).
 void reset_frame_rate_control();

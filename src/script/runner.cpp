@@ -521,6 +521,11 @@ void reset_runtime_state() {
   reset_frame_rate_control();
 }
 
+void runner_clear_texts() {
+  orrery_runner.error_text[0] = 0;
+  orrery_runner.clipboard.clear();
+}
+
 void restore_param_string() { orrery_runner.param_given = orrery_runner.param; }
 
 void set_param_string(const char *text) {

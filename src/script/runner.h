@@ -106,6 +106,9 @@ void set_param_string(const char *text);
 // Posts the suspend-with-error request with text as the error to print,
 // unless the reset glitch is running (its errors are not reported).
 void orrery_runtime_error(const char *text);
+// Forgets the last runtime error's text and the text pasted into programs
+// (console start and exit).
+void runner_clear_texts();
 // A bad memory access (the machine's memory_error hook): logged, and while
 // the program executes it becomes a runtime error at its next instruction.
 void runner_memory_error(const char *message);

@@ -242,7 +242,7 @@ void move_boot() {
 
 void move_splash() {
   bool go = vell_get_any_key_down() != 0;
-  for (int32_t b = 0; b <= BTN_PAUSE; b++) go = go || orrery_buttons.down[0][b];
+  for (int32_t b = 0; b <= BTN_PAUSE; b++) go = go || buttons_down(b, 0);
   if (go) boot_init();
 }
 

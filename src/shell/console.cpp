@@ -32,6 +32,8 @@
 #include "shell/hooks.h"
 #include "shell/keyconfig.h"
 #include "shell/main_loop.h"
+#include "shell/message_bar.h"
+#include "shell/pause_menu.h"
 #include "shell/resources.h"
 
 // The console: cleared and filled by vell_main_init, driven by the main
@@ -77,32 +79,14 @@ void create_console_bitmaps() {
 }  // namespace
 
 void orrery_clear_console_state() {
-  orrery_state_t &c = orrery_state;
-  c.presented = c.spare = c.scratch1 = c.scratch8 = c.video_frame = c.splash = nullptr;
-  c.last_t = 0;
-  c.frame_acc = 0;
-  c.frame_flipper = 0;
-  cpu_budget.draw_ms = 0;
-  c.pause_menu_open = 0;
-  c.pause_menu_selection = 0;
-  c.message[0] = 0;
-  c.message_start = c.message_end = 0;
-  c.message_colour = 0;
-  orrery_audio.pause_counter = 0;
-  c.glitch_test = c.glitch_test_rounds = 0;
-  c.download_state = DOWNLOAD_IDLE;
-  c.download_start = 0;
-  c.download_error = 0;
-  orrery_runner.error_text[0] = 0;
-  c.browser_grant_pending = 0;
-  c.head_cart_running = 0;
-  c.blank_cart = nullptr;
-  for (auto *&tab : orrery_runner.code_tab) tab = nullptr;
-  orrery_runner.current_tab = 0;
+  orrery_state = orrery_state_t{};
+  paused_menu_reset();
+  message_bar_reset();
+  // What the console leaves behind in the modules it drives.
+  cpu_budget_set_draw_ms(0);
+  orrery_audio_set_pause_counter(0);
+  runner_clear_texts();
   orrery_set_current_folder("");
-  orrery_runner.clipboard.clear();
-  c.command[0] = 0;
-  c.command_cursor = 0;
 }
 
 void vell_main_init(int argc, const char *const *argv) {
@@ -158,7 +142,7 @@ void vell_main_init(int argc, const char *const *argv) {
   create_console_bitmaps();
   orrery_set_cart_png_art(orrery_resource_bitmap(k_res_cart_template), vell_font1);
   orrery_console_font_init();
-  orrery_reset_buttons();
+  buttons_reset();
   orrery_state.glitch_test = orrery_config().glitch_test;
   orrery_boot_start();
 

@@ -107,7 +107,7 @@ void carry_out_request() {
 bool frame_due() {
   orrery_state_t &c = orrery_state;
   const uint32_t now = vell_get_time();
-  const int64_t fps = c.pause_menu_open ? 30 : pstate.target_fps;
+  const int64_t fps = paused_menu_open() ? 30 : pstate.target_fps;
   if (orrery_fast_active()) {
     // The virtual clock decides alone; the accumulator holds just the frame
     // that is due, which the frame then takes away.
@@ -144,11 +144,10 @@ void download_step() {
     run_chain_cancel_pending();
     return;
   }
-  if (vell_get_key_state(SC_ESCAPE) || orrery_buttons.down[0][BTN_PAUSE]) {
+  if (vell_get_key_state(SC_ESCAPE) || buttons_down(BTN_PAUSE, 0)) {
     orrery_shell_hook().cancel_download();
     run_chain_cancel_pending();
-    orrery_buttons.down[0][BTN_PAUSE] = 0;
-    orrery_buttons.blocked[0][BTN_PAUSE] = 1;
+    buttons_consume(BTN_PAUSE, 0);
     return;
   }
   if (state == DOWNLOAD_FINISHED) {
@@ -232,7 +231,7 @@ void logical_frame() {
   pstate.spinner_counter++;
   c.frame_flipper ^= 1;
   // Recordings advance at 30 frames per second whatever the frame rate.
-  if (c.pause_menu_open || c.frame_flipper == 0 || pstate.target_fps == 30) record_frame();
+  if (paused_menu_open() || c.frame_flipper == 0 || pstate.target_fps == 30) record_frame();
   orrery_count_exec_frame();
   vell_release_input_latches();
 }
@@ -279,16 +278,13 @@ void capture_keys() {
 }
 
 void update_audio_pause() {
-  orrery_state_t &c = orrery_state;
   bool pause = false;
   if (pstate.mode == MODE_RUNNING) {
     const int32_t v = orrery_peek(&pstate, pstate.cart, k_addr_audio_pause);
-    pause = c.pause_menu_open || keyconfig_over_game() ? v != 2 : v == 1;
+    pause = paused_menu_open() || keyconfig_over_game() ? v != 2 : v == 1;
   }
-  std::atomic<int32_t> &counter = orrery_audio.pause_counter;
-  const int32_t n = counter;
-  if (pause) counter = 1;
-  else counter = (n >= 1 && n <= k_audio_pause_tail) ? n + 1 : 0;
+  const int32_t n = orrery_audio_pause_counter();
+  orrery_audio_set_pause_counter(pause ? 1 : (n >= 1 && n <= k_audio_pause_tail) ? n + 1 : 0);
 }
 
 void every_update() {
@@ -297,7 +293,7 @@ void every_update() {
     for (int i = 0; i < 2 && orrery_listing_lines() > 0; i++) orrery_list_files();
   // Over the key configuration screen Escape is that screen's own key.
   if (pstate.mode == MODE_RUNNING && !keyconfig_over_game() && pressed(SC_ESCAPE)) {
-    if (c.pause_menu_open) close_paused_menu();
+    if (paused_menu_open()) close_paused_menu();
     else open_paused_menu();
   }
   capture_keys();
@@ -329,11 +325,11 @@ void vell_main_update() {
   if (ctrl_held() && pressed(SC_M)) toggle_mute();
   carry_out_request();
   if (pstate.mode != MODE_RUNNING) {
-    if (orrery_state.pause_menu_open) close_paused_menu();
+    if (paused_menu_open()) close_paused_menu();
     pstate.target_fps = 30;
   }
   if (frame_due()) {
-    if (orrery_state.pause_menu_open) paused_frame();
+    if (paused_menu_open()) paused_frame();
     else logical_frame();
   }
   every_update();
@@ -363,11 +359,11 @@ void vell_main_draw() {
   if (pstate.busy_countdown == 0 && pstate.hold_frame == 0) blit_orrery_back_page_to_orrery_screen();
   vell_blit(orrery_state.presented, page, 0, 0, 0, 0, k_screen_size, k_screen_size);
   if (keyconfig_over_game()) keyconfig_draw(page);
-  else if (orrery_state.pause_menu_open) draw_paused_menu(page);
+  else if (paused_menu_open()) draw_paused_menu(page);
   draw_spinner(page);
   vell_blit(page, orrery_state.video_frame, 0, 0, 0, 0, k_screen_size, k_screen_size);
   draw_message_bar(page);
-  cpu_budget.draw_ms = vell_get_time() - start;
+  cpu_budget_set_draw_ms(vell_get_time() - start);
 }
 
 void vell_main_iteration() {
