@@ -43,7 +43,6 @@ constexpr uint32_t k_controller_back = 1u << 4;  // the back button of a game co
 constexpr int32_t k_message_ms = 1500;
 
 cartfind_state_t g;
-browser_item g_pending_item;  // the item whose download or load will run next
 
 bool pressed(int32_t b) { return buttons_pressed(b, 0) != 0; }
 bool action_pressed() { return pressed(BTN_O) || pressed(BTN_X); }
@@ -131,7 +130,7 @@ void act_on_cart(const browser_item &item) {
     begin_ready(item);
     return;
   }
-  g_pending_item = copy_browser_item(item);
+  g.pending_item = copy_browser_item(item);
   download_bbs_cart(item.lid.c_str());
 }
 
@@ -474,7 +473,7 @@ void cartfind_update() {
     return;
   }
   update_cartfind_download();
-  if (take_downloaded_cart_ready()) begin_ready(g_pending_item);
+  if (take_downloaded_cart_ready()) begin_ready(g.pending_item);
   animate();
   if (g.ready > 0) {
     if (g.ready + 1 > k_ready_frames) start_run();

@@ -28,12 +28,12 @@ enum listing_phase : int32_t {
 };
 
 struct listing_t {
-  int32_t phase;            // listing_phase
-  int32_t lines;            // entries left on the page; 0 = no listing
-  vell_find_result find;    // the open folder listing
-  bool open;                // find holds an open listing
-  bool has_entry;           // find holds an entry not yet looked at
-  char argument[1024];      // only the first character is examined
+  int32_t phase = 0;           // listing_phase
+  int32_t lines = 0;           // entries left on the page; 0 = no listing
+  vell_find_result find = {};  // the open folder listing
+  bool open = false;           // find holds an open listing
+  bool has_entry = false;      // find holds an entry not yet looked at
+  char argument[1024] = "";    // only the first character is examined
 };
 
 listing_t g_list;

@@ -9,12 +9,12 @@
 namespace {
 
 struct fast_run_t {
-  int active;            // 1 while the virtual clock is installed
-  uint32_t base_ms;      // clock reading when it was installed
-  uint64_t iterations;   // loop iterations since then
-  int32_t credit;        // frame owed, in 1/60 of a frame: each iteration adds the rate, a frame is due at 60
-  int64_t frames;        // logical frames of this exec-mode run
-  vell_time_func saved;  // the clock the virtual one replaced (a test's or a tool's), null for the real one
+  int active = 0;                  // 1 while the virtual clock is installed
+  uint32_t base_ms = 0;            // clock reading when it was installed
+  uint64_t iterations = 0;         // loop iterations since then
+  int32_t credit = 0;              // frame owed, in 1/60 of a frame: each iteration adds the rate, a frame is due at 60
+  int64_t frames = 0;              // logical frames of this exec-mode run
+  vell_time_func saved = nullptr;  // the clock the virtual one replaced (a test's or a tool's), null for the real one
 };
 
 fast_run_t g_fast;
