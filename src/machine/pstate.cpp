@@ -92,9 +92,6 @@ void orrery_reset_registers(pstate_t *m) {
   }
 }
 
-void gpio_open() {}
-void gpio_close() {}
-
 int32_t gpio_read(int32_t index) { return index >= 0 && index < k_gpio_size ? pstate.gpio[index] : 0; }
 
 void gpio_write(int32_t index, int32_t value) {

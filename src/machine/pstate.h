@@ -24,7 +24,6 @@ enum orrery_request : int32_t {
   REQ_SUSPEND = 2,            // suspend the program
   REQ_REBOOT = 3,             // reboot the machine
   REQ_SUSPEND_ERROR = 4,      // suspend and show the error text
-  REQ_REBOOT_2 = 5,           // reboot (second spelling, same effect)
   REQ_RESET_INTERPRETER = 6,  // reset the interpreter
 };
 
@@ -101,10 +100,7 @@ int orrery_new_live_cart();
 // 0, fill pattern 0, audio masks 0.
 void orrery_reset_registers(pstate_t *m);
 
-// The GPIO bytes are plain memory; opening and closing them has nothing to
-// set up, and neither clears them.
-void gpio_open();
-void gpio_close();
-// Index 0-127; other indexes read 0 and write nothing.
+// The GPIO bytes are plain memory: nothing to open or close, and a run
+// does not clear them. Index 0-127; other indexes read 0 and write nothing.
 int32_t gpio_read(int32_t index);
 void gpio_write(int32_t index, int32_t value);

@@ -514,7 +514,6 @@ void reset_interpreter() {
 void reset_runtime_state() {
   orrery_reset_registers(&pstate);
   pstate.cursor_y = 0;
-  gpio_open();
   orrery_assert_message(nullptr);
   orrery_runner.slices = 0;
   orrery_runner.update_counter = 0;

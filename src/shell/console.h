@@ -80,7 +80,8 @@ extern orrery_state_t orrery_state;
 // file, window, bitmaps, boot, sound. Ends the process when the resource
 // file cannot be loaded (code 0) or exec mode cannot load its cartridge (1).
 void vell_main_init(int argc, const char *const *argv);
-// The console's part of shutdown: cartridge data, listings, GPIO.
+// The console's part of shutdown: the browser's downloads, cartridge data,
+// listings, the console's bitmaps and cartridges.
 void vell_main_exit();
 
 // The eight folders created under the home folder at every start.

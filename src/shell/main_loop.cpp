@@ -97,7 +97,6 @@ void carry_out_request() {
     orrery_print("");
     orrery_print(orrery_runner.error_text);
   }
-  if (pstate.pending_request == REQ_REBOOT_2) reboot_machine();
   if (pstate.pending_request == REQ_RESET_INTERPRETER) reset_interpreter();
   pstate.pending_request = REQ_NONE;
 }
