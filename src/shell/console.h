@@ -77,8 +77,9 @@ void orrery_clear_console_state();
 extern orrery_state_t orrery_state;
 
 // The console's start-up: engine start-up, command line, folders, resource
-// file, window, bitmaps, boot, sound. Ends the process when the resource
-// file cannot be loaded (code 0) or exec mode cannot load its cartridge (1).
+// file, window, bitmaps, boot, sound. The hook tables are installed before
+// it (orrery_install_hooks). Ends the process when the resource file cannot
+// be loaded or exec mode cannot load its cartridge (code 1).
 void vell_main_init(int argc, const char *const *argv);
 // The console's part of shutdown: the browser's downloads, cartridge data,
 // listings, the console's bitmaps and cartridges.
