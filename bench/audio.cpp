@@ -85,7 +85,7 @@ int main(int argc, char **argv) {
   for (int i = 1; i + 1 < argc; i++)
     if (std::string(argv[i]) == "--reps") g_reps = std::max(1, std::atoi(argv[++i]));
   vell_config_default();
-  vell_config.headless = 1;
+  vell_config_set(&vell_config_t::headless, 1);
   if (orrery_create_machine() != 0) return 1;
   orrery_cart *cart = pstate.cart;
   orrery_sound_init(16);

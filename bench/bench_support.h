@@ -16,6 +16,7 @@
 #include "platform/backends.h"
 #include "platform/system.h"
 #include "shell/console.h"
+#include "shell/hooks.h"
 
 // CPU seconds (user + system) the whole process has used.
 inline double process_cpu_seconds() {
@@ -44,6 +45,7 @@ inline std::string bench_start_console(uint32_t (*now)(), std::initializer_list<
   vell_set_program_folder(binary.substr(0, binary.find_last_of('/') + 1));
   std::vector<const char *> argv = {"orrery", "-home", home.c_str(), "-headless", "1"};
   argv.insert(argv.end(), extra);
+  orrery_install_hooks();
   vell_main_init(static_cast<int>(argv.size()), argv.data());
   return home;
 }

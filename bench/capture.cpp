@@ -25,7 +25,9 @@
 #include "machine/app_config.h"
 #include "shell/console.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "shell/main_loop.h"
+#include "shell/message_bar.h"
 #include "platform/paths.h"
 
 namespace {
@@ -87,6 +89,7 @@ int main() {
                                          "-gif_len", "11", "-x", head};
   std::vector<const char *> argv;
   for (const std::string &a : args) argv.push_back(a.c_str());
+  orrery_install_hooks();
   vell_main_init(static_cast<int>(argv.size()), argv.data());
 
   // Ten seconds of the head cartridge, kept aside and in the recording.
@@ -119,7 +122,7 @@ int main() {
   printf("longest loop iteration at 60 Hz, 2 s each:\n");
   printf("  without saving                     %6.2f ms\n", longest_iteration(2000, nullptr));
   printf("  saving in a worker (start_gif_save) %6.2f ms\n", longest_iteration(2000, start_gif_save));
-  printf("    (the loop's message after it: \"%s\")\n", orrery_state.message);
+  printf("    (the loop's message after it: \"%s\")\n", message_bar_state().text);
   finish_gif_save();
   poll_gif_save();
   printf("  saving in the loop (save_gif)       %6.2f ms\n", longest_iteration(2000, save_gif));

@@ -160,7 +160,7 @@ int main() {
 
   // The whole load of the console: finding the file, the legacy changes,
   // the shared quarter, the hash and the look for stored data.
-  snprintf(vell_config.home_path, sizeof vell_config.home_path, "%s/", path);
+  vell_config_set_text(&vell_config_t::home_path, (std::string(path) + "/").c_str());
   t = best_ms(20, [&] { result |= load_working_cart(file.c_str()); });
   printf("load as working cartridge:    %8.2f ms%s  (find, prepare, hash)\n", t, result ? "  FAILED" : "");
   vell_destroy_orrery_cart(orrery_working_cart());

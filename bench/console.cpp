@@ -16,6 +16,7 @@
 #include "shell/console.h"
 #include "shell/console_output.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "shell/main_loop.h"
 #include "shell/message_bar.h"
 #include "shell/presentation.h"
@@ -45,6 +46,7 @@ int main() {
   const std::vector<std::string> args = {"orrery", "-home", home, "-headless", "1", "-foreground_sleep_ms", "0"};
   std::vector<const char *> argv;
   for (const std::string &a : args) argv.push_back(a.c_str());
+  orrery_install_hooks();
   vell_main_init(static_cast<int>(argv.size()), argv.data());
 
   // Through the boot to the console.

@@ -27,6 +27,7 @@
 #include "machine/cart.h"
 #include "machine/pstate.h"
 #include "script/cpu_budget.h"
+#include "script/hooks.h"
 #include "script/interp.h"
 #include "shell/resources.h"
 
@@ -107,7 +108,9 @@ int main(int argc, char **argv) {
     for (int x = 0; x < 128; x++) pstate.cart->map->line[y][x] = static_cast<uint8_t>(rng() & 255);
   for (int n = 0; n < 256; n++) pstate.cart->flags[n] = n & 1;
 
-  orrery_set_cpu_observer(count_charge);
+  orrery_script_hooks hooks;
+  hooks.cpu_charged = count_charge;
+  orrery_script_hooks_use(hooks);
   printf("%-34s %14s %16s\n", "workload", "calls per emu s", "host s per emu s");
   double worst = 0;
   for (const workload &w : k_workloads) {
@@ -155,7 +158,7 @@ int main(int argc, char **argv) {
     orrery_lua_close(L);
   }
   printf("worst: %.4f s of host CPU per emulated second (target at most 0.05)\n", worst);
-  orrery_set_cpu_observer(nullptr);
+  orrery_script_hooks_use({});
   orrery_clear_machine();
   orrery_release_resources();
   return 0;

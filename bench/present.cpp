@@ -23,8 +23,8 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
 }
 
 void present_figures(const char *name, int software) {
-  vell_config.software_blit = software;
-  vell_config.windowed = 1;
+  vell_config_set(&vell_config_t::software_blit, software);
+  vell_config_set(&vell_config_t::windowed, 1);
   vell_set_window_size(580, 540);
   vell_set_screen(128, 128, 8, 0x100);
   vell_bitmap *page = vell_back_page();
@@ -45,7 +45,7 @@ int main() {
   const std::string home = std::filesystem::temp_directory_path() / "orrery-bench-present";
   std::filesystem::create_directories(home);
   vell_config_default();
-  snprintf(vell_config.home_path, sizeof vell_config.home_path, "%s", home.c_str());
+  vell_config_set_text(&vell_config_t::home_path, home.c_str());
   vell_open_log((home + "/log.txt").c_str());
   vell_system_init();
   vell_text_init();

@@ -322,7 +322,7 @@ TEST(AudioMixer, HalfRateAndTheEdgesOfBlocksLeaveNoClicksOrJumps) {
   set_note(c, 3, 0, 30, 2, 7);
   set_note(c, 3, 1, 40, 2, 7, 1);
   set_pattern(c, 1, 3, 0x41, 0x41, 0x41);
-  vell_config.music_volume = 0;
+  vell_config_set(&vell_config_t::music_volume, 0);
   vell_audio_reset();
   orrery_music_call(1, 0, 0);
   EXPECT_EQ(rig.mix(183 * 20), samples(183 * 20, 0));
@@ -358,7 +358,7 @@ TEST(AudioMixer, EchoBitReductionAndLowPassReshapeEachTick) {
 // atomic.
 TEST(AudioThreads, MainThreadPlaysAndStopsWhileTheDeviceMixes) {
   temp_home home;
-  vell_config.mix_buffer_size = 512;
+  vell_config_set(&vell_config_t::mix_buffer_size, 512);
   vell_system_init();
   ASSERT_EQ(orrery_create_machine(), 0);
   orrery_sound_init(16);

@@ -21,7 +21,7 @@ struct capture_env {
   capture_env() {
     set_default_app_config();
     vell_make_directory(desk.c_str());
-    snprintf(vell_config.desktop_path, sizeof vell_config.desktop_path, "%s", desk.c_str());
+    vell_config_set_text(&vell_config_t::desktop_path, desk.c_str());
     for (int i = 0; i < 768; i++)
       palette[i] = static_cast<uint8_t>(i % 3 == 0 ? i / 3 : i % 3 == 1 ? 255 - i / 3 : i / 3 * 37);
     vell_set_engine_palette(palette);
@@ -73,7 +73,7 @@ TEST(Screenshot, DecodesToTheScreenScaledPixelForPixel) {
   // screenshot_scale, then the expected side (scales are clamped to 1..32).
   const int rows[][2] = {{-2, 128}, {3, 384}, {100, 4096}};
   for (int n = 0; n < 3; n++) {
-    orrery_config.screenshot_scale = rows[n][0];
+    orrery_config_set(&orrery_config_t::screenshot_scale, rows[n][0]);
     ASSERT_EQ(save_png_screenshot(screen.get()), 0) << rows[n][0];
     const std::string file = env.desk + "ORRERY_00" + std::to_string(n) + ".png", side = std::to_string(rows[n][1]);
     EXPECT_EQ(tool({"identify", "-format", "%wx%h", file}), side + "x" + side);
@@ -115,7 +115,7 @@ TEST(CaptureNames, CountUpPastTakenNamesNeverReplaceAFileAndFailOnAReadOnlyDeskt
 
 TEST(GifRecording, BlocksSizeColoursAndFramesAsTheDecoderSeesThem) {
   capture_env env;
-  orrery_config.gif_len = 1;  // a ring of 30 frames
+  orrery_config_set(&orrery_config_t::gif_len, 1);  // a ring of 30 frames
   // gif_scale, frames recorded (frame k is filled with colour k % 16), the
   // starting point set after this many (-1: never), a pixel of this colour
   // in every frame (0: none); then expected frames, the first of them,
@@ -129,7 +129,7 @@ TEST(GifRecording, BlocksSizeColoursAndFramesAsTheDecoderSeesThem) {
   int n = 0;
   for (const auto &[name, scale, recorded, reset_after, extra, images, first, side, colours] : rows) {
     SCOPED_TRACE(name);
-    orrery_config.gif_scale = scale;
+    orrery_config_set(&orrery_config_t::gif_scale, scale);
     reset_video();
     for (int k = 0; k < recorded; k++) {
       if (k == reset_after) reset_video();
@@ -166,7 +166,7 @@ TEST(GifRecording, BlocksSizeColoursAndFramesAsTheDecoderSeesThem) {
 
 TEST(GifRecording, BackgroundSaveKeepsItsFramesWhileRecordingGoesOn) {
   capture_env env;
-  orrery_config.gif_scale = 1;
+  orrery_config_set(&orrery_config_t::gif_scale, 1);
   for (int k = 0; k < 10; k++) record_video_frame(screen_of(static_cast<uint8_t>(k + 1)).get());
   ASSERT_EQ(start_gif_save(), 0);
   // New frames go into the very slots the save is reading.
@@ -190,11 +190,11 @@ TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {
   rig.run("function _draw() cls(3) rectfill(10, 20, 50, 40, 8) circfill(90, 90, 20, 12) end");
   for (int i = 0; i < 5; i++) rig.frame();
   rig.press({63});  // F6
-  EXPECT_STREQ(orrery_state.message, "saved screenshot to desktop");
+  EXPECT_STREQ(message_bar_state().text, "saved screenshot to desktop");
   EXPECT_EQ(mismatches(desk + "orrery_000.png", orrery_state.presented, 384, vell_engine_palette()), 0);
   rig.press({64});  // F7
-  EXPECT_STREQ(orrery_state.message, "captured label image");
-  EXPECT_EQ(orrery_state.message_end - orrery_state.message_start, 1000u + 400u);
+  EXPECT_STREQ(message_bar_state().text, "captured label image");
+  EXPECT_EQ(message_bar_state().end - message_bar_state().start, 1000u + 400u);
   const vell_bitmap *label = orrery_working_cart()->label;
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(memcmp(label->data, orrery_state.presented->data, 128 * 128), 0);
@@ -210,10 +210,10 @@ TEST(CaptureKeys, ScreenshotLabelAndRecordingFromARunningCartridge) {
     label_bad += (shown[i / 3 * 4 + i % 3] & 0xfc) != (vell_engine_palette()[label->data[i / 3] * 3 + i % 3] & 0xfc);
   EXPECT_EQ(label_bad, 0);
   rig.press({66});  // F9: written by the worker, reported when done
-  for (int i = 0; i < 2000 && strcmp(orrery_state.message, "saved video to desktop") != 0; i++) {
+  for (int i = 0; i < 2000 && strcmp(message_bar_state().text, "saved video to desktop") != 0; i++) {
     usleep(5000);
     rig.iterate(1);
   }
-  EXPECT_STREQ(orrery_state.message, "saved video to desktop");
+  EXPECT_STREQ(message_bar_state().text, "saved video to desktop");
   EXPECT_GT(count_of(tool({"gifsicle", "--info", desk + "orrery_0.gif"}), "+ image #"), 4);
 }

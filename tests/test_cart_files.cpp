@@ -247,7 +247,7 @@ TEST(CartData, StoppingWritesTheValuesTheNextRunReadsThemAndIdsAreChecked) {
 TEST(CartData, WrittenAfterSlicesAtMostOncePerSecondAndOnSuspend) {
   runner_rig rig;
   rig.run("cartdata('timing') n = 0\nfunction _update() n += 1 dset(0, n) end");
-  const std::string file = orrery_config.cdata_path + std::string("timing.q7d.txt");
+  const std::string file = orrery_config().cdata_path + std::string("timing.q7d.txt");
   rig.frame();
   EXPECT_EQ(read_file(file), file_with_first("00010000"));
   for (int i = 0; i < 20; i++) rig.frame();  // 680 ms later

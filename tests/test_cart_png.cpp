@@ -16,12 +16,12 @@ class CartPng : public ::testing::Test {
     g_printed.clear();
     orrery_machine_hooks hooks = {};
     hooks.print_col = [](const char *text, int32_t) { g_printed.push_back(text); };
-    orrery_set_machine_hooks(hooks);
+    orrery_machine_hooks_use(hooks);
     orrery_set_future_version_status(0);
   }
   void TearDown() override {
     orrery_set_cart_png_art(nullptr, nullptr);
-    orrery_set_machine_hooks(orrery_machine_hooks{});
+    orrery_machine_hooks_use({});
     vell_text_exit();
     orrery_release_resources();
   }

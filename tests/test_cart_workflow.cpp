@@ -14,11 +14,19 @@ std::vector<int32_t> g_charges;
 
 // Records what the machine layer prints and shows.
 void record_console() {
-  orrery_machine_hooks hooks = {};
+  orrery_machine_hooks hooks = orrery_machine_hook();
   hooks.print_col = [](const char *text, int32_t colour) { g_printed.push_back(std::to_string(colour) + ":" + text); };
   hooks.show_message = [](const char *text, int32_t) { g_shown.push_back(text); };
   hooks.working_cart_loaded = split_code_to_tabs;
-  orrery_set_machine_hooks(hooks);
+  orrery_machine_hooks_use(hooks);
+}
+
+// Printing and showing go nowhere again; the other slots stay.
+void stop_recording_console() {
+  orrery_machine_hooks hooks = orrery_machine_hook();
+  hooks.print_col = nullptr;
+  hooks.show_message = nullptr;
+  orrery_machine_hooks_use(hooks);
 }
 
 // The console in-process, with a program that has run once.
@@ -34,10 +42,10 @@ class Workflow : public ::testing::Test {
     clear_stored_files();
     clear_embedded_carts();
     orrery_set_partial_cart_name("");
-    orrery_set_cpu_observer([](int32_t cycles, int) { g_charges.push_back(cycles); });
+    watch_cpu_charges([](int32_t cycles, int) { g_charges.push_back(cycles); });
     take();
   }
-  void TearDown() override { orrery_set_cpu_observer(nullptr); }
+  void TearDown() override { watch_cpu_charges(nullptr); }
 
   // As at a console that has run no program: the file commands print.
   void at_console() { pstate.program_started = 0; }
@@ -230,7 +238,7 @@ TEST(Legacy, OldCartridgesAreBroughtUpToDate) {
     EXPECT_EQ(std::string(c->code), injected ? k_legacy_prelude + program : program) << version;
     EXPECT_EQ(g_printed, injected ? lines{"6:legacy: 0.1.1 api injected"} : lines{});
   }
-  orrery_set_machine_hooks(orrery_machine_hooks{});
+  stop_recording_console();
 }
 
 TEST_F(Workflow, CstoreAndReloadWithFilesAndTheStoredFileList) {
@@ -476,6 +484,6 @@ TEST(StartCart, ANamedCartridgeRunsWithOrWithoutRunAndOneThatCannotBeLoadedIsNam
       EXPECT_EQ(pstate.mode, MODE_RUNNING);
       EXPECT_NE(std::string(orrery_working_cart()->code).find("head cartridge"), std::string::npos);
     }
-    orrery_set_machine_hooks(orrery_machine_hooks{});
+    stop_recording_console();
   }
 }

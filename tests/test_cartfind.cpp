@@ -70,7 +70,7 @@ TEST(Cartfind, ListsWrapTheSlideTakesTheShortWayAndTheSearchEntrySpellsAtMost21C
   EXPECT_EQ(browser().entering, 0);
   EXPECT_EQ(current_list().title, browser().search_text);
   EXPECT_EQ(current_list().request, "cat=7&search=" + browser().search_text + "&max=32");
-  EXPECT_TRUE(message_bar_shows("no catalogue configured")) << orrery_state.message;
+  EXPECT_TRUE(message_bar_shows("no catalogue configured")) << message_bar_state().text;
   // Pause cancels a new entry.
   rig.tap({SC_O});
   rig.tap({SC_P});
@@ -97,7 +97,7 @@ bool screen_shows_text(const std::string &text, int32_t y, int32_t colour) {
 TEST(Cartfind, AFirstStartWithoutACatalogueSaysOnScreenHowToGetCartridges) {
   console_rig rig({"-cartfind"});
   ASSERT_TRUE(boot_into_browser(rig));
-  const std::string root = orrery_config.root_path;
+  const std::string root = orrery_config().root_path;
   ASSERT_LE(root.size(), 32u) << "the test's folder fits on one line";
   // List, then a line, its y and colour: the empty favourites and the empty
   // local list say how to get cartridges and where to copy them; an online
@@ -114,9 +114,9 @@ TEST(Cartfind, AFirstStartWithoutACatalogueSaysOnScreenHowToGetCartridges) {
   }
   go_to_list(rig, LIST_NEW);
   rig.tap({SC_O});
-  EXPECT_TRUE(message_bar_shows("no catalogue configured")) << orrery_state.message;
+  EXPECT_TRUE(message_bar_shows("no catalogue configured")) << message_bar_state().text;
   // With a catalogue the favourites point to its lists instead.
-  snprintf(orrery_config.catalogue_url, sizeof orrery_config.catalogue_url, "http://127.0.0.1:1");
+  orrery_config_set_text(&orrery_config_t::catalogue_url, "http://127.0.0.1:1");
   go_to_list(rig, LIST_FAV);
   rig.frame();
   EXPECT_TRUE(screen_shows_text("to see a list of bbs carts", 58, 6));
@@ -162,7 +162,7 @@ TEST(Cartfind, FoldersStayInsideTheRootAndALocalCartridgeShowsItsCommentsAndRuns
   for (int i = 0; i < 12 * 60; i++) ink += vell_getpixel(pstate.screen, i % 60, 22 + i / 60) == 6u;
   EXPECT_GT(ink, 20);
   rig.tap({SC_O});
-  ASSERT_TRUE(frames_until(rig, [] { return browser().finished == 1; }, 60)) << orrery_state.message;
+  ASSERT_TRUE(frames_until(rig, [] { return browser().finished == 1; }, 60)) << message_bar_state().text;
   rig.frame();
   EXPECT_EQ(vell_getpixel(pstate.screen, 64, 64), 8u);
 }
@@ -226,7 +226,7 @@ TEST(Cartfind, RunsACartridgeShowsTheFinishedBarAndComesBackFromThePauseMenu) {
   rig.frame();
   EXPECT_TRUE(striped_label(current_list().items[1].label.get())) << "the page's label";
   rig.tap({SC_O});
-  ASSERT_TRUE(frames_until(rig, [] { return browser().finished == 1; }, 60)) << orrery_state.message;
+  ASSERT_TRUE(frames_until(rig, [] { return browser().finished == 1; }, 60)) << message_bar_state().text;
   EXPECT_EQ(pstate.sub_screen, SUB_BROWSER);
   EXPECT_EQ(browser().running_item.lid, "short");
   rig.frame();
@@ -244,7 +244,7 @@ TEST(Cartfind, RunsACartridgeShowsTheFinishedBarAndComesBackFromThePauseMenu) {
   rig.tap({SC_O});
   EXPECT_EQ(pstate.mode, MODE_RUNNING) << "cartfind() from a cartridge does nothing";
   rig.tap({SC_P});
-  ASSERT_EQ(orrery_state.pause_menu_open, 1);
+  ASSERT_EQ(paused_menu_open(), 1);
   EXPECT_STREQ(paused_menu_item(paused_menu_count() - 1)->label, "exit to cartfind");
   rig.tap({SC_UP});
   rig.tap({SC_O});

@@ -44,7 +44,7 @@ struct slot_rig {
 TEST(CatalogueDownload, TheSlotTimesOutActsFrom500MsIgnoresASecondDownloadAndCancelsWithoutAFile) {
   slot_rig rig;
   http_server server;
-  vell_config.timeout = 2;
+  vell_config_set(&vell_config_t::timeout, 2);
   pstate.busy_countdown = 30;
   const std::string target = rig.home.path + bbs_cart_file("12345");
   ASSERT_EQ(download_file(server.url("/silent").c_str(), target.c_str()), DOWNLOAD_START_OK);
@@ -76,8 +76,8 @@ TEST(CatalogueDownload, TheSlotTimesOutActsFrom500MsIgnoresASecondDownloadAndCan
 
   // While one download runs a second is ignored; a cancelled one leaves no
   // file and never reports.
-  vell_config.timeout = 60;
-  snprintf(orrery_config.catalogue_url, sizeof orrery_config.catalogue_url, "%s", server.url("").c_str());
+  vell_config_set(&vell_config_t::timeout, 60);
+  orrery_config_set_text(&orrery_config_t::catalogue_url, server.url("").c_str());
   const std::string stalled = rig.home.path + bbs_cart_file("abc_1"), folder = rig.home.path + bbs_cart_folder("abc_1");
   ASSERT_EQ(download_file(server.url("/stall").c_str(), stalled.c_str()), DOWNLOAD_START_OK);
   EXPECT_EQ(download_file(server.url("/ok").c_str(), (rig.home.path + "b.txt").c_str()), DOWNLOAD_START_BUSY);
@@ -102,7 +102,7 @@ TEST(CatalogueDownload, TheSlotTimesOutActsFrom500MsIgnoresASecondDownloadAndCan
 TEST(CatalogueDownload, EndlessBodiesStopAtTheBoundAndHugePicturesAreRefusedUnread) {
   slot_rig rig;
   http_server server;
-  vell_config.timeout = 30;
+  vell_config_set(&vell_config_t::timeout, 30);
   const std::pair<const char *, std::string> rows[] = {
       {"/endless", bbs_cart_file("12345")},
       {"/huge.png", bbs_cart_file("12345")},
@@ -132,9 +132,9 @@ TEST(CatalogueDownload, WithoutAnAddressOrAValidIdNothingIsFetched) {
       {[] { return download_bbs_cart("../etc"); }, "download failed"}};
   for (const auto &[start, message] : rows) {
     pstate.busy_countdown = 30;
-    orrery_state.message[0] = 0;
+    message_bar_reset();
     EXPECT_EQ(start(), DOWNLOAD_START_NO_ADDRESS) << message;
-    EXPECT_TRUE(message_bar_shows(message)) << orrery_state.message;
+    EXPECT_TRUE(message_bar_shows(message)) << message_bar_state().text;
     EXPECT_EQ(slot_state(), DOWNLOAD_IDLE);
     EXPECT_EQ(pstate.busy_countdown, 0);
   }
@@ -182,7 +182,7 @@ TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunO
     ASSERT_EQ(slot_state(), DOWNLOAD_RUNNING);
     finish_download(rig);
     // The header and three cartridges, fields taken from the cartridges.
-    ASSERT_EQ(current_list().items.size(), 4u) << orrery_state.message;
+    ASSERT_EQ(current_list().items.size(), 4u) << message_bar_state().text;
     EXPECT_EQ(current_list().selection, 1) << "a fresh page selects its first cartridge";
     std::string seen;
     for (const browser_item &item : current_list().items)
@@ -205,7 +205,7 @@ TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunO
     // says so rather than blaming the connection.
     ASSERT_EQ(download_list("search", "cat=7&search=ab&max=32", 0), DOWNLOAD_START_OK);
     finish_download(rig);
-    EXPECT_TRUE(message_bar_shows("this catalogue has no search")) << orrery_state.message;
+    EXPECT_TRUE(message_bar_shows("this catalogue has no search")) << message_bar_state().text;
 
     select_title(rig, "rocket ride");
     rig.frame();
@@ -215,21 +215,21 @@ TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunO
     finish_download(rig);
     EXPECT_TRUE(path_exists(home / "bbs/carts/rocket_ride.q7.png"));
     ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 9u; }, 40))
-        << orrery_state.message;
+        << message_bar_state().text;
 
     // A catalogue entry's information file, fetched while a cartridge runs,
     // names the cartridge to run next: fetched in a second step, then run.
     ASSERT_EQ(download_file((url + "/info/short.nfo").c_str(), (home / "bbs/carts/temp-x.nfo").c_str()),
               DOWNLOAD_START_OK);
     finish_download(rig);
-    EXPECT_TRUE(message_bar_shows("could not find cart")) << orrery_state.message;
+    EXPECT_TRUE(message_bar_shows("could not find cart")) << message_bar_state().text;
     ASSERT_EQ(download_file((url + "/info/second.nfo").c_str(), (home / "bbs/carts/temp-second.nfo").c_str()),
               DOWNLOAD_START_OK);
     finish_download(rig);
     EXPECT_STREQ(downloaded_cart_title(), "the second one");
     finish_download(rig);
     ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 11u; }, 40))
-        << orrery_state.message;
+        << message_bar_state().text;
     EXPECT_EQ(pstate.mode, MODE_RUNNING);
   }
   server.stop();
@@ -243,7 +243,7 @@ TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunO
   select_title(rig, "[update]");
   rig.tap({SC_O});
   finish_download(rig);
-  EXPECT_TRUE(message_bar_shows("could not connect to bbs.")) << orrery_state.message;
+  EXPECT_TRUE(message_bar_shows("could not connect to bbs.")) << message_bar_state().text;
   EXPECT_EQ(current_list().items.size(), 4u);
   select_title(rig, "rocket ride");
   rig.frame();
@@ -251,6 +251,6 @@ TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunO
   rig.tap({SC_O});
   EXPECT_EQ(slot_state(), DOWNLOAD_IDLE) << "a cached cartridge is not fetched again";
   ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 9u; }, 40))
-      << orrery_state.message;
+      << message_bar_state().text;
   EXPECT_EQ(pstate.mode, MODE_RUNNING);
 }

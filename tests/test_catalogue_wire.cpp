@@ -105,7 +105,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
   finish_download(rig);
   ASSERT_EQ(server.targets().size(), 1u);
   EXPECT_EQ(server.targets()[0], "/bbs/cpost_lister3.php?max=32&start_index=0&cat=7&sub=2&version=000111cw");
-  ASSERT_EQ(current_list().items.size(), 34u) << orrery_state.message;
+  ASSERT_EQ(current_list().items.size(), 34u) << message_bar_state().text;
   EXPECT_EQ(current_list().items[1].title, "fresh 1");
   select_title(rig, "[load more]");
   rig.tap({SC_O});
@@ -133,7 +133,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
   rig.tap({SC_O});
   finish_download(rig);
   EXPECT_EQ(titles(current_list()), "[update]|");
-  EXPECT_TRUE(message_bar_shows("could not connect to bbs")) << orrery_state.message;
+  EXPECT_TRUE(message_bar_shows("could not connect to bbs")) << message_bar_state().text;
   EXPECT_NE(read_file(home / "bbs/jam.pip.png"), "");
 
   // A search for "ab": up, right, up, up spells it, O sends it.
@@ -151,7 +151,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
   finish_download(rig);
   EXPECT_EQ(server.targets().back(), "/bbs/cposts/fo/found_1.q7.png");
   EXPECT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 12u; }, 40))
-      << orrery_state.message;
+      << message_bar_state().text;
 }
 
 namespace {

@@ -14,9 +14,9 @@ struct output_rig : console_rig {
     vell_rectfill(pstate.screen, 0, 0, 127, 127, 0);
     pstate.cursor_x = pstate.cursor_y = 0;
     g_charged = 0;
-    orrery_set_cpu_observer([](int32_t n, int) { g_charged += n; });
+    watch_cpu_charges([](int32_t n, int) { g_charged += n; });
   }
-  ~output_rig() { orrery_set_cpu_observer(nullptr); }
+  ~output_rig() { watch_cpu_charges(nullptr); }
 };
 
 bool rows_clear(int32_t y0, int32_t y1) {
@@ -79,7 +79,7 @@ TEST(ConsoleOutput, EmptyLinesClearToTheBottomAndTheCursorStaysOnTheScreen) {
 
 TEST(ConsoleOutput, ExecModePrintsLinesAndListingsOnStandardOutput) {
   output_rig rig;
-  orrery_args.exec_mode = 1;
+  orrery_config_set(&orrery_config_t::exec_mode, 1);
   testing::internal::CaptureStdout();
   orrery_print("hello");
   orrery_print_2_col(14, "%s %d", "runtime error line", 5);
@@ -98,13 +98,13 @@ TEST(ConsoleOutput, ExecModePrintsLinesAndListingsOnStandardOutput) {
     std::filesystem::create_directory(root / ("dir" + std::to_string(i)));
     write_file(root / ("game" + std::to_string(i) + ".q7"), "orrery cartridge\n");
   }
-  snprintf(orrery_config.root_path, sizeof orrery_config.root_path, "%s/", root.path.c_str());
+  orrery_config_set_text(&orrery_config_t::root_path, (root.path + "/").c_str());
   const std::vector<std::string> page = listing("");
   ASSERT_EQ(page.size(), 21u);
   EXPECT_EQ(page[0] + page[10].substr(0, 6) + page[11].substr(0, 7) + page[20].substr(0, 7),
             "** directory: /** dir** game** game");
   // At the console a page holds the heading and 17 entries.
-  orrery_args.exec_mode = 0;
+  orrery_config_set(&orrery_config_t::exec_mode, 0);
   pstate.cursor_y = 0;
   listing("");
   EXPECT_TRUE(screen_line_is("--more--", 108, 12));

@@ -22,8 +22,8 @@ TEST(ConsoleScreen, ABrokenCartridgeReloadsOnCtrlRAndEveryEndLeadsBackToTheBrows
   const std::string game = dir / "game.q7";
   write_file(game, cart_file("function _update( end"));
   runner_rig rig({game});
-  for (int i = 0; i < 130 && orrery_console_screen.shown == 0; i++) rig.frame();
-  ASSERT_EQ(orrery_console_screen.error, 1) << "the syntax error is on the screen";
+  for (int i = 0; i < 130 && console_screen_state().shown == 0; i++) rig.frame();
+  ASSERT_EQ(console_screen_state().error, 1) << "the syntax error is on the screen";
   rig.tap({k_x});
   EXPECT_EQ(pstate.sub_screen, SUB_NONE) << "a button does not wipe an error away";
 
@@ -34,7 +34,7 @@ TEST(ConsoleScreen, ABrokenCartridgeReloadsOnCtrlRAndEveryEndLeadsBackToTheBrows
   EXPECT_EQ(pstate.mode, MODE_RUNNING);
   EXPECT_GE(rig.num("t"), 1);
   for (int i = 0; i < 20 && pstate.mode == MODE_RUNNING; i++) rig.frame();
-  ASSERT_EQ(orrery_console_screen.shown * 10 + orrery_console_screen.error, 11);
+  ASSERT_EQ(console_screen_state().shown * 10 + console_screen_state().error, 11);
   EXPECT_TRUE(screen_line_is("esc or enter: back to cartfind", pstate.cursor_y - 6, 13));
   push_key_down(k_esc);
   rig.frame(2);
@@ -45,7 +45,7 @@ TEST(ConsoleScreen, ABrokenCartridgeReloadsOnCtrlRAndEveryEndLeadsBackToTheBrows
     runner_rig plain;
     plain.run("print('done')");
     plain.frame(2);
-    ASSERT_EQ(orrery_console_screen.shown * 10 + orrery_console_screen.error, 10) << key;
+    ASSERT_EQ(console_screen_state().shown * 10 + console_screen_state().error, 10) << key;
     EXPECT_TRUE(screen_line_is("to return to cartfind", pstate.cursor_y - 6, 13));
     if (key == k_x) {
       plain.tap({key});

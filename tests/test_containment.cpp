@@ -57,13 +57,13 @@ void download(const temp_folder &home) {
 // A screenshot to a desktop folder inside the home.
 void screenshot(const temp_folder &home) {
   set_default_app_config();
-  snprintf(vell_config.desktop_path, sizeof vell_config.desktop_path, "%s", (home / "desk/").c_str());
+  vell_config_set_text(&vell_config_t::desktop_path, (home / "desk/").c_str());
   vell_set_write_roots({home.path});
   vell_bitmap *screen = vell_create_bitmap(128, 128, 8);
-  capture_png_screenshot(screen);
+  save_png_screenshot(screen);
   vell_destroy_bitmap(screen);
   vell_set_write_roots({});
-  vell_config.desktop_path[0] = 0;
+  vell_config_set_text(&vell_config_t::desktop_path, "");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ struct keyconfig_rig : runner_rig {
     run("keyconfig()");
     frame(2);
   }
-  int32_t slot(int32_t i) const { return orrery_config.button_keys[i]; }
+  int32_t slot(int32_t i) const { return orrery_config().button_keys[i]; }
 };
 
 // True when the screen shows text at (x, y) in colour c: every ink pixel
@@ -44,7 +44,7 @@ TEST(KeyConfig, KeysHeldAtOpeningWaitKeysTogetherGoInOrderDeleteAndEscapeRestore
                 shows_text("p1 left     : left", 10, 44, 1) && shows_text("p2 button o : tab", 10, 104, 5));
     EXPECT_EQ(vell_getpixel(pstate.screen, 8, 43), 14u) << "the current row's bar";
     for (int i = 0; i < 5; i++) rig.frame();
-    EXPECT_EQ(orrery_keyconfig.slot, 0);
+    EXPECT_EQ(keyconfig_state().slot, 0);
     rig.key(k_a, false);
     rig.frame();
     rig.tap({k_s});
@@ -53,7 +53,7 @@ TEST(KeyConfig, KeysHeldAtOpeningWaitKeysTogetherGoInOrderDeleteAndEscapeRestore
   {
     SCOPED_TRACE("keys held together fill consecutive slots in scancode order; Escape puts the saved keys back");
     keyconfig_rig rig;
-    orrery_config.button_keys[1] = 9;
+    orrery_config_set_button_key(1, 9);
     rig.open();
     rig.tap({k_s, k_a});
     EXPECT_EQ(rig.slot(0) * 100 + rig.slot(1), k_a * 100 + k_s);
@@ -67,14 +67,14 @@ TEST(KeyConfig, KeysHeldAtOpeningWaitKeysTogetherGoInOrderDeleteAndEscapeRestore
   {
     SCOPED_TRACE("Delete gives p1 button o its default keys back");
     keyconfig_rig rig;
-    orrery_config.button_keys[4] = 9;  // F
+    orrery_config_set_button_key(4, 9);  // F
     rig.open();
     for (int32_t sc : {5, 6, 7, 8, k_delete}) rig.tap({sc});
     EXPECT_EQ(rig.slot(4), 0);
     EXPECT_TRUE(shows_text("p1 button o : z", 10, 68, 5));
     rig.key(k_z, true);
     rig.frame();
-    EXPECT_NE(player_key(BTN_O, 0), 0) << "Z works for O again";
+    EXPECT_NE(buttons_key(BTN_O, 0), 0) << "Z works for O again";
   }
 }
 
@@ -99,11 +99,11 @@ TEST(KeyConfig, AfterTheLastSlotTheKeysAreSavedAndTheScreenStaysUntilAnotherKey)
   // The keys work at once: A is player 0's left now, the Left arrow is not.
   rig.key(k_a, true);
   rig.frame();
-  EXPECT_NE(player_key(BTN_LEFT, 0), 0);
+  EXPECT_NE(buttons_key(BTN_LEFT, 0), 0);
   rig.key(k_a, false);
   rig.key(k_left, true);
   rig.frame();
-  EXPECT_EQ(player_key(BTN_LEFT, 0), 0);
+  EXPECT_EQ(buttons_key(BTN_LEFT, 0), 0);
 }
 
 TEST(KeyConfig, ControllerStartCancelsAndAnyButtonClosesTheFinishedScreen) {
@@ -139,15 +139,15 @@ TEST(KeyConfig, ComesBackToThePauseMenuTheBrowserOrTheGameAndPointsOutAKeyBoundT
     ASSERT_EQ(pstate.sub_screen * 10 + pstate.mode, SUB_KEYCONFIG * 10 + MODE_RUNNING);
     const double t = rig.num("t");
     rig.tap({k_a});
-    EXPECT_STREQ(orrery_state.message, "a is also p2 button x") << "A is player 2's X by default";
+    EXPECT_STREQ(message_bar_state().text, "a is also p2 button x") << "A is player 2's X by default";
     EXPECT_EQ(rig.num("t"), t) << "the game stands still";
     EXPECT_EQ(vell_getpixel(vell_back_page(), 127, 3), 7u) << "the screen shows over the game";
     EXPECT_EQ(vell_getpixel(pstate.screen, 127, 3), 3u) << "without drawing into the game's screen";
     push_key_down(k_esc);
     rig.frame(2);
-    EXPECT_EQ(pstate.sub_screen * 10 + orrery_state.pause_menu_open, SUB_NONE * 10 + 1) << "Escape cancels only it";
+    EXPECT_EQ(pstate.sub_screen * 10 + paused_menu_open(), SUB_NONE * 10 + 1) << "Escape cancels only it";
     EXPECT_EQ(rig.slot(0), 0);
-    EXPECT_STREQ(paused_menu_item(orrery_state.pause_menu_selection)->label, "key config");
+    EXPECT_STREQ(paused_menu_item(paused_menu_selection())->label, "key config");
   }
   {
     SCOPED_TRACE("the game's own keyconfig()");

@@ -13,10 +13,12 @@ class Memory : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(orrery_create_machine(), 0);
     g_errors.clear();
-    orrery_set_memory_error_hook(record_error);
+    orrery_machine_hooks hooks;
+    hooks.memory_error = record_error;
+    orrery_machine_hooks_use(hooks);
   }
   void TearDown() override {
-    orrery_set_memory_error_hook(nullptr);
+    orrery_machine_hooks_use({});
     orrery_clear_machine();
   }
   static int32_t peek(int32_t a) { return orrery_peek(&pstate, pstate.cart, a); }

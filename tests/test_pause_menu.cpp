@@ -66,7 +66,7 @@ TEST(PauseMenu, EscapeTogglesThePauseButtonHonours5f30OnceAndTheProgramCanAskFor
       {k_z, 1} /* _set_paused(1) */,      {k_z, 0}};
   for (const auto &[key, open] : steps) {
     rig.tap({key});
-    EXPECT_EQ(orrery_state.pause_menu_open, open) << key;
+    EXPECT_EQ(paused_menu_open(), open) << key;
     if (key == k_p && open) {
       const double t = rig.num("t");
       for (int i = 0; i < 5; i++) rig.frame();
@@ -102,7 +102,7 @@ TEST(PauseMenu, UpWrapsAndAChosenItemRunsOnceWithoutThePressReachingTheProgramAn
   expect_row(5, 1, "bump", true);
   rig.key(k_x, true);  // X chooses and stays held a while
   for (int i = 0; i < 6; i++) rig.frame();
-  EXPECT_EQ(orrery_state.pause_menu_open, 0);
+  EXPECT_EQ(paused_menu_open(), 0);
   EXPECT_EQ(rig.num("x_seen"), 0) << "X held since the choice is blocked";
   rig.key(k_x, false);
   for (int i = 0; i < 10; i++) rig.frame();
@@ -127,8 +127,8 @@ TEST(PauseMenu, ControllerAloneOpensTheMenuMovesAndChooses) {
     rig.frame(2);
     b < 0 ? set_virtual_axis(1, 0) : set_virtual_button(b, false);
     rig.frame();
-    EXPECT_EQ(orrery_state.pause_menu_open, b != 0);
-    EXPECT_TRUE(b >= 0 || orrery_state.pause_menu_selection == 1) << "the stick moves down a row";
+    EXPECT_EQ(paused_menu_open(), b != 0);
+    EXPECT_TRUE(b >= 0 || paused_menu_selection() == 1) << "the stick moves down a row";
   }
   rig.frame();
   EXPECT_EQ(rig.num("hits"), 1);

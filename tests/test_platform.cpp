@@ -78,7 +78,7 @@ TEST(KeyBuffer, KeyCodesTextShortcutsAndItsLimit) {
   push_key_down(k_a);
   push_key_down(30);  // Ctrl+1 toggles the frame-rate display instead
   rig.poll_at(1130);
-  EXPECT_EQ(vell_readkey() * 10 + vell_config.show_fps, 'a' * 10 + 1);
+  EXPECT_EQ(vell_readkey() * 10 + vell_config().show_fps, 'a' * 10 + 1);
   g_rig_keys[k_lctrl] = 0;
   // The buffer holds 32.
   for (int i = 0; i < 40; i++) push_key_down(40);
@@ -115,7 +115,7 @@ TEST(SystemMessages, WindowCloseWheelQuitAndAltF4) {
 
 TEST(AudioDevice, OpensOnlyForSixteenVoicesWithAWindowAndRunsTheMixerOutsideTheLock) {
   platform_rig rig;
-  vell_config.mix_buffer_size = 512;
+  vell_config_set(&vell_config_t::mix_buffer_size, 512);
   static std::atomic<int> last_count{0};
   const vell_audio_fill fill = [](int16_t *samples, int count) {
     std::fill(samples, samples + count, 0);

@@ -80,12 +80,13 @@ TEST(ExecMode, FastClockMovesASixtiethOfASecondPerIterationAndPacesFramesAtTheRa
   use_test_clock(rig_clock);
   for (const auto &[fps, due] : rows) {
     g_rig_now = 5000;
-    orrery_args = orrery_args_t();
-    orrery_args.exec_mode = orrery_args.fast = 1;
-    vell_config.foreground_sleep_ms = 5;
+    set_default_app_config();
+    orrery_config_set(&orrery_config_t::exec_mode, 1);
+    orrery_config_set(&orrery_config_t::fast, 1);
+    vell_config_set(&vell_config_t::foreground_sleep_ms, 5);
     orrery_fast_start();
     ASSERT_TRUE(orrery_fast_active());
-    EXPECT_EQ(vell_config.foreground_sleep_ms, 0) << "the loop does not sleep";
+    EXPECT_EQ(vell_config().foreground_sleep_ms, 0) << "the loop does not sleep";
     int frames = 0;
     for (int i = 1; i <= 600; i++) {
       frames += orrery_fast_frame_due(fps);
@@ -98,7 +99,7 @@ TEST(ExecMode, FastClockMovesASixtiethOfASecondPerIterationAndPacesFramesAtTheRa
     orrery_fast_stop();
     EXPECT_EQ(vell_get_time(), 5000u) << "the test's clock is back";
   }
-  orrery_args.exec_mode = 0;
+  orrery_config_set(&orrery_config_t::exec_mode, 0);
   orrery_fast_start();
   EXPECT_FALSE(orrery_fast_active()) << "only for exec mode";
   use_test_clock(nullptr);
@@ -114,7 +115,7 @@ TEST(Runner, ProgramsOfTheLargestSizeRunOneMoreCharacterOrTokenDoesNotAndPrinthI
       {chars + "c", RUN_TOO_LONG, "** program exceeds char limit\n** 65537 / 65536 chars\n\n"},
       {tokens + "f()", RUN_OK, ""},
       {tokens + "f(1)", RUN_TOO_LARGE, "** program too large\n** 8193 / 8192 tokens\n\n"}};
-  orrery_args.exec_mode = 1;
+  orrery_config_set(&orrery_config_t::exec_mode, 1);
   for (const auto &[text, status, output] : cases) {
     pstate.mode = MODE_CONSOLE;
     testing::internal::CaptureStdout();
@@ -122,7 +123,7 @@ TEST(Runner, ProgramsOfTheLargestSizeRunOneMoreCharacterOrTokenDoesNotAndPrinthI
     EXPECT_EQ(testing::internal::GetCapturedStdout(), output);
     EXPECT_EQ(pstate.mode, status == RUN_OK ? MODE_RUNNING : MODE_CONSOLE);
   }
-  orrery_args.exec_mode = 0;
+  orrery_config_set(&orrery_config_t::exec_mode, 0);
   EXPECT_EQ(orrery_lua_memory(runner_lua_state()).allowance, 8192 * 16);
   // Outside exec mode printh writes nothing.
   testing::internal::CaptureStderr();
@@ -143,7 +144,7 @@ TEST(CountHook, TightLoopsAreSuspendedAtThe137thHookCallEveryFrameWhereverTheyAr
       EXPECT_EQ(hook_cycles(), frame * k_hook_cycles_at_30) << code << ", frame " << frame;
     }
     rig.press({41});  // the console still answers: Escape opens the pause menu
-    EXPECT_EQ(orrery_state.pause_menu_open, 1) << code;
+    EXPECT_EQ(paused_menu_open(), 1) << code;
   }
 }
 
@@ -190,14 +191,14 @@ TEST(CpuFigures, ChargesFillTheFrameAndStatOneIsItsShare) {
   EXPECT_EQ(cycles_2_frame_capacity(frame_budget()), 0x10000);
   // The runtime charges 8 for a power and 8 per root step.
   static int32_t observed;
-  orrery_set_cpu_observer([](int32_t n, int) { observed += n; });
+  watch_cpu_charges([](int32_t n, int) { observed += n; });
   for (const auto &[code, cycles] : {std::pair{"b = 2 x = b ^ 0.5", 16}, std::pair{"b = 2 x = b ^ 3", 8}}) {
     observed = 0;
     rig.run(code);
     rig.frame();
     EXPECT_EQ(observed, cycles) << code;
   }
-  orrery_set_cpu_observer(nullptr);
+  watch_cpu_charges(nullptr);
 }
 
 TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
@@ -218,10 +219,10 @@ TEST(FrameRate, SixtyFpsOverrunsFallBackTo30WithTwoUpdatesPerDrawAndRecover) {
   // A slow host lowers the rate only with host control on; cheap frames
   // (too quick for the clock to see) recover the wanted rate.
   rig.run("n = 0 function _update60() n += 1 end");
-  orrery_config.host_framerate_control = 0;
+  orrery_config_set(&orrery_config_t::host_framerate_control, 0);
   for (int i = 0; i < 60; i++) rig.iterate(34);
   EXPECT_EQ(pstate.target_fps, 60);
-  orrery_config.host_framerate_control = 1;
+  orrery_config_set(&orrery_config_t::host_framerate_control, 1);
   for (int i = 0; i < 10; i++) rig.iterate(34);
   EXPECT_EQ(pstate.target_fps, 30);
   for (int i = 0; i < 120; i++) rig.iterate(16);

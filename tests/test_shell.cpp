@@ -28,7 +28,7 @@ void enter_running(int32_t fps) {
 
 // Frames that update the buttons, counted down on the shared repeat counter
 // (nothing is pressed, so nothing else sets it).
-int32_t button_frames(int32_t from) { return from - orrery_buttons.repeat; }
+int32_t button_frames(int32_t from) { return from - buttons_state().repeat; }
 
 // Runs logical frames until the boot sequence has handled frame c.
 void run_boot_to(console_rig &rig, int32_t c) {
@@ -74,12 +74,12 @@ TEST(FrameAccumulator, PauseMenuRunsAtThirtyInASixtyFpsCartridgeAndFreezesTheFra
   console_rig rig;
   enter_running(60);
   rig.press({k_escape});
-  ASSERT_EQ(orrery_state.pause_menu_open, 1);
-  orrery_buttons.repeat = 100000;
+  ASSERT_EQ(paused_menu_open(), 1);
+  buttons_set_repeat(100000);
   EXPECT_EQ(frames_at_60hz(rig, 120), std::string(120, '0')) << "nothing but the menu advances";
   EXPECT_NEAR(button_frames(100000), 60, 1);
   rig.press({k_escape});
-  orrery_buttons.repeat = 100000;
+  buttons_set_repeat(100000);
   frames_at_60hz(rig, 120);
   EXPECT_GE(button_frames(100000), 119);
   // Leaving running mode closes the menu and brings the rate back to 30;
@@ -87,9 +87,9 @@ TEST(FrameAccumulator, PauseMenuRunsAtThirtyInASixtyFpsCartridgeAndFreezesTheFra
   rig.press({k_escape});
   pstate.mode = MODE_CONSOLE;
   rig.iterate(1);
-  EXPECT_EQ(orrery_state.pause_menu_open * 100 + pstate.target_fps, 30);
+  EXPECT_EQ(paused_menu_open() * 100 + pstate.target_fps, 30);
   rig.press({k_escape});
-  EXPECT_EQ(orrery_state.pause_menu_open, 0);
+  EXPECT_EQ(paused_menu_open(), 0);
 }
 
 TEST(Requests, ErrorSuspendsAndPrintsRebootRestartsTheBootAndTheGlitchSilencesErrors) {
@@ -132,15 +132,15 @@ TEST(ShortcutKeys, MuteCaptureAndQuitHintShowTheirMessages) {
     rig.press({keys.back()});
     if (keys.size() == 2) rig.key(keys[0], false);
     // The recording is written by a worker; its outcome shows once it ends.
-    for (int i = 0; keys.back() == k_f9 && i < 2000 && strcmp(orrery_state.message, message) != 0; i++) {
+    for (int i = 0; keys.back() == k_f9 && i < 2000 && strcmp(message_bar_state().text, message) != 0; i++) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       rig.iterate(1);
     }
-    EXPECT_STREQ(orrery_state.message, message);
-    EXPECT_EQ(lasts ? orrery_state.message_end - orrery_state.message_start : 0, lasts) << message;
-    EXPECT_EQ(orrery_buttons.down[0][BTN_X], 0) << "Ctrl+M does not press X";
+    EXPECT_STREQ(message_bar_state().text, message);
+    EXPECT_EQ(lasts ? message_bar_state().end - message_bar_state().start : 0, lasts) << message;
+    EXPECT_EQ(buttons_down(BTN_X, 0), 0) << "Ctrl+M does not press X";
   }
-  EXPECT_EQ(vell_config.sound_volume + vell_config.music_volume, 512);
+  EXPECT_EQ(vell_config().sound_volume + vell_config().music_volume, 512);
 }
 
 TEST(AudioPause, CounterFollowsTheControlByteAndTheMenuWithFourUpdatesOfTail) {
@@ -153,7 +153,8 @@ TEST(AudioPause, CounterFollowsTheControlByteAndTheMenuWithFourUpdatesOfTail) {
   };
   for (const auto &[byte, menu, counter] : steps) {
     orrery_poke(&pstate, pstate.cart, 0x5f2f, byte);
-    orrery_state.pause_menu_open = menu;
+    if (menu && !paused_menu_open()) open_paused_menu();
+    if (!menu && paused_menu_open()) close_paused_menu();
     rig.iterate(1);
     EXPECT_EQ(vell_audio_pause_count(), counter) << byte << " " << menu;
   }

@@ -22,7 +22,7 @@ TEST(DestRect, PageIsLaidOutByTheConfiguredModeAndMouseMapsBack) {
       {1920, 1080, 128, 128, 0, 0, {0, 0, 1920, 1080}}  // stretch
   };
   vell_config_default();
-  vell_config_t c = vell_config;
+  vell_config_t c = vell_config();
   for (const auto &[ww, wh, pw, ph, perfect, aspect, want] : cases) {
     c.pixel_perfect = perfect;
     c.keep_aspect = aspect;

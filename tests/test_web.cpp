@@ -44,9 +44,9 @@ TEST(WebFetch, WritesTheBodyWhateverTheStatusReportsEveryFailureAndGivesUpOrIsCa
   EXPECT_NE(home.log().find("vell_wget failed: could not open outfile: " + nowhere + "\n"), std::string::npos);
 
   // A server that never answers: the time-out, then a cancel.
-  vell_config.timeout = 1;
+  vell_config_set(&vell_config_t::timeout, 1);
   EXPECT_EQ(vell_wget(server.url("/silent").c_str(), out.c_str()), k_wget_no_url);
-  vell_config.timeout = 60;
+  vell_config_set(&vell_config_t::timeout, 60);
   int result = -1;
   const int held = server.requests();  // requests the server has had so far
   std::thread worker([&] { result = vell_wget(server.url("/silent").c_str(), out.c_str()); });

@@ -194,7 +194,7 @@ TEST_F(WindowOnDisplay, PauseMenuShowsOverTheCartridgeAndTheKeyboardChoosesItsIt
     rig.run(code);
     for (int i = 0; i < 3; i++) rig.frame();
     rig.tap({41});
-    ASSERT_EQ(orrery_state.pause_menu_open, 1);
+    ASSERT_EQ(paused_menu_open(), 1);
     expected = back_page_rgb();
   }
   temp_folder program;

@@ -32,6 +32,7 @@
 #include "platform/backends.h"
 #include "shell/console.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "shell/main_loop.h"
 #include "shell/resources.h"
 
@@ -222,6 +223,7 @@ int main(int argc, char **argv) {
   }
   const char *args[] = {"orrery", "-home", home.c_str(), "-headless", "1", "-foreground_sleep_ms", "0",
                         "-background_sleep_ms", "0", "-sound", "0", "-x", cart};
+  orrery_install_hooks();
   vell_main_init(static_cast<int>(sizeof args / sizeof *args), args);
 
   // Iterations of 17, 17 and 16 ms: sixty a second.

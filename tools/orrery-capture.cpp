@@ -31,6 +31,7 @@
 #include "machine/app_config.h"
 #include "shell/console.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 #include "shell/main_loop.h"
 
 namespace {
@@ -113,12 +114,14 @@ int main(int argc, char **argv) {
     clock.now_ms = clock_now;
     vell_clock_source_use(&clock);
   }
-  orrery_install_browser();
-  orrery_install_capture();
+  orrery_hook_tables hooks;
+  orrery_browser_entry_points(hooks);
+  orrery_capture_entry_points(hooks);
+  orrery_install_hooks(hooks);
   std::vector<const char *> argv2;
   for (const std::string &a : args) argv2.push_back(a.c_str());
   vell_main_init(static_cast<int>(argv2.size()), argv2.data());
-  if (gif) orrery_config.gif_len = static_cast<int32_t>(std::ceil(seconds)) + 1;
+  if (gif) orrery_config_set(&orrery_config_t::gif_len, static_cast<int32_t>(std::ceil(seconds)) + 1);
 
   // The first iteration starts the program; what was recorded before its
   // first picture is dropped.

@@ -13,6 +13,7 @@
 #include "platform/video.h"
 #include "shell/console.h"
 #include "shell/engine.h"
+#include "shell/hooks.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ constexpr uint8_t k_colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255
 }  // namespace
 
 int main(int argc, char **argv) {
+  orrery_install_hooks();
   vell_main_init(argc, argv);
   uint8_t palette[768] = {};
   for (int i = 0; i < 4; i++)

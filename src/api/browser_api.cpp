@@ -6,16 +6,16 @@
 
 int q7_cartfind(lua_State *L) {
   // The browser takes over from the running program, which stops here.
-  if (orrery_open_browser()) return lua_yield(L, 0);
+  if (orrery_api_hook().open_browser()) return lua_yield(L, 0);
   return 0;
 }
 
 int q7_install_demos(lua_State *) {
-  orrery_install_demos();
+  orrery_api_hook().install_demos();
   return 0;
 }
 
 int q7_install_games(lua_State *) {
-  orrery_install_games();
+  orrery_api_hook().install_games();
   return 0;
 }

@@ -77,7 +77,7 @@ int q7_help(lua_State *) {
 }
 
 int q7_keyconfig(lua_State *) {
-  orrery_open_keyconfig();
+  orrery_api_hook().open_keyconfig();
   return 0;
 }
 

@@ -37,7 +37,7 @@ constexpr int32_t k_tokens_limit = 8192;
 // commands then do nothing, except when the console runs one cartridge
 // from the command line (exec mode).
 bool program_started() { return pstate.program_started != 0; }
-bool exec_mode() { return orrery_args.exec_mode != 0; }
+bool exec_mode() { return orrery_config().exec_mode != 0; }
 
 // A string argument up to its first NUL byte (a NUL would cut a path short
 // after it was checked); "" when missing.
@@ -152,7 +152,8 @@ int q7_ls(lua_State *L) {
   const int n = api_nargs(L);
   // At the console, and in exec mode (whose standard output is the
   // console), ls lists the current folder.
-  if (!program_started() || exec_mode()) orrery_start_folder_listing(arg_text(L, 1).substr(0, k_filter_max).c_str());
+  if (!program_started() || exec_mode())
+    orrery_api_hook().start_listing(arg_text(L, 1).substr(0, k_filter_max).c_str());
   if (!program_started() || n >= 1) return 0;
   // A running cartridge sees the files it may reload: those in cstore/.
   lua_newtable(L);
@@ -181,11 +182,11 @@ int q7_cd(lua_State *L) {
   // Where the folder resolves counts, not its name: a link among the
   // cartridges that leads out of the root folder is refused.
   if (resolve_relative_name(target + "/", &rel) != 0 ||
-      join_inside_folder(orrery_config.root_path, rel, true, &path) != 0) {
+      join_inside_folder(orrery_config().root_path, rel, true, &path) != 0) {
     orrery_print_col("cd: failed", 7);
     return 0;
   }
-  if (!vell_directory_exists((std::string(orrery_config.root_path) + rel).c_str())) {
+  if (!vell_directory_exists((std::string(orrery_config().root_path) + rel).c_str())) {
     orrery_print_col("directory not found", 7);
     return 0;
   }

@@ -1,37 +1,30 @@
 #include "api/hooks.h"
 
 namespace {
-orrery_api_hooks g_hooks = {};
+
+void no_call() {}
+int32_t no_button(int, int32_t, int32_t) { return 0; }
+void no_listing(const char *) {}
+int no_browser() { return 0; }
+int no_install() { return 0; }
+
+constexpr orrery_api_hooks with_defaults(orrery_api_hooks h) {
+  if (!h.read_buttons) h.read_buttons = no_call;
+  if (!h.update_buttons) h.update_buttons = no_call;
+  if (!h.btn) h.btn = no_button;
+  if (!h.btnp) h.btnp = no_button;
+  if (!h.open_keyconfig) h.open_keyconfig = no_call;
+  if (!h.start_listing) h.start_listing = no_listing;
+  if (!h.open_browser) h.open_browser = no_browser;
+  if (!h.install_demos) h.install_demos = no_install;
+  if (!h.install_games) h.install_games = no_call;
+  return h;
 }
 
-void orrery_set_api_hooks(const orrery_api_hooks &hooks) { g_hooks = hooks; }
+orrery_api_hooks g_hooks = with_defaults({});
 
-void read_buttons() {
-  if (g_hooks.read_buttons) g_hooks.read_buttons();
-}
+}  // namespace
 
-void update_buttons() {
-  if (g_hooks.update_buttons) g_hooks.update_buttons();
-}
+void orrery_api_hooks_use(const orrery_api_hooks &hooks) { g_hooks = with_defaults(hooks); }
 
-int32_t orrery_btn(int nargs, int32_t i, int32_t p) { return g_hooks.btn ? g_hooks.btn(nargs, i, p) : 0; }
-
-int32_t orrery_btnp(int nargs, int32_t i, int32_t p) { return g_hooks.btnp ? g_hooks.btnp(nargs, i, p) : 0; }
-
-void orrery_open_keyconfig() {
-  if (g_hooks.open_keyconfig) g_hooks.open_keyconfig();
-}
-
-void orrery_start_folder_listing(const char *filter) {
-  if (g_hooks.start_listing) g_hooks.start_listing(filter);
-}
-
-int orrery_open_browser() { return g_hooks.open_browser ? g_hooks.open_browser() : 0; }
-
-void orrery_install_demos() {
-  if (g_hooks.install_demos) g_hooks.install_demos();
-}
-
-void orrery_install_games() {
-  if (g_hooks.install_games) g_hooks.install_games();
-}
+const orrery_api_hooks &orrery_api_hook() { return g_hooks; }

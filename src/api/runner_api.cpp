@@ -45,7 +45,7 @@ int q7_holdframe(lua_State *) {
 
 int q7_update_buttons(lua_State *) {
   runner_count_update();
-  update_buttons();
+  orrery_api_hook().update_buttons();
   return 0;
 }
 

@@ -38,7 +38,7 @@ int32_t memory_kilobytes(lua_State *L) {
 // being developed: the first read of the mouse says that it works.
 void note_mouse_use() {
   if (orrery_runner().mouse_notice_shown) return;
-  if (orrery_args.auto_load_fn.empty() && !cdata_id()[0]) return;
+  if (orrery_named_cart().empty() && !cdata_id()[0]) return;
   runner_note_mouse_notice();
   show_message("devkit mouse enabled", k_mouse_notice_ms);
 }
@@ -70,7 +70,7 @@ int q7_flip(lua_State *L) {
   // Only the program's own thread ends the frame. In a coroutine flip
   // yields that coroutine, and the frame and its budget go on.
   if (runner_ends_frame(L)) cpu_end_frame();
-  read_buttons();
+  orrery_api_hook().read_buttons();
   release_held_frame();
   return lua_yield(L, 0);
 }
@@ -119,14 +119,14 @@ static int push_buttons(lua_State *L, int32_t (*read)(int nargs, int32_t i, int3
   return n >= 1 ? api_push_bool(L, v != 0) : api_push_int(L, v);
 }
 
-int q7_btn(lua_State *L) { return push_buttons(L, orrery_btn); }
+int q7_btn(lua_State *L) { return push_buttons(L, orrery_api_hook().btn); }
 
-int q7_btnp(lua_State *L) { return push_buttons(L, orrery_btnp); }
+int q7_btnp(lua_State *L) { return push_buttons(L, orrery_api_hook().btnp); }
 
 // In exec mode the arguments, shown as print shows them and separated by
 // spaces, go to standard error as one line; otherwise nothing happens.
 int q7_printh(lua_State *L) {
-  if (!orrery_args.exec_mode) return 0;
+  if (!orrery_config().exec_mode) return 0;
   std::string line;
   const int n = api_nargs(L);
   for (int i = 1; i <= n; i++) {

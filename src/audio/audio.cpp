@@ -15,8 +15,6 @@ namespace {
 
 orrery_cart *g_system_cart = nullptr;  // holds the boot sound; loaded on first use
 
-void release_cart_sounds(const orrery_cart *cart) { vell_stop_orrery_song(cart); }
-
 orrery_cart *load_system_cart(std::string text) {
   if (text.empty()) return nullptr;
   FILE *f = fmemopen(text.data(), text.size(), "rb");
@@ -39,7 +37,6 @@ void stop_sfx_channels(int32_t channel) {
 
 void orrery_sound_init(int32_t voices) {
   vell_audio_reset();
-  orrery_set_cart_release_hook(release_cart_sounds);
   vell_sound_init_plat(voices, vell_mixer_callback);
 }
 

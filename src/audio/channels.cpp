@@ -184,7 +184,7 @@ void vell_channel_next_tick(orrery_channel *ch, int16_t *out) {
     orrery_music_scale scale;
     if (ch->music) {
       scale.level = g_audio.fade_level.load(std::memory_order_relaxed);
-      scale.volume = std::clamp(load_word(vell_config.music_volume), 0, 256);
+      scale.volume = std::clamp(load_word(vell_config().music_volume), 0, 256);
     }
     orrery_synth_tick(&ch->osc, ch->cart, ch->sound, ch->t, ch->music ? &scale : nullptr, out, &g_audio.rng);
     ch->t++;

@@ -182,7 +182,7 @@ void mix_block(int16_t *samples, int32_t n) {
   vell_mixer_end_block();
   for (int32_t c = 0; c < k_sfx_channels; c++) duck_music(channels, c, n);
 
-  const int32_t volume = std::clamp(__atomic_load_n(&vell_config.sound_volume, __ATOMIC_RELAXED), 0, 256);
+  const int32_t volume = std::clamp(__atomic_load_n(&vell_config().sound_volume, __ATOMIC_RELAXED), 0, 256);
   const int16_t *const buffers[k_channels] = {g_mixer.channel_buffer[0], g_mixer.channel_buffer[1], g_mixer.channel_buffer[2],
                                               g_mixer.channel_buffer[3], g_mixer.channel_buffer[4], g_mixer.channel_buffer[5],
                                               g_mixer.channel_buffer[6], g_mixer.channel_buffer[7]};

@@ -43,9 +43,8 @@ constexpr uint32_t k_controller_back = 1u << 4;  // the back button of a game co
 constexpr int32_t k_message_ms = 1500;
 
 cartfind_state_t g;
-browser_item g_pending_item;  // the item whose download or load will run next
 
-bool pressed(int32_t b) { return button_pressed(b, 0) != 0; }
+bool pressed(int32_t b) { return buttons_pressed(b, 0) != 0; }
 bool action_pressed() { return pressed(BTN_O) || pressed(BTN_X); }
 
 void note_change() {
@@ -131,7 +130,7 @@ void act_on_cart(const browser_item &item) {
     begin_ready(item);
     return;
   }
-  g_pending_item = copy_browser_item(item);
+  g.pending_item = copy_browser_item(item);
   download_bbs_cart(item.lid.c_str());
 }
 
@@ -165,7 +164,7 @@ void action_current_cartfind_item() {
 
 void open_catalogue_page(const browser_item &item) {
   if (!valid_catalogue_id(item.lid)) return;
-  const std::string address = catalogue_address(orrery_config.catalogue_url, catalogue_page_request(item.lid));
+  const std::string address = catalogue_address(orrery_config().catalogue_url, catalogue_page_request(item.lid));
   if (address.empty()) {
     show_message(k_no_catalogue_message, k_message_ms);
     return;
@@ -227,7 +226,7 @@ void leave_to_console() {
   pstate.sub_screen = SUB_NONE;
   pstate.pen = 6;
   vell_clear_key_buffer();
-  block_buttons();
+  buttons_block();
 }
 
 void exit_dialog_buttons(bool back) {
@@ -275,7 +274,7 @@ void search_entry_buttons(bool back) {
     download_list(list.name.c_str(), list.request.c_str(), 0);
     list.title = g.search_text;
     g.entering = 0;
-    block_buttons();
+    buttons_block();
     return;
   }
   if (pressed(BTN_UP)) turn_letter(1);
@@ -406,7 +405,7 @@ std::string menu_item_text(int32_t menu, int32_t index) {
   if (menu == CART_MENU_OPTIONS) {
     switch (index) {
       case 0:
-        return vell_config.sound_volume > 0 ? "sound:on" : "sound:off";
+        return vell_config().sound_volume > 0 ? "sound:on" : "sound:off";
       case 1:
         return vell_get_windowed() ? "fullscreen:off" : "fullscreen:on";
       case 2:
@@ -459,7 +458,7 @@ void cartfind_update() {
     if (g.show_after) {
       g.show_after = 0;
       cartfind_enter();
-      block_buttons();
+      buttons_block();
     } else {
       g.finished = 1;
     }
@@ -467,14 +466,14 @@ void cartfind_update() {
   if (g.finished) {
     for (int32_t b = BTN_LEFT; b <= BTN_PAUSE; b++)
       if (pressed(b)) {
-        block_buttons();
+        buttons_block();
         g.finished = 0;
         break;
       }
     return;
   }
   update_cartfind_download();
-  if (take_downloaded_cart_ready()) begin_ready(g_pending_item);
+  if (take_downloaded_cart_ready()) begin_ready(g.pending_item);
   animate();
   if (g.ready > 0) {
     if (g.ready + 1 > k_ready_frames) start_run();

@@ -118,7 +118,7 @@ void draw_empty_favourites(const painter &p, const browser_list &list) {
   if (const vell_bitmap *art = orrery_resource_bitmap(k_res_empty_favourites)) p.picture(k_res_empty_favourites, 64 - art->w / 2, 26);
   if (!catalogue_configured()) {
     // The way to the catalogue lists leads nowhere without a catalogue.
-    draw_lines(p, getting_cartridges(orrery_config.root_path), 50);
+    draw_lines(p, getting_cartridges(orrery_config().root_path), 50);
     return;
   }
   p.text("press \x91 and then \x97", 22, 50, 7);

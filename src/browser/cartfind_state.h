@@ -39,6 +39,7 @@ struct cartfind_state_t {
   int32_t search_cursor = 0;       // 0..length; up and down turn the letter before it
   int32_t ready = 0;               // frames since the chosen cartridge loaded; 0 when none waits
   browser_item running_item;       // the item last run from the browser
+  browser_item pending_item;       // the item whose download or load will run next
   uint32_t change_time = 0;        // ms of the last change of list or selection
   int32_t finished = 0;            // a cartridge run from the browser has ended: waiting for a button
   int32_t launched = 0;            // the browser asked for a run that has not come back yet

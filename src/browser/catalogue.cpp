@@ -39,31 +39,36 @@ struct download_job {
   uint32_t generation;   // the slot's generation when it started
 };
 
-// Guards g_generation, g_jobs and the workers' writes of the state word.
-std::mutex g_mutex;
-// Bumped by every start and cancel; a worker reports only while the slot
-// still has the generation it started with.
-uint32_t g_generation = 0;
-// Jobs not yet taken by their worker. Each start adds one job and one
-// thread, so every job is taken exactly once, whichever thread takes it.
-std::vector<download_job> g_jobs;
-// The last failed download got an answer from its server, just not a file
-// that passed the check (a missing page, an error page): the server is
-// there. Written with the state word.
-bool g_answered = false;
-std::atomic<int32_t> g_workers{0};  // worker threads not yet ended
+// The download slot's side in the browser: the worker threads and what the
+// main thread keeps about the current download. Lives for the whole run.
+struct catalogue_state {
+  // Guards generation, jobs and the workers' writes of the state word.
+  std::mutex mutex;
+  // Bumped by every start and cancel; a worker reports only while the slot
+  // still has the generation it started with.
+  uint32_t generation = 0;
+  // Jobs not yet taken by their worker. Each start adds one job and one
+  // thread, so every job is taken exactly once, whichever thread takes it.
+  std::vector<download_job> jobs;
+  // The last failed download got an answer from its server, just not a
+  // file that passed the check (a missing page, an error page): the server
+  // is there. Written with the state word.
+  bool answered = false;
+  std::atomic<int32_t> workers{0};  // worker threads not yet ended
+  std::string url;                  // current download; main thread only
+  std::string target;               // its file
+  int32_t cart_ready = 0;           // a downloaded cartridge waits to be run (browser)
+  std::string title;                // title named by the last information file, cleaned
+};
 
-std::string g_url;     // current download; main thread only
-std::string g_target;
-int32_t g_cart_ready = 0;  // a downloaded cartridge waits to be run (browser)
-std::string g_title;       // title named by the last information file, cleaned
+catalogue_state g;
 
 void worker() {
   download_job job;
   {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    job = g_jobs.back();
-    g_jobs.pop_back();
+    std::lock_guard<std::mutex> lock(g.mutex);
+    job = g.jobs.back();
+    g.jobs.pop_back();
   }
   // A temporary neighbour of the target, named after the generation, so
   // that a cancelled worker still writing can never be mistaken for the
@@ -73,16 +78,16 @@ void worker() {
   const bool ok = rc == k_wget_ok && check_bbs_file_ok(part.c_str());
   bool placed = false;
   {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (rc != k_wget_cancelled && job.generation == g_generation &&
+    std::lock_guard<std::mutex> lock(g.mutex);
+    if (rc != k_wget_cancelled && job.generation == g.generation &&
         orrery_state.download_state == DOWNLOAD_RUNNING) {
       placed = ok && vell_rename_file(part.c_str(), job.target.c_str()) == 0;
-      g_answered = rc == k_wget_ok;
+      g.answered = rc == k_wget_ok;
       orrery_state.download_state = placed ? DOWNLOAD_FINISHED : DOWNLOAD_FAILED;
     }
   }
   if (!placed) vell_remove_file(part.c_str());
-  g_workers--;
+  g.workers--;
 }
 
 std::string folder_of(const std::string &path) {
@@ -184,8 +189,8 @@ void take_info_file(const std::string &path) {
     run_downloaded_cart();
     return;
   }
-  g_title = clean_title(info["title"]);
-  vell_debugf("fetching %s (%s)\n", lid.c_str(), g_title.c_str());
+  g.title = clean_title(info["title"]);
+  vell_debugf("fetching %s (%s)\n", lid.c_str(), g.title.c_str());
   if (download_bbs_cart(lid.c_str()) != DOWNLOAD_START_OK) run_chain_cancel_pending();
 }
 
@@ -216,7 +221,7 @@ void take_page(const std::string &target) {
 
 }  // namespace
 
-int catalogue_configured() { return orrery_config.catalogue_url[0] != 0; }
+int catalogue_configured() { return orrery_config().catalogue_url[0] != 0; }
 
 void load_cached_catalogue_lists() {
   for (int32_t i = LIST_NEW; i < k_browser_lists; i++) {
@@ -232,23 +237,23 @@ int download_file(const char *url, const char *file) {
     no_connection();
     return DOWNLOAD_START_NO_ADDRESS;
   }
-  g_url = url;
-  g_target = file;
-  vell_make_directories(folder_of(g_target).c_str());
+  g.url = url;
+  g.target = file;
+  vell_make_directories(folder_of(g.target).c_str());
   {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_generation++;
-    g_jobs.push_back({g_url, g_target, g_generation});
+    std::lock_guard<std::mutex> lock(g.mutex);
+    g.generation++;
+    g.jobs.push_back({g.url, g.target, g.generation});
     orrery_state.download_state = DOWNLOAD_RUNNING;
     orrery_state.download_start = vell_get_time();
   }
-  vell_debugf("download %s\n", g_url.c_str());
-  g_workers++;
+  vell_debugf("download %s\n", g.url.c_str());
+  g.workers++;
   void *thread = vell_create_thread(worker);
   if (!thread) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_jobs.pop_back();
-    g_workers--;
+    std::lock_guard<std::mutex> lock(g.mutex);
+    g.jobs.pop_back();
+    g.workers--;
     orrery_state.download_state = DOWNLOAD_FAILED;
     vell_debugf("could not start a download thread: %s\n", vell_platform_error());
   }
@@ -259,7 +264,7 @@ int download_file(const char *url, const char *file) {
 int download_list(const char *name, const char *request, int32_t start_index) {
   if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
   if (!catalogue_set_up()) return DOWNLOAD_START_NO_ADDRESS;
-  const std::string url = catalogue_address(orrery_config.catalogue_url,
+  const std::string url = catalogue_address(orrery_config().catalogue_url,
                                             catalogue_list_request(request ? request : "", start_index));
   const std::string file = vell_prefix_with_appdata_path(list_download_file(name ? name : "", start_index != 0));
   return download_file(url.c_str(), file.c_str());
@@ -275,14 +280,14 @@ int download_bbs_cart(const char *lid) {
   }
   if (orrery_state.download_state != DOWNLOAD_IDLE) return DOWNLOAD_START_BUSY;
   if (!catalogue_set_up()) return DOWNLOAD_START_NO_ADDRESS;
-  const std::string url = catalogue_address(orrery_config.catalogue_url, catalogue_cart_request(id));
+  const std::string url = catalogue_address(orrery_config().catalogue_url, catalogue_cart_request(id));
   const std::string file = vell_prefix_with_appdata_path(bbs_cart_file(id));
   return download_file(url.c_str(), file.c_str());
 }
 
 void cancel_download() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_generation++;
+  std::lock_guard<std::mutex> lock(g.mutex);
+  g.generation++;
   const bool running = orrery_state.download_state == DOWNLOAD_RUNNING;
   orrery_state.download_state = DOWNLOAD_IDLE;
   if (running) vell_wget_cancel();
@@ -290,7 +295,7 @@ void cancel_download() {
 
 void shutdown_downloads() {
   cancel_download();
-  for (int i = 0; i < 200 && g_workers.load() > 0; i++) vell_delay(10);
+  for (int i = 0; i < 200 && g.workers.load() > 0; i++) vell_delay(10);
 }
 
 void update_cartfind_download() {
@@ -300,7 +305,7 @@ void update_cartfind_download() {
   // A clock that stepped back counts as no time passed.
   const int32_t elapsed = static_cast<int32_t>(vell_get_time() - c.download_start);
   if (state == DOWNLOAD_RUNNING) {
-    const int64_t limit = int64_t(vell_config.timeout > 0 ? vell_config.timeout : 1) * 1000;
+    const int64_t limit = int64_t(vell_config().timeout > 0 ? vell_config().timeout : 1) * 1000;
     if (elapsed > limit) {
       cancel_download();
       say("timeout");
@@ -310,33 +315,33 @@ void update_cartfind_download() {
   }
   if (elapsed < static_cast<int32_t>(k_download_min_ms)) return;
   c.download_state = DOWNLOAD_IDLE;
-  const std::string name = base_name(g_target);
+  const std::string name = base_name(g.target);
   if (state == DOWNLOAD_FAILED) {
     // A catalogue that answers but has no page for a search (a static
     // site cannot search) is reachable: blaming the connection would mislead.
     bool answered;
     {
-      std::lock_guard<std::mutex> lock(g_mutex);
-      answered = g_answered;
+      std::lock_guard<std::mutex> lock(g.mutex);
+      answered = g.answered;
     }
     const bool search_page = contains(name, ".pip") && contains(name, cartfind_list(LIST_SEARCH).name.c_str());
     say(answered && search_page ? "this catalogue has no search" : "could not connect to bbs.");
     return;
   }
-  if (contains(name, ".pip")) take_page(g_target);
-  else if (contains(name, ".q7.png") && load_downloaded_cart(g_target) == 0) g_cart_ready = 1;
+  if (contains(name, ".pip")) take_page(g.target);
+  else if (contains(name, ".q7.png") && load_downloaded_cart(g.target) == 0) g.cart_ready = 1;
 }
 
 int take_downloaded_cart_ready() {
-  const int ready = g_cart_ready;
-  g_cart_ready = 0;
+  const int ready = g.cart_ready;
+  g.cart_ready = 0;
   return ready;
 }
 
-const char *download_target() { return g_target.c_str(); }
+const char *download_target() { return g.target.c_str(); }
 
 void finish_running_download() {
-  const std::string target = g_target;
+  const std::string target = g.target;
   if (contains(base_name(target), ".nfo")) {
     take_info_file(target);
     return;
@@ -348,4 +353,4 @@ void finish_running_download() {
   run_downloaded_cart();
 }
 
-const char *downloaded_cart_title() { return g_title.c_str(); }
+const char *downloaded_cart_title() { return g.title.c_str(); }

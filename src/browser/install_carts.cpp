@@ -58,7 +58,7 @@ int install_demo_carts() {
     orrery_print("no demo carts found");
     return 0;
   }
-  const std::string folder = std::string(orrery_config.root_path) + "demos/";
+  const std::string folder = std::string(orrery_config().root_path) + "demos/";
   vell_make_directories(folder.c_str());
   int failures = 0;
   for (size_t i = 0, n = 0; i < demos->items.size() && n < static_cast<size_t>(k_demo_count); i++) {

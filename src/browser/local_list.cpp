@@ -45,7 +45,7 @@ std::string real_path(const std::string &path) {
 
 // The root folder resolved, without a trailing '/'.
 std::string real_root() {
-  std::string root = real_path(orrery_config.root_path);
+  std::string root = real_path(orrery_config().root_path);
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   return root;
 }
@@ -101,7 +101,7 @@ void populate_cartfind_list_from_directory(browser_list &list, const std::string
     list.items.push_back(std::move(up));
   }
   std::vector<browser_item> entries;
-  const std::string folder = std::string(orrery_config.root_path) + relative;
+  const std::string folder = std::string(orrery_config().root_path) + relative;
   vell_find_result r;
   for (int rc = vell_find_first(folder.c_str(), "*", &r, -1); rc == 0; rc = vell_find_next(&r)) {
     const std::string name = r.name;
@@ -134,7 +134,7 @@ void populate_cartfind_list_from_directory(browser_list &list, const std::string
 
 int resolve_folder_in_root(const std::string &relative, std::string *resolved) {
   const std::string root = real_root();
-  const std::string target = real_path(std::string(orrery_config.root_path) + relative);
+  const std::string target = real_path(std::string(orrery_config().root_path) + relative);
   std::string rel;
   std::error_code ec;
   if (!inside(root, target, &rel) || !fs::is_directory(target, ec)) return 1;
@@ -143,7 +143,7 @@ int resolve_folder_in_root(const std::string &relative, std::string *resolved) {
 }
 
 int file_path_in_root(const std::string &relative, std::string *full) {
-  const std::string target = real_path(std::string(orrery_config.root_path) + relative);
+  const std::string target = real_path(std::string(orrery_config().root_path) + relative);
   std::string rel;
   if (relative.empty() || !inside(real_root(), target, &rel) || rel.empty()) return 1;
   *full = target;

@@ -24,14 +24,12 @@ constexpr int32_t k_max_screenshot_scale = 32;
 
 enum name_kind { NAME_PNG, NAME_GIF };
 
-video_clip g_clip;
-
 // The one GIF save that may run in a worker. While state is RUNNING the
 // worker alone touches path and result, and nobody changes frames; the
 // main thread takes them back once it has seen the state leave RUNNING.
 struct gif_job {
   std::vector<clip_frame_ref> frames;  // the recorded frames, held unchanged
-  uint8_t palette[768];                // the engine palette when the save began
+  uint8_t palette[768] = {};           // the engine palette when the save began
   int32_t scale = 1;                   // canvas pixels per console pixel
   std::string prefix;                  // desktop folder and name base
   int32_t first_number = 0;            // first name number worth trying
@@ -39,9 +37,16 @@ struct gif_job {
   int result = 1;                      // 0 written, 1 failed
   void *thread = nullptr;              // the worker, until collected
   std::atomic<int> state{GIF_SAVE_IDLE};
-  bool exit_wait_registered = false;
+  bool exit_wait_registered = false;   // finish_gif_save runs at process exit
 };
-gif_job g_job;
+
+// Capture: the recording ring and the save that may run from it.
+struct capture_state {
+  video_clip clip;  // the frames recorded since the starting point
+  gif_job job;      // the background GIF save
+};
+
+capture_state g;
 
 std::string numbered_name(const std::string &prefix, name_kind kind, int32_t n) {
   char suffix[32];
@@ -79,7 +84,7 @@ std::string desktop_prefix() { return vell_prefix_with_desktop_path(capture_name
 // colour, scale times as wide and high.
 int screenshot_png(const vell_bitmap *screen, std::string *png) {
   if (!screen || screen->depth != 8) return 1;
-  int32_t scale = orrery_config.screenshot_scale;
+  int32_t scale = orrery_config().screenshot_scale;
   scale = scale < 1 ? 1 : scale > k_max_screenshot_scale ? k_max_screenshot_scale : scale;
   const uint8_t *palette = vell_engine_palette();
   vell_rgba_image image;
@@ -112,7 +117,7 @@ int write_gif_numbered(const std::vector<clip_frame_ref> &frames, int32_t scale,
 }
 
 void gif_worker() {
-  gif_job &j = g_job;
+  gif_job &j = g.job;
   j.result = write_gif_numbered(j.frames, j.scale, j.palette, j.prefix, j.first_number, &j.path);
   j.state.store(j.result == 0 ? GIF_SAVE_DONE : GIF_SAVE_FAILED, std::memory_order_release);
 }
@@ -151,38 +156,38 @@ int write_png_screenshot(const vell_bitmap *screen, const char *path) {
 }
 
 void record_video_frame(const vell_bitmap *screen) {
-  clip_record(&g_clip, screen, clip_length_for(orrery_config.gif_len));
+  clip_record(&g.clip, screen, clip_length_for(orrery_config().gif_len));
 }
 
-void reset_video() { clip_reset(&g_clip); }
+void reset_video() { clip_reset(&g.clip); }
 
-int recorded_frame_count() { return g_clip.index; }
+int recorded_frame_count() { return g.clip.index; }
 
 int save_gif() {
   const std::string prefix = desktop_prefix();
   const int32_t n = first_free_number(prefix, NAME_GIF, 0);
   vell_debugf("saving video to: %s\n", numbered_name(prefix, NAME_GIF, n).c_str());
   std::string path;
-  return write_gif_numbered(clip_frames(g_clip), gif_scale_for(orrery_config.gif_scale), vell_engine_palette(),
+  return write_gif_numbered(clip_frames(g.clip), gif_scale_for(orrery_config().gif_scale), vell_engine_palette(),
                             prefix, n, &path);
 }
 
 int write_gif(const char *path) {
   std::string gif;
-  if (encode_gif(clip_frames(g_clip), gif_scale_for(orrery_config.gif_scale), vell_engine_palette(), &gif) != 0)
+  if (encode_gif(clip_frames(g.clip), gif_scale_for(orrery_config().gif_scale), vell_engine_palette(), &gif) != 0)
     return 1;
   return vell_write_file_replacing(path, gif.data(), gif.size()) == VELL_WRITE_OK ? 0 : 1;
 }
 
 int start_gif_save() {
-  gif_job &j = g_job;
+  gif_job &j = g.job;
   if (j.state.load(std::memory_order_acquire) == GIF_SAVE_RUNNING) return 1;
   // An outcome nobody collected yet is dropped with its worker.
   vell_wait_thread(j.thread);
   j.thread = nullptr;
-  j.frames = clip_frames(g_clip);
+  j.frames = clip_frames(g.clip);
   memcpy(j.palette, vell_engine_palette(), sizeof j.palette);
-  j.scale = gif_scale_for(orrery_config.gif_scale);
+  j.scale = gif_scale_for(orrery_config().gif_scale);
   j.prefix = desktop_prefix();
   j.first_number = first_free_number(j.prefix, NAME_GIF, 0);
   j.path.clear();
@@ -199,7 +204,7 @@ int start_gif_save() {
 }
 
 int poll_gif_save() {
-  gif_job &j = g_job;
+  gif_job &j = g.job;
   const int state = j.state.load(std::memory_order_acquire);
   if (state == GIF_SAVE_IDLE || state == GIF_SAVE_RUNNING) return state;
   vell_wait_thread(j.thread);
@@ -212,6 +217,6 @@ int poll_gif_save() {
 }
 
 void finish_gif_save() {
-  vell_wait_thread(g_job.thread);
-  g_job.thread = nullptr;
+  vell_wait_thread(g.job.thread);
+  g.job.thread = nullptr;
 }

@@ -4,11 +4,10 @@
 #include <new>
 
 #include "gfx/bitmap.h"
+#include "machine/hooks.h"
 #include "machine/pstate.h"
 
 namespace {
-
-orrery_cart_release_func g_release_hook = nullptr;
 
 // The cartridge module's record.
 struct cart_record {
@@ -58,7 +57,7 @@ orrery_cart *vell_create_orrery_cart() {
 
 void vell_destroy_orrery_cart(orrery_cart *cart) {
   if (!cart) return;
-  if (g_release_hook) g_release_hook(cart);
+  orrery_machine_hook().cart_released(cart);
   if (pstate.cart == cart) pstate.cart = nullptr;
   // A dangling working slot would let reload read freed memory.
   if (g_carts.working == cart) g_carts.working = nullptr;
@@ -67,8 +66,6 @@ void vell_destroy_orrery_cart(orrery_cart *cart) {
   vell_destroy_bitmap(cart->label);
   delete cart;
 }
-
-void orrery_set_cart_release_hook(orrery_cart_release_func f) { g_release_hook = f; }
 
 orrery_cart *orrery_working_cart() { return g_carts.working; }
 void orrery_set_working_cart(orrery_cart *cart) { g_carts.working = cart; }

@@ -51,18 +51,13 @@ struct orrery_cart {
 // sound 0 speed 1, sounds 1-63 speed 16 and every pattern's channels 0x41,
 // 0x42, 0x43, 0x44 (all off). Null when memory could not be had.
 orrery_cart *vell_create_orrery_cart();
-// Stops the sounds that play from the cartridge (through the release hook),
+// Stops the sounds that play from the cartridge (the machine hook cart_released),
 // clears the machine's and the working slot's reference to it and frees it.
 // Null is ignored.
 void vell_destroy_orrery_cart(orrery_cart *cart);
 // Sets a cartridge back to the empty defaults, keeping its bitmaps and
 // dropping its label.
 void orrery_clear_cart(orrery_cart *cart);
-
-// Called with a cartridge about to be released, so that the audio system can
-// stop music and sounds that read from it. Null removes the hook.
-using orrery_cart_release_func = void (*)(const orrery_cart *cart);
-void orrery_set_cart_release_hook(orrery_cart_release_func f);
 
 // The working cartridge: the one last loaded or saved; reload copies from
 // it. The slot does not own the cartridge.

@@ -27,7 +27,7 @@ int32_t hex_value(char c) {
 
 }  // namespace
 
-std::string cdata_file_path(const char *id) { return std::string(orrery_config.cdata_path) + id + ".q7d.txt"; }
+std::string cdata_file_path(const char *id) { return std::string(orrery_config().cdata_path) + id + ".q7d.txt"; }
 
 void parse_cdata(const char *bytes, size_t size, int32_t values[64]) {
   int32_t digits = 0;

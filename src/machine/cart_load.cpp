@@ -77,7 +77,7 @@ void prepare_loaded_cart(orrery_cart *cart, const char *name) {
   record_cart_hash(cart);
   g_load.working_file = given.empty() ? get_sandboxed_cstore_filename(g_load.hash) : given;
   overlay_stored_data(cart);
-  orrery_working_cart_loaded();
+  orrery_machine_hook().working_cart_loaded();
 }
 
 int load_working_cart(const char *name) {

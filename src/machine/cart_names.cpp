@@ -112,4 +112,4 @@ void orrery_set_current_folder(const char *folder) {
   if (!g_current_folder.empty() && g_current_folder.back() != '/') g_current_folder += '/';
 }
 
-std::string orrery_current_folder_path() { return std::string(orrery_config.root_path) + g_current_folder; }
+std::string orrery_current_folder_path() { return std::string(orrery_config().root_path) + g_current_folder; }

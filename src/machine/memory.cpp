@@ -4,15 +4,12 @@
 
 #include "gfx/bitmap.h"
 #include "machine/cart.h"
+#include "machine/hooks.h"
 #include "machine/pstate.h"
 #include "platform/audio_device.h"
-#include "platform/log.h"
 
 namespace {
 
-void log_memory_error(const char *message) { vell_debugf("%s\n", message); }
-
-orrery_memory_error_func g_memory_error = log_memory_error;
 std::string g_partial_name;  // last file used by reload or cstore by name
 
 inline bool in_space(int32_t addr) { return addr >= 0 && addr < k_addr_end; }
@@ -450,10 +447,8 @@ void orrery_sync_shared_quarter(orrery_cart *cart) {
 
 void orrery_bad_memory_access(const pstate_t *m) {
   if (m && m->reset_glitch) return;
-  g_memory_error("bad memory access");
+  orrery_machine_hook().memory_error("bad memory access");
 }
-
-void orrery_set_memory_error_hook(orrery_memory_error_func f) { g_memory_error = f ? f : log_memory_error; }
 
 const char *orrery_partial_cart_name() { return g_partial_name.c_str(); }
 void orrery_set_partial_cart_name(const char *name) { g_partial_name = name ? name : ""; }

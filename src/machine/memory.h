@@ -51,11 +51,9 @@ void sync_shared_map_to_gfx(orrery_cart *cart);
 void orrery_sync_shared_quarter(orrery_cart *cart);
 
 // Every write outside 0-32767 ends here. Unless the reset glitch runs, it
-// calls the hook with "bad memory access"; the default hook logs it.
+// calls the machine hook memory_error with "bad memory access" (by default
+// it is only logged).
 void orrery_bad_memory_access(const pstate_t *m);
-using orrery_memory_error_func = void (*)(const char *message);
-// Null restores the default hook.
-void orrery_set_memory_error_hook(orrery_memory_error_func f);
 
 // The partial cartridge name: the last file that reload or cstore used by
 // name ("" when none).

@@ -113,6 +113,7 @@ int orrery_new_live_cart();
 // 0, fill pattern 0, audio masks 0.
 void orrery_reset_registers(pstate_t *m);
 
-// The GPIO bytes are plain memory. Index 0-127; other indexes read 0 and write nothing.
+// The GPIO bytes are plain memory: nothing to open or close, and a run
+// does not clear them. Index 0-127; other indexes read 0 and write nothing.
 int32_t gpio_read(int32_t index);
 void gpio_write(int32_t index, int32_t value);

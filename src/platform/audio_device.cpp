@@ -15,8 +15,8 @@ audio_device_state g_audio;
 }  // namespace
 
 void vell_sound_init_plat(int32_t voices, vell_audio_fill fill) {
-  if (voices != 16 || vell_config.mix_buffer_size == 0 || g_audio.open || !fill) return;
-  g_audio.open = vell_backends.audio.open(k_vell_sample_rate, vell_config.mix_buffer_size, fill) == 0;
+  if (voices != 16 || vell_config().mix_buffer_size == 0 || g_audio.open || !fill) return;
+  g_audio.open = vell_backends.audio.open(k_vell_sample_rate, vell_config().mix_buffer_size, fill) == 0;
   // A lock taken before the output opened is held on it too.
   if (g_audio.open && g_audio.lock_count > 0) vell_backends.audio.lock();
 }

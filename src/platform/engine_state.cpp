@@ -18,7 +18,7 @@ vell_state_t vell_state;
 }
 
 [[noreturn]] void vell_quit_process() {
-  vell_run_exit_hook();
+  vell_platform_hook().exit();
   vell_end_process(0);
 }
 
@@ -39,6 +39,6 @@ void vell_report_fatal(const char *text) {
     vell_report_fatal(text);
   }
   // A launcher or a script must see the failure.
-  vell_run_exit_hook();
+  vell_platform_hook().exit();
   vell_end_process(1);
 }

@@ -1,11 +1,22 @@
 #include "platform/hooks.h"
 
 namespace {
-vell_platform_hooks g_hooks = {};
+
+void no_exit() {}
+void no_config_line(const char *) {}
+void no_config_part(FILE *) {}
+
+constexpr vell_platform_hooks with_defaults(vell_platform_hooks h) {
+  if (!h.exit) h.exit = no_exit;
+  if (!h.read_config_line) h.read_config_line = no_config_line;
+  if (!h.write_config) h.write_config = no_config_part;
+  return h;
 }
 
-void vell_set_platform_hooks(const vell_platform_hooks &hooks) { g_hooks = hooks; }
+vell_platform_hooks g_hooks = with_defaults({});
 
-void vell_run_exit_hook() {
-  if (g_hooks.exit) g_hooks.exit();
-}
+}  // namespace
+
+void vell_platform_hooks_use(const vell_platform_hooks &hooks) { g_hooks = with_defaults(hooks); }
+
+const vell_platform_hooks &vell_platform_hook() { return g_hooks; }

@@ -137,7 +137,7 @@ int handle_key_down(const vell_input_event &e) {
     vell_toggle_fullscreen();
     vell_block_key(sc_return);
   } else if (sc == sc_1 && ctrl_held() && !e.repeat) {
-    vell_config.show_fps = !vell_config.show_fps;
+    vell_config_set(&vell_config_t::show_fps, !vell_config().show_fps);
   } else if (sc == sc_f4 && alt_held()) {
     vell_quit_process();
   } else if (code != 0) {
@@ -160,7 +160,7 @@ void vell_mouse_init() {
 }
 
 void vell_handle_system_messages() {
-  int32_t ms = vell_is_app_active() ? vell_config.foreground_sleep_ms : vell_config.background_sleep_ms;
+  int32_t ms = vell_is_app_active() ? vell_config().foreground_sleep_ms : vell_config().background_sleep_ms;
   if (ms > k_max_sleep_ms) ms = k_max_sleep_ms;
   if (ms > 0) vell_delay(static_cast<uint32_t>(ms));
   if (vell_has_window()) vell_backends.input.hide_cursor();
@@ -294,7 +294,7 @@ void vell_get_mouse(int32_t *x, int32_t *y, int32_t *buttons) {
     }
   }
   if (b & k_vell_mouse_left) {
-    const int32_t rmb = vell_config.rmb_key;
+    const int32_t rmb = vell_config().rmb_key;
     *buttons |= (rmb > 0 && rmb < k_vell_key_slots && g_in.key[rmb]) ? 2 : 1;
   }
   if (b & k_vell_mouse_right) *buttons |= 2;

@@ -98,7 +98,7 @@ std::string vell_prefix_with_data_path(const std::string &name) {
 }
 
 std::string vell_prefix_with_appdata_path(const std::string &name) {
-  std::string home = vell_configured_folder(vell_config.home_path);
+  std::string home = vell_configured_folder(vell_config().home_path);
   if (!home.empty()) return home + name;
   std::string base;
   if (const char *v = env_or_null("XDG_DATA_HOME")) base = v;
@@ -112,7 +112,7 @@ std::string vell_prefix_with_appdata_path(const std::string &name) {
 }
 
 std::string vell_prefix_with_desktop_path(const std::string &name) {
-  std::string desk = vell_configured_folder(vell_config.desktop_path);
+  std::string desk = vell_configured_folder(vell_config().desktop_path);
   if (!desk.empty()) return desk + name;
   // A desktop folder that does not exist (a machine without a desktop) is
   // passed over rather than made: files land in the user's home instead.

@@ -61,10 +61,10 @@ void vell_video_exit() {
 }
 
 int vell_set_screen(int32_t width, int32_t height, int32_t depth, int32_t flags) {
-  vell_config_t &c = vell_config;
+  const vell_config_t &c = vell_config();
   vell_debugf("vell_set_screen %d %d %d %x\n", width, height, depth, flags);
   if (c.pixel_perfect == -1) {
-    c.pixel_perfect = height < 480 ? 1 : 0;
+    vell_config_set(&vell_config_t::pixel_perfect, height < 480 ? 1 : 0);
     vell_debugf(" set pixel_perfect %d\n", c.pixel_perfect);
   }
   if (width == 0 || height == 0) {
@@ -76,13 +76,13 @@ int vell_set_screen(int32_t width, int32_t height, int32_t depth, int32_t flags)
   }
   if (g_video.app_chose_size) {
     if (c.window_size_w < 32 || c.window_size_h < 32) {
-      c.window_size_w = 640;
-      c.window_size_h = 480;
+      vell_config_set(&vell_config_t::window_size_w, 640);
+      vell_config_set(&vell_config_t::window_size_h, 480);
     }
     vell_debugf(" window size: %d %d\n", c.window_size_w, c.window_size_h);
   } else {
-    c.window_size_w = width;
-    c.window_size_h = height;
+    vell_config_set(&vell_config_t::window_size_w, width);
+    vell_config_set(&vell_config_t::window_size_h, height);
   }
   if ((flags & 0x100) && c.windowed == 1) g_video.screen_mode = 0;
   if (flags & 4) g_video.screen_mode = 0;
@@ -113,8 +113,8 @@ void vell_fit_window_size(int32_t *w, int32_t *h) {
 }
 
 void vell_set_window_size(int32_t w, int32_t h) {
-  vell_config.window_size_w = w;
-  vell_config.window_size_h = h;
+  vell_config_set(&vell_config_t::window_size_w, w);
+  vell_config_set(&vell_config_t::window_size_h, h);
   g_video.app_chose_size = 1;
 }
 
@@ -160,7 +160,7 @@ void vell_update_layout() {
   }
   int32_t w, h;
   vell_get_drawable_size(&w, &h);
-  g_video.dest = vell_compute_dest_rect(w, h, page->w, page->h, vell_config);
+  g_video.dest = vell_compute_dest_rect(w, h, page->w, page->h, vell_config());
 }
 
 void vell_window_point_to_page(int32_t wx, int32_t wy, int32_t *px, int32_t *py) {

@@ -7,6 +7,7 @@
 #include "platform/config.h"
 #include "platform/system.h"
 #include "platform/video.h"
+#include "script/hooks.h"
 #include "script/interp.h"
 
 namespace {
@@ -15,8 +16,7 @@ namespace {
 // and reboot.
 cpu_budget_t g_budget;
 
-orrery_cpu_observer g_observer = nullptr;
-
+constexpr int32_t k_default_fps = 30;
 constexpr int32_t k_max_fps = 60;
 constexpr int32_t k_full_load = 16 << 16;       // the load of a frame that could not be measured
 constexpr int32_t k_recovery_load = 63487;      // 0.96873 of a frame's budget
@@ -82,6 +82,8 @@ void reset_cpu_budget() {
   pstate.target_fps = fresh.wanted_fps;
 }
 
+void cpu_budget_set_draw_ms(uint32_t ms) { cpu_budget.draw_ms = ms; }
+
 void reset_frame_rate_control() {
   // The rate the program asked for stays, and with it the state charged and
   // the draw time.
@@ -110,10 +112,8 @@ int32_t cycles_2_frame_capacity(int32_t c) {
   return static_cast<int32_t>((static_cast<int64_t>(c) << 16) / (k_cycles_per_second / wanted));
 }
 
-void orrery_set_cpu_observer(orrery_cpu_observer f) { g_observer = f; }
-
 void spend_cpu(int32_t n) {
-  if (g_observer) g_observer(n, 0);
+  orrery_script_hook().cpu_charged(n, 0);
   if (!g_budget.state) return;
   if (n < 1) n = 1;
   add_to(g_budget.system_cycles, n);
@@ -121,7 +121,7 @@ void spend_cpu(int32_t n) {
 }
 
 void refund_cpu(int32_t n) {
-  if (g_observer) g_observer(n, 1);
+  orrery_script_hook().cpu_charged(n, 1);
   if (!g_budget.state) return;
   if (n > 0) add_to(g_budget.system_cycles, n);
   charge(n);
@@ -193,9 +193,9 @@ void update_frame_rate() {
   if (b.mark_ms[2] >= b.mark_ms[0]) {
     const int32_t draw = static_cast<int32_t>(g_budget.draw_ms);
     lag = (draw > 0 ? draw : 0) + static_cast<int32_t>(b.mark_ms[2] - b.mark_ms[0]) + b.penalty +
-          (focus ? vell_config.foreground_sleep_ms : vell_config.background_sleep_ms);
+          (focus ? vell_config().foreground_sleep_ms : vell_config().background_sleep_ms);
   }
-  if (orrery_config.host_framerate_control == 0) {
+  if (orrery_config().host_framerate_control == 0) {
     average = 10000;
     lag = 0;
   }

@@ -46,7 +46,7 @@ void reset_cpu_budget();
 // The interpreter state whose program the charges are for; the runner sets
 // it when it opens one and clears it before closing it.
 void cpu_charge_state(lua_State *L);
-// The time the shell's last draw took, in ms.
+// The shell's measurement of its last draw, ms (part of the host's lag).
 void cpu_set_draw_ms(uint32_t ms);
 // Clears the frame-rate bookkeeping, penalty and hold flags at a program's
 // start (the runtime reset).
@@ -69,11 +69,8 @@ void spend_cpu(int32_t n);
 // Adds n cycles (normally negative) without the minimum; positive amounts
 // also count as system cycles.
 void refund_cpu(int32_t n);
-// Tests watch the charges through an observer that sees every amount as
-// requested (before spend_cpu raises 0 to 1); refund is 1 for refund_cpu.
-// Null removes it.
-using orrery_cpu_observer = void (*)(int32_t cycles, int refund);
-void orrery_set_cpu_observer(orrery_cpu_observer f);
+// Both show every amount as requested to the script hook cpu_charged
+// (tests watch the charges through it).
 
 // One count-hook call: adds 1024 cycles to the frame and to the limiter
 // count. True when the frame's budget is used up.

@@ -1,15 +1,22 @@
 #include "script/hooks.h"
 
 namespace {
-orrery_script_hooks g_hooks = {};
+
+void no_api(lua_State *) {}
+void no_block() {}
+void no_observer(int32_t, int) {}
+
+constexpr orrery_script_hooks with_defaults(orrery_script_hooks h) {
+  if (!h.install_api) h.install_api = no_api;
+  if (!h.block_buttons) h.block_buttons = no_block;
+  if (!h.cpu_charged) h.cpu_charged = no_observer;
+  return h;
 }
 
-void orrery_set_script_hooks(const orrery_script_hooks &hooks) { g_hooks = hooks; }
+orrery_script_hooks g_hooks = with_defaults({});
 
-void runner_install_api(lua_State *L) {
-  if (g_hooks.install_api) g_hooks.install_api(L);
-}
+}  // namespace
 
-void block_buttons() {
-  if (g_hooks.block_buttons) g_hooks.block_buttons();
-}
+void orrery_script_hooks_use(const orrery_script_hooks &hooks) { g_hooks = with_defaults(hooks); }
+
+const orrery_script_hooks &orrery_script_hook() { return g_hooks; }

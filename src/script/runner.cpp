@@ -222,15 +222,17 @@ void follow_suspended_coroutine(lua_State *resumer) {
   if (!g_runner.closing && suspension_wanted(resumer) != SUSPEND_NONE) orrery_soft_yield(resumer);
 }
 
-// Memory errors of the API functions become runtime errors of the program
-// at its next instruction.
-void on_memory_error(const char *message) {
+}  // namespace
+
+void runner_memory_error(const char *message) {
   vell_debugf("%s\n", message);
   lua_State *L = g_runner.L;
   if (!g_runner.executing || !L) return;
   g_runner.pending_error = message;
   L->hookcount = 1;
 }
+
+namespace {
 
 void spend_from_interpreter(lua_State *, int32_t cycles) { spend_cpu(cycles); }
 
@@ -306,7 +308,7 @@ bool memory_fits(lua_State *L) {
 std::string cart_identity(const std::string &file) {
   if (file.empty()) return "";
   if (starts_with(file, vell_prefix_with_appdata_path("bbs/"))) return get_lid_from_filename(file);
-  const std::string root = orrery_config.root_path;
+  const std::string root = orrery_config().root_path;
   if (!root.empty() && starts_with(file, root)) return file.substr(root.size());
   return file;
 }
@@ -321,7 +323,7 @@ std::string command_shortcut(const std::string &text) {
   }
   if (text == "s") return "cartfind()";
   if (text == "resume") {
-    block_buttons();
+    orrery_script_hook().block_buttons();
     return "if (_mainloop) then _mainloop() else print(\"no _mainloop()\") end";
   }
   return "";
@@ -533,7 +535,6 @@ void reset_interpreter() {
   r.pending_error.clear();
   r.stretch_over = r.stretch_overran = 0;
 
-  orrery_set_memory_error_hook(on_memory_error);
   orrery_interp_hooks hooks;
   hooks.cite_line = cite_tab_line;
   hooks.after_resume = follow_suspended_coroutine;
@@ -541,7 +542,7 @@ void reset_interpreter() {
   lua_State *L = orrery_lua_open(hooks);
   if (!L) vell_fatal_error("could not create the interpreter");
   lua_atpanic(L, panic);
-  runner_install_api(L);
+  orrery_script_hook().install_api(L);
   r.helper = lua_newthread(L);
   luaL_ref(L, LUA_REGISTRYINDEX);
   r.L = L;
@@ -586,7 +587,7 @@ void run_cart() {
   vell_stop_all_sounds();
   clear_audio_masks();
   set_fps(30);
-  block_buttons();
+  orrery_script_hook().block_buttons();
   if (pstate.mode != MODE_RUNNING) end_run_without_window();
 }
 
@@ -632,7 +633,7 @@ int run_program(const char *text_in) {
     return start_failed(RUN_SYNTAX_ERROR);
   }
   lua_setglobal(L, "_q7_program");
-  block_buttons();
+  orrery_script_hook().block_buttons();
   pstate.buttons_read = 0;
   if (pstate.pending_request == REQ_RUN) reset_runtime_state();
   pstate.mode = MODE_RUNNING;

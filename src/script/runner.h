@@ -128,6 +128,9 @@ void set_param_string(const char *text);
 // Posts the suspend-with-error request with text as the error to print,
 // unless the reset glitch is running (its errors are not reported).
 void orrery_runtime_error(const char *text);
+// A bad memory access (the machine's memory_error hook): logged, and while
+// the program executes it becomes a runtime error at its next instruction.
+void runner_memory_error(const char *message);
 
 // Raises a runtime error of the program from an API function: the line of
 // the calling script function is recorded for the report and the message

@@ -98,7 +98,7 @@ void boot_picture_step(int32_t c) {
 // and the message bar name it (by its file name; the whole path went to
 // standard error at start).
 void report_start_cart_failure() {
-  const std::string &named = orrery_args.auto_load_fn;
+  const std::string &named = orrery_named_cart();
   const size_t slash = named.find_last_of('/');
   const std::string text = "could not load " + (slash == std::string::npos ? named : named.substr(slash + 1));
   orrery_print(text.c_str());
@@ -210,24 +210,24 @@ void move_boot() {
       break;
     case 70:
       // (A cartridge loaded at start always runs, at frame 100.)
-      if (orrery_args.start_cart_failed) report_start_cart_failure();
+      if (orrery_state.start_cart_failed) report_start_cart_failure();
       break;
     case 80:
-      if (orrery_config.cartfind_at_boot) {
+      if (orrery_config().cartfind_at_boot) {
         pstate.mode = MODE_CONSOLE;
         pstate.pen = 6;
         pstate.sub_screen = SUB_BROWSER;
-        browser_enter();
+        orrery_shell_hook().browser_enter();
       }
       break;
     case 90:
       // The cartridge loaded at start runs in the head cartridge's place,
       // so the head cartridge is only mounted.
-      if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) orrery_mount_resource_carts();
+      if (orrery_state.cart_loaded_at_start && orrery_config().run_after_boot) orrery_mount_resource_carts();
       else boot_embedded_cart();
       break;
     case 100:
-      if (orrery_config.cart_loaded_at_start && orrery_config.run_after_boot) {
+      if (orrery_state.cart_loaded_at_start && orrery_config().run_after_boot) {
         pstate.mode = MODE_CONSOLE;
         pstate.pending_request = REQ_RUN;
       }
@@ -239,7 +239,7 @@ void move_boot() {
 
 void move_splash() {
   bool go = vell_get_any_key_down() != 0;
-  for (int32_t b = 0; b <= BTN_PAUSE; b++) go = go || orrery_buttons.down[0][b];
+  for (int32_t b = 0; b <= BTN_PAUSE; b++) go = go || buttons_down(b, 0);
   if (go) boot_init();
 }
 
@@ -283,7 +283,7 @@ void boot_embedded_cart() {
 void reboot_machine() {
   // The cartridge named on the command line was released with the others:
   // the boot after a reboot ends with the head cartridge, as a plain start.
-  orrery_config.cart_loaded_at_start = 0;
+  orrery_state.cart_loaded_at_start = 0;
   release_console_carts();
   reset_cpu_budget();
   create_console_carts();

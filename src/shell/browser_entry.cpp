@@ -11,8 +11,8 @@ int open_browser() {
   if (pstate.program_started && !(c.head_cart_running && pstate.mode == MODE_RUNNING)) return 0;
   const bool running = pstate.mode == MODE_RUNNING;
   pstate.sub_screen = SUB_BROWSER;
-  browser_enter();
-  block_buttons();
+  orrery_shell_hook().browser_enter();
+  buttons_block();
   if (!running) return 0;
   c.head_cart_running = 0;
   pstate.pending_request = REQ_SUSPEND;
@@ -22,13 +22,13 @@ int open_browser() {
 void enter_browser_from_console() {
   pstate.sub_screen = SUB_BROWSER;
   pstate.pen = 6;
-  browser_enter();
+  orrery_shell_hook().browser_enter();
   // The key that left the console (Escape among them) must not act in the
   // browser too, however long it is held.
   for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
     if (vell_get_key_state(sc)) vell_block_key(sc);
   vell_clear_key_buffer();
-  block_buttons();
+  buttons_block();
 }
 
 void grant_browser_to_next_run() { orrery_state.browser_grant_pending = 1; }

@@ -9,12 +9,13 @@
 #include "platform/rng.h"
 #include "script/cpu_budget.h"
 #include "shell/console.h"
-
-// Every player's buttons: sampled by read_buttons, advanced by
-// update_buttons, read by btn and btnp and by the console's screens.
-orrery_buttons_t orrery_buttons;
+#include "shell/pause_menu.h"
 
 namespace {
+
+// Every player's buttons: sampled by buttons_read, advanced by
+// buttons_update, read by btn and btnp and by the console's screens.
+orrery_buttons_t g;
 
 constexpr int32_t k_sc_m = 16;  // M: player 0's X only while no Ctrl key is held
 
@@ -56,13 +57,13 @@ bool valid(int32_t button, int32_t player) {
 // The repeat delay after a new press: 15 frames at 30 fps (16 with the
 // frame the counter is set in), scaled to the target rate; the pause menu
 // always runs at 30.
-int32_t first_repeat() { return orrery_state.pause_menu_open ? 16 : pstate.target_fps * 15 / 30 + 1; }
-int32_t next_repeat() { return orrery_state.pause_menu_open ? 4 : pstate.target_fps * 4 / 30; }
+int32_t first_repeat() { return paused_menu_open() ? 16 : pstate.target_fps * 15 / 30 + 1; }
+int32_t next_repeat() { return paused_menu_open() ? 4 : pstate.target_fps * 4 / 30; }
 
 // The controller's reading for one player: axes and buttons; false when no
 // controller drives that player.
 bool read_controller(int32_t player, int32_t *x, int32_t *y, uint32_t *mask) {
-  const int32_t index = player - orrery_config.joystick_index;
+  const int32_t index = player - orrery_config().joystick_index;
   if (index < 0 || index >= vell_count_joysticks() || index >= k_vell_max_joysticks) return false;
   return vell_get_joystick(index, x, y, mask) == 0;
 }
@@ -92,14 +93,16 @@ int32_t script_read(const int32_t (&state)[k_players][k_player_buttons], int nar
 
 }  // namespace
 
-void orrery_reset_buttons() { memset(&orrery_buttons, 0, sizeof orrery_buttons); }
+const orrery_buttons_t &buttons_state() { return g; }
 
-int32_t player_key(int32_t button, int32_t player) {
+void buttons_reset() { g = orrery_buttons_t{}; }
+
+int32_t buttons_key(int32_t button, int32_t player) {
   const int32_t slot = custom_slot(button, player);
   if (slot < 0) return 0;
   // A slot holding a scancode replaces every default key of its button; a
   // value that is no scancode (0, negative, too large) leaves the defaults.
-  const int32_t custom = orrery_config.button_keys[slot];
+  const int32_t custom = orrery_config().button_keys[slot];
   if (custom > 0 && custom < k_vell_key_slots) return vell_get_key_state(custom);
   for (int32_t key : k_default_keys[player][button]) {
     if (key == 0) break;
@@ -109,7 +112,7 @@ int32_t player_key(int32_t button, int32_t player) {
   return 0;
 }
 
-int32_t player_button(int32_t button, int32_t player) {
+int32_t buttons_pad(int32_t button, int32_t player) {
   if (!valid(button, player)) return 0;
   int32_t x = 0, y = 0;
   uint32_t mask = 0;
@@ -133,18 +136,18 @@ int32_t player_button(int32_t button, int32_t player) {
   return (mask & bits) ? 255 : 0;
 }
 
-int32_t is_key_bound(int32_t scancode) {
+int32_t buttons_key_bound(int32_t scancode) {
   if (scancode == 0) return 0;
   for (int32_t slot = 0; slot < 6; slot++)
-    if (orrery_config.button_keys[slot] == scancode) return 1;
+    if (orrery_config().button_keys[slot] == scancode) return 1;
   return 0;
 }
 
-int32_t key_slot_using(int32_t scancode, int32_t except) {
+int32_t buttons_key_slot_using(int32_t scancode, int32_t except) {
   if (scancode <= 0) return -1;
   for (int32_t slot = 0; slot < 13; slot++) {
     if (slot == except) continue;
-    const int32_t custom = orrery_config.button_keys[slot];
+    const int32_t custom = orrery_config().button_keys[slot];
     if (custom > 0 && custom < k_vell_key_slots) {
       if (custom == scancode) return slot;
       continue;
@@ -160,7 +163,7 @@ int32_t key_slot_using(int32_t scancode, int32_t except) {
 }
 
 void buttons_read() {
-  orrery_buttons_t &s = orrery_buttons;
+  orrery_buttons_t &s = g;
   memset(s.down, 0, sizeof s.down);
   if (orrery_state.glitch_test) {
     for (int32_t p = 0; p < k_players; p++)
@@ -169,7 +172,7 @@ void buttons_read() {
   }
   for (int32_t p = 0; p < k_players; p++)
     for (int32_t b = 0; b < k_player_buttons; b++) {
-      const bool held = player_key(b, p) != 0 || player_button(b, p) >= 129;
+      const bool held = buttons_key(b, p) != 0 || buttons_pad(b, p) >= 129;
       if (!held) {
         s.blocked[p][b] = 0;
       } else if (!s.blocked[p][b]) {
@@ -181,7 +184,7 @@ void buttons_read() {
 }
 
 void buttons_update() {
-  orrery_buttons_t &s = orrery_buttons;
+  orrery_buttons_t &s = g;
   const bool tick = s.repeat == 1;
   for (int32_t p = 0; p < k_players; p++)
     for (int32_t b = 0; b < k_player_buttons; b++) {
@@ -194,20 +197,23 @@ void buttons_update() {
   }
 }
 
-int32_t button_pressed(int32_t button, int32_t player) {
+void buttons_set_repeat(int32_t frames) { g.repeat = frames; }
+
+int32_t buttons_down(int32_t button, int32_t player) { return valid(button, player) ? g.down[player][button] : 0; }
+
+int32_t buttons_pressed(int32_t button, int32_t player) {
   if (!valid(button, player)) return 0;
-  const orrery_buttons_t &s = orrery_buttons;
-  if (s.previous[player][button] && s.repeat != 1) return 0;
-  return s.down[player][button];
+  if (g.previous[player][button] && g.repeat != 1) return 0;
+  return g.down[player][button];
 }
 
-int32_t button_pressed_nok(int32_t button, int32_t player) {
-  if (!button_pressed(button, player)) return 0;
-  return player_button(button, player) > 0 ? 1 : 0;
+int32_t buttons_pressed_on_pad(int32_t button, int32_t player) {
+  if (!buttons_pressed(button, player)) return 0;
+  return buttons_pad(button, player) > 0 ? 1 : 0;
 }
 
 void buttons_block() {
-  orrery_buttons_t &s = orrery_buttons;
+  orrery_buttons_t &s = g;
   for (int32_t p = 0; p < k_players; p++)
     for (int32_t b = 0; b < k_player_buttons; b++) {
       s.blocked[p][b] = 1;
@@ -216,10 +222,11 @@ void buttons_block() {
   s.repeat = first_repeat();
 }
 
-void clear_buttons() { memset(orrery_buttons.down, 0, sizeof orrery_buttons.down); }
+void buttons_consume(int32_t button, int32_t player) {
+  if (!valid(button, player)) return;
+  g.down[player][button] = 0;
+  g.blocked[player][button] = 1;
+}
 
-int32_t get_repeat_delay() { return 15; }
-int32_t get_repeat_delay_2() { return 4; }
-
-int32_t buttons_btn(int nargs, int32_t i, int32_t p) { return script_read(orrery_buttons.down, nargs, i, p); }
-int32_t buttons_btnp(int nargs, int32_t i, int32_t p) { return script_read(orrery_buttons.pressed, nargs, i, p); }
+int32_t buttons_btn(int nargs, int32_t i, int32_t p) { return script_read(g.down, nargs, i, p); }
+int32_t buttons_btnp(int nargs, int32_t i, int32_t p) { return script_read(g.pressed, nargs, i, p); }

@@ -32,6 +32,8 @@
 #include "shell/hooks.h"
 #include "shell/keyconfig.h"
 #include "shell/main_loop.h"
+#include "shell/message_bar.h"
+#include "shell/pause_menu.h"
 #include "shell/resources.h"
 
 // The console: cleared and filled by vell_main_init, driven by the main
@@ -45,14 +47,15 @@ namespace {
 
 // A folder setting: kept when it can be listed, else the home folder's
 // default sub-folder.
-void settle_folder(char *value, size_t size, const char *fallback) {
+void settle_folder(char (orrery_config_t::*field)[k_config_path_max], const char *fallback) {
+  const char *value = orrery_config().*field;
   bool usable = false;
   if (value[0]) {
     vell_find_result r;
     usable = vell_find_first(value, "", &r, -1) == 0;
     vell_find_close(&r);
   }
-  if (!usable) snprintf(value, size, "%s", vell_prefix_with_appdata_path(fallback).c_str());
+  if (!usable) orrery_config_set_text(field, vell_prefix_with_appdata_path(fallback).c_str());
 }
 
 // Loads the cartridge named on the command line as the working cartridge:
@@ -61,7 +64,7 @@ void settle_folder(char *value, size_t size, const char *fallback) {
 // success, 1 when there is no such cartridge.
 int load_start_cart(const std::string &name) {
   if (name.empty()) return 1;
-  if (name[0] != '/' && load_working_cart((std::string(orrery_config.root_path) + name).c_str()) == 0) return 0;
+  if (name[0] != '/' && load_working_cart((std::string(orrery_config().root_path) + name).c_str()) == 0) return 0;
   return load_working_cart(name.c_str());
 }
 
@@ -76,67 +79,48 @@ void create_console_bitmaps() {
 }  // namespace
 
 void orrery_clear_console_state() {
-  orrery_state_t &c = orrery_state;
-  c.presented = c.spare = c.scratch1 = c.scratch8 = c.video_frame = c.splash = nullptr;
-  c.last_t = 0;
-  c.frame_acc = 0;
-  c.frame_flipper = 0;
+  orrery_state = orrery_state_t{};
+  paused_menu_reset();
+  message_bar_reset();
+  // What the console leaves behind in the modules it drives.
   cpu_set_draw_ms(0);
-  c.pause_menu_open = 0;
-  c.pause_menu_selection = 0;
-  c.message[0] = 0;
-  c.message_start = c.message_end = 0;
-  c.message_colour = 0;
   vell_set_audio_pause_count(0);
-  c.glitch_test = c.glitch_test_rounds = 0;
-  c.download_state = DOWNLOAD_IDLE;
-  c.download_start = 0;
-  c.download_error = 0;
   runner_reset();
-  c.browser_grant_pending = 0;
-  c.head_cart_running = 0;
-  c.blank_cart = nullptr;
   orrery_set_current_folder("");
-  c.command[0] = 0;
-  c.command_cursor = 0;
 }
 
 void vell_main_init(int argc, const char *const *argv) {
-  orrery_install_hooks();
   orrery_clear_console_state();
   // The machine, with its screen bitmap (the drawing target) and live
   // cartridge, exists from here on.
   if (orrery_create_machine() != 0) vell_fatal_error("could not create the machine");
   reset_cpu_budget();
   set_default_app_config();
-  orrery_args = orrery_args_t();
   vell_set_app_title("orrery");
-  vell_set_load_config_func(orrery_load_config);
-  vell_set_save_config_func(orrery_save_config);
 
   vell_init(argc, argv);
   process_arguments(argc, argv);
 
   for (const char *folder : k_home_folders) vell_make_directory(vell_prefix_with_appdata_path(folder).c_str());
 
-  if (vell_config.screen_size_w < 32 || vell_config.screen_size_h < 32) {
-    vell_config.screen_size_w = 580;
-    vell_config.screen_size_h = 540;
+  if (vell_config().screen_size_w < 32 || vell_config().screen_size_h < 32) {
+    vell_config_set(&vell_config_t::screen_size_w, 580);
+    vell_config_set(&vell_config_t::screen_size_h, 540);
   }
   // A size from config.txt or the command line that the display cannot
   // show is shrunk, also in what is written back to config.txt.
   vell_config_fit_window_size();
-  vell_set_window_size(vell_config.window_size_w, vell_config.window_size_h);
+  vell_set_window_size(vell_config().window_size_w, vell_config().window_size_h);
 
-  settle_folder(orrery_config.root_path, sizeof orrery_config.root_path, "carts/");
-  settle_folder(orrery_config.cdata_path, sizeof orrery_config.cdata_path, "cdata/");
+  settle_folder(&orrery_config_t::root_path, "carts/");
+  settle_folder(&orrery_config_t::cdata_path, "cdata/");
   // Everything the console writes for a cartridge or a download stays in
   // these folders, whatever links inside them say. A cartridge or data
   // folder set in config.txt to a place outside the home is a folder of its
   // own; the ones inside the home are reached from the home like the rest.
   const std::string home = vell_prefix_with_appdata_path("");
   std::vector<std::string> roots = {home, vell_prefix_with_desktop_path("")};
-  for (const char *folder : {orrery_config.root_path, orrery_config.cdata_path})
+  for (const char *folder : {orrery_config().root_path, orrery_config().cdata_path})
     if (std::string(folder).compare(0, home.size(), home) != 0) roots.push_back(folder);
   vell_set_write_roots(roots);
 
@@ -158,33 +142,32 @@ void vell_main_init(int argc, const char *const *argv) {
   create_console_bitmaps();
   orrery_set_cart_png_art(orrery_resource_bitmap(k_res_cart_template), vell_font1());
   orrery_console_font_init();
-  orrery_reset_buttons();
-  orrery_state.glitch_test = orrery_args.glitch_test;
+  buttons_reset();
+  orrery_state.glitch_test = orrery_config().glitch_test;
   orrery_boot_start();
 
   orrery_sound_init(16);
-  vell_config.mixer_flag = 1;
-  browser_init();
+  orrery_shell_hook().browser_init();
 
-  set_param_string(orrery_args.param_string.c_str());
+  set_param_string(orrery_config().param_string);
   // A cartridge named on the command line is loaded now. Exec mode runs it
   // at once; otherwise the boot runs it in place of the head cartridge, with
   // or without -run (opening a cartridge file is asking to play it). One
   // that cannot be loaded is named on standard error, and the boot says so
   // and goes on to the head cartridge.
-  const std::string &named = orrery_args.auto_load_fn;
+  const std::string &named = orrery_named_cart();
   if (!named.empty() && load_start_cart(named) == 0) {
-    orrery_config.cart_loaded_at_start = 1;
-    orrery_config.run_after_boot = 1;
-  } else if (orrery_args.exec_mode) {
+    orrery_state.cart_loaded_at_start = 1;
+    orrery_config_set(&orrery_config_t::run_after_boot, 1);
+  } else if (orrery_config().exec_mode) {
     printf("could not load %s\n", named.c_str());
     vell_end_process(1);
   } else if (!named.empty()) {
-    orrery_args.start_cart_failed = 1;
+    orrery_state.start_cart_failed = 1;
     fprintf(stderr, "could not load %s\n", named.c_str());
     vell_debugf("could not load %s\n", named.c_str());
   }
-  if (orrery_args.exec_mode) {
+  if (orrery_config().exec_mode) {
     orrery_mount_resource_carts();
     pstate.mode = MODE_CONSOLE;
     pstate.pending_request = REQ_RUN;
@@ -195,7 +178,7 @@ void vell_main_init(int argc, const char *const *argv) {
 
 void vell_main_exit() {
   orrery_fast_stop();
-  browser_shutdown();
+  orrery_shell_hook().browser_shutdown();
   save_cdata();
   orrery_close_listing();
   orrery_boot_exit();

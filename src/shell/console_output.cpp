@@ -28,12 +28,12 @@ enum listing_phase : int32_t {
 };
 
 struct listing_t {
-  int32_t phase;            // listing_phase
-  int32_t lines;            // entries left on the page; 0 = no listing
-  vell_find_result find;    // the open folder listing
-  bool open;                // find holds an open listing
-  bool has_entry;           // find holds an entry not yet looked at
-  char argument[1024];      // only the first character is examined
+  int32_t phase = 0;           // listing_phase
+  int32_t lines = 0;           // entries left on the page; 0 = no listing
+  vell_find_result find = {};  // the open folder listing
+  bool open = false;           // find holds an open listing
+  bool has_entry = false;      // find holds an entry not yet looked at
+  char argument[1024] = "";    // only the first character is examined
 };
 
 listing_t g_list;
@@ -130,7 +130,7 @@ void console_print_col(const char *text, int32_t colour) {
   if (!text) text = "";
   // In exec mode standard output is the console: whatever a command
   // prints goes there, also while the cartridge that called it runs.
-  if (orrery_args.exec_mode && pstate.mode != MODE_BOOT) {
+  if (orrery_config().exec_mode && pstate.mode != MODE_BOOT) {
     vell_terminal_line(stdout, "** ", text);
     return;
   }
@@ -184,7 +184,7 @@ void orrery_start_listing(const char *argument) {
   snprintf(g_list.argument, sizeof g_list.argument, "%s", argument ? argument : "");
   g_list.phase = LIST_START;
   g_list.lines = k_listing_page;
-  if (!orrery_args.exec_mode) return;
+  if (!orrery_config().exec_mode) return;
   // Standard output has no page to fill, and nothing would continue the
   // listing after the cartridge that asked for it: all of it goes at once.
   g_list.lines = INT32_MAX;

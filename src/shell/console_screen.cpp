@@ -11,23 +11,23 @@
 #include "shell/browser_entry.h"
 #include "shell/buttons.h"
 
-orrery_console_screen_t orrery_console_screen;
-
 namespace {
+
+orrery_console_screen_t g;
 
 constexpr int32_t k_code_escape = 27;  // typed codes of Escape and Return (or keypad Enter)
 constexpr int32_t k_code_enter = 13;
 
 // Nothing else is on the screen and nothing is about to happen.
 bool at_text_screen() {
-  return !orrery_args.exec_mode && pstate.mode == MODE_CONSOLE && pstate.sub_screen == SUB_NONE &&
+  return !orrery_config().exec_mode && pstate.mode == MODE_CONSOLE && pstate.sub_screen == SUB_NONE &&
          pstate.pending_request == REQ_NONE && pstate.reset_glitch == 0;
 }
 
 // The key that ended the program must not also leave the screen.
 void settle_input() {
   vell_clear_key_buffer();
-  block_buttons();
+  buttons_block();
 }
 
 void print_hints(bool error) {
@@ -52,6 +52,8 @@ void reload_and_run() {
 
 }  // namespace
 
+const orrery_console_screen_t &console_screen_state() { return g; }
+
 void console_screen_show_greeting() {
   vell_reset_clip(pstate.screen);
   if (pstate.screen) vell_rectfill(pstate.screen, 0, 0, pstate.screen->w - 1, pstate.screen->h - 1, 0);
@@ -62,13 +64,14 @@ void console_screen_show_greeting() {
   orrery_print("press any button or esc");
   orrery_print("to return to cartfind");
   orrery_print("");
-  orrery_console_screen = {1, 0};
+  g = orrery_console_screen_t{};
+  g.shown = 1;
   settle_input();
   vell_debug("console: greeting\n");
 }
 
 void console_screen_watch() {
-  orrery_console_screen_t &s = orrery_console_screen;
+  orrery_console_screen_t &s = g;
   if (!at_text_screen()) {
     s = {0, 0};
     return;
@@ -82,7 +85,7 @@ void console_screen_watch() {
 }
 
 void console_screen_update() {
-  const orrery_console_screen_t &s = orrery_console_screen;
+  const orrery_console_screen_t &s = g;
   if (!s.shown) return;
   bool back = false, reload = false;
   while (vell_keypressed()) {
@@ -90,9 +93,9 @@ void console_screen_update() {
     if (code == k_code_escape || code == k_code_enter) back = true;
     else if (code == 'r' && vell_last_key_with_ctrl()) reload = true;
   }
-  if (button_pressed(BTN_PAUSE, 0)) back = true;
+  if (buttons_pressed(BTN_PAUSE, 0)) back = true;
   for (int32_t p = 0; p < k_players && !s.error; p++)
-    for (int32_t b = BTN_LEFT; b <= BTN_PAUSE; b++) back = back || button_pressed(b, p);
+    for (int32_t b = BTN_LEFT; b <= BTN_PAUSE; b++) back = back || buttons_pressed(b, p);
   if (reload) {
     reload_and_run();
   } else if (back) {

@@ -12,7 +12,8 @@ struct orrery_console_screen_t {
   int32_t error = 0;  // 1 when it shows a program's syntax or runtime error
 };
 
-extern orrery_console_screen_t orrery_console_screen;
+// The screen's state.
+const orrery_console_screen_t &console_screen_state();
 
 // Clears the screen and prints the console's greeting with the way back;
 // the text screen then counts as shown.

@@ -57,14 +57,15 @@ int vell_init(int argc, const char *const *argv) {
 
   vell_config_default();
   // The first pass only decides where the log and config.txt live: the
-  // other options wait for the second pass, after the snapshot that
-  // config.txt is written from, so that one-run options (a window size, a
-  // desktop folder) never reach the file, not even a new one.
+  // other options wait for the second pass, after config.txt was read, and
+  // what config.txt gets back for one-run keys (a window size, a desktop
+  // folder) is what it held, so those options never reach the file, not
+  // even a new one.
   if (argc > 0) {
     vell_process_arguments(argc, argv);
-    const std::string home = vell_config.home_path;
+    const std::string home = vell_config().home_path;
     vell_config_default();
-    snprintf(vell_config.home_path, sizeof vell_config.home_path, "%s", home.c_str());
+    vell_config_set_text(&vell_config_t::home_path, home.c_str());
   }
 
   // The home folder is made when missing (a new -home folder), so that the
@@ -77,7 +78,6 @@ int vell_init(int argc, const char *const *argv) {
   vell_debugf("platform: %s\n", platform_name());
 
   vell_config_load();
-  vell_config_take_snapshot();
   if (argc > 0) vell_process_arguments(argc, argv);
 
   if (!vell_state.console_program) {
@@ -99,7 +99,7 @@ int vell_init(int argc, const char *const *argv) {
   }
 
   vell_srand(0);
-  vell_config.sessions++;
+  vell_config_set(&vell_config_t::sessions, vell_config().sessions + 1);
   vell_debug("<ok\n");
   vell_state.initialised = 1;
   return 0;

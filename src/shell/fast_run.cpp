@@ -10,12 +10,12 @@
 namespace {
 
 struct fast_run_t {
-  int active;            // 1 while the virtual clock is installed
-  uint32_t base_ms;      // clock reading when it was installed
-  uint64_t iterations;   // loop iterations since then
-  int32_t credit;        // frame owed, in 1/60 of a frame: each iteration adds the rate, a frame is due at 60
-  int64_t frames;        // logical frames of this exec-mode run
-  vell_clock_source saved;  // the clock the virtual one replaced (the real one, a test's or a tool's)
+  int active = 0;                  // 1 while the virtual clock is installed
+  uint32_t base_ms = 0;            // clock reading when it was installed
+  uint64_t iterations = 0;         // loop iterations since then
+  int32_t credit = 0;              // frame owed, in 1/60 of a frame: each iteration adds the rate, a frame is due at 60
+  int64_t frames = 0;              // logical frames of this exec-mode run
+  vell_clock_source saved = {};    // the clock the virtual one replaced (the real one, a test's or a tool's)
 };
 
 fast_run_t g_fast;
@@ -30,11 +30,11 @@ uint32_t virtual_now() {
 
 void orrery_fast_start() {
   g_fast.frames = 0;
-  if (!orrery_args.exec_mode) {
-    if (orrery_args.fast || orrery_args.frame_limit) vell_debug("-fast and -frames apply to exec mode only\n");
+  if (!orrery_config().exec_mode) {
+    if (orrery_config().fast || orrery_config().frame_limit) vell_debug("-fast and -frames apply to exec mode only\n");
     return;
   }
-  if (!orrery_args.fast) return;
+  if (!orrery_config().fast) return;
   const uint32_t now = vell_get_time();
   if (!g_fast.active) g_fast.saved = vell_backends.clock;
   g_fast.active = 1;
@@ -46,8 +46,8 @@ void orrery_fast_start() {
   clock.now_ms = virtual_now;
   vell_clock_source_use(&clock);
   // For this run only: config.txt keeps the sleep times it was read with.
-  vell_config.foreground_sleep_ms = 0;
-  vell_config.background_sleep_ms = 0;
+  vell_config_set(&vell_config_t::foreground_sleep_ms, 0);
+  vell_config_set(&vell_config_t::background_sleep_ms, 0);
 }
 
 void orrery_fast_stop() {
@@ -70,8 +70,8 @@ int orrery_fast_frame_due(int32_t fps) {
 }
 
 void orrery_count_exec_frame() {
-  if (!orrery_args.exec_mode || orrery_args.frame_limit <= 0) return;
-  if (++g_fast.frames < orrery_args.frame_limit || vell_state.quit) return;
+  if (!orrery_config().exec_mode || orrery_config().frame_limit <= 0) return;
+  if (++g_fast.frames < orrery_config().frame_limit || vell_state.quit) return;
   vell_debugf("frame limit reached: %lld frames\n", static_cast<long long>(g_fast.frames));
   vell_state.quit = 1;
 }

@@ -1,10 +1,8 @@
 #include "shell/hooks.h"
 
 #include "api/api.h"
-#include "api/hooks.h"
-#include "machine/hooks.h"
-#include "platform/hooks.h"
-#include "script/hooks.h"
+#include "audio/channels.h"
+#include "machine/app_config.h"
 #include "script/runner.h"
 #include "shell/browser_entry.h"
 #include "shell/buttons.h"
@@ -14,81 +12,62 @@
 #include "shell/message_bar.h"
 
 namespace {
-orrery_browser_hooks g_browser = {};
-orrery_capture_hooks g_capture = {};
+
+void no_call() {}
+void no_frame(const vell_bitmap *) {}
+int cannot_save(const vell_bitmap *) { return 1; }
+int save_busy() { return 1; }
+int save_idle() { return 0; }
+
+constexpr orrery_shell_hooks with_defaults(orrery_shell_hooks h) {
+  for (void (**slot)() : {&h.browser_init, &h.browser_enter, &h.browser_update, &h.browser_draw, &h.cancel_download,
+                          &h.finish_running_download, &h.browser_shutdown, &h.browser_after_program, &h.reset_video})
+    if (!*slot) *slot = no_call;
+  if (!h.save_screenshot) h.save_screenshot = cannot_save;
+  if (!h.record_video_frame) h.record_video_frame = no_frame;
+  if (!h.start_gif_save) h.start_gif_save = save_busy;
+  if (!h.poll_gif_save) h.poll_gif_save = save_idle;
+  return h;
+}
+
+orrery_shell_hooks g_hooks = with_defaults({});
+
+// Puts f into an empty slot.
+template <class F>
+void fill(F *&slot, F *f) {
+  if (!slot) slot = f;
+}
+
 }  // namespace
 
-void orrery_install_hooks() {
-  vell_platform_hooks platform = {};
-  platform.exit = vell_exit;
-  vell_set_platform_hooks(platform);
+const orrery_shell_hooks &orrery_shell_hook() { return g_hooks; }
 
-  orrery_machine_hooks machine = {};
-  machine.print_col = console_print_col;
-  machine.show_message = show_message_ex;
-  machine.working_cart_loaded = split_code_to_tabs;
-  orrery_set_machine_hooks(machine);
+void orrery_install_hooks(const orrery_hook_tables &given) {
+  orrery_hook_tables t = given;
+  fill(t.platform.exit, vell_exit);
+  fill(t.platform.read_config_line, orrery_load_config);
+  fill(t.platform.write_config, orrery_save_config);
 
-  orrery_script_hooks script = {};
-  script.install_api = add_c_functions;
-  script.block_buttons = buttons_block;
-  orrery_set_script_hooks(script);
+  fill(t.machine.print_col, console_print_col);
+  fill(t.machine.show_message, show_message_ex);
+  fill(t.machine.working_cart_loaded, split_code_to_tabs);
+  fill(t.machine.cart_released, vell_stop_orrery_song);
+  fill(t.machine.memory_error, runner_memory_error);
 
-  orrery_api_hooks api = {};
-  api.read_buttons = buttons_read;
-  api.update_buttons = buttons_update;
-  api.btn = buttons_btn;
-  api.btnp = buttons_btnp;
-  api.open_keyconfig = keyconfig_open;
-  api.start_listing = orrery_start_listing;
-  api.open_browser = open_browser;
-  api.install_demos = browser_install_demos;
-  api.install_games = browser_install_games;
-  orrery_set_api_hooks(api);
-}
+  fill(t.script.install_api, add_c_functions);
+  fill(t.script.block_buttons, buttons_block);
 
-void orrery_set_browser_hooks(const orrery_browser_hooks &hooks) { g_browser = hooks; }
-void orrery_set_capture_hooks(const orrery_capture_hooks &hooks) { g_capture = hooks; }
+  fill(t.api.read_buttons, buttons_read);
+  fill(t.api.update_buttons, buttons_update);
+  fill(t.api.btn, buttons_btn);
+  fill(t.api.btnp, buttons_btnp);
+  fill(t.api.open_keyconfig, keyconfig_open);
+  fill(t.api.start_listing, orrery_start_listing);
+  fill(t.api.open_browser, open_browser);
 
-void browser_init() {
-  if (g_browser.init) g_browser.init();
+  vell_platform_hooks_use(t.platform);
+  orrery_machine_hooks_use(t.machine);
+  orrery_script_hooks_use(t.script);
+  orrery_api_hooks_use(t.api);
+  g_hooks = with_defaults(t.shell);
 }
-void browser_enter() {
-  if (g_browser.enter) g_browser.enter();
-}
-void browser_update() {
-  if (g_browser.update) g_browser.update();
-}
-void browser_draw() {
-  if (g_browser.draw) g_browser.draw();
-}
-void browser_cancel_download() {
-  if (g_browser.cancel_download) g_browser.cancel_download();
-}
-void browser_finish_running_download() {
-  if (g_browser.finish_running_download) g_browser.finish_running_download();
-}
-void browser_shutdown() {
-  if (g_browser.shutdown) g_browser.shutdown();
-}
-void browser_show_after_program() {
-  if (g_browser.show_after_program) g_browser.show_after_program();
-}
-void browser_install_demos() {
-  if (g_browser.install_demos) g_browser.install_demos();
-}
-void browser_install_games() {
-  if (g_browser.install_games) g_browser.install_games();
-}
-
-int capture_png_screenshot(const vell_bitmap *screen) {
-  return g_capture.save_png_screenshot ? g_capture.save_png_screenshot(screen) : 1;
-}
-void capture_video_frame(const vell_bitmap *screen) {
-  if (g_capture.record_video_frame) g_capture.record_video_frame(screen);
-}
-void capture_reset_video() {
-  if (g_capture.reset_video) g_capture.reset_video();
-}
-int capture_start_gif_save() { return g_capture.start_gif_save ? g_capture.start_gif_save() : 1; }
-int capture_poll_gif_save() { return g_capture.poll_gif_save ? g_capture.poll_gif_save() : 0; }

@@ -18,9 +18,9 @@
 #include "shell/console_screen.h"
 #include "shell/resources.h"
 
-orrery_keyconfig_t orrery_keyconfig;
-
 namespace {
+
+orrery_keyconfig_t g;
 
 constexpr int32_t k_sc_backspace = 42;  // Backspace and Delete give a slot back to its default keys
 constexpr int32_t k_sc_delete = 76;
@@ -39,7 +39,7 @@ constexpr const char *k_default_names[k_keyconfig_slots] = {
     "left", "right", "up", "down", "z", "x", "s", "f", "e", "d", "tab", "q", "p",
 };
 
-bool done() { return orrery_keyconfig.slot >= k_keyconfig_slots; }
+bool done() { return g.slot >= k_keyconfig_slots; }
 
 bool any_key_held() {
   for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
@@ -52,7 +52,7 @@ bool any_key_held() {
 bool controller_pressed(bool pause_only) {
   for (int32_t p = 0; p < k_players; p++)
     for (int32_t b = pause_only ? BTN_PAUSE : 0; b <= BTN_PAUSE; b++)
-      if (button_pressed_nok(b, p)) return true;
+      if (buttons_pressed_on_pad(b, p)) return true;
   return false;
 }
 
@@ -62,15 +62,15 @@ void close_screen() {
   for (int32_t sc = 0; sc < k_vell_key_slots; sc++)
     if (vell_get_key_state(sc)) vell_block_key(sc);
   vell_clear_key_buffer();
-  block_buttons();
-  pstate.sub_screen = orrery_keyconfig.return_to;
+  buttons_block();
+  pstate.sub_screen = g.return_to;
   vell_debugf("keyconfig: closed to sub-screen %d\n", static_cast<int>(pstate.sub_screen));
   // Back at the console's text screen, the screen says how to go on.
   if (pstate.mode == MODE_CONSOLE && pstate.sub_screen == SUB_NONE) console_screen_show_greeting();
 }
 
 void cancel() {
-  memcpy(orrery_config.button_keys, orrery_keyconfig.saved, sizeof orrery_keyconfig.saved);
+  for (int32_t slot = 0; slot < 16; slot++) orrery_config_set_button_key(slot, g.saved[slot]);
   close_screen();
 }
 
@@ -91,7 +91,7 @@ std::string slot_label(int32_t slot) {
 // A key that another button uses too (by its custom key or its default
 // keys) is kept, but pointed out.
 void warn_if_bound_twice(int32_t scancode, int32_t slot) {
-  const int32_t other = key_slot_using(scancode, slot);
+  const int32_t other = buttons_key_slot_using(scancode, slot);
   if (other < 0) return;
   const std::string text = key_name(scancode) + " is also " + slot_label(other);
   show_message(text.c_str(), k_warning_ms);
@@ -106,11 +106,11 @@ void save_keys() {
 // Takes the held keys, lowest scancode first, into the slots from the
 // current one on: keys held together fill consecutive slots.
 void take_held_keys() {
-  orrery_keyconfig_t &k = orrery_keyconfig;
+  orrery_keyconfig_t &k = g;
   for (int32_t sc = 0; sc < k_vell_key_slots && !done(); sc++) {
     if (!vell_get_key_state(sc)) continue;
     const int32_t value = (sc == k_sc_backspace || sc == k_sc_delete) ? 0 : sc;
-    orrery_config.button_keys[k.slot] = value;
+    orrery_config_set_button_key(k.slot, value);
     if (value) warn_if_bound_twice(value, k.slot);
     k.ready = 0;
     k.slot++;
@@ -124,28 +124,29 @@ void take_held_keys() {
 
 }  // namespace
 
+const orrery_keyconfig_t &keyconfig_state() { return g; }
+
 void keyconfig_init() {
-  orrery_keyconfig_t &k = orrery_keyconfig;
-  k.slot = 0;
-  k.ready = 0;
-  k.armed = 0;
-  memcpy(k.saved, orrery_config.button_keys, sizeof k.saved);
+  const int32_t return_to = g.return_to;
+  g = orrery_keyconfig_t{};
+  g.return_to = return_to;
+  memcpy(g.saved, orrery_config().button_keys, sizeof g.saved);
 }
 
 void keyconfig_open() {
   keyconfig_init();
   // Opened again while open, it keeps where it leads back to.
-  if (pstate.sub_screen != SUB_KEYCONFIG) orrery_keyconfig.return_to = pstate.sub_screen;
+  if (pstate.sub_screen != SUB_KEYCONFIG) g.return_to = pstate.sub_screen;
   pstate.sub_screen = SUB_KEYCONFIG;
   vell_clear_key_buffer();
-  block_buttons();
+  buttons_block();
   vell_debug("keyconfig: open\n");
 }
 
 bool keyconfig_over_game() { return pstate.sub_screen == SUB_KEYCONFIG && pstate.mode == MODE_RUNNING; }
 
 void keyconfig_update() {
-  orrery_keyconfig_t &k = orrery_keyconfig;
+  orrery_keyconfig_t &k = g;
   if (done()) {
     // Any key or controller button closes the finished screen, once the key
     // that finished it has been let go.
@@ -168,12 +169,12 @@ void keyconfig_keypress(int32_t code) {
     if (code == k_code_escape) cancel();
     return;
   }
-  if (orrery_keyconfig.armed) close_screen();
+  if (g.armed) close_screen();
 }
 
 void keyconfig_draw(vell_bitmap *s) {
   if (!s) return;
-  const orrery_keyconfig_t &k = orrery_keyconfig;
+  const orrery_keyconfig_t &k = g;
   const vell_font *font = pstate.font;
   auto text = [&](const char *t, int32_t x, int32_t y, uint32_t c) {
     if (font) vell_draw_text_ex(s, t, font, x, y, k_text_colour, c);
@@ -198,7 +199,7 @@ void keyconfig_draw(vell_bitmap *s) {
 
   for (int32_t slot = 0; slot < k_keyconfig_slots; slot++) {
     const int32_t y = 44 + 6 * slot;
-    const int32_t sc = orrery_config.button_keys[slot];
+    const int32_t sc = orrery_config().button_keys[slot];
     char line[64];
     snprintf(line, sizeof line, "%s : %s", k_slot_labels[slot], sc ? key_name(sc).c_str() : k_default_names[slot]);
     const bool current = slot == k.slot;

@@ -12,14 +12,15 @@ struct vell_bitmap;
 constexpr int32_t k_keyconfig_slots = 13;  // custom key slots asked for, in order
 
 struct orrery_keyconfig_t {
-  int32_t slot;         // slot being asked for, 0-12; 13 once all are done
-  int32_t ready;        // 1 once no key is held, so the key that opened the screen is not taken
-  int32_t armed;        // 1 once no key is held after the last slot, so that key does not also close it
-  int32_t saved[16];    // the slot area as it was when the screen opened (Escape restores it)
+  int32_t slot = 0;       // slot being asked for, 0-12; 13 once all are done
+  int32_t ready = 0;      // 1 once no key is held, so the key that opened the screen is not taken
+  int32_t armed = 0;      // 1 once no key is held after the last slot, so that key does not also close it
+  int32_t saved[16] = {};  // the slot area as it was when the screen opened (Escape restores it)
   int32_t return_to = 0;  // the sub-screen it was opened from, given back when it closes
 };
 
-extern orrery_keyconfig_t orrery_keyconfig;
+// The screen's state.
+const orrery_keyconfig_t &keyconfig_state();
 
 // Starts the screen at its first slot and saves the slot area.
 void keyconfig_init();

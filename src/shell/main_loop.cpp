@@ -62,8 +62,8 @@ bool pressed(int32_t sc) { return vell_get_key_state(sc) == k_key_pressed; }
 bool ctrl_held() { return vell_get_key_state(k_key_any_ctrl) != 0; }
 
 void update_and_read_buttons() {
-  update_buttons();
-  read_buttons();
+  buttons_update();
+  buttons_read();
 }
 
 void update_glitch_test() {
@@ -71,7 +71,7 @@ void update_glitch_test() {
   if (!c.glitch_test) return;
   if (pstate.mode == MODE_RUNNING && ++c.glitch_test == k_glitch_test_trigger) start_reset_glitch();
   if (pstate.pending_request == REQ_RUN) {
-    capture_png_screenshot(c.video_frame);
+    orrery_shell_hook().save_screenshot(c.video_frame);
     c.glitch_test = 1;
     if (++c.glitch_test_rounds >= k_glitch_test_rounds) {
       vell_exit();
@@ -106,7 +106,7 @@ void carry_out_request() {
 bool frame_due() {
   orrery_state_t &c = orrery_state;
   const uint32_t now = vell_get_time();
-  const int64_t fps = c.pause_menu_open ? 30 : pstate.target_fps;
+  const int64_t fps = paused_menu_open() ? 30 : pstate.target_fps;
   if (orrery_fast_active()) {
     // The virtual clock decides alone; the accumulator holds just the frame
     // that is due, which the frame then takes away.
@@ -138,21 +138,20 @@ void download_step() {
   orrery_state_t &c = orrery_state;
   const int32_t state = c.download_state;
   const int64_t now = vell_get_time();
-  if (state == DOWNLOAD_RUNNING && now > int64_t(c.download_start) + int64_t(vell_config.timeout) * 1000) {
-    browser_cancel_download();
+  if (state == DOWNLOAD_RUNNING && now > int64_t(c.download_start) + int64_t(vell_config().timeout) * 1000) {
+    orrery_shell_hook().cancel_download();
     run_chain_cancel_pending();
     return;
   }
-  if (vell_get_key_state(SC_ESCAPE) || orrery_buttons.down[0][BTN_PAUSE]) {
-    browser_cancel_download();
+  if (vell_get_key_state(SC_ESCAPE) || buttons_down(BTN_PAUSE, 0)) {
+    orrery_shell_hook().cancel_download();
     run_chain_cancel_pending();
-    orrery_buttons.down[0][BTN_PAUSE] = 0;
-    orrery_buttons.blocked[0][BTN_PAUSE] = 1;
+    buttons_consume(BTN_PAUSE, 0);
     return;
   }
   if (state == DOWNLOAD_FINISHED) {
     c.download_state = DOWNLOAD_IDLE;
-    browser_finish_running_download();
+    orrery_shell_hook().finish_running_download();
   } else if (state == DOWNLOAD_FAILED) {
     c.download_state = DOWNLOAD_IDLE;
     run_chain_cancel_pending();
@@ -160,7 +159,7 @@ void download_step() {
   }
 }
 
-void record_frame() { capture_video_frame(orrery_state.video_frame); }
+void record_frame() { orrery_shell_hook().record_video_frame(orrery_state.video_frame); }
 
 // A logical frame of the key configuration screen. The console's key
 // dispatch hands it the typed keys first (the console itself takes no typed
@@ -219,7 +218,7 @@ void logical_frame() {
   } else {
     update_and_read_buttons();
     if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_frame();
-    else if (pstate.sub_screen == SUB_BROWSER) browser_update();
+    else if (pstate.sub_screen == SUB_BROWSER) orrery_shell_hook().browser_update();
     else if (pstate.mode == MODE_CONSOLE) console_screen_update();
     pstate.busy_countdown = 0;
     if (pstate.mode == MODE_BOOT) move_boot();
@@ -231,7 +230,7 @@ void logical_frame() {
   pstate.spinner_counter++;
   c.frame_flipper ^= 1;
   // Recordings advance at 30 frames per second whatever the frame rate.
-  if (c.pause_menu_open || c.frame_flipper == 0 || pstate.target_fps == 30) record_frame();
+  if (paused_menu_open() || c.frame_flipper == 0 || pstate.target_fps == 30) record_frame();
   orrery_count_exec_frame();
   vell_release_input_latches();
 }
@@ -251,7 +250,7 @@ void capture_label() {
 
 // Reports a GIF saved in the background once it has been written.
 void report_gif_save() {
-  const int state = capture_poll_gif_save();
+  const int state = orrery_shell_hook().poll_gif_save();
   if (state == 2) show_message("saved video to desktop", 1400);
   else if (state == 3) show_message("** failed to save video", 1900);
 }
@@ -261,30 +260,30 @@ void capture_keys() {
   const bool ctrl = ctrl_held();
   if (vell_get_key_state(k_key_any_alt) || (ctrl && pressed(SC_0))) return;
   if (pressed(SC_F1) || pressed(SC_F6) || (ctrl && pressed(SC_6))) {
-    if (capture_png_screenshot(orrery_state.video_frame) == 0) show_message("saved screenshot to desktop", 1400);
-    else show_message("** failed to save screenshot", 1900);
+    if (orrery_shell_hook().save_screenshot(orrery_state.video_frame) == 0)
+      show_message("saved screenshot to desktop", 1400);
+    else
+      show_message("** failed to save screenshot", 1900);
   }
   if (pstate.mode == MODE_RUNNING && (pressed(SC_F7) || (ctrl && pressed(SC_7)))) capture_label();
   if (pressed(SC_F3) || pressed(SC_F8) || (ctrl && pressed(SC_8))) {
-    capture_reset_video();
+    orrery_shell_hook().reset_video();
     show_message("set video starting point", 1400);
   }
   // The outcome is shown when the worker has written the file.
   if (pressed(SC_F4) || pressed(SC_F9) || (ctrl && pressed(SC_9))) {
-    if (capture_start_gif_save() != 0) show_message("still saving the last video", 1400);
+    if (orrery_shell_hook().start_gif_save() != 0) show_message("still saving the last video", 1400);
   }
 }
 
 void update_audio_pause() {
-  orrery_state_t &c = orrery_state;
   bool pause = false;
   if (pstate.mode == MODE_RUNNING) {
     const int32_t v = orrery_peek(&pstate, pstate.cart, k_addr_audio_pause);
-    pause = c.pause_menu_open || keyconfig_over_game() ? v != 2 : v == 1;
+    pause = paused_menu_open() || keyconfig_over_game() ? v != 2 : v == 1;
   }
   const int32_t n = vell_audio_pause_count();
-  if (pause) vell_set_audio_pause_count(1);
-  else vell_set_audio_pause_count((n >= 1 && n <= k_audio_pause_tail) ? n + 1 : 0);
+  vell_set_audio_pause_count(pause ? 1 : (n >= 1 && n <= k_audio_pause_tail) ? n + 1 : 0);
 }
 
 void every_update() {
@@ -293,7 +292,7 @@ void every_update() {
     for (int i = 0; i < 2 && orrery_listing_lines() > 0; i++) orrery_list_files();
   // Over the key configuration screen Escape is that screen's own key.
   if (pstate.mode == MODE_RUNNING && !keyconfig_over_game() && pressed(SC_ESCAPE)) {
-    if (c.pause_menu_open) close_paused_menu();
+    if (paused_menu_open()) close_paused_menu();
     else open_paused_menu();
   }
   capture_keys();
@@ -325,11 +324,11 @@ void vell_main_update() {
   if (ctrl_held() && pressed(SC_M)) toggle_mute();
   carry_out_request();
   if (pstate.mode != MODE_RUNNING) {
-    if (orrery_state.pause_menu_open) close_paused_menu();
+    if (paused_menu_open()) close_paused_menu();
     pstate.target_fps = 30;
   }
   if (frame_due()) {
-    if (orrery_state.pause_menu_open) paused_frame();
+    if (paused_menu_open()) paused_frame();
     else logical_frame();
   }
   every_update();
@@ -353,13 +352,13 @@ void vell_main_draw() {
   page = vell_back_page();
   if (pstate.mode == MODE_CONSOLE) {
     if (pstate.sub_screen == SUB_KEYCONFIG) keyconfig_draw(pstate.screen);
-    else if (pstate.sub_screen == SUB_BROWSER) browser_draw();
+    else if (pstate.sub_screen == SUB_BROWSER) orrery_shell_hook().browser_draw();
     else draw_command_string(1, 1);
   }
   if (pstate.busy_countdown == 0 && cpu_budget().hold_frame == 0) blit_orrery_back_page_to_orrery_screen();
   vell_blit(orrery_state.presented, page, 0, 0, 0, 0, k_screen_size, k_screen_size);
   if (keyconfig_over_game()) keyconfig_draw(page);
-  else if (orrery_state.pause_menu_open) draw_paused_menu(page);
+  else if (paused_menu_open()) draw_paused_menu(page);
   draw_spinner(page);
   vell_blit(page, orrery_state.video_frame, 0, 0, 0, 0, k_screen_size, k_screen_size);
   draw_message_bar(page);

@@ -36,21 +36,19 @@ constexpr uint32_t k_reset_interval_ms = 500; // least time between two Ctrl+R r
 constexpr int32_t k_chain_busy_frames = 20;   // frames the spinner shows before the previous cartridge runs
 constexpr int32_t k_row_height = 8;
 
-struct menu_table {
-  orrery_menu_item item[k_menu_items_max];
-  int32_t count;
-  bool options;  // the options page is shown instead of the first page
+// The pause menu and the shell's keys during a run.
+struct pause_menu_state {
+  int32_t open = 0;                            // 1 while the menu is shown; the program stands still
+  int32_t selection = 0;                       // selected row
+  orrery_menu_item item[k_menu_items_max] = {};  // the rows as last built
+  int32_t count = 0;                           // rows in item
+  bool options = false;                        // the options page is shown instead of the first page
+  bool exec_pause_noted = false;               // the skipped pause of an exec-mode run was noted
+  bool reset_used = false;                     // Ctrl+R has reset the cartridge before
+  uint32_t reset_ms = 0;                       // when it last did
 };
 
-menu_table g_menu;
-bool g_exec_pause_noted = false;  // the skipped pause of an exec-mode run was noted
-
-struct reset_key_state {
-  bool used;        // Ctrl+R has reset the cartridge before
-  uint32_t last_ms; // when it last did
-};
-
-reset_key_state g_reset_key;
+pause_menu_state g;
 
 // A record for the table; the label's rest is zeroed.
 orrery_menu_item make_item(const char *label, int32_t action) {
@@ -84,14 +82,14 @@ bool run_chain_back() {
 
 // Shows the first page or the options page, with the given row selected.
 void show_page(bool options, int32_t selection) {
-  g_menu.options = options;
+  g.options = options;
   build_paused_menu();
-  orrery_state.pause_menu_selection = selection < g_menu.count ? selection : 0;
+  g.selection = selection < g.count ? selection : 0;
 }
 
 int32_t row_of(int32_t action) {
-  for (int32_t i = 0; i < g_menu.count; i++)
-    if (g_menu.item[i].action == action) return i;
+  for (int32_t i = 0; i < g.count; i++)
+    if (g.item[i].action == action) return i;
   return 0;
 }
 
@@ -112,7 +110,7 @@ void choose(int32_t action) {
     case MENU_EXIT_TO_BROWSER:
       close_paused_menu();
       pstate.pending_request = REQ_SUSPEND;
-      browser_show_after_program();
+      orrery_shell_hook().browser_after_program();
       break;
     case MENU_RUN_CHAIN_BACK:
       if (run_chain_back()) close_paused_menu();
@@ -125,14 +123,14 @@ void choose(int32_t action) {
       break;
     case MENU_SOUND:
       toggle_mute();
-      show_page(true, orrery_state.pause_menu_selection);
+      show_page(true, g.selection);
       break;
     case MENU_KEYCONFIG:
       keyconfig_open();
       break;
     case MENU_OPTIONS_BACK:
       show_page(false, 0);
-      orrery_state.pause_menu_selection = row_of(MENU_OPTIONS);
+      g.selection = row_of(MENU_OPTIONS);
       break;
     default:
       break;
@@ -153,43 +151,42 @@ bool ctrl_held() { return vell_get_key_state(k_key_any_ctrl) != 0; }
 bool reset_key() {
   const uint32_t now = vell_get_time();
   if (pstate.reset_glitch != 0) return false;
-  if (g_reset_key.used && now - g_reset_key.last_ms <= k_reset_interval_ms) return false;
+  if (g.reset_used && now - g.reset_ms <= k_reset_interval_ms) return false;
   do_quick_load();
   start_reset_glitch();
-  g_reset_key.used = true;
-  g_reset_key.last_ms = now;
+  g.reset_used = true;
+  g.reset_ms = now;
   return true;
 }
 
 // The pause button of player 0 opens the menu, unless the program asked
 // (with 1 in 0x5f30) to have this one press for itself.
 void pause_button() {
-  if (!pstate.program_started || !orrery_buttons.down[0][BTN_PAUSE] || orrery_state.pause_menu_open) return;
+  if (!pstate.program_started || !buttons_down(BTN_PAUSE, 0) || g.open) return;
   if (orrery_peek(&pstate, pstate.cart, k_addr_pause_suppress) != 1) {
     open_paused_menu();
-    block_buttons();
+    buttons_block();
     return;
   }
   orrery_poke(&pstate, pstate.cart, k_addr_pause_suppress, 0);
   // The press is swallowed whole: it neither opens the menu nor reaches the
   // program's btn in this frame.
-  orrery_buttons.down[0][BTN_PAUSE] = 0;
-  orrery_buttons.blocked[0][BTN_PAUSE] = 1;
+  buttons_consume(BTN_PAUSE, 0);
 }
 
 }  // namespace
 
 orrery_menu_item *add_paused_menu_item(const char *label, int32_t action) {
-  if (g_menu.count >= k_menu_items_max) return nullptr;
-  orrery_menu_item *it = &g_menu.item[g_menu.count++];
+  if (g.count >= k_menu_items_max) return nullptr;
+  orrery_menu_item *it = &g.item[g.count++];
   *it = make_item(label, action);
   return it;
 }
 
 void build_paused_menu() {
-  g_menu.count = 0;
-  if (g_menu.options) {
-    add_paused_menu_item(vell_config.sound_volume > 0 ? "sound:on" : "sound:off", MENU_SOUND);
+  g.count = 0;
+  if (g.options) {
+    add_paused_menu_item(vell_config().sound_volume > 0 ? "sound:on" : "sound:off", MENU_SOUND);
     add_paused_menu_item("key config", MENU_KEYCONFIG);
     add_paused_menu_item("back", MENU_OPTIONS_BACK);
     return;
@@ -205,56 +202,59 @@ void build_paused_menu() {
   if (pstate.sub_screen == SUB_BROWSER) add_paused_menu_item("exit to cartfind", MENU_EXIT_TO_BROWSER);
 }
 
-int32_t paused_menu_count() { return g_menu.count; }
+void paused_menu_reset() { g = pause_menu_state{}; }
+
+int32_t paused_menu_open() { return g.open; }
+int32_t paused_menu_selection() { return g.selection; }
+
+int32_t paused_menu_count() { return g.count; }
 
 const orrery_menu_item *paused_menu_item(int32_t index) {
-  return index >= 0 && index < g_menu.count ? &g_menu.item[index] : nullptr;
+  return index >= 0 && index < g.count ? &g.item[index] : nullptr;
 }
 
 void open_paused_menu() {
   // Exec mode has no one to choose from the menu, and a run that waited for
   // it would never end: the program goes on at once, and the first such
   // request of the run is noted on standard output.
-  if (orrery_args.exec_mode) {
+  if (orrery_config().exec_mode) {
     runner_set_paused(0);
-    if (!g_exec_pause_noted) vell_terminal_line(stdout, "** ", "pause menu skipped in exec mode");
-    g_exec_pause_noted = true;
+    if (!g.exec_pause_noted) vell_terminal_line(stdout, "** ", "pause menu skipped in exec mode");
+    g.exec_pause_noted = true;
     return;
   }
-  g_menu.options = false;
+  g.options = false;
   build_paused_menu();
-  orrery_state.pause_menu_open = 1;
-  orrery_state.pause_menu_selection = 0;
+  g.open = 1;
+  g.selection = 0;
   runner_set_paused(1);
-  vell_debugf("pause menu: open with %d rows\n", static_cast<int>(g_menu.count));
+  vell_debugf("pause menu: open with %d rows\n", static_cast<int>(g.count));
 }
 
 void close_paused_menu() {
-  if (orrery_state.pause_menu_open) vell_debug("pause menu: closed\n");
-  orrery_state.pause_menu_open = 0;
+  if (g.open) vell_debug("pause menu: closed\n");
+  g.open = 0;
   runner_set_paused(0);
 }
 
 void process_paused_keypresses() {
-  orrery_state_t &c = orrery_state;
-  if (!c.pause_menu_open || g_menu.count < 1) return;
-  int32_t sel = c.pause_menu_selection;
-  if (button_pressed(BTN_UP, 0)) sel--;
-  if (button_pressed(BTN_DOWN, 0)) sel++;
-  sel %= g_menu.count;
-  if (sel < 0) sel += g_menu.count;
-  if (sel != c.pause_menu_selection) vell_debugf("pause menu: row %d\n", static_cast<int>(sel));
-  c.pause_menu_selection = sel;
-  if (button_pressed(BTN_O, 0) || button_pressed(BTN_X, 0) || button_pressed(BTN_PAUSE, 0)) {
+  if (!g.open || g.count < 1) return;
+  int32_t sel = g.selection;
+  if (buttons_pressed(BTN_UP, 0)) sel--;
+  if (buttons_pressed(BTN_DOWN, 0)) sel++;
+  sel %= g.count;
+  if (sel < 0) sel += g.count;
+  if (sel != g.selection) vell_debugf("pause menu: row %d\n", static_cast<int>(sel));
+  g.selection = sel;
+  if (buttons_pressed(BTN_O, 0) || buttons_pressed(BTN_X, 0) || buttons_pressed(BTN_PAUSE, 0)) {
     for (int32_t b = BTN_O; b <= BTN_PAUSE; b++) {
-      orrery_buttons.down[0][b] = 0;
-      orrery_buttons.blocked[0][b] = 1;
+      buttons_consume(b, 0);
     }
-    vell_debugf("pause menu: chose %s\n", g_menu.item[sel].label);
-    choose(g_menu.item[sel].action);
+    vell_debugf("pause menu: chose %s\n", g.item[sel].label);
+    choose(g.item[sel].action);
   }
   // The key that closed the menu must not reach the program.
-  if (!c.pause_menu_open) block_buttons();
+  if (!g.open) buttons_block();
 }
 
 void process_running_keypresses() {
@@ -274,26 +274,26 @@ void process_running_keypresses() {
   }
   // The program asked to be paused (_set_paused): the menu shows as if the
   // pause button had been pressed.
-  if (orrery_runner().paused && pstate.program_started && !orrery_state.pause_menu_open) {
+  if (orrery_runner().paused && pstate.program_started && !g.open) {
     open_paused_menu();
-    block_buttons();
+    buttons_block();
   }
   pause_button();
 }
 
 void draw_paused_menu(vell_bitmap *page) {
   if (!page) return;
-  const int32_t h = (g_menu.count * k_row_height + 8) / 2;
+  const int32_t h = (g.count * k_row_height + 8) / 2;
   // Left Shift held shows the fixed darkening instead of the adaptive one.
   constexpr int32_t k_left_shift = 225;
   draw_tinted_rect_adaptive(page, 23, 63 - h, 105, 65 + h, vell_get_key_state(k_left_shift) ? 0 : 1);
   outline(page, 24, 64 - h, 104, 64 + h, 7);
   vell_bitmap *pointer = orrery_resource_bitmap(k_res_pointer);
   int32_t y = 69 - h;
-  for (int32_t i = 0; i < g_menu.count; i++, y += k_row_height) {
-    const bool selected = i == orrery_state.pause_menu_selection;
+  for (int32_t i = 0; i < g.count; i++, y += k_row_height) {
+    const bool selected = i == g.selection;
     if (pstate.font)
-      vell_draw_text_ex(page, g_menu.item[i].label, pstate.font, selected ? 35 : 34, y + 1, k_text_colour, 7);
+      vell_draw_text_ex(page, g.item[i].label, pstate.font, selected ? 35 : 34, y + 1, k_text_colour, 7);
     if (selected && pointer) vell_draw_sprite(pointer, page, 0, 0, 25, y, 7, 7);
   }
 }

@@ -27,6 +27,12 @@ struct orrery_menu_item {
   int32_t action;                    // orrery_menu_action
 };
 
+// Closed, at its first row, with an empty table (console start and exit).
+void paused_menu_reset();
+// 1 while the menu is shown (the program stands still); the selected row.
+int32_t paused_menu_open();
+int32_t paused_menu_selection();
+
 // Rebuilds the menu's item table: continue, the cartridge's items, reset,
 // the run chain's way back, options, quit, and the way back to the
 // browser; or, on the options page, sound, key configuration and back.

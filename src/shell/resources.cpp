@@ -7,7 +7,7 @@
 namespace {
 
 struct resource_state {
-  std::unique_ptr<vell_pod> pod;
+  std::unique_ptr<vell_pod> pod;         // the resource file as loaded
   std::map<int, vell_bitmap *> bitmaps;  // decoded resource-set entries
   std::vector<vell_bitmap *> glyphs;     // console font, 256 entries once loaded
   bool glyphs_loaded = false;

@@ -10,7 +10,7 @@ static int16_t g_out[4096];
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   vell_config_default();
-  vell_config.headless = 1;
+  vell_config_set(&vell_config_t::headless, 1);
   use_fuzz_clock();
   orrery_create_machine();
   orrery_sound_init(16);
@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   orrery_clear_cart(pstate.cart);
   for (int32_t k = 0; k < 4; k++) pstate.audio_mask[k].store(0);
   vell_set_audio_pause_count(0);
-  vell_config.sound_volume = vell_config.music_volume = 256;
+  vell_config_set(&vell_config_t::sound_volume, 256);
+  vell_config_set(&vell_config_t::music_volume, 256);
 
   const size_t sound_bytes = k_addr_user - k_addr_music;
   size_t pos = 0;
@@ -46,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       case 6: orrery_poke(&pstate, pstate.cart, k_addr_music + (c[1] << 8 | c[2]) % sound_bytes, c[3]); break;
       default:
         vell_set_audio_pause_count(c[1] % 3 == 0);
-        vell_config.sound_volume = c[2] + c[3];
-        vell_config.music_volume = c[4] + c[5];
+        vell_config_set(&vell_config_t::sound_volume, c[2] + c[3]);
+        vell_config_set(&vell_config_t::music_volume, c[4] + c[5]);
         break;
     }
     const int32_t level = vell_music_fade_level();

@@ -59,7 +59,9 @@ void release_everything() {
 // checks of the single inputs.
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   atexit(release_everything);
-  orrery_install_hooks();
+  orrery_hook_tables hooks;
+  hooks.machine.memory_error = [](const char *) {};
+  orrery_install_hooks(hooks);
   if (orrery_create_machine() != 0) abort();
   // The console font comes from the resource file in the build folder;
   // CTest runs the target in its tests folder.
@@ -67,7 +69,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     g_font.glyph = orrery_resource_font_glyphs();
   g_font.owns_glyphs = 0;
   pstate.font = &g_font;
-  orrery_set_memory_error_hook([](const char *) {});
   g_L = orrery_lua_open();
   add_c_functions(g_L);
   return 0;

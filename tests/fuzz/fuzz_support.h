@@ -74,6 +74,7 @@ inline void start_headless_console() {
   check(mkdtemp(home) != nullptr);
   const std::string home_arg = std::string(home) + "/";
   const char *argv[] = {"orrery", "-home", home_arg.c_str(), "-headless", "1"};
+  orrery_install_hooks();
   vell_main_init(5, argv);
   atexit([] { vell_main_exit(); });
 }

@@ -20,14 +20,15 @@ int screen_pixel(lua_State *L) {
 }  // namespace
 
 void ApiMachine::SetUp() {
-  orrery_install_hooks();
+  orrery_hook_tables hooks;
+  hooks.script.cpu_charged = record_charge;
+  hooks.machine.memory_error = ignore_memory_error;
+  orrery_install_hooks(hooks);
   ASSERT_EQ(orrery_create_machine(), 0);
   ASSERT_EQ(orrery_load_resources(ORRERY_BUILD_DIR "/data.pod"), 0);
   font = new vell_font{orrery_resource_font_glyphs(), 0};
   pstate.font = font;
   g_charges.clear();
-  orrery_set_cpu_observer(record_charge);
-  orrery_set_memory_error_hook(ignore_memory_error);
   L = orrery_lua_open();
   ASSERT_NE(L, nullptr);
   add_c_functions(L);
@@ -36,8 +37,7 @@ void ApiMachine::SetUp() {
 
 void ApiMachine::TearDown() {
   if (L) orrery_lua_close(L);
-  orrery_set_cpu_observer(nullptr);
-  orrery_set_memory_error_hook(nullptr);
+  orrery_install_hooks();
   orrery_clear_machine();
   vell_destroy_font(font);
   orrery_release_resources();

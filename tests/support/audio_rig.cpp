@@ -6,9 +6,10 @@ uint32_t audio_rig::now_ms = 0;
 
 audio_rig::audio_rig() {
   vell_config_default();
-  vell_config.headless = 1;
+  vell_config_set(&vell_config_t::headless, 1);
   now_ms = 1000;
   use_test_clock([] { return audio_rig::now_ms; });
+  orrery_install_hooks();
   orrery_clear_console_state();
   EXPECT_EQ(orrery_create_machine(), 0);
   orrery_sound_init(16);

@@ -27,14 +27,22 @@ const uint8_t *rig_keys(int *count) {
   return g_rig_keys;
 }
 
+void watch_cpu_charges(void (*observer)(int32_t cycles, int refund)) {
+  orrery_script_hooks hooks = orrery_script_hook();
+  hooks.cpu_charged = observer;
+  orrery_script_hooks_use(hooks);
+}
+
 console_rig::console_rig(const std::vector<std::string> &extra, const std::string &program_folder) {
   g_rig_now = now;
   memset(g_rig_keys, 0, sizeof g_rig_keys);
   use_test_clock(rig_clock);
   use_test_keys(rig_keys);
   vell_set_program_folder(program_folder);
-  orrery_install_browser();
-  orrery_install_capture();
+  orrery_hook_tables hooks;
+  orrery_browser_entry_points(hooks);
+  orrery_capture_entry_points(hooks);
+  orrery_install_hooks(hooks);
   // Captures go to a folder of the test's, never to the user's desktop.
   const std::string desktop = home.path + "desktop/";
   vell_make_directory(desktop.c_str());

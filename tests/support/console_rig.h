@@ -41,6 +41,9 @@ bool screen_line_is(const char *text, int32_t y, uint32_t c = 6);
 // The clock and key array a rig installs, for tests that drive the
 // platform without a console.
 extern uint32_t g_rig_now;
+// Puts observer into the installed script hooks' cpu_charged slot, keeping
+// the other slots; null stops watching.
+void watch_cpu_charges(void (*observer)(int32_t cycles, int refund));
 extern uint8_t g_rig_keys[512];
 uint32_t rig_clock();
 const uint8_t *rig_keys(int *count);

@@ -8,8 +8,9 @@ platform_rig::platform_rig() {
   use_test_clock(rig_clock);
   use_test_keys(rig_keys);
   orrery_install_hooks();
-  vell_config.foreground_sleep_ms = vell_config.background_sleep_ms = 0;
-  vell_config.windowed = 1;
+  vell_config_set(&vell_config_t::foreground_sleep_ms, 0);
+  vell_config_set(&vell_config_t::background_sleep_ms, 0);
+  vell_config_set(&vell_config_t::windowed, 1);
   vell_system_init();
   vell_keys_init();
 }

@@ -4,7 +4,7 @@
 
 temp_home::temp_home() : path(folder.path + "/") {
   vell_config_default();
-  snprintf(vell_config.home_path, sizeof vell_config.home_path, "%s", path.c_str());
+  vell_config_set_text(&vell_config_t::home_path, path.c_str());
   vell_open_log((path + "log.txt").c_str());
 }
 
