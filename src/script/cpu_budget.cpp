@@ -16,7 +16,6 @@ namespace {
 // and reboot.
 cpu_budget_t g_budget;
 
-constexpr int32_t k_default_fps = 30;
 constexpr int32_t k_max_fps = 60;
 constexpr int32_t k_full_load = 16 << 16;       // the load of a frame that could not be measured
 constexpr int32_t k_recovery_load = 63487;      // 0.96873 of a frame's budget
@@ -81,8 +80,6 @@ void reset_cpu_budget() {
   g_budget = fresh;
   pstate.target_fps = fresh.wanted_fps;
 }
-
-void cpu_budget_set_draw_ms(uint32_t ms) { cpu_budget.draw_ms = ms; }
 
 void reset_frame_rate_control() {
   // The rate the program asked for stays, and with it the state charged and
