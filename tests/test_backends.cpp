@@ -82,7 +82,7 @@ TEST(Backends, HeadlessStartOpensNoWindowAndKeepsATableInstalledBeforeIt) {
   temp_home home;
   use_test_clock(rig_clock);
   g_rig_now = 4321;
-  vell_config.headless = 1;
+  vell_config_set(&vell_config_t::headless, 1);
   vell_system_init();
   EXPECT_EQ(vell_get_time(), 4321u) << "the test's clock survives the start";
   vell_set_screen(128, 128, 8, 0x100);
@@ -102,7 +102,7 @@ TEST(Backends, HeadlessStartOpensNoWindowAndKeepsATableInstalledBeforeIt) {
 TEST(WavOutput, PullsTheMixerInDeviceBlocksAndWritesACanonicalFileOnClose) {
   temp_home home;
   const std::string path = home.path + "out.wav";
-  vell_config.mix_buffer_size = 1024;
+  vell_config_set(&vell_config_t::mix_buffer_size, 1024);
   g_blocks.clear();
   vell_audio_out_use(vell_wav_out(path.c_str()));
   EXPECT_EQ(vell_wav_out_pull(10), VELL_WAV_NOT_OPEN) << "before the console opened it";

@@ -16,7 +16,7 @@ system_state g_sys;
 
 }  // namespace
 
-void vell_system_init() { vell_backends_start(vell_config.headless); }
+void vell_system_init() { vell_backends_start(vell_config().headless); }
 
 void vell_system_exit() { vell_backends_stop(); }
 

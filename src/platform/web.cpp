@@ -19,7 +19,7 @@ int vell_wget(const char *address, const char *path) {
   r.address = address;
   r.path = path;
   r.agent = vell_state.app_title[0] ? vell_state.app_title : "orrery";
-  r.timeout_s = vell_config.timeout > 0 ? vell_config.timeout : 30;
+  r.timeout_s = vell_config().timeout > 0 ? vell_config().timeout : 30;
   r.max_bytes = k_wget_max_bytes;
   r.generation = vell_wget_generation();
   return vell_backends.web.get(&r);

@@ -82,7 +82,7 @@ void reset_cpu_budget() {
   pstate.target_fps = fresh.wanted_fps;
 }
 
-void cpu_budget_set_draw_ms(uint32_t ms) { cpu_budget.draw_ms = ms; }
+void cpu_budget_set_draw_ms(uint32_t ms) { g_budget.draw_ms = ms; }
 
 void reset_frame_rate_control() {
   // The rate the program asked for stays, and with it the state charged and

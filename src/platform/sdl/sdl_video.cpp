@@ -141,7 +141,7 @@ bool ensure_texture(int32_t w, int32_t h) {
 
 // Window flags and placement for the screen mode.
 SDL_Window *open_window(int display, int windowed) {
-  const vell_config_t &c = vell_config;
+  const vell_config_t &c = vell_config();
   Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI;
   int x, y, w, h;
   if (!windowed) {
@@ -178,11 +178,11 @@ void create_window(int windowed) {
   g_sv.window = open_window(display, windowed);
   if (!g_sv.window) vell_fatal_error("Unable to create window");
 
-  if (!vell_config.software_blit) {
+  if (!vell_config().software_blit) {
     g_sv.renderer = sdl.SDL_CreateRenderer(g_sv.window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!g_sv.renderer) {
       vell_debug(" could not create sdl_renderer! dropping down to software_blit\n");
-      vell_config.software_blit = 1;
+      vell_config_set(&vell_config_t::software_blit, 1);
       // A window that a renderer was tried on may refuse a surface, so the
       // software path starts from a fresh window.
       sdl.SDL_DestroyWindow(g_sv.window);
@@ -191,7 +191,7 @@ void create_window(int windowed) {
     }
   }
   if (g_sv.renderer) {
-    sdl.SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, vell_config.pixel_perfect == 1 ? "nearest" : "linear");
+    sdl.SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, vell_config().pixel_perfect == 1 ? "nearest" : "linear");
     sdl.SDL_SetRenderDrawColor(g_sv.renderer, 0, 0, 0, 255);
     sdl.SDL_RenderClear(g_sv.renderer);
     sdl.SDL_RenderPresent(g_sv.renderer);
@@ -225,7 +225,7 @@ void present_with_renderer(const vell_bitmap *page) {
   sdl.SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
   sdl.SDL_RenderClear(r);
   sdl.SDL_RenderCopy(r, g_sv.texture, nullptr, &dst);
-  if (vell_config.show_fps && dest.w >= k_overlay_w && dest.h >= k_overlay_h && g_sv.overlay_texture &&
+  if (vell_config().show_fps && dest.w >= k_overlay_w && dest.h >= k_overlay_h && g_sv.overlay_texture &&
       g_sv.overlay) {
     char text[32];
     snprintf(text, sizeof text, "%03d fps", vell_get_fps());
@@ -241,7 +241,7 @@ void present_with_renderer(const vell_bitmap *page) {
 void present_with_surface(vell_bitmap *page) {
   SDL_Surface *screen = sdl.SDL_GetWindowSurface(g_sv.window);
   if (!screen) return;
-  if (vell_config.show_fps) {
+  if (vell_config().show_fps) {
     char text[16];
     snprintf(text, sizeof text, "%03d", vell_get_fps());
     vell_draw_text_ex(page, text, vell_font1(), 1, 1, k_text_colour, 0xffffffffu);
