@@ -16,7 +16,6 @@ namespace {
 // and reboot.
 cpu_budget_t g_budget;
 
-constexpr int32_t k_default_fps = 30;
 constexpr int32_t k_max_fps = 60;
 constexpr int32_t k_full_load = 16 << 16;       // the load of a frame that could not be measured
 constexpr int32_t k_recovery_load = 63487;      // 0.96873 of a frame's budget
