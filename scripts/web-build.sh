@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the console for the web with Debian's emscripten, in a build folder
-# of its own (build-web/ unless ORRERY_WEB_BUILD_DIR says otherwise; the
-# native build/ is never touched): orrery.js and the tools for node (exec
-# mode, with the host's files) and orrery_page.html for a browser. The
+# of its own (build-web/ unless ORRERY_WEB_BUILD_DIR says otherwise):
+# orrery.js and the tools for node (exec mode, with the host's files) and
+# the web player in player/ (index.html, orrery.js, orrery.wasm), which is
+# then copied beside the native program into build/web/ (or
+# ORRERY_NATIVE_BUILD_DIR/web/), where `orrery -export_web` finds it. The
 # libraries come from scripts/web-deps.sh, built once per machine; Debian's
 # chromium is installed for the page's test. `ctest` in the build folder
 # then compares the web build with the native one in build/.
@@ -44,3 +46,11 @@ emcmake cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DORRERY_TESTS=OFF -DORRERY_BENCH=OFF >/dev/null
 echo "$prefix" >"$dir/.web-prefix"
 cmake --build "$dir" -j "$jobs"
+
+# The web player beside the native program, where `orrery -export_web`
+# looks for it (the native build's install copies it from there).
+native=${ORRERY_NATIVE_BUILD_DIR:-$here/build}
+if [ -d "$native" ]; then
+  mkdir -p "$native/web"
+  cp "$dir/player/index.html" "$dir/player/orrery.js" "$dir/player/orrery.wasm" "$native/web/"
+fi
