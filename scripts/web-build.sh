@@ -6,7 +6,8 @@
 # then copied beside the native program into build/web/ (or
 # ORRERY_NATIVE_BUILD_DIR/web/), where `orrery -export_web` finds it. The
 # libraries come from scripts/web-deps.sh, built once per machine; Debian's
-# chromium is installed for the page's test. `ctest` in the build folder
+# chromium and npm are installed for the player's test (status 77 when
+# they, or emscripten, cannot be installed). `ctest` in the build folder
 # then compares the web build with the native one in build/.
 #
 # node 20 runs the output only with --no-experimental-fetch, for instance:
@@ -21,15 +22,25 @@ as_root() {
 dir=${ORRERY_WEB_BUILD_DIR:-$here/build-web}
 jobs=${ORRERY_JOBS:-$(nproc)}
 
-# The native build's packages and Lua's source, then the web libraries.
+# The native build's packages and Lua's source; Debian's emscripten, and
+# the chromium and npm (for playwright-core) of the player's test. A machine
+# that cannot have them ends the script with status 77, which scripts/test.sh
+# reports as a skip.
 "$here/scripts/setup.sh"
-prefix=$("$here/scripts/web-deps.sh")
-# The page's test drives Debian's chromium.
-if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q "install ok installed"; then
-  echo "web-build: installing chromium" >&2
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
+missing=()
+for p in emscripten chromium npm; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "web-build: installing ${missing[*]}" >&2
+  if ! { as_root apt-get update -qq &&
+         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; }; then
+    echo "web-build: could not install ${missing[*]}" >&2
+    exit 77
+  fi
 fi
+# Then the web libraries.
+prefix=$("$here/scripts/web-deps.sh")
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
 # A build folder set up with the libraries of another prefix (an older
