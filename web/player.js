@@ -56,6 +56,11 @@
     });
   };
 
+  function failed(name, why) {
+    say('could not load ' + name + ': ' + why);
+    abort('could not fetch ' + name + ': ' + why);
+  }
+
   Module['preRun'] = (Module['preRun'] || []).concat(function () {
     FS.mkdir(home);
     FS.mkdir('/desktop');
@@ -67,19 +72,25 @@
         removeRunDependency('home');
       });
     }
+    // (A request rather than fetch(): a page opened from the disk, in a
+    // browser that lets it read the files beside it, can read them so.)
     files.forEach(function (name) {
       var base = name.split('/').pop();
       addRunDependency('file ' + base);
-      fetch(name).then(function (response) {
-        if (!response.ok) throw new Error('HTTP ' + response.status);
-        return response.arrayBuffer();
-      }).then(function (body) {
-        FS.writeFile('/' + base, new Uint8Array(body));
-        removeRunDependency('file ' + base);
-      }, function (error) {
-        say('could not load ' + base + ': ' + error.message);
-        abort('could not fetch ' + name + ': ' + error.message);
-      });
+      var request = new XMLHttpRequest();
+      request.open('GET', name);
+      request.responseType = 'arraybuffer';
+      request.onload = function () {
+        // Status 0 is a file read from the disk.
+        if ((request.status === 200 || request.status === 0) && request.response) {
+          FS.writeFile('/' + base, new Uint8Array(request.response));
+          removeRunDependency('file ' + base);
+        } else {
+          failed(name, 'HTTP ' + request.status);
+        }
+      };
+      request.onerror = function () { failed(name, 'no answer'); };
+      request.send();
     });
   });
 
@@ -104,7 +115,10 @@
     if (!player['args']) say('the console has ended: reload the page to play again');
   };
   Module['onAbort'] = function (what) {
-    say('the console stopped: ' + what);
+    // A browser that may not read the files beside a page opened from the
+    // disk cannot load the console at all.
+    if (location.protocol === 'file:' && !ready) say('this page needs a web server: ' + what);
+    else say('the console stopped: ' + what);
   };
 
   // The first click, tap or key starts the console: inside that gesture the
