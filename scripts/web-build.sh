@@ -28,8 +28,10 @@ jobs=${ORRERY_JOBS:-$(nproc)}
 # reports as a skip.
 "$here/scripts/setup.sh"
 missing=()
-for p in emscripten chromium npm; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+# A command already on the path counts (node's own packaging brings npm
+# with it and conflicts with Debian's npm package).
+for p in emscripten:emcc chromium:chromium npm:npm; do
+  command -v "${p#*:}" >/dev/null || missing+=("${p%%:*}")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "web-build: installing ${missing[*]}" >&2
