@@ -3,7 +3,8 @@
 # the source folders' includes, the unit and command-line tests in a normal
 # build (under a virtual X display), again under AddressSanitizer and
 # UndefinedBehaviorSanitizer with the fuzz targets sharing a fixed time
-# budget, and the audio tests under ThreadSanitizer.
+# budget, the audio tests under ThreadSanitizer, and last the web build
+# with its tests against the native build.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh" --tests || exit 1
@@ -65,6 +66,18 @@ if cmake -S "$here" -B "$here/build-tsan" -G Ninja -DORRERY_TSAN=ON -DORRERY_BEN
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$here/build-tsan" -R '^Audio|^GifRecording|^CaptureKeys'
 else
   failed=$((failed + 1)); failures+=("thread sanitizer build")
+fi
+
+# The web build and its tests, after the native ones they compare with:
+# the node programs against build/, the web player in chromium. Skipped,
+# with the reason, only where emscripten or chromium cannot be installed.
+if [ -x "$here/build/orrery" ]; then
+  ORRERY_NATIVE_BUILD_DIR="$here/build" "$here/scripts/web-build.sh"
+  case $? in
+    0) run_ctest "$here/build-web" ;;
+    77) echo "SKIPPED: the web build and its tests (emscripten, chromium or npm cannot be installed here)" ;;
+    *) failed=$((failed + 1)); failures+=("web build") ;;
+  esac
 fi
 
 echo

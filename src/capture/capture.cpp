@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/png_image.h"
 #include "platform/system.h"
+#include "platform/web.h"
 #include "machine/app_config.h"
 #include "platform/log.h"
 #include "platform/paths.h"
@@ -146,7 +147,10 @@ int save_png_screenshot(const vell_bitmap *screen) {
     vell_debugf("could not write %s\n", path.c_str());
     return 1;
   }
-  return vell_file_exists(path.c_str()) ? 0 : 1;
+  if (!vell_file_exists(path.c_str())) return 1;
+  // In a browser the picture is offered as a download as well.
+  vell_offer_file(path.c_str());
+  return 0;
 }
 
 int write_png_screenshot(const vell_bitmap *screen, const char *path) {
@@ -210,8 +214,12 @@ int poll_gif_save() {
   vell_wait_thread(j.thread);
   j.thread = nullptr;
   j.frames.clear();
-  if (state == GIF_SAVE_DONE) vell_debugf("saved video to: %s\n", j.path.c_str());
-  else vell_debugf("could not write %s\n", j.path.c_str());
+  if (state == GIF_SAVE_DONE) {
+    vell_debugf("saved video to: %s\n", j.path.c_str());
+    vell_offer_file(j.path.c_str());
+  } else {
+    vell_debugf("could not write %s\n", j.path.c_str());
+  }
   j.state.store(GIF_SAVE_IDLE, std::memory_order_relaxed);
   return state;
 }

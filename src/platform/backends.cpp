@@ -5,6 +5,7 @@
 #include "platform/desktop/desktop.h"
 #include "platform/headless/headless.h"
 #include "platform/sdl/sdl_backend.h"
+#include "platform/web/web_backend.h"
 #include "platform/web.h"
 
 namespace {
@@ -42,8 +43,13 @@ int no_device(int32_t, int32_t, vell_audio_fill) { return 1; }
 std::string no_clipboard() { return ""; }
 uint32_t clock_at_zero() { return 0; }
 void no_sleep(uint32_t) {}
+void loop_here(int (*turn)()) {
+  while (turn()) {
+  }
+}
 int no_session(const vell_web_request *) { return k_wget_no_session; }
 int not_launched(const char *) { return 1; }
+int kept_in_place(const char *) { return 0; }
 void *no_thread(vell_thread_func) { return nullptr; }
 void no_handle(void *) {}
 
@@ -116,12 +122,14 @@ vell_clock_source filled(vell_clock_source t) {
   fill(t.now_ms, clock_at_zero);
   fill(t.restart, nothing);
   fill(t.sleep_ms, no_sleep);
+  fill(t.run_loop, loop_here);
   return t;
 }
 
 vell_web_client filled(vell_web_client t) {
   fill(t.get, no_session);
   fill(t.launch, not_launched);
+  fill(t.offer, kept_in_place);
   return t;
 }
 
@@ -149,8 +157,15 @@ backend_set headless_set() {
 }
 
 backend_set sdl_set() {
+#ifdef __EMSCRIPTEN__
+  // In a browser tab: SDL's window, keys and sound adapted to the page, the
+  // browser's clock, loop, requests and single thread.
+  return {vell_web_video(), vell_sdl_input(), vell_web_audio(),    vell_sdl_clipboard(),
+          vell_web_clock(), vell_web_requests(), vell_web_threads()};
+#else
   return {vell_sdl_video(), vell_sdl_input(), vell_sdl_audio(),    vell_sdl_clipboard(),
           vell_sdl_clock(), vell_desktop_web(), vell_desktop_threads()};
+#endif
 }
 
 // The headless input with the SDL library's key names: they are a table

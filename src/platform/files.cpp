@@ -10,6 +10,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,11 @@
 #include "platform/log.h"
 
 namespace {
+
+// Calls that changed (or tried to change) files: see vell_files_changed.
+std::atomic<uint32_t> g_changes{0};
+
+void note_change() { g_changes.fetch_add(1, std::memory_order_relaxed); }
 
 bool suffix_matches(const char *name, const std::string &suffix) {
   size_t n = strlen(name);
@@ -203,7 +209,10 @@ int vell_directory_exists(const char *path) {
   return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
 }
 
+uint32_t vell_files_changed() { return g_changes.load(std::memory_order_relaxed); }
+
 int vell_make_directory(const char *path) {
+  note_change();
   parent_dir p;
   if (open_parent(path, &p) != 0) return 1;
   const int rc = mkdirat(p.fd, p.leaf.c_str(), 0755) == 0 || errno == EEXIST ? 0 : 1;
@@ -223,6 +232,7 @@ int vell_make_directories(const char *path) {
 }
 
 int vell_create_file(const char *path) {
+  note_change();
   parent_dir p;
   if (open_parent(path, &p) != 0) return -1;
   const int fd = create_in(p.fd, p.leaf);
@@ -231,6 +241,7 @@ int vell_create_file(const char *path) {
 }
 
 int vell_rename_file(const char *from, const char *to) {
+  note_change();
   parent_dir a, b;
   if (open_parent(from, &a) != 0) return 1;
   if (open_parent(to, &b) != 0) {
@@ -244,6 +255,7 @@ int vell_rename_file(const char *from, const char *to) {
 }
 
 int vell_remove_file(const char *path) {
+  note_change();
   parent_dir p;
   if (open_parent(path, &p) != 0) return 1;
   const int rc = unlinkat(p.fd, p.leaf.c_str(), 0) == 0 ? 0 : 1;
@@ -288,6 +300,7 @@ void vell_print_date(int64_t t, char *text) {
 }
 
 int vell_write_file_replacing(const char *path, const void *data, size_t size) {
+  note_change();
   parent_dir p;
   if (open_parent(path, &p) != 0) return VELL_WRITE_OPEN_FAILED;
   const std::string tmp = p.leaf + ".saving";
@@ -333,6 +346,7 @@ int take_name(int dir, const std::string &tmp, const std::string &leaf) {
 }  // namespace
 
 int vell_write_new_file(const char *path, const void *data, size_t size) {
+  note_change();
   parent_dir p;
   if (open_parent(path, &p) != 0) return VELL_WRITE_OPEN_FAILED;
   // A temporary name of its own: another writer racing for the same path

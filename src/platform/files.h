@@ -42,6 +42,12 @@ int vell_directory_exists(const char *path);  // 1 for an existing folder
 // given. Replaces the list; empty names are skipped.
 void vell_set_write_roots(const std::vector<std::string> &roots);
 
+// Counts the calls below that change files or folders (made, written,
+// renamed, removed), whatever their outcome: a host that keeps a copy of the
+// home folder elsewhere (a browser's storage) copies it again when the
+// count has moved since its last copy. Thread-safe.
+uint32_t vell_files_changed();
+
 // Creates one folder; 0 on success or when it exists, 1 otherwise.
 int vell_make_directory(const char *path);
 // Creates a folder and its missing parents; 0 on success.

@@ -28,6 +28,8 @@ void vell_delay(uint32_t ms) {
   if (ms) vell_backends.clock.sleep_ms(ms);
 }
 
+void vell_run_loop(int (*turn)()) { vell_backends.clock.run_loop(turn); }
+
 int vell_is_app_active() { return g_sys.app_active; }
 
 void vell_set_app_active(int active) {

@@ -17,6 +17,10 @@ uint32_t vell_get_time();
 void vell_reset_timer();
 
 void vell_delay(uint32_t ms);
+// Calls turn until it returns 0, through the clock in use: right here, or
+// in a browser tab from the browser's display frames (this then returns
+// before the first call).
+void vell_run_loop(int (*turn)());
 
 // 1 while the window has keyboard focus (always 1 without a window).
 int vell_is_app_active();

@@ -32,3 +32,5 @@ uint32_t vell_wget_generation() { return g_cancel_generation.load(); }
 int vell_wget_cancelled(uint32_t generation) { return g_cancel_generation.load() != generation ? 1 : 0; }
 
 int vell_launch_html(const char *target) { return vell_backends.web.launch(target); }
+
+int vell_offer_file(const char *path) { return vell_backends.web.offer(path); }

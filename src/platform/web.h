@@ -35,6 +35,10 @@ int vell_wget_cancelled(uint32_t generation);
 // desktop's opener with it as its only argument (never through a shell).
 // Returns 0 when the opener was started, 1 otherwise (logged).
 int vell_launch_html(const char *target);
+// Hands a file written for the user (a screenshot, a recording) to the
+// host: a browser offers it as a download; a desktop keeps it where it is.
+// 0 when handed over.
+int vell_offer_file(const char *path);
 // The desktop opener program (looked up on PATH unless it holds a '/');
 // "xdg-open" by default. Null restores the default.
 void vell_set_launch_program(const char *program);

@@ -19,6 +19,10 @@ struct vell_web_client {
   int (*get)(const vell_web_request *request);
   // Starts the desktop's opener with target; 0 when it was started.
   int (*launch)(const char *target);
+  // Hands a file the console wrote for the user (a screenshot, a
+  // recording) to the host: 0 when handed over. Left empty, the file stays
+  // where it was written, which on a desktop is the user's own folder.
+  int (*offer)(const char *path);
 };
 
 // Installs the web client; empty slots get defaults (fetches fail with

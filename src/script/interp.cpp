@@ -171,17 +171,52 @@ static char *resize_block(block_pool &pool, char *p, size_t nsize, int64_t charg
   return moved;
 }
 
+// A block is charged the size it has on a host with 8-byte pointers, so
+// that a program sees the same memory figures and meets its limits at the
+// same point everywhere. Where pointers have 4 bytes (WebAssembly), every
+// object Lua charges by size is then exactly twice as large, except strings
+// (their header is 8 bytes longer) and tables (56 bytes); byte buffers are
+// the same size. The sizes the model rests on are checked here.
+constexpr bool SMALL_POINTERS = sizeof(void *) == 4;
+constexpr int64_t STRING_HEADER_64 = 24;  // sizeof(TString) with 8-byte pointers
+constexpr int64_t TABLE_64 = 56;          // sizeof(Table) with 8-byte pointers
+static_assert(SMALL_POINTERS ? sizeof(TValue) == 8 && sizeof(Node) == 20 && sizeof(CallInfo) == 40 &&
+                                   sizeof(LClosure) == 20 && sizeof(CClosure) == 24 && sizeof(TString) == 16 &&
+                                   sizeof(Table) == 32
+                             : sizeof(void *) != 8 ||
+                                   (sizeof(TValue) == 16 && sizeof(Node) == 40 && sizeof(CallInfo) == 80 &&
+                                    sizeof(LClosure) == 40 && sizeof(CClosure) == 48 &&
+                                    sizeof(TString) == STRING_HEADER_64 && sizeof(Table) == TABLE_64),
+              "the memory charge's model of Lua's object sizes");
+
 // Charge of a new block of `size` bytes for Lua's object kind (the tag it
-// passes when allocating an object, 0 for plain memory): strings, tables,
-// functions and plain memory their size (plain memory nothing while
-// compiling), userdata, threads, prototypes and upvalues (kinds 7 to 19) a
-// flat 32 bytes, anything else nothing.
+// passes when allocating an object; for plain memory 0, or
+// LUAI_CHARGE_WORDS for vectors and records of values and pointers):
+// strings, tables, functions and plain memory their size (plain memory
+// nothing while compiling), userdata, threads, prototypes and upvalues
+// (kinds 7 to 19) a flat 32 bytes, anything else nothing.
 static inline int64_t charge_for_kind(const orrery_lua_memory_t &m, int kind, size_t size) {
   // Per kind 0 ... 19: -1 for the size, else the flat charge.
   static constexpr int8_t flat[20] = {-1, -1, 0, -1, -1, -1, -1, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32};
+  if (kind == LUAI_CHARGE_WORDS) return m.compiling ? 0 : (int64_t)size * (SMALL_POINTERS ? 2 : 1);
   if ((unsigned)kind >= 20) return 0;
   if (kind == 0 && m.compiling) return 0;
-  return flat[kind] < 0 ? (int64_t)size : flat[kind];
+  if (flat[kind] >= 0) return flat[kind];
+  if (SMALL_POINTERS) {
+    if (kind == LUA_TSTRING) return (int64_t)size + STRING_HEADER_64 - (int64_t)sizeof(TString);
+    if (kind == LUA_TTABLE) return TABLE_64;
+    if (kind == LUA_TFUNCTION) return (int64_t)size * 2;
+  }
+  return (int64_t)size;
+}
+
+// Charge of a charged block resized to nsize bytes: its size, or where
+// pointers are small as many times its size as before (twice for vectors
+// of values, once for bytes).
+static inline int64_t resized_charge(int64_t old_charge, size_t osize, size_t nsize) {
+  if (old_charge == 0) return 0;
+  if (SMALL_POINTERS && osize > 0) return (int64_t)nsize * (old_charge / (int64_t)osize);
+  return (int64_t)nsize;
 }
 
 // Allocations that are not a plain new small block or a free: resizes,
@@ -190,7 +225,7 @@ __attribute__((noinline)) static void *alloc_general(orrery_interp &st, char *bl
   orrery_lua_memory_t &m = st.memory;
   if (nsize > SIZE_MAX - PREFIX_SIZE) return nullptr;
   const int64_t old_charge = block ? charge_of(block) : 0;
-  const int64_t charge = block ? (old_charge != 0 ? (int64_t)nsize : 0) : charge_for_kind(m, (int)osize, nsize);
+  const int64_t charge = block ? resized_charge(old_charge, osize, nsize) : charge_for_kind(m, (int)osize, nsize);
   // The limits apply to the state as it would be with the request granted:
   // measured before it, one large request could pass them by any amount.
   const int64_t over = m.charged - old_charge + charge - m.allowance;

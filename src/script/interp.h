@@ -64,8 +64,9 @@ struct orrery_interp {
 // orrery_interp. A new block (ptr null) is charged by the object kind Lua
 // passes in osize: strings, tables, functions and plain memory their size
 // (plain memory nothing while compiling), userdata, threads, prototypes and
-// upvalues a flat 32 bytes, anything else nothing. A resized block keeps
-// being charged its size, or nothing if it was charged nothing. The limits
+// upvalues a flat 32 bytes, anything else nothing; a size is the one the
+// block has on a host with 8-byte pointers, whatever the host. A resized
+// block keeps being charged its size, or nothing if it was charged nothing. The limits
 // apply to the charge the state would have with the request granted: above
 // the soft limit the call sets the pressure flag and asks the running
 // thread to run its count hook; above the hard limit new and growing blocks

@@ -22,6 +22,7 @@
 #include "shell/args.h"
 #include "shell/console.h"
 #include "shell/main_loop.h"
+#include "shell/web_export.h"
 
 namespace {
 
@@ -41,6 +42,17 @@ const char *platform_name() {
 #else
   return "posix";
 #endif
+}
+
+// One turn of the main loop: an iteration, or once the console has quit its
+// shutdown. 0 when there is nothing left to do.
+int main_loop_turn() {
+  if (!vell_state.quit) {
+    vell_main_iteration();
+    return 1;
+  }
+  if (vell_state.initialised) vell_exit();
+  return 0;
 }
 
 }  // namespace
@@ -144,13 +156,16 @@ void vell_restart() {
 }
 
 int vell_main(int argc, const char *const *argv) {
+  // Writing a web page of a cartridge starts nothing of the console.
+  if (orrery_is_web_export(argc, argv)) return orrery_export_web(argc, argv);
   vell_state.program_path = argc > 0 ? argv[0] : "orrery";
   vell_state.args.assign(argv, argv + argc);
   signal(SIGINT, on_signal);
   signal(SIGTERM, on_signal);
 
   vell_main_init(argc, argv);
-  while (!vell_state.quit) vell_main_iteration();
-  if (vell_state.initialised) vell_exit();
+  // In a browser tab the turns run on the browser's display frames and this
+  // returns at once; everywhere else they run here until the console quits.
+  vell_run_loop(main_loop_turn);
   return 0;
 }

@@ -106,7 +106,14 @@ cart budget 'function _update()
  if f==4 then stop() end
 end'
 
-for c in numbers drawing sound cartdata coroutines strings runtime_error syntax_error assertion budget; do
+cart memory 'local t={}
+for i=1,300 do t[i]={i,"s"..i,x=i} end
+local f=function(a) return function() return a end end
+local g={} for i=1,50 do g[i]=f(i) end
+printh(stat(0))
+t=nil g=nil
+printh(stat(0) > 0)'
+for c in numbers drawing sound cartdata coroutines strings runtime_error syntax_error assertion budget memory; do
   same "exec.$c" orrery -home @HOME@ -x "$dir/$c.q7"
 done
 # Cartridge data written in exec mode is read back by the next run.

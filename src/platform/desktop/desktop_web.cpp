@@ -208,7 +208,7 @@ int launch(const char *target) {
   return 0;
 }
 
-constexpr vell_web_client k_web = {get, launch};
+constexpr vell_web_client k_web = {get, launch, nullptr};
 
 }  // namespace
 

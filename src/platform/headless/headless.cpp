@@ -34,7 +34,7 @@ constexpr vell_video_out k_video = {};
 constexpr vell_input_devices k_input = {};
 constexpr vell_audio_out k_audio = {};
 constexpr vell_clipboard_store k_clipboard = {};
-constexpr vell_clock_source k_clock = {now_ms, restart, sleep_ms};
+constexpr vell_clock_source k_clock = {now_ms, restart, sleep_ms, nullptr};
 
 }  // namespace
 

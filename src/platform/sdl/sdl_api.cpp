@@ -20,6 +20,11 @@ struct sdl_library {
 sdl_library g_lib;
 
 int load_library() {
+#ifdef __EMSCRIPTEN__
+  // A web program has SDL linked in or none at all.
+  vell_debug("** SDL is not linked into this program\n");
+  return 1;
+#else
   void *lib = nullptr;
   for (const char *name : {"libSDL2-2.0.so.0", "libSDL2.so"})
     if ((lib = dlopen(name, RTLD_NOW | RTLD_GLOBAL))) break;
@@ -40,6 +45,7 @@ int load_library() {
   }
   // The library stays loaded for the rest of the process.
   return 0;
+#endif
 }
 
 }  // namespace
@@ -53,3 +59,9 @@ int vell_sdl_load() {
 }
 
 const vell_sdl_api &vell_sdl() { return g_lib.api; }
+
+void vell_sdl_use_linked(const vell_sdl_api &api) {
+  g_lib.api = api;
+  g_lib.tried = 1;
+  g_lib.result = 0;
+}

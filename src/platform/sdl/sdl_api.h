@@ -38,6 +38,10 @@ struct vell_sdl_api {
 int vell_sdl_load();
 // The table; filled only after vell_sdl_load returned 0.
 const vell_sdl_api &vell_sdl();
+// For a program with SDL linked in (the web player, whose host loads no
+// libraries): takes its functions as the table, which vell_sdl_load then
+// reports as loaded. Called before main (see sdl_linked.cpp).
+void vell_sdl_use_linked(const vell_sdl_api &api);
 
 // The SDL backend's window, or null.
 SDL_Window *vell_sdl_window();

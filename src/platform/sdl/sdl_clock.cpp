@@ -32,7 +32,7 @@ std::string get_clipboard() {
   return out;
 }
 
-constexpr vell_clock_source k_sdl_clock = {now_ms, restart, sleep_ms};
+constexpr vell_clock_source k_sdl_clock = {now_ms, restart, sleep_ms, nullptr};
 constexpr vell_clipboard_store k_sdl_clipboard = {clipboard_available, set_clipboard, get_clipboard};
 
 }  // namespace
