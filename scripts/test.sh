@@ -9,6 +9,15 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh" --tests || exit 1
 
+# Seconds each phase took, printed at the end: "name seconds" lines.
+times=()
+mark=$SECONDS
+phase() {
+  times+=("$1 $((SECONDS - mark))s")
+  mark=$SECONDS
+}
+phase "set-up"
+
 jobs=${ORRERY_JOBS:-$(nproc)}
 passed=0
 failed=0
@@ -46,14 +55,18 @@ build() {
 }
 
 if build "$here/build" -DORRERY_TESTS=ON -DORRERY_BENCH=ON; then
+  phase "native build"
   run_ctest "$here/build"
+  phase "native tests"
 else
   failed=$((failed + 1)); failures+=("build")
 fi
 
 if build "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DORRERY_SANITIZE=ON \
      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORRERY_FUZZ=ON -DORRERY_BENCH=OFF; then
+  phase "sanitizer build"
   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_ctest "$here/build-asan"
+  phase "sanitizer tests and fuzzing"
 else
   failed=$((failed + 1)); failures+=("sanitizer build")
 fi
@@ -63,7 +76,9 @@ fi
 # sounds, and a GIF is written by a worker while recording goes on.
 if cmake -S "$here" -B "$here/build-tsan" -G Ninja -DORRERY_TSAN=ON -DORRERY_BENCH=OFF >/dev/null &&
    cmake --build "$here/build-tsan" -j "$jobs" --target orrery_thread_tests; then
+  phase "thread sanitizer build"
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$here/build-tsan" -R '^Audio|^GifRecording|^CaptureKeys'
+  phase "thread sanitizer tests"
 else
   failed=$((failed + 1)); failures+=("thread sanitizer build")
 fi
@@ -73,14 +88,17 @@ fi
 # with the reason, only where emscripten or chromium cannot be installed.
 if [ -x "$here/build/orrery" ]; then
   ORRERY_NATIVE_BUILD_DIR="$here/build" "$here/scripts/web-build.sh"
-  case $? in
-    0) run_ctest "$here/build-web" ;;
+  status=$?
+  phase "web libraries and build"
+  case $status in
+    0) run_ctest "$here/build-web"; phase "web tests" ;;
     77) echo "SKIPPED: the web build and its tests (emscripten, chromium or npm cannot be installed here)" ;;
     *) failed=$((failed + 1)); failures+=("web build") ;;
   esac
 fi
 
 echo
+printf 'time: %s\n' "${times[@]}"
 [ ${#failures[@]} -eq 0 ] || echo "failures in: ${failures[*]}"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
