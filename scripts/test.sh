@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 
 # Seconds each phase took, printed at the end: "name seconds" lines.
 times=()
-mark=$SECONDS
+mark=0  # the script's own start
 phase() {
   times+=("$1 $((SECONDS - mark))s")
   mark=$SECONDS
