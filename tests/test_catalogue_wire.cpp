@@ -160,13 +160,15 @@ std::string find_program(const std::string &name) {
   return "";
 }
 
-// A small catalogue made by the kit: three cartridges on the first list
-// (two that draw a colour of their own) and 33 on the work-in-progress one.
+// A small catalogue made by the kit: three cartridges, each drawing a
+// colour of its own (one of them featured), and 33 on the work-in-progress
+// list.
 void make_site(const temp_folder &in, const temp_folder &out) {
   std::filesystem::create_directories(in / "wip");
+  std::filesystem::create_directories(in / "featured");
   write_file(in / "Rocket Ride.q7", browser_test_cart("Rocket Ride", "-- by Ada L\nfunction _draw() cls(9) end"));
   write_file(in / "second.q7", browser_test_cart("second", "function _draw() cls(11) end"));
-  write_file(in / "12345.q7", browser_test_cart("numbered", "-- by bo\nfunction _draw() cls(4) end"));
+  write_file(in / "featured/12345.q7", browser_test_cart("numbered", "-- by bo\nfunction _draw() cls(4) end"));
   for (int i = 0; i < 33; i++) write_file(in / ("wip/w" + std::to_string(i) + ".q7"), browser_test_cart("w", ""));
   const process_result kit = run_process({ORRERY_BUILD_DIR "/orrery-catalogue", in.path, out.path});
   ASSERT_EQ(kit.exit_code, 0) << kit.output;
