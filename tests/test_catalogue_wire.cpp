@@ -73,11 +73,6 @@ struct query_catalogue {
   }
 };
 
-// "/bbs/cpost_lister3.php?max=32&start_index=N&<request>&version=000111cw"
-std::string list_target(const std::string &request, int start) {
-  return "/bbs/cpost_lister3.php?max=32&start_index=" + std::to_string(start) + "&" + request + "&version=000111cw";
-}
-
 }  // namespace
 
 TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatParsesTheQuery) {
@@ -104,7 +99,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
   select_title(rig, "[load more]");
   rig.tap({SC_O});
   finish_download(rig);
-  EXPECT_EQ(server.targets().back(), list_target("cat=7&sub=2", 32));
+  EXPECT_EQ(server.targets().back(), catalogue_list_request("cat=7&sub=2", 32));
   ASSERT_EQ(current_list().items.size(), 41u);
   EXPECT_EQ(current_list().items.back().title, "fresh 40");
 
@@ -117,7 +112,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
     go_to_list(rig, list);
     rig.tap({SC_O});
     finish_download(rig);
-    EXPECT_EQ(server.targets().back(), list_target(k_browser_list_table[list].request, 0));
+    EXPECT_EQ(server.targets().back(), catalogue_list_request(k_browser_list_table[list].request, 0));
     EXPECT_EQ(titles(current_list()), expected);
   }
 
@@ -136,7 +131,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
   for (int32_t key : {SC_UP, SC_RIGHT, SC_UP, SC_UP}) rig.tap({key});
   rig.tap({SC_O});
   finish_download(rig);
-  EXPECT_EQ(server.targets().back(), list_target("cat=7&search=ab&max=32", 0));
+  EXPECT_EQ(server.targets().back(), catalogue_list_request("cat=7&search=ab&max=32", 0));
   EXPECT_EQ(titles(current_list()), "[search]|found ab 1|");
 
   // Its entry is fetched from its path and runs.
@@ -180,7 +175,7 @@ void make_site(const temp_folder &in, const temp_folder &out) {
 void expect_site_answers(const std::string &base, const temp_folder &out) {
   temp_folder got;
   std::vector<std::string> requests = {catalogue_cart_request("rocket_ride"), catalogue_cart_request("12345"),
-                                       catalogue_page_request("rocket_ride"), list_target("cat=7&sub=3", 32)};
+                                       catalogue_page_request("rocket_ride"), catalogue_list_request("cat=7&sub=3", 32)};
   for (int32_t list : {LIST_NEW, LIST_TOP, LIST_WIP, LIST_COLLAB, LIST_JAM})
     requests.push_back(catalogue_list_request(k_browser_list_table[list].request, 0));
   for (const std::string &request : requests) {
@@ -191,10 +186,10 @@ void expect_site_answers(const std::string &base, const temp_folder &out) {
   }
   browser_list wip;
   wip.name = "wip";
-  EXPECT_EQ(populate_cartfind_list_from_png_file(wip, (out / catalogue_site_file(list_target("cat=7&sub=3", 0))).c_str(), 0),
+  EXPECT_EQ(populate_cartfind_list_from_png_file(wip, (out / catalogue_site_file(catalogue_list_request("cat=7&sub=3", 0))).c_str(), 0),
             PAGE_OK);
   EXPECT_EQ(wip.items.size(), 34u) << "a full page and [load more]";
-  for (const std::string &request : {list_target("cat=7&search=ab&max=32", 0),
+  for (const std::string &request : {catalogue_list_request("cat=7&search=ab&max=32", 0),
                                      std::string("/bbs/cpost_lister3.php?a=/../../bbs/cposts/ro/rocket_ride.q7.png")}) {
     EXPECT_EQ(vell_wget(catalogue_address(base.c_str(), request).c_str(), (got / "no.png").c_str()), k_wget_ok);
     EXPECT_FALSE(check_bbs_file_ok((got / "no.png").c_str())) << request << " has no page";
