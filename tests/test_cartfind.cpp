@@ -3,33 +3,21 @@
 // favourites, the menus and dialog, running a cartridge and coming back.
 #include "support/test.h"
 
-namespace {
-
-cartfind_state_t &browser() { return cartfind_state(); }
-
-std::string titles(const browser_list &list) {
-  std::string out;
-  for (const browser_item &item : list.items) out += item.title + "|";
-  return out;
-}
-
-}  // namespace
-
 TEST(Cartfind, ListsWrapTheSlideTakesTheShortWayAndTheSearchEntrySpellsAtMost21Characters) {
   console_rig rig({"-cartfind"});
   ASSERT_TRUE(boot_into_browser(rig));
-  EXPECT_EQ(browser().current, LIST_FAV) << "the browser opens on the favourites";
+  EXPECT_EQ(cartfind_state().current, LIST_FAV) << "the browser opens on the favourites";
   go_to_list(rig, LIST_SEARCH);
   rig.tap({SC_RIGHT});
-  EXPECT_EQ(browser().current * 10 + browser().list_changed, LIST_LOCAL * 10 + 1) << "right on search wraps to local";
+  EXPECT_EQ(cartfind_state().current * 10 + cartfind_state().list_changed, LIST_LOCAL * 10 + 1) << "right on search wraps to local";
   // Sliding from list 7 to list 0 runs from -1 up to 0, not back over 6..1.
-  EXPECT_TRUE(browser().list_position >= -k_one && browser().list_position <= 0) << browser().list_position;
+  EXPECT_TRUE(cartfind_state().list_position >= -k_one && cartfind_state().list_position <= 0) << cartfind_state().list_position;
   rig.tap({SC_LEFT});
-  EXPECT_EQ(browser().current, LIST_SEARCH) << "left on local wraps to search";
-  EXPECT_TRUE(browser().list_position >= LIST_SEARCH * k_one && browser().list_position <= k_browser_lists * k_one);
-  EXPECT_TRUE(frames_until(rig, [] { return browser().list_position == LIST_SEARCH * k_one; }, 60));
+  EXPECT_EQ(cartfind_state().current, LIST_SEARCH) << "left on local wraps to search";
+  EXPECT_TRUE(cartfind_state().list_position >= LIST_SEARCH * k_one && cartfind_state().list_position <= k_browser_lists * k_one);
+  EXPECT_TRUE(frames_until(rig, [] { return cartfind_state().list_position == LIST_SEARCH * k_one; }, 60));
   rig.tap({SC_DOWN});
-  EXPECT_EQ(browser().list_changed, 0) << "another button dims the arrows again";
+  EXPECT_EQ(cartfind_state().list_changed, 0) << "another button dims the arrows again";
   // The slide and the menus ease by fixed steps: a position, its target,
   // the next position; a menu's openness, whether it opens, the next.
   for (const auto &[from, to, next] : {std::tuple<int64_t, int64_t, int64_t>{0, 7 * k_one, 7 * k_one / 8 + 4096},
@@ -47,7 +35,7 @@ TEST(Cartfind, ListsWrapTheSlideTakesTheShortWayAndTheSearchEntrySpellsAtMost21C
   ASSERT_EQ(current_list().items.size(), 1u);
   EXPECT_EQ(current_list().items[0].kind, ITEM_SEARCH);
   rig.tap({SC_O});
-  ASSERT_EQ(browser().entering, 1);
+  ASSERT_EQ(cartfind_state().entering, 1);
   // Right on the empty text adds a space and moves past it; up turns that
   // space into 'a'; down from 'a' goes back to the space, then wraps to 9;
   // left stops at 0, where up puts a new letter in front. Keys, then the
@@ -57,24 +45,24 @@ TEST(Cartfind, ListsWrapTheSlideTakesTheShortWayAndTheSearchEntrySpellsAtMost21C
       {{SC_LEFT, SC_LEFT, SC_UP}, "a9", 1}, {{SC_RIGHT, SC_RIGHT, SC_DOWN}, "a99", 3}};
   for (const auto &[keys, text, cursor] : steps) {
     for (int32_t key : keys) rig.tap({key});
-    EXPECT_EQ(browser().search_text, text);
-    EXPECT_EQ(browser().search_cursor, cursor) << text;
+    EXPECT_EQ(cartfind_state().search_text, text);
+    EXPECT_EQ(cartfind_state().search_cursor, cursor) << text;
   }
   for (int i = 0; i < 25; i++) rig.tap({SC_RIGHT});
   rig.tap({SC_UP});
-  EXPECT_EQ(browser().search_text, "a99" + std::string(17, ' ') + "a") << "21 characters at most";
-  EXPECT_EQ(browser().search_cursor, 21);
+  EXPECT_EQ(cartfind_state().search_text, "a99" + std::string(17, ' ') + "a") << "21 characters at most";
+  EXPECT_EQ(cartfind_state().search_cursor, 21);
   // O sends the search: the list's title and request follow the text. No
   // catalogue address is set, so nothing is fetched, and the message says why.
   rig.tap({SC_O});
-  EXPECT_EQ(browser().entering, 0);
-  EXPECT_EQ(current_list().title, browser().search_text);
-  EXPECT_EQ(current_list().request, "cat=7&search=" + browser().search_text + "&max=32");
+  EXPECT_EQ(cartfind_state().entering, 0);
+  EXPECT_EQ(current_list().title, cartfind_state().search_text);
+  EXPECT_EQ(current_list().request, "cat=7&search=" + cartfind_state().search_text + "&max=32");
   EXPECT_TRUE(message_bar_shows("no catalogue configured")) << message_bar_state().text;
   // Pause cancels a new entry.
   rig.tap({SC_O});
   rig.tap({SC_P});
-  EXPECT_EQ(browser().entering, 0);
+  EXPECT_EQ(cartfind_state().entering, 0);
   EXPECT_TRUE(message_bar_shows("cancelled"));
 }
 
@@ -162,7 +150,7 @@ TEST(Cartfind, FoldersStayInsideTheRootAndALocalCartridgeShowsItsCommentsAndRuns
   for (int i = 0; i < 12 * 60; i++) ink += vell_getpixel(pstate.screen, i % 60, 22 + i / 60) == 6u;
   EXPECT_GT(ink, 20);
   rig.tap({SC_O});
-  ASSERT_TRUE(frames_until(rig, [] { return browser().finished == 1; }, 60)) << message_bar_state().text;
+  ASSERT_TRUE(frames_until(rig, [] { return cartfind_state().finished == 1; }, 60)) << message_bar_state().text;
   rig.frame();
   EXPECT_EQ(vell_getpixel(pstate.screen, 64, 64), 8u);
 }
@@ -178,12 +166,12 @@ TEST(Cartfind, AFavouriteToggledTwiceLeavesTheFileAsItWasButKeepsItsLabel) {
   go_to_list(rig, LIST_NEW);
   select_title(rig, "abc_1");
   rig.tap({SC_P});
-  ASSERT_EQ(browser().menu, CART_MENU_CART);
+  ASSERT_EQ(cartfind_state().menu, CART_MENU_CART);
   EXPECT_EQ(menu_item_text(CART_MENU_CART, 1), "favourite");
   rig.tap({SC_DOWN});
   rig.tap({SC_O});
   EXPECT_EQ(current_list().items[1].favourite, 1);
-  EXPECT_EQ(browser().menu, CART_MENU_CART) << "outside the favourites the menu stays open";
+  EXPECT_EQ(cartfind_state().menu, CART_MENU_CART) << "outside the favourites the menu stays open";
   EXPECT_EQ(read_file(home + "favourites.txt"),
             before + "|abc_1                |abc_1                |2      |abc_1            |                     |abc_1\n");
   const std::string label_file = read_file(home + "bbs/labels/abc_1.png");
@@ -226,16 +214,16 @@ TEST(Cartfind, RunsACartridgeShowsTheFinishedBarAndComesBackFromThePauseMenu) {
   rig.frame();
   EXPECT_TRUE(striped_label(current_list().items[1].label.get())) << "the page's label";
   rig.tap({SC_O});
-  ASSERT_TRUE(frames_until(rig, [] { return browser().finished == 1; }, 60)) << message_bar_state().text;
+  ASSERT_TRUE(frames_until(rig, [] { return cartfind_state().finished == 1; }, 60)) << message_bar_state().text;
   EXPECT_EQ(pstate.sub_screen, SUB_BROWSER);
-  EXPECT_EQ(browser().running_item.lid, "short");
+  EXPECT_EQ(cartfind_state().running_item.lid, "short");
   rig.frame();
   // The finished bar over what the cartridge left.
   EXPECT_EQ((std::vector<uint32_t>{vell_getpixel(pstate.screen, 64, 120), vell_getpixel(pstate.screen, 127, 127),
                                    vell_getpixel(pstate.screen, 64, 64)}),
             (std::vector<uint32_t>{0, 6, 2}));
   rig.tap({SC_DOWN});
-  EXPECT_EQ(browser().finished, 0);
+  EXPECT_EQ(cartfind_state().finished, 0);
   EXPECT_EQ(current_list().selection, 1) << "the press that ends the bar does nothing else";
 
   select_title(rig, "long");
@@ -251,8 +239,8 @@ TEST(Cartfind, RunsACartridgeShowsTheFinishedBarAndComesBackFromThePauseMenu) {
   ASSERT_TRUE(frames_until(rig, [] { return pstate.mode == MODE_CONSOLE; }, 10));
   rig.frame();
   EXPECT_EQ(pstate.sub_screen, SUB_BROWSER);
-  EXPECT_EQ(browser().finished, 0) << "straight back, no finished bar";
-  EXPECT_EQ(browser().current, LIST_NEW);
+  EXPECT_EQ(cartfind_state().finished, 0) << "straight back, no finished bar";
+  EXPECT_EQ(cartfind_state().current, LIST_NEW);
 }
 
 TEST(Cartfind, TheExitDialogLeavesToTheConsoleOrQuits) {
@@ -261,13 +249,13 @@ TEST(Cartfind, TheExitDialogLeavesToTheConsoleOrQuits) {
   // The favourites list is empty: with only the pad, O offers the way out.
   ASSERT_TRUE(cartfind_list(LIST_FAV).items.empty());
   rig.tap({SC_O});
-  ASSERT_EQ(browser().exit_dialog, 1);
+  ASSERT_EQ(cartfind_state().exit_dialog, 1);
   rig.tap({SC_UP});
-  EXPECT_EQ(browser().exit_choice, 2) << "up from the first choice wraps to cancel";
+  EXPECT_EQ(cartfind_state().exit_choice, 2) << "up from the first choice wraps to cancel";
   rig.tap({SC_O});
-  EXPECT_EQ(browser().exit_dialog * 10 + pstate.sub_screen, SUB_BROWSER);
+  EXPECT_EQ(cartfind_state().exit_dialog * 10 + pstate.sub_screen, SUB_BROWSER);
   rig.tap({SC_ESC});
-  ASSERT_EQ(browser().exit_dialog, 1);
+  ASSERT_EQ(cartfind_state().exit_dialog, 1);
   rig.tap({SC_DOWN});
   rig.tap({SC_X});
   EXPECT_EQ(pstate.sub_screen * 100 + pstate.pen * 10 + vell_state.quit, SUB_NONE * 100 + 60);
@@ -289,5 +277,5 @@ TEST(Cartfind, OnlyTheHeadCartridgeOpensTheBrowser) {
   rig.tap({SC_X});
   ASSERT_TRUE(frames_until(rig, [] { return pstate.mode == MODE_CONSOLE; }, 5));
   EXPECT_EQ(pstate.sub_screen, SUB_BROWSER);
-  EXPECT_EQ(browser().finished * 10 + browser().current, LIST_FAV);
+  EXPECT_EQ(cartfind_state().finished * 10 + cartfind_state().current, LIST_FAV);
 }

@@ -73,17 +73,6 @@ struct query_catalogue {
   }
 };
 
-std::string titles(const browser_list &list) {
-  std::string out;
-  for (const browser_item &item : list.items) out += item.title + "|";
-  return out;
-}
-
-// "/bbs/cpost_lister3.php?max=32&start_index=N&<request>&version=000111cw"
-std::string list_target(const std::string &request, int start) {
-  return "/bbs/cpost_lister3.php?max=32&start_index=" + std::to_string(start) + "&" + request + "&version=000111cw";
-}
-
 }  // namespace
 
 TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatParsesTheQuery) {
@@ -110,7 +99,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
   select_title(rig, "[load more]");
   rig.tap({SC_O});
   finish_download(rig);
-  EXPECT_EQ(server.targets().back(), list_target("cat=7&sub=2", 32));
+  EXPECT_EQ(server.targets().back(), catalogue_list_request("cat=7&sub=2", 32));
   ASSERT_EQ(current_list().items.size(), 41u);
   EXPECT_EQ(current_list().items.back().title, "fresh 40");
 
@@ -123,7 +112,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
     go_to_list(rig, list);
     rig.tap({SC_O});
     finish_download(rig);
-    EXPECT_EQ(server.targets().back(), list_target(k_browser_list_table[list].request, 0));
+    EXPECT_EQ(server.targets().back(), catalogue_list_request(k_browser_list_table[list].request, 0));
     EXPECT_EQ(titles(current_list()), expected);
   }
 
@@ -142,7 +131,7 @@ TEST(CatalogueWire, TheBrowserReadsEveryListSearchesAndDownloadsFromAServerThatP
   for (int32_t key : {SC_UP, SC_RIGHT, SC_UP, SC_UP}) rig.tap({key});
   rig.tap({SC_O});
   finish_download(rig);
-  EXPECT_EQ(server.targets().back(), list_target("cat=7&search=ab&max=32", 0));
+  EXPECT_EQ(server.targets().back(), catalogue_list_request("cat=7&search=ab&max=32", 0));
   EXPECT_EQ(titles(current_list()), "[search]|found ab 1|");
 
   // Its entry is fetched from its path and runs.
@@ -166,12 +155,15 @@ std::string find_program(const std::string &name) {
   return "";
 }
 
-// A small catalogue made by the kit: two lists of one page and one of two.
+// A small catalogue made by the kit: three cartridges, each drawing a
+// colour of its own (one of them featured), and 33 on the work-in-progress
+// list.
 void make_site(const temp_folder &in, const temp_folder &out) {
-  std::filesystem::create_directories(in / "featured");
   std::filesystem::create_directories(in / "wip");
-  write_file(in / "Rocket Ride.q7", browser_test_cart("Rocket <Ride>", "-- by ada"));
-  write_file(in / "featured/12345.q7", browser_test_cart("numbered", ""));
+  std::filesystem::create_directories(in / "featured");
+  write_file(in / "Rocket Ride.q7", browser_test_cart("Rocket Ride", "-- by Ada L\nfunction _draw() cls(9) end"));
+  write_file(in / "second.q7", browser_test_cart("second", "function _draw() cls(11) end"));
+  write_file(in / "featured/12345.q7", browser_test_cart("numbered", "-- by bo\nfunction _draw() cls(4) end"));
   for (int i = 0; i < 33; i++) write_file(in / ("wip/w" + std::to_string(i) + ".q7"), browser_test_cart("w", ""));
   const process_result kit = run_process({ORRERY_BUILD_DIR "/orrery-catalogue", in.path, out.path});
   ASSERT_EQ(kit.exit_code, 0) << kit.output;
@@ -183,7 +175,7 @@ void make_site(const temp_folder &in, const temp_folder &out) {
 void expect_site_answers(const std::string &base, const temp_folder &out) {
   temp_folder got;
   std::vector<std::string> requests = {catalogue_cart_request("rocket_ride"), catalogue_cart_request("12345"),
-                                       catalogue_page_request("rocket_ride"), list_target("cat=7&sub=3", 32)};
+                                       catalogue_page_request("rocket_ride"), catalogue_list_request("cat=7&sub=3", 32)};
   for (int32_t list : {LIST_NEW, LIST_TOP, LIST_WIP, LIST_COLLAB, LIST_JAM})
     requests.push_back(catalogue_list_request(k_browser_list_table[list].request, 0));
   for (const std::string &request : requests) {
@@ -194,14 +186,21 @@ void expect_site_answers(const std::string &base, const temp_folder &out) {
   }
   browser_list wip;
   wip.name = "wip";
-  EXPECT_EQ(populate_cartfind_list_from_png_file(wip, (out / catalogue_site_file(list_target("cat=7&sub=3", 0))).c_str(), 0),
+  EXPECT_EQ(populate_cartfind_list_from_png_file(wip, (out / catalogue_site_file(catalogue_list_request("cat=7&sub=3", 0))).c_str(), 0),
             PAGE_OK);
   EXPECT_EQ(wip.items.size(), 34u) << "a full page and [load more]";
-  for (const std::string &request : {list_target("cat=7&search=ab&max=32", 0),
+  for (const std::string &request : {catalogue_list_request("cat=7&search=ab&max=32", 0),
                                      std::string("/bbs/cpost_lister3.php?a=/../../bbs/cposts/ro/rocket_ride.q7.png")}) {
     EXPECT_EQ(vell_wget(catalogue_address(base.c_str(), request).c_str(), (got / "no.png").c_str()), k_wget_ok);
     EXPECT_FALSE(check_bbs_file_ok((got / "no.png").c_str())) << request << " has no page";
   }
+}
+
+// The screen above the list's band shows the stripes of the test label.
+bool screen_shows_stripes() {
+  for (int i = 0; i < 72 * 128; i++)
+    if (vell_getpixel(pstate.screen, i % 128, i / 128) != static_cast<uint32_t>(i / 1024)) return false;
+  return true;
 }
 
 // Serves the kit's site with a command (its "{port}" argument the port)
@@ -226,17 +225,111 @@ void open_to_all(const temp_folder &out) {
 
 }  // namespace
 
-TEST(CatalogueSite, TheShippedScriptServesTheKitsFilesAndAPlainStaticServerItsCartridges) {
-  temp_folder in, out;
+// The catalogue kit makes pages of a folder of cartridges; its loopback
+// server script serves the kit's files as they are (and a plain static
+// server the cartridges); the browser fetches a list, shows the labels,
+// downloads a cartridge and runs it; then, with the server gone, the same
+// home folder works from the cache.
+TEST(CatalogueEndToEnd, KitPagesFromAStaticServerFillTheBrowserAndCartridgesRunOnlineAndOffline) {
+  temp_folder in, out, home;
   make_site(in, out);
-  check_server({"python3", ORRERY_SOURCE_DIR "/tools/orrery-catalogue-serve.py", out.path, "{port}"}, out, closed_port());
-  // The cartridges are plain files: any static server hands them out.
-  static_web_server plain(out.path);
-  ASSERT_TRUE(plain.ready());
-  temp_folder got;
-  const std::string cart = catalogue_cart_request("12345");
-  EXPECT_EQ(vell_wget((plain.base_url() + cart).c_str(), (got / "c").c_str()), k_wget_ok);
-  EXPECT_TRUE(read_file(got / "c") == read_file(out / catalogue_site_file(cart)));
+  std::filesystem::create_directories(out / "info");
+  write_file(out / "info/second.nfo", "title = The Second One\nlid=second\n");
+  write_file(out / "info/short.nfo", "lid=x\n");
+  const int port = closed_port();
+  static_web_server server({"python3", ORRERY_SOURCE_DIR "/tools/orrery-catalogue-serve.py", out.path, "{port}"}, port);
+  ASSERT_TRUE(server.ready()) << "the catalogue's server script did not start";
+  expect_site_answers(server.base_url(), out);
+  {
+    static_web_server plain(out.path);
+    ASSERT_TRUE(plain.ready());
+    temp_folder got;
+    const std::string cart = catalogue_cart_request("12345");
+    EXPECT_EQ(vell_wget((plain.base_url() + cart).c_str(), (got / "c").c_str()), k_wget_ok);
+    EXPECT_TRUE(read_file(got / "c") == read_file(out / catalogue_site_file(cart)));
+  }
+  const std::string url = server.base_url();
+  {
+    console_rig rig({"-home", home.path, "-catalogue_url", url, "-cartfind"});
+    ASSERT_TRUE(boot_into_browser(rig));
+    rig.tap({SC_RIGHT});
+    ASSERT_EQ(cartfind_state().current, LIST_NEW);
+    ASSERT_EQ(current_list().items.size(), 1u) << "no page yet: only [update]";
+    rig.tap({SC_O});
+    ASSERT_EQ(orrery_state.download_state, DOWNLOAD_RUNNING);
+    finish_download(rig);
+    // The header and three cartridges, fields taken from the cartridges.
+    ASSERT_EQ(current_list().items.size(), 4u) << message_bar_state().text;
+    EXPECT_EQ(current_list().selection, 1) << "a fresh page selects its first cartridge";
+    std::string seen;
+    for (const browser_item &item : current_list().items)
+      seen += item.lid + ":" + item.title + ":" + item.author + ":" + std::to_string(item.catsub) + " ";
+    EXPECT_NE(seen.find("rocket_ride:rocket ride:ada_l:2 "), std::string::npos) << seen;
+    EXPECT_NE(seen.find("12345:numbered:bo:2 "), std::string::npos) << seen;
+    EXPECT_TRUE(path_exists(home / "bbs/new.pip.png"));
+
+    // The work-in-progress list has 33 entries: a full page, "[load more]",
+    // and a further page with the last one, which is not kept in the cache.
+    browser_list &wip = cartfind_list(LIST_WIP);
+    for (int further : {0, 32}) {
+      ASSERT_EQ(download_list("wip", wip.request.c_str(), further), DOWNLOAD_START_OK);
+      finish_download(rig);
+      ASSERT_EQ(wip.items.size(), 34u);
+      EXPECT_EQ(wip.items.back().kind, further ? ITEM_CART : ITEM_LOAD_MORE);
+    }
+    EXPECT_FALSE(path_exists(home / "bbs/temp_wip__.pip.png"));
+    // A catalogue of files answers a search with no page, and the browser
+    // says so rather than blaming the connection.
+    ASSERT_EQ(download_list("search", "cat=7&search=ab&max=32", 0), DOWNLOAD_START_OK);
+    finish_download(rig);
+    EXPECT_TRUE(message_bar_shows("this catalogue has no search")) << message_bar_state().text;
+
+    select_title(rig, "rocket ride");
+    rig.frame();
+    EXPECT_TRUE(screen_shows_stripes()) << "the selected entry's label fills the screen";
+    // Not cached yet: O downloads it, and it runs once it has arrived.
+    rig.tap({SC_O});
+    finish_download(rig);
+    EXPECT_TRUE(path_exists(home / "bbs/carts/rocket_ride.q7.png"));
+    ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 9u; }, 40))
+        << message_bar_state().text;
+
+    // A catalogue entry's information file, fetched while a cartridge runs,
+    // names the cartridge to run next: fetched in a second step, then run.
+    ASSERT_EQ(download_file((url + "/info/short.nfo").c_str(), (home / "bbs/carts/temp-x.nfo").c_str()),
+              DOWNLOAD_START_OK);
+    finish_download(rig);
+    EXPECT_TRUE(message_bar_shows("could not find cart")) << message_bar_state().text;
+    ASSERT_EQ(download_file((url + "/info/second.nfo").c_str(), (home / "bbs/carts/temp-second.nfo").c_str()),
+              DOWNLOAD_START_OK);
+    finish_download(rig);
+    EXPECT_STREQ(downloaded_cart_title(), "the second one");
+    finish_download(rig);
+    ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 11u; }, 40))
+        << message_bar_state().text;
+    EXPECT_EQ(pstate.mode, MODE_RUNNING);
+  }
+  server.stop();
+
+  // A new run without the server: the cached page fills the list and the
+  // cached cartridge runs; asking for the page again fails and keeps it.
+  console_rig rig({"-home", home.path, "-catalogue_url", url, "-cartfind"});
+  ASSERT_TRUE(boot_into_browser(rig));
+  rig.tap({SC_RIGHT});
+  ASSERT_EQ(current_list().items.size(), 4u);
+  select_title(rig, "[update]");
+  rig.tap({SC_O});
+  finish_download(rig);
+  EXPECT_TRUE(message_bar_shows("could not connect to bbs.")) << message_bar_state().text;
+  EXPECT_EQ(current_list().items.size(), 4u);
+  select_title(rig, "rocket ride");
+  rig.frame();
+  EXPECT_TRUE(screen_shows_stripes());
+  rig.tap({SC_O});
+  EXPECT_EQ(orrery_state.download_state, DOWNLOAD_IDLE) << "a cached cartridge is not fetched again";
+  ASSERT_TRUE(frames_until(rig, [] { return vell_getpixel(pstate.screen, 64, 64) == 9u; }, 40))
+      << message_bar_state().text;
+  EXPECT_EQ(pstate.mode, MODE_RUNNING);
 }
 
 TEST(CatalogueSite, NginxWithTheShippedLinesAnswersFromTheKitsFiles) {

@@ -1,6 +1,5 @@
-// The screen: where the page is laid out in the window, windows on SDL's
-// dummy driver, the mouse through the picture, and exec mode without any
-// display or sound device.
+// The screen: where the page is laid out in the window for each mode, and
+// where the mouse lands on it.
 #include "support/test.h"
 
 namespace {
@@ -43,19 +42,4 @@ TEST(DestRect, PageIsLaidOutByTheConfiguredModeAndMouseMapsBack) {
     vell_window_to_page(in, 128, 128, wx, wy, &x, &y);
     EXPECT_EQ((std::vector<int32_t>{x, y}), (std::vector<int32_t>{px, py})) << wx << "," << wy;
   }
-}
-
-TEST(Screen, ExecModeRunsWithoutDisplayOrSoundDevice) {
-  temp_home home;
-  write_file(home.path + "cart.q7", "orrery cartridge // test\nversion 12\n__lua__\nx = 1\n");
-  // No display and the platform's real drivers: nothing may try to use them.
-  const process_result r =
-      run_process({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", "-u",
-                   "SDL_AUDIODRIVER", ORRERY_BINARY, "-home", home.path, "-x", home.path + "cart.q7"});
-  EXPECT_EQ(r.exit_code, 0) << r.output;
-  const std::string log = read_file(home.path + "log.txt");
-  EXPECT_NE(log.find("vell_set_screen 128 128 8 100"), std::string::npos) << log;
-  for (const char *absent : {"video driver:", "SDL_INIT_AUDIO", "FATAL"})
-    EXPECT_EQ(log.find(absent), std::string::npos) << absent;
-  EXPECT_NE(log.find("vell_config_save"), std::string::npos);
 }

@@ -71,3 +71,9 @@ bool striped_label(const vell_bitmap *label) {
     if (label->data[i] != i / 1024) return false;
   return true;
 }
+
+std::string titles(const browser_list &list) {
+  std::string out;
+  for (const browser_item &item : list.items) out += item.title + "|";
+  return out;
+}

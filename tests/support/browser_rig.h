@@ -28,6 +28,8 @@ bool frames_until(console_rig &rig, F done, int budget = 300) {
 void go_to_list(console_rig &rig, int32_t list);
 // Selects the entry with the title in the shown list, with up and down.
 void select_title(console_rig &rig, const std::string &title);
+// The titles of the list's entries, each followed by "|".
+std::string titles(const browser_list &list);
 // Lets the download worker finish in real time, then runs frames until the
 // console has taken its result (which may start the next download).
 void finish_download(console_rig &rig);
