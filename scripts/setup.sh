@@ -14,7 +14,7 @@ packages=(
   build-essential cmake ninja-build pkg-config patch ca-certificates ccache
   clang libclang-rt-dev
   libsdl2-dev libpng-dev libgif-dev libcurl4-openssl-dev nettle-dev
-  libgtest-dev googletest
+  libgtest-dev googletest libsmf-dev
   xvfb xauth x11-apps imagemagick xdotool
   lua5.2 sox python3 desktop-file-utils gifsicle
 )
