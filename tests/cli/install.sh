@@ -14,7 +14,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 prefix=$dir/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install exited with $?"
 
-for f in bin/orrery share/orrery/data.pod share/orrery/orrery.txt share/doc/orrery/orrery.txt \
+for f in bin/orrery bin/orrery-cart share/orrery/data.pod share/orrery/orrery.txt share/doc/orrery/orrery.txt \
          share/applications/orrery.desktop share/mime/packages/orrery.xml; do
   [ -f "$prefix/$f" ] || fail "missing $f"
 done
@@ -42,6 +42,13 @@ printf 'orrery cartridge\nversion 12\n__lua__\nassert(false, "installed and runn
 out=$("$prefix/bin/orrery" -home "$dir/home" -x "$dir/check.q7") || fail "exec mode exited with $?"
 grep -qx '\*\* installed and running' <<<"$out" || fail "unexpected exec output: $out"
 [ -f "$dir/home/config.txt" ] || fail "no config.txt written in the home folder"
+# The authoring tool lists its commands and finds the palette in the same
+# data folder: it exports the empty sheet as a picture.
+for c in info "gfx import" "map import" "flags export" "label export" "sfx import" "music import" convert; do
+  "$prefix/bin/orrery-cart" --help | grep -q "^  $c " || fail "orrery-cart --help lacks $c"
+done
+"$prefix/bin/orrery-cart" gfx export "$dir/check.q7" "$dir/sheet.png" >/dev/null || fail "installed orrery-cart: $?"
+[ "$(identify -format '%wx%h' "$dir/sheet.png")" = 128x128 ] || fail "exported sheet is not 128x128"
 
 desktop-file-validate "$prefix/share/applications/orrery.desktop" || fail "desktop-file-validate"
 grep -qx 'Exec=orrery -run %f' "$prefix/share/applications/orrery.desktop" || fail "Exec line"
