@@ -304,12 +304,13 @@ int cartkit_music_import_midi(orrery_cart *cart, const std::string &path, const 
   std::map<int, std::string> names;
   int tempo = 500000;
   std::vector<midi_part> parts;
-  if (smf) {
+  const bool loaded = smf != nullptr;
+  if (loaded) {
     parts = read_parts(smf, &names, &tempo);
     smf_delete(smf);
   }
   g_log_set_default_handler(before, nullptr);
-  if (!smf) {
+  if (!loaded) {
     *message = path + ": not a readable MIDI file" + (library_says.empty() ? "" : " (" + library_says + ")");
     return CARTKIT_REFUSED;
   }
