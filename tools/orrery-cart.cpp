@@ -23,28 +23,38 @@ namespace {
 const char *const k_help =
     "usage: orrery-cart COMMAND ...\n"
     "\n"
-    "  info CART                          characters, tokens, compressed size and the data\n"
-    "                                     sections in use; status 1 when it would not fit a picture\n"
+    "  info CART              characters, tokens, compressed size and the data in\n"
+    "                         use; status 1 when the code would not fit a picture\n"
     "  gfx import CART SHEET.png [--map-half] [--nearest]\n"
     "  gfx export CART SHEET.png [--map-half]\n"
-    "                                     the sprite sheet as a 128x128 (or 128x64) picture\n"
-    "  map import CART MAP.csv|MAP.tmx    a tile map from Tiled (CSV, or TMX with CSV layers)\n"
-    "  map export CART MAP.csv [--full]   map rows 0-31 (all 64 with --full)\n"
-    "  flags import|export CART FLAGS.csv sprite flags, 16 rows of 16 values\n"
+    "                         the sprite sheet as a 128x128 (or 128x64) picture\n"
+    "  map import CART MAP.csv|MAP.tmx\n"
+    "                         a map from Tiled: CSV, or TMX with CSV layers\n"
+    "  map export CART MAP.csv [--full]\n"
+    "                         map rows 0-31 (all 64 with --full)\n"
+    "  flags import CART FLAGS.csv\n"
+    "  flags export CART FLAGS.csv\n"
+    "                         sprite flags: 16 rows of 16 values\n"
     "  label import CART PICTURE.png [--nearest]\n"
-    "  label export CART PICTURE.png      the 128x128 label\n"
-    "  sfx import|export CART SOUNDS.txt  sound effects in the text notation\n"
-    "  music import CART SONG.txt         music patterns in the text notation\n"
-    "  music import CART SONG.mid [--speed N] [--sfx N] [--pattern N] [--force]\n"
-    "                                     a MIDI file: up to four tracks on the four channels\n"
+    "  label export CART PICTURE.png\n"
+    "                         the 128x128 label\n"
+    "  sfx import CART SOUNDS.txt\n"
+    "  sfx export CART SOUNDS.txt\n"
+    "                         sound effects in the text notation\n"
+    "  music import CART SONG.txt\n"
     "  music export CART SONG.txt\n"
-    "  convert IN OUT [--force]           .q7 to .q7.png or back\n"
+    "                         music patterns in the text notation\n"
+    "  music import CART SONG.mid [--speed N] [--first-sfx N] [--first-pattern N]\n"
+    "                             [--once] [--force]\n"
+    "                         a MIDI file: up to four tracks on the four channels\n"
+    "  convert IN OUT [--force]\n"
+    "                         .q7 to .q7.png or back\n"
     "\n"
-    "CART is a .q7 or .q7.png file. Pictures are matched to the 16 console colours\n"
-    "exactly; --nearest moves other colours to the nearest one. Exit status: 0 done,\n"
-    "1 an input refused (the cartridge is unchanged), 2 a file could not be read or\n"
-    "written, 3 a command line orrery-cart does not know.\n"
-    "The manual's part \"Making cartridges\" describes every format.\n";
+    "CART is a .q7 or .q7.png file. Pictures are matched to the 16 console\n"
+    "colours exactly; --nearest moves other colours to the nearest one.\n"
+    "Exit status: 0 done, 1 an input refused (the cartridge is unchanged),\n"
+    "2 a file could not be read or written, 3 a command line orrery-cart does\n"
+    "not know. The manual's part \"Making cartridges\" describes every format.\n";
 
 int usage(const char *why) {
   fprintf(stderr, "orrery-cart: %s\n(orrery-cart --help lists the commands)\n", why);
@@ -81,8 +91,9 @@ int parse_options(const std::vector<std::string> &words, const std::vector<std::
     if (w == "--full") o->full = true;
     if (w == "--force") o->force = o->midi.force = true;
     if (w == "--speed") number = &o->midi.speed, low = 1, high = 255;
-    if (w == "--sfx") number = &o->midi.first_sfx;
-    if (w == "--pattern") number = &o->midi.first_pattern;
+    if (w == "--once") o->midi.once = true;
+    if (w == "--first-sfx") number = &o->midi.first_sfx;
+    if (w == "--first-pattern") number = &o->midi.first_pattern;
     if (number && (i + 1 >= words.size() || !parse_number(words[++i].c_str(), low, high, number)))
       return usage((w + " takes a number from " + std::to_string(low) + " to " + std::to_string(high)).c_str());
   }
@@ -139,7 +150,7 @@ const data_command k_commands[] = {
      [](orrery_cart *c, const std::string &f, const tool_options &, std::string *m) {
        return cartkit_sfx_export(c, f, m);
      }},
-    {"music", way::import_, {"--speed", "--sfx", "--pattern", "--force"},
+    {"music", way::import_, {"--speed", "--first-sfx", "--first-pattern", "--once", "--force"},
      [](orrery_cart *c, const std::string &f, const tool_options &o, std::string *m) {
        const std::string ext = cartkit_extension(f);
        if (ext == ".mid" || ext == ".midi") return cartkit_music_import_midi(c, f, o.midi, m);
