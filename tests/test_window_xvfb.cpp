@@ -276,3 +276,55 @@ TEST_F(WindowOnDisplay, EveryScreenLeadsBackAFileOnTheCommandLineRunsAndShortCli
     EXPECT_EQ(img.at(wx + 34 + 4 * 118 + 1, wy + 14 + 4 * y + 1), want) << "key configuration over the game, row " << y;
   }
 }
+
+TEST_F(WindowOnDisplay, WatchModeRunsEachSavedVersionAndAnErrorWaitsForTheNextSave) {
+  // Each version clears the screen to a colour of its own; the middle of
+  // the virtual screen lies inside the page wherever the window is placed.
+  auto version = [](int colour) { return cart_file("function _draw() cls(" + std::to_string(colour) + ") end"); };
+  std::string hex[16];
+  {
+    console_rig rig;
+    for (int c = 0; c < 16; c++) {
+      char text[8];
+      const uint8_t *rgb = vell_engine_palette() + 3 * c;
+      snprintf(text, sizeof text, "#%02X%02X%02X", rgb[0], rgb[1], rgb[2]);
+      hex[c] = text;
+    }
+  }
+  write_file(home.path + "game.q7", version(8));
+  write_file(home.path + "v2.q7", version(11));
+  write_file(home.path + "v3.q7", version(12));
+  write_file(home.path + "bad.q7", cart_file("function _draw( cls(2) end"));
+  write_file(home.path + "v4.q7", version(9));
+  write_file(home.path + "v5.q7", version(10));
+  // see NAME COLOUR LIMIT: polls the page's middle until it shows COLOUR
+  // or LIMIT ms have passed since t0 (set just before the file was
+  // written), then notes the colour last seen under NAME.
+  const std::string after =
+      "d=\"$1\"; log=\"$d/log.txt\"; ms() { echo $(( $(date +%s%N) / 1000000 )); }; "
+      "px() { import -window root -crop 1x1+400+300 -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\\{6\\}' | "
+      "head -n 1; }; "
+      "see() { until c=$(px); [ \"$c\" = \"$2\" ] || [ $(( $(ms) - t0 )) -gt $3 ]; do sleep 0.05; done; "
+      "echo \"$1 $c\" >>\"$d/steps.txt\"; }; "
+      "logged() { until grep -q \"$2\" \"$log\" || [ $(( $(ms) - t0 )) -gt 1000 ]; do sleep 0.05; done; "
+      "grep -q \"$2\" \"$log\" && echo \"$1 logged\" >>\"$d/steps.txt\"; }; "
+      "t0=$(ms); see started '" + hex[8] + "' 30000; sleep 0.3; "
+      "t0=$(ms); cp \"$d/v2.q7\" \"$d/new.tmp\"; mv \"$d/new.tmp\" \"$d/game.q7\"; see renamed '" + hex[11] + "' 1000; "
+      "sleep 0.3; t0=$(ms); cp \"$d/v3.q7\" \"$d/game.q7\"; see in_place '" + hex[12] + "' 1000; "
+      "sleep 0.3; t0=$(ms); cp \"$d/bad.q7\" \"$d/new.tmp\"; mv \"$d/new.tmp\" \"$d/game.q7\"; "
+      "logged syntax 'text screen with an error'; "
+      "sleep 0.3; t0=$(ms); cp \"$d/v4.q7\" \"$d/game.q7\"; see recovered '" + hex[9] + "' 1000; "
+      "sleep 0.3; t0=$(ms); : >\"$d/game.q7\"; logged half_written 'did not load'; sleep 0.3; "
+      "echo \"kept $(px)\" >>\"$d/steps.txt\"; "
+      "t0=$(ms); cp \"$d/v5.q7\" \"$d/game.q7\"; see completed '" + hex[10] + "' 1000; " +
+      k_shoot + "kill -TERM $pid; wait $pid";
+  ASSERT_NO_FATAL_FAILURE(
+      show(ORRERY_BINARY, "-run \"$1\"game.q7 -watch", "grep -q 'watch: armed' \"$1/log.txt\"", after));
+  const std::string want = "started " + hex[8] + "\nrenamed " + hex[11] + "\nin_place " + hex[12] +
+                           "\nsyntax logged\nrecovered " + hex[9] + "\nhalf_written logged\nkept " + hex[9] +
+                           "\ncompleted " + hex[10] + "\n";
+  EXPECT_EQ(read_file(home.path + "steps.txt"), want) << home.log();
+  const std::string log = home.log();
+  EXPECT_NE(log.find("watch: armed on " + home.path + "game.q7\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("watch: reloaded " + home.path + "game.q7; running it\n"), std::string::npos) << log;
+}

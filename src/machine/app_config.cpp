@@ -65,6 +65,7 @@ constexpr vell_config_key k_keys[] = {
     vell_key(nullptr, VELL_FLAG, VELL_OPTION, FIELD(fast)).options("fast"),
     vell_key(nullptr, VELL_COUNT, VELL_OPTION, FIELD(frame_limit)).options("frames"),
     vell_key(nullptr, VELL_INT, VELL_OPTION, FIELD(glitch_test)).options("glitch_test"),
+    vell_key(nullptr, VELL_FLAG, VELL_OPTION, FIELD(watch)).options("watch"),
     vell_key(nullptr, VELL_TEXT, VELL_OPTION, FIELD(param_string), k_param_string_max + 1).options("p"),
 };
 

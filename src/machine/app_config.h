@@ -41,6 +41,7 @@ struct orrery_config_t {
   int32_t fast = 0;                    // -fast: exec mode runs its frames back to back on a virtual clock
   int64_t frame_limit = 0;             // -frames N: exec mode ends after N logical frames; 0 = no limit
   int32_t glitch_test = 0;             // -glitch_test counter
+  int32_t watch = 0;                   // -watch: the named cartridge restarts whenever its file changes
   char param_string[k_param_string_max + 1] = "";  // -p
 };
 

@@ -101,23 +101,28 @@ int load_working_cart(const char *name) {
 int do_quick_load() {
   const std::string path = g_load.working_file;
   if (path.empty()) return 1;
+  return quick_load_file(path) == QUICK_LOAD_TAKEN ? 0 : 1;
+}
+
+quick_load_result quick_load_file(const std::string &path) {
+  if (path.empty()) return QUICK_LOAD_FAILED;
   orrery_cart *cart = load_cart_file(path);
   if (!cart) {
     // Nothing asked for this load: a newer file is not news for the next
     // load command.
     orrery_set_future_version_status(0);
-    return 1;
+    return QUICK_LOAD_FAILED;
   }
   apply_legacy_changes(cart);
   char hash[k_cart_hash_chars + 1];
   hash_cart(cart, hash);
-  if (g_load.hash == hash) {
+  if (g_load.hash == hash && g_load.working_file == path) {
     vell_destroy_orrery_cart(cart);
-    return 1;
+    return QUICK_LOAD_SAME;
   }
   prepare_loaded_cart(cart, path.c_str());
   show_message("loaded external changes", 1000);
-  return 0;
+  return QUICK_LOAD_TAKEN;
 }
 
 bool is_clipboard_name(const std::string &name) {

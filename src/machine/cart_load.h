@@ -45,6 +45,16 @@ int load_working_cart(const char *name);
 // current hash. 0 when it was taken, 1 otherwise.
 int do_quick_load();
 
+enum quick_load_result {
+  QUICK_LOAD_TAKEN = 0,   // the file differed and is the working cartridge now
+  QUICK_LOAD_SAME = 1,    // the file holds the working cartridge as it is: nothing changed
+  QUICK_LOAD_FAILED = 2,  // the file did not load (missing, half written, not a cartridge)
+};
+// The quick load of a given file (the one a watch follows, which need not
+// be the working file any more): loaded, brought up to date and taken as
+// do_quick_load takes it; its name becomes the working file name.
+quick_load_result quick_load_file(const std::string &path);
+
 // The clipboard forms of a cartridge name: "@clip", "@clip.q7", "@clip.png",
 // "@clip.q7.png".
 bool is_clipboard_name(const std::string &name);

@@ -52,6 +52,7 @@ int not_launched(const char *) { return 1; }
 int kept_in_place(const char *) { return 0; }
 void *no_thread(vell_thread_func) { return nullptr; }
 void no_handle(void *) {}
+int not_watched(const char *) { return 1; }
 
 // The modifiers read from the key states, for input backends without a
 // modifier state of their own.
@@ -140,6 +141,13 @@ vell_thread_runner filled(vell_thread_runner t) {
   return t;
 }
 
+vell_file_watch filled(vell_file_watch t) {
+  fill(t.start, not_watched);
+  fill(t.poll, no);
+  fill(t.stop, nothing);
+  return t;
+}
+
 // One choice of a backend for every service.
 struct backend_set {
   const vell_video_out *video;
@@ -149,11 +157,12 @@ struct backend_set {
   const vell_clock_source *clock;
   const vell_web_client *web;
   const vell_thread_runner *threads;
+  const vell_file_watch *watch;  // null: nothing can be watched
 };
 
 backend_set headless_set() {
   return {vell_headless_video(), vell_headless_input(), vell_headless_audio(), vell_headless_clipboard(),
-          vell_headless_clock(), vell_desktop_web(),    vell_desktop_threads()};
+          vell_headless_clock(), vell_desktop_web(),    vell_desktop_threads(), nullptr};
 }
 
 backend_set sdl_set() {
@@ -161,10 +170,10 @@ backend_set sdl_set() {
   // In a browser tab: SDL's window, keys and sound adapted to the page, the
   // browser's clock, loop, requests and single thread.
   return {vell_web_video(), vell_sdl_input(), vell_web_audio(),    vell_sdl_clipboard(),
-          vell_web_clock(), vell_web_requests(), vell_web_threads()};
+          vell_web_clock(), vell_web_requests(), vell_web_threads(), nullptr};
 #else
   return {vell_sdl_video(), vell_sdl_input(), vell_sdl_audio(),    vell_sdl_clipboard(),
-          vell_sdl_clock(), vell_desktop_web(), vell_desktop_threads()};
+          vell_sdl_clock(), vell_desktop_web(), vell_desktop_threads(), vell_desktop_watch()};
 #endif
 }
 
@@ -180,11 +189,12 @@ vell_input_devices headless_input() {
 vell_backend_registry registry_of(const backend_set &s) {
   vell_input_devices input = s.input == vell_headless_input() ? headless_input() : *s.input;
   return {filled(*s.video),     filled(input),     filled(*s.audio),   filled(*s.clipboard),
-          filled(*s.clock),     filled(*s.web),    filled(*s.threads)};
+          filled(*s.clock),     filled(*s.web),    filled(*s.threads),
+          filled(s.watch ? *s.watch : vell_file_watch{})};
 }
 
 enum : uint32_t {
-  k_video = 1, k_input = 2, k_audio = 4, k_clipboard = 8, k_clock = 16, k_web = 32, k_threads = 64,
+  k_video = 1, k_input = 2, k_audio = 4, k_clipboard = 8, k_clock = 16, k_web = 32, k_threads = 64, k_watch = 128,
 };
 
 struct registry_state {
@@ -219,6 +229,7 @@ void vell_web_client_use(const vell_web_client *b) { use(vell_backends.web, b, *
 void vell_thread_runner_use(const vell_thread_runner *b) {
   use(vell_backends.threads, b, *vell_desktop_threads(), k_threads);
 }
+void vell_file_watch_use(const vell_file_watch *b) { use(vell_backends.watch, b, vell_file_watch{}, k_watch); }
 
 namespace {
 
@@ -237,6 +248,7 @@ void switch_to(const vell_backend_registry &chosen) {
   assign(vell_backends.clock, chosen.clock, k_clock);
   assign(vell_backends.web, chosen.web, k_web);
   assign(vell_backends.threads, chosen.threads, k_threads);
+  assign(vell_backends.watch, chosen.watch, k_watch);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "platform/audio_out.h"
 #include "platform/clipboard_store.h"
 #include "platform/clock_source.h"
+#include "platform/file_watch.h"
 #include "platform/input_devices.h"
 #include "platform/thread_runner.h"
 #include "platform/video_out.h"
@@ -21,6 +22,7 @@ struct vell_backend_registry {
   vell_clock_source clock;
   vell_web_client web;
   vell_thread_runner threads;
+  vell_file_watch watch;
 };
 
 extern vell_backend_registry vell_backends;

@@ -35,6 +35,7 @@
 #include "shell/message_bar.h"
 #include "shell/pause_menu.h"
 #include "shell/resources.h"
+#include "shell/watch.h"
 
 // The console: cleared and filled by vell_main_init, driven by the main
 // loop, released by vell_main_exit.
@@ -86,6 +87,7 @@ void orrery_clear_console_state() {
   cpu_set_draw_ms(0);
   vell_set_audio_pause_count(0);
   runner_reset();
+  orrery_watch_stop();
   orrery_set_current_folder("");
 }
 
@@ -156,7 +158,8 @@ void vell_main_init(int argc, const char *const *argv) {
   // that cannot be loaded is named on standard error, and the boot says so
   // and goes on to the head cartridge.
   const std::string &named = orrery_named_cart();
-  if (!named.empty() && load_start_cart(named) == 0) {
+  const bool named_loaded = !named.empty() && load_start_cart(named) == 0;
+  if (named_loaded) {
     orrery_state.cart_loaded_at_start = 1;
     orrery_config_set(&orrery_config_t::run_after_boot, 1);
   } else if (orrery_config().exec_mode) {
@@ -166,6 +169,16 @@ void vell_main_init(int argc, const char *const *argv) {
     orrery_state.start_cart_failed = 1;
     fprintf(stderr, "could not load %s\n", named.c_str());
     vell_debugf("could not load %s\n", named.c_str());
+  }
+  // Watch mode follows the file the cartridge came from; one that is not
+  // there yet is watched under the name given, and runs once it appears.
+  if (orrery_config().watch) {
+    if (named.empty()) {
+      fprintf(stderr, "-watch needs a cartridge file\n");
+      vell_debug("watch: no cartridge named\n");
+    } else {
+      orrery_watch_start(named_loaded ? working_file_name() : named);
+    }
   }
   if (orrery_config().exec_mode) {
     orrery_mount_resource_carts();
@@ -177,6 +190,7 @@ void vell_main_init(int argc, const char *const *argv) {
 }
 
 void vell_main_exit() {
+  orrery_watch_stop();
   orrery_fast_stop();
   orrery_shell_hook().browser_shutdown();
   save_cdata();

@@ -29,6 +29,7 @@
 #include "shell/pause_menu.h"
 #include "shell/presentation.h"
 #include "shell/resources.h"
+#include "shell/watch.h"
 
 namespace {
 
@@ -322,6 +323,7 @@ void orrery_reset_frame_clock() {
 void vell_main_update() {
   update_glitch_test();
   if (ctrl_held() && pressed(SC_M)) toggle_mute();
+  orrery_watch_update();
   carry_out_request();
   if (pstate.mode != MODE_RUNNING) {
     if (paused_menu_open()) close_paused_menu();

@@ -104,6 +104,7 @@
 #include "shell/pause_menu.h"
 #include "shell/presentation.h"
 #include "shell/resources.h"
+#include "shell/watch.h"
 #include "support/api_support.h"
 #include "support/audio_rig.h"
 #include "support/browser_rig.h"
