@@ -40,8 +40,8 @@ cart_ptr load_synced(const std::string &path) {
   return c;
 }
 
-// Writes pixels in one of libpng's simplified formats; colormap formats
-// take RGB entries.
+// Writes pixels in one of libpng's simplified formats; colormap entries
+// are laid out as the format's pixels.
 void write_png(const std::string &path, int w, int h, png_uint_32 format, const void *pixels,
                const std::vector<uint8_t> &colormap = {}) {
   png_image image = {};
@@ -49,7 +49,7 @@ void write_png(const std::string &path, int w, int h, png_uint_32 format, const 
   image.width = static_cast<png_uint_32>(w);
   image.height = static_cast<png_uint_32>(h);
   image.format = format;
-  image.colormap_entries = static_cast<png_uint_32>(colormap.size() / 3);
+  image.colormap_entries = static_cast<png_uint_32>(colormap.size() / PNG_IMAGE_SAMPLE_CHANNELS(format));
   ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels, 0, colormap.empty() ? nullptr : colormap.data()))
       << image.message;
 }
@@ -156,17 +156,13 @@ TEST_F(SheetPng, PaletteTransparentAndNearNeighbourPixelsAreMatched) {
   std::string message;
   cart_ptr c(vell_create_orrery_cart());
   // A 4-bit palette picture in reversed console colours, entry 0 transparent.
-  std::vector<uint8_t> colormap;
-  for (int k = 15; k >= 0; k--) colormap.insert(colormap.end(), cartkit_colours() + k * 3, cartkit_colours() + k * 3 + 3);
-  std::vector<uint8_t> rgba(colormap.size() / 3 * 4);
-  for (size_t k = 0; k < 16; k++) memcpy(&rgba[k * 4], &colormap[k * 3], 3), rgba[k * 4 + 3] = k ? 255 : 0;
-  std::vector<uint8_t> indices(128 * 128);
+  const uint8_t *colours = cartkit_colours();
+  std::vector<uint8_t> rgba, indices(128 * 128);
+  for (int k = 15; k >= 0; k--)
+    rgba.insert(rgba.end(), {colours[k * 3], colours[k * 3 + 1], colours[k * 3 + 2], uint8_t(k == 15 ? 0 : 255)});
   for (int i = 0; i < 128 * 128; i++) indices[i] = static_cast<uint8_t>(i % 16);
   const std::string p = dir / "sheet.png";
-  png_image image = {};
-  image.version = PNG_IMAGE_VERSION, image.width = 128, image.height = 128;
-  image.format = PNG_FORMAT_RGBA_COLORMAP, image.colormap_entries = 16;
-  ASSERT_TRUE(png_image_write_to_file(&image, p.c_str(), 0, indices.data(), 0, rgba.data()));
+  write_png(p, 128, 128, PNG_FORMAT_RGBA_COLORMAP, indices.data(), rgba);
   ASSERT_EQ(cartkit_gfx_import(c.get(), p, {}, &message), CARTKIT_OK) << message;
   EXPECT_EQ(message, "sprite sheet: 128x128 from " + p);
   expect_rows({ROW(c->gfx->line[0][0], 0), ROW(c->gfx->line[0][1], 14), ROW(c->gfx->line[0][15], 0),

@@ -128,7 +128,7 @@ TEST(TileMap, SmallMapsClearTheRestAndTouchTheSharedQuarterOnlyWhenTheyReachIt) 
     std::string says;
   } rows[] = {
       // Tiled's own CSV: -1 for empty cells, CR LF, a byte-order mark.
-      {"tiled csv", "a.csv", "\xef\xbb\xbf" "7,-1,-1,9\r\n1,2,3,4\r\n", 7, 4, 0, 99,
+      {"tiled csv", "a.csv", "\xef\xbb\xbf" "-1,7,-1,9\r\n1,2,3,4\r\n", 0, 4, 0, 99,
        "map: 4x2 cells from " + dir / "a.csv" + "; the rest of rows 0-31 set to 0; rows 32-63, the lower sprite sheet, kept"},
       {"40 rows", "b.csv", csv_rows(8, 40, 6), 6, 6, 0, 6, "; map rows 32-63 are sprite sheet rows 64-127 too; they changed"},
       {"tmx", "c.tmx",
