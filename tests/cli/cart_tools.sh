@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The tools behind the bundled cartridges: cartdata.py writes the data
-# sections (the note a4 plays at 440 Hz) and leaves the code alone;
-# cart-snap presses buttons on a script, saves the screen as a PNG and
-# writes it into the cartridge as its label without touching the code.
+# The tools behind the bundled cartridges: orrery-cart writes the data
+# sections (the note a4 plays at 440 Hz) and leaves the code alone, and the
+# bundled cartridges' sources in assets/carts/tools/data/ rebuild them byte
+# for byte; cart-snap presses buttons on a script, saves the screen as a
+# PNG and writes it into the cartridge as its label without touching the
+# code.
 set -euo pipefail
 build=$1
 source_dir=$2
-tool=$source_dir/assets/carts/tools/cartdata.py
+tool=$build/orrery-cart
 snap=$build/cart-snap
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -23,38 +25,32 @@ function _update() if btn(4) then c = 11 end end
 
 function _draw() cls(c) end
 CART
-cat > "$dir/cart.data" <<'DATA'
-# a sprite, a tone and a pattern
-[sprite 1]
-7.......
-.7......
-..7.....
-...7....
-....7...
-.....7..
-......7.
-.......7
-[sfx 2 speed 4]
-w0 v7 a4*32
-[music]
-0 - 2 - - -
-DATA
+printf '# a tone\nsfx 2 speed 4 wave tri vol 7\na4*32\n' > "$dir/sounds.txt"
+printf '0 - 2 - - -\n' > "$dir/music.txt"
 code_of "$dir/cart.q7" > "$dir/code.before"
 
-python3 "$tool" build "$dir/cart.data" "$dir/cart.q7"
-code_of "$dir/cart.q7" | cmp -s - "$dir/code.before" || fail "cartdata.py changed the code"
-gfx_row0=$(awk '/^__gfx__/ { getline; print substr($0, 9, 8); exit }' "$dir/cart.q7")
-[ "$gfx_row0" = 70000000 ] || fail "sprite 1 row 0 is $gfx_row0"
+"$tool" sfx import "$dir/cart.q7" "$dir/sounds.txt" >/dev/null || fail "sfx import exited with $?"
+"$tool" music import "$dir/cart.q7" "$dir/music.txt" >/dev/null || fail "music import exited with $?"
+code_of "$dir/cart.q7" | cmp -s - "$dir/code.before" || fail "orrery-cart changed the code"
 sfx2=$(awk '/^__sfx__/ { for (i = 0; i < 3; i++) getline; print substr($0, 1, 13); exit }' "$dir/cart.q7")
 [ "$sfx2" = 0004000021070 ] || fail "sfx 2 starts $sfx2"
 grep -qx "00 02424344" "$dir/cart.q7" || fail "pattern 0"
 cp "$dir/cart.q7" "$dir/once.q7"
-python3 "$tool" build "$dir/cart.data" "$dir/cart.q7"
-cmp -s "$dir/cart.q7" "$dir/once.q7" || fail "a second build changed the file"
+"$tool" sfx import "$dir/cart.q7" "$dir/sounds.txt" >/dev/null
+cmp -s "$dir/cart.q7" "$dir/once.q7" || fail "a second import changed the file"
 "$build/orrery-render" "$dir/cart.q7" "$dir/a4.wav" 1 sfx 2
 f=$(sox "$dir/a4.wav" -n stat -freq 2>&1 | awk 'NF == 2 && $1 ~ /^[0-9.]+$/ && $2 + 0 > best { best = $2 + 0; f = $1 } END { print f }')
 awk -v f="$f" 'BEGIN { exit !(f >= 434 && f <= 446) }' || fail "a4 sounds at $f Hz"
-[ "$(python3 "$tool" tokens "$dir/cart.q7" | awk '{ print $1 }')" = 20 ] || fail "token count"
+"$tool" info "$dir/cart.q7" | grep -q "^tokens: *20 /" || fail "token count: $("$tool" info "$dir/cart.q7")"
+
+# The bundled cartridges from their sources: nothing changes; a changed
+# source changes its cartridge.
+cp -r "$source_dir/assets/carts" "$dir/carts"
+"$dir/carts/tools/import-data.sh" "$tool" "$dir/carts" || fail "import-data.sh exited with $?"
+diff -r "$source_dir/assets/carts" "$dir/carts" >&2 || fail "the sources do not rebuild the bundled cartridges"
+sed -i 's/^sfx 0 speed 2 /sfx 0 speed 3 /' "$dir/carts/tools/data/bricklight/sounds.txt"
+"$dir/carts/tools/import-data.sh" "$tool" "$dir/carts"
+grep -q '^00030000' "$dir/carts/games/bricklight.q7" || fail "a changed source did not reach its cartridge"
 
 # The colour of pixel (x, y) of a PNG as rrggbb, read by ImageMagick.
 pixel() { convert "$1" -depth 8 -format "%[hex:u.p{$2,$3}]" info: | cut -c1-6 | tr A-F a-f; }

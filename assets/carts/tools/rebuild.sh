@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Rebuilds the bundled cartridges' data sections from data/*.data and their
-# labels from their own screens. Needs the cart-snap tool of a build folder
-# (the first argument; build/ by default).
+# Rebuilds the bundled cartridges' data sections from their sources in
+# data/NAME/ and their labels from their own screens. Needs orrery-cart and
+# cart-snap of a build folder (the first argument; build/ by default).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 carts=$(dirname "$here")
@@ -9,12 +9,7 @@ build=${1:-$carts/../../build}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-for data in "$here"/data/*.data; do
-  name=$(basename "$data" .data)
-  for cart in "$carts/demos/$name.q7" "$carts/games/$name.q7"; do
-    [ -f "$cart" ] && python3 "$here/cartdata.py" build "$data" "$cart"
-  done
-done
+"$here/import-data.sh" "$build/orrery-cart" "$carts"
 
 # CART SIXTIETHS [OPTIONS]: the label is the screen after that long.
 label() { "$build/cart-snap" "$carts/$1.q7" "${@:2}" -label -home "$tmp/home-$(basename "$1")"; }
