@@ -379,3 +379,17 @@ TEST(Runner, TwoInterpretersSideBySideGiveWhatEachGivesAlone) {
   EXPECT_EQ(screens, screens_alone);
   EXPECT_EQ(side.out, side_alone);
 }
+
+TEST(Runner, AReplacementThatDoesNotStartLeavesTheConsoleShowingWhyNotARunningModeWithoutAProgram) {
+  runner_rig rig;
+  std::string too_large;
+  for (int i = 0; i < 2731; i++) too_large += "a=1\n";  // 8193 tokens
+  for (const std::string &broken : {std::string("function _update( end"), too_large}) {
+    rig.run("function _update() end function _draw() cls(8) end");
+    rig.frame();
+    ASSERT_EQ(pstate.mode, MODE_RUNNING);
+    rig.run(broken);
+    EXPECT_EQ(pstate.mode, MODE_CONSOLE) << broken.substr(0, 30);
+    EXPECT_TRUE(orrery_runner().ended_in_error) << broken.substr(0, 30);
+  }
+}

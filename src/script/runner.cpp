@@ -582,7 +582,10 @@ void run_cart() {
   clear_cart_menu();
   orrery_srand(static_cast<uint32_t>(vell_get_calendar_seconds() + vell_get_time()));
 
-  run_program(text.c_str());
+  // The program that ran before is gone: when its replacement does not
+  // start (a syntax error, a program too large), the console shows why
+  // instead of staying in running mode with nothing to run.
+  if (run_program(text.c_str()) != RUN_OK && pstate.mode == MODE_RUNNING) suspend_program();
 
   vell_stop_all_sounds();
   clear_audio_masks();
