@@ -17,14 +17,6 @@
 
 namespace {
 
-std::vector<std::string> bundled_carts() {
-  std::vector<std::string> carts;
-  for (const char *folder : {"demos", "games"})
-    for (const auto &e : std::filesystem::directory_iterator(std::string(ORRERY_SOURCE_DIR) + "/assets/carts/" + folder))
-      if (e.path().extension() == ".q7") carts.push_back(e.path().string());
-  return carts;
-}
-
 // The text without the lines of one section (its marker up to the next).
 std::string without_section(const std::string &text, const std::string &marker) {
   std::string out;
@@ -66,7 +58,7 @@ const section_change k_changes[] = {
 
 TEST(CartFile, ChangesRewriteOnlyTheirSectionInEveryBundledCart) {
   temp_folder dir;
-  for (const std::string &path : bundled_carts()) {
+  for (const std::string &path : bundled_cart_paths()) {
     const std::string original = read_file(path);
     for (const section_change &ch : k_changes) {
       const std::string copy = dir / "cart.q7";

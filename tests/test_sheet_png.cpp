@@ -19,27 +19,6 @@ class SheetPng : public ::testing::Test {
   temp_folder dir;
 };
 
-std::vector<std::string> bundled_carts() {
-  std::vector<std::string> paths;
-  for (const char *folder : {"demos", "games"})
-    for (const auto &e : std::filesystem::directory_iterator(std::string(ORRERY_SOURCE_DIR "/assets/carts/") + folder))
-      if (e.path().extension() == ".q7") paths.push_back(e.path().string());
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
-// Everything a command may change: the saved text and the whole map
-// (whose rows 32-63 the text keeps in the sheet).
-std::string snapshot(const orrery_cart *c) {
-  return vell_orrery_cart_text(c) + std::string(reinterpret_cast<const char *>(c->map->data), 128 * 64);
-}
-
-cart_ptr load_synced(const std::string &path) {
-  cart_ptr c(vell_load_orrery_cart(path.c_str()));
-  if (c) orrery_sync_shared_quarter(c.get());
-  return c;
-}
-
 // Writes pixels in one of libpng's simplified formats; colormap entries
 // are laid out as the format's pixels.
 void write_png(const std::string &path, int w, int h, png_uint_32 format, const void *pixels,
@@ -67,7 +46,7 @@ std::vector<uint8_t> console_rgb(int w, int h) {
 }  // namespace
 
 TEST_F(SheetPng, ExportThenImportGivesTheSameCartridgeForEveryBundledOne) {
-  for (const std::string &path : bundled_carts()) {
+  for (const std::string &path : bundled_cart_paths()) {
     cart_ptr a = load_synced(path), b = load_synced(path);
     ASSERT_TRUE(a && b) << path;
     std::string message;
@@ -85,7 +64,7 @@ TEST_F(SheetPng, ExportThenImportGivesTheSameCartridgeForEveryBundledOne) {
       EXPECT_EQ(cartkit_label_export(a.get(), label, &message), CARTKIT_REFUSED);
       EXPECT_EQ(message, "the cartridge has no label");
     }
-    EXPECT_EQ(snapshot(b.get()), snapshot(a.get())) << path;
+    EXPECT_EQ(cart_snapshot(b.get()), cart_snapshot(a.get())) << path;
   }
 }
 
@@ -140,7 +119,7 @@ TEST_F(SheetPng, RefusedPicturesSayWhyAndLeaveTheCartridgeAlone) {
   };
   cart_ptr c = load_synced(ORRERY_SOURCE_DIR "/assets/carts/games/glowworm.q7");
   ASSERT_TRUE(c);
-  const std::string before = snapshot(c.get());
+  const std::string before = cart_snapshot(c.get());
   for (const row &r : rows) {
     r.make();
     std::string message;
@@ -148,7 +127,7 @@ TEST_F(SheetPng, RefusedPicturesSayWhyAndLeaveTheCartridgeAlone) {
                              : cartkit_gfx_import(c.get(), p, {}, &message);
     EXPECT_EQ(code, r.code) << r.name << ": " << message;
     EXPECT_NE(message.find(r.says), std::string::npos) << r.name << ": " << message;
-    EXPECT_TRUE(snapshot(c.get()) == before) << r.name;
+    EXPECT_TRUE(cart_snapshot(c.get()) == before) << r.name;
   }
 }
 

@@ -6,17 +6,6 @@
 
 namespace {
 
-// The saved text and the whole map, whose rows 32-63 the text keeps in the sheet.
-std::string snapshot(const orrery_cart *c) {
-  return vell_orrery_cart_text(c) + std::string(reinterpret_cast<const char *>(c->map->data), 128 * 64);
-}
-
-cart_ptr load_synced(const std::string &path) {
-  cart_ptr c(vell_load_orrery_cart(path.c_str()));
-  if (c) orrery_sync_shared_quarter(c.get());
-  return c;
-}
-
 // A TMX file of one w x h layer with the given data element, as Tiled writes it.
 std::string tmx(int w, int h, const std::string &data, const std::string &extra = "") {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<map version=\"1.10\" orientation=\"orthogonal\" width=\"" +
@@ -37,21 +26,19 @@ std::string csv_rows(int w, int h, int value) {
 
 TEST(TileMap, ExportThenImportGivesTheSameCartridgeForEveryBundledOne) {
   temp_folder dir;
-  for (const char *folder : {"demos", "games"})
-    for (const auto &e : std::filesystem::directory_iterator(std::string(ORRERY_SOURCE_DIR "/assets/carts/") + folder)) {
-      const std::string path = e.path().string();
-      cart_ptr a = load_synced(path), b = load_synced(path);
-      ASSERT_TRUE(a && b) << path;
-      std::string message;
-      ASSERT_EQ(cartkit_map_export(a.get(), dir / "map.csv", true, &message), CARTKIT_OK) << message;
-      ASSERT_EQ(cartkit_flags_export(a.get(), dir / "flags.csv", &message), CARTKIT_OK) << message;
-      memset(b->map->data, 0, 128 * 64);
-      memset(b->gfx->line[64], 0, 128 * 64);
-      memset(b->flags, 0, sizeof b->flags);
-      ASSERT_EQ(cartkit_map_import(b.get(), dir / "map.csv", &message), CARTKIT_OK) << message;
-      ASSERT_EQ(cartkit_flags_import(b.get(), dir / "flags.csv", &message), CARTKIT_OK) << message;
-      EXPECT_EQ(snapshot(b.get()), snapshot(a.get())) << path;
-    }
+  for (const std::string &path : bundled_cart_paths()) {
+    cart_ptr a = load_synced(path), b = load_synced(path);
+    ASSERT_TRUE(a && b) << path;
+    std::string message;
+    ASSERT_EQ(cartkit_map_export(a.get(), dir / "map.csv", true, &message), CARTKIT_OK) << message;
+    ASSERT_EQ(cartkit_flags_export(a.get(), dir / "flags.csv", &message), CARTKIT_OK) << message;
+    memset(b->map->data, 0, 128 * 64);
+    memset(b->gfx->line[64], 0, 128 * 64);
+    memset(b->flags, 0, sizeof b->flags);
+    ASSERT_EQ(cartkit_map_import(b.get(), dir / "map.csv", &message), CARTKIT_OK) << message;
+    ASSERT_EQ(cartkit_flags_import(b.get(), dir / "flags.csv", &message), CARTKIT_OK) << message;
+    EXPECT_EQ(cart_snapshot(b.get()), cart_snapshot(a.get())) << path;
+  }
   // The upper half alone: 32 lines of 128 values, no trailing comma.
   cart_ptr c(vell_create_orrery_cart());
   c->map->line[31][127] = 255;
@@ -105,7 +92,7 @@ TEST(TileMap, RefusedFilesSayWhereAndLeaveTheCartridgeAlone) {
   };
   cart_ptr c = load_synced(ORRERY_SOURCE_DIR "/assets/carts/games/cratekeep.q7");
   ASSERT_TRUE(c);
-  const std::string before = snapshot(c.get());
+  const std::string before = cart_snapshot(c.get());
   for (const row &r : rows) {
     const std::string path = dir / r.file;
     write_file(path, r.text);
@@ -114,7 +101,7 @@ TEST(TileMap, RefusedFilesSayWhereAndLeaveTheCartridgeAlone) {
                                                         : cartkit_map_import(c.get(), path, &message);
     EXPECT_EQ(code, r.code) << r.name << ": " << message;
     EXPECT_NE(message.find(r.says), std::string::npos) << r.name << ": " << message;
-    EXPECT_TRUE(snapshot(c.get()) == before) << r.name;
+    EXPECT_TRUE(cart_snapshot(c.get()) == before) << r.name;
   }
 }
 

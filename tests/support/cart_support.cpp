@@ -1,5 +1,11 @@
 #include "support/cart_support.h"
 
+#include <algorithm>
+#include <filesystem>
+
+#include "gfx/bitmap.h"
+#include "machine/cart_text.h"
+#include "machine/memory.h"
 #include "support/test.h"
 
 void cart_deleter::operator()(orrery_cart *c) const { vell_destroy_orrery_cart(c); }
@@ -67,4 +73,23 @@ std::string pod_with_head_cart(const temp_folder &dir, const std::string &code) 
   std::vector<uint8_t> image(k_cart_image_bytes);
   EXPECT_TRUE(cart && save_orrery_cart_32k(cart.get(), image.data()) == CART_IMAGE_OK);
   return write_pod(dir, &image);
+}
+
+std::vector<std::string> bundled_cart_paths() {
+  std::vector<std::string> paths;
+  for (const char *folder : {"demos", "games"})
+    for (const auto &e : std::filesystem::directory_iterator(std::string(ORRERY_SOURCE_DIR "/assets/carts/") + folder))
+      if (e.path().extension() == ".q7") paths.push_back(e.path().string());
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+cart_ptr load_synced(const std::string &path) {
+  cart_ptr c(vell_load_orrery_cart(path.c_str()));
+  if (c) orrery_sync_shared_quarter(c.get());
+  return c;
+}
+
+std::string cart_snapshot(const orrery_cart *cart) {
+  return vell_orrery_cart_text(cart) + std::string(reinterpret_cast<const char *>(cart->map->data), 128 * 64);
 }

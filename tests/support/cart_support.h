@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct temp_folder;
 
@@ -31,3 +32,11 @@ std::string noise_code(size_t n);
 std::string pod_without_carts(const temp_folder &dir);
 // The same with code (a program) as the head cartridge, which the boot runs.
 std::string pod_with_head_cart(const temp_folder &dir, const std::string &code);
+// The bundled cartridges' files (assets/carts/demos and games), sorted.
+std::vector<std::string> bundled_cart_paths();
+// A text cartridge file loaded with the two views of the shared quarter
+// made to agree, as the console's load does (null when it does not load).
+cart_ptr load_synced(const std::string &path);
+// Everything a command may change: the saved text and the whole map (whose
+// rows 32-63 the text keeps in the sheet).
+std::string cart_snapshot(const orrery_cart *cart);
